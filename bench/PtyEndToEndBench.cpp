@@ -1,0 +1,144 @@
+// End to end over a pseudo-terminal: tiltsim streams frames in automatic output
+// as fast as the pty takes them; the channel and receive path count what arrives.
+// Usage: pty_end_to_end_bench [seconds=10] [tarq|modbus]
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+
+#include "ReceivePath.h"
+#include "Serialport.h"
+
+namespace {
+
+class BenchOwner : public SerialOwner {
+public:
+    explicit BenchOwner(ReceivePath& path) : path_(path) {}
+    void DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) override {
+        ++deliveries;
+        path_.OnRxBlock(message, bytes, info);
+        // The window empties the traffic text once a second; keep memory bounded here too.
+        if (path_.PendingTrafficText().size() > (1u << 20)) path_.TakeTrafficText();
+    }
+    void WakeUiThread() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        woken_ = true;
+        cv_.notify_one();
+    }
+    void ShowPortError(const std::string& text, const std::string&) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lastError = text;
+        cv_.notify_one();
+    }
+    void WaitForWake(std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        cv_.wait_for(lock, limit, [&] { return woken_; });
+        woken_ = false;
+    }
+    long deliveries = 0;
+    std::string lastError;
+
+private:
+    ReceivePath& path_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool woken_ = false;
+};
+
+double CpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
+    const std::string protocol = argc > 2 ? argv[2] : "tarq";
+    const bool modbus = protocol == "modbus";
+
+    int out[2], err[2];
+    if (::pipe(out) != 0 || ::pipe(err) != 0) return 1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::dup2(err[1], STDERR_FILENO);
+        ::execl(TILTSIM_PATH, "tiltsim", "--protocol", protocol.c_str(), "--auto-hz", "max",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    std::string pty;
+    char c;
+    while (::read(out[0], &c, 1) == 1 && c != '\n') pty += c;
+
+    const std::string dir = "/tmp/tiltscope-bench-ports";
+    std::filesystem::create_directories(dir);
+    std::filesystem::remove(dir + "/COM9");
+    std::filesystem::create_symlink(pty, dir + "/COM9");
+
+    DecodeParameters params;
+    long measurements = 0;
+    ReceivePath path(params, ReceiveHandlers{[&](const Measurement&) { ++measurements; }});
+    path.SetDeviceAddress(modbus ? 1 : 0);
+    BenchOwner owner(path);
+    CSerialPort port{PortMap(dir)};
+    if (modbus) port.SetProtocolSelector([] { return kProtocolModbus; });
+    LineSettings line;
+    line.portnr = 9;
+    line.baud = 230400;
+    if (!port.Open(&owner, line) || !port.StartMonitor()) {
+        std::fprintf(stderr, "cannot open %s\n", pty.c_str());
+        return 1;
+    }
+
+    long frames = 0;
+    const double cpu0 = CpuSeconds();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    bool stopped = false;
+    // After the run the simulator is ended; its hang-up tells us every byte is in.
+    const auto hardEnd = end + std::chrono::seconds(10);
+    while (!port.HasFailed() && std::chrono::steady_clock::now() < hardEnd) {
+        if (!stopped && std::chrono::steady_clock::now() >= end) {
+            ::kill(pid, SIGTERM);
+            stopped = true;
+        }
+        while (port.ServiceDeliveries()) {
+        }
+        frames += path.TakeFramesThisSecond();
+        owner.WaitForWake(std::chrono::milliseconds(10));
+    }
+    while (port.ServiceDeliveries()) {
+    }
+    frames += path.TakeFramesThisSecond();
+    const double cpu = CpuSeconds() - cpu0;
+    port.Close();
+
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    std::string simErr;
+    char buffer[256];
+    ssize_t n;
+    while ((n = ::read(err[0], buffer, sizeof buffer)) > 0) simErr.append(buffer, n);
+    long sent = -1;
+    const size_t at = simErr.find("frames_sent=");
+    if (at != std::string::npos) sent = std::atol(simErr.c_str() + at + 12);
+
+    std::printf("protocol=%s seconds=%d frames_sent=%ld frames_received=%ld measurements=%ld "
+                "miscount=%d deliveries=%ld rate=%.0f/s cpu=%.2fs lost=%ld\n",
+                protocol.c_str(), seconds, sent, frames, measurements, path.Miscount(),
+                owner.deliveries, frames / static_cast<double>(seconds), cpu, sent - frames);
+    return sent == frames && path.Miscount() == 0 ? 0 : 2;
+}

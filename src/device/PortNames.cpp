@@ -1,0 +1,78 @@
+#include "PortNames.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+
+std::string PortName(int portnr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "COM%d", portnr);
+    return text;
+}
+
+bool PosixPortFileSystem::Exists(const std::string& path) const {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool PosixPortFileSystem::IsCharDevice(const std::string& path) const {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+std::string PosixPortFileSystem::ReadLine(const std::string& path) const {
+    std::ifstream in(path);
+    std::string line;
+    if (in) std::getline(in, line);
+    return line;
+}
+
+PortMap::PortMap(std::string portsDir) : portsDir_(std::move(portsDir)) {}
+
+std::string PortMap::OverridePath(int portnr) const { return portsDir_ + "/" + PortName(portnr); }
+
+std::string PortMap::DefaultDevicePath(int portnr) {
+    struct Range {
+        int first;
+        const char* prefix;
+    };
+    static const Range kRanges[] = {
+        {1, "/dev/ttyS"}, {33, "/dev/ttyUSB"}, {65, "/dev/ttyACM"}, {97, "/dev/ttyAMA"}};
+    for (const Range& r : kRanges) {
+        if (portnr >= r.first && portnr < r.first + 32)
+            return r.prefix + std::to_string(portnr - r.first);
+    }
+    return "";
+}
+
+std::string PortMap::DevicePath(int portnr, const PortFileSystem& fs) const {
+    if (portnr < 1 || portnr >= kMaxSerialPortNum) return "";
+    const std::string over = OverridePath(portnr);
+    if (fs.Exists(over)) return over;
+    return DefaultDevicePath(portnr);
+}
+
+std::vector<int> PortMap::Discover(const PortFileSystem& fs) const {
+    std::vector<int> ports;
+    for (int n = 1; n < kMaxSerialPortNum; ++n) {
+        const std::string over = OverridePath(n);
+        if (fs.Exists(over)) {
+            // A link to a device that has gone is no port, though the link remains.
+            if (fs.IsCharDevice(over)) ports.push_back(n);
+            continue;
+        }
+        const std::string path = DefaultDevicePath(n);
+        if (path.empty() || !fs.IsCharDevice(path)) continue;
+        if (n <= 32) {
+            // Every PC kernel creates ttyS0-31 whether or not a UART sits behind
+            // them; only those with a device and a known UART type are real.
+            const std::string sys = "/sys/class/tty/ttyS" + std::to_string(n - 1);
+            if (!fs.Exists(sys + "/device")) continue;
+            const std::string type = fs.ReadLine(sys + "/type");
+            if (type.empty() || type == "0") continue;
+        }
+        ports.push_back(n);
+    }
+    return ports;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Serial ports are known to the rest of the system by number (1..199) and the
+// display name "COM%d". This maps the numbers onto Linux device paths.
+
+constexpr int kMaxSerialPortNum = 200;
+
+std::string PortName(int portnr);
+
+// What discovery and naming ask of the file system; tests substitute a fake tree.
+class PortFileSystem {
+public:
+    virtual ~PortFileSystem() = default;
+    // True when `path` (links followed) exists at all.
+    virtual bool Exists(const std::string& path) const = 0;
+    // True when `path` (links followed) is a character device.
+    virtual bool IsCharDevice(const std::string& path) const = 0;
+    // The first line of a small text file, or "" when it cannot be read.
+    virtual std::string ReadLine(const std::string& path) const = 0;
+};
+
+// The real file system.
+class PosixPortFileSystem : public PortFileSystem {
+public:
+    bool Exists(const std::string& path) const override;
+    bool IsCharDevice(const std::string& path) const override;
+    std::string ReadLine(const std::string& path) const override;
+};
+
+// Where port numbers lead. `portsDir` holds optional overrides "COM<n>" (links
+// or files), relative to the working folder by default, next to Config.ini.
+class PortMap {
+public:
+    explicit PortMap(std::string portsDir = "../config/ports");
+
+    // The override if it exists, else the default table:
+    // COM1-32 ttyS0-31, COM33-64 ttyUSB0-31, COM65-96 ttyACM0-31, COM97-128 ttyAMA0-31.
+    // Numbers outside every range give "".
+    std::string DevicePath(int portnr, const PortFileSystem& fs) const;
+    std::string OverridePath(int portnr) const;
+    static std::string DefaultDevicePath(int portnr);
+
+    // Numbers 1..199 whose device exists and is a real serial port, ascending.
+    std::vector<int> Discover(const PortFileSystem& fs) const;
+
+    const std::string& PortsDir() const { return portsDir_; }
+
+private:
+    std::string portsDir_;
+};

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "DeviceTypes.h"
+
+// Where transmitted requests go: the serial channel's one-slot mailbox.
+class WriteQueue {
+public:
+    virtual ~WriteQueue() = default;
+    virtual void QueueWrite(const uint8_t* block, uint32_t n) = 0;
+};
+
+// What the receive path hands on. Every member may be left empty.
+struct ReceiveHandlers {
+    // Every accepted measurement of both protocols.
+    std::function<void(const Measurement&)> DeliverMeasurement;
+    // A frame-protocol acknowledgement (length 5) whose checksum holds.
+    std::function<void(const uint8_t* frame, size_t count)> OnTarqAcknowledge;
+    // A Modbus write echo (8 bytes) whose CRC holds.
+    std::function<void(const uint8_t* frame, size_t count)> OnModbusEcho;
+};
+
+// The shared receive state of both protocols, the transmit handler and the
+// traffic echo. Lives on the UI thread only: the channel's deliveries and every
+// request run there, so nothing here needs a lock.
+class ReceivePath {
+public:
+    static constexpr size_t kFrameBufferSize = 4096;
+
+    // Receive states; the numbers are those the traffic traces were written with.
+    enum State : int {
+        kIdle = 0,
+        kIdleAfterTransmit = 1,
+        kStartSeen = 2,
+        kThreeByteGroup = 3,  // Modbus: read reply
+        kFourByteGroup = 4,   // Modbus: read reply as well
+        kAcknowledge = 5,     // Modbus: write echo
+    };
+
+    ReceivePath(const DecodeParameters& params, ReceiveHandlers handlers);
+
+    // Link state and the channel requests go to; a closed link drops every request.
+    void SetLinkOpen(bool open) { linkOpen_ = open; }
+    bool LinkOpen() const { return linkOpen_; }
+    void SetWriteQueue(WriteQueue* queue) { writeQueue_ = queue; }
+    // Modbus replies start with this byte.
+    void SetDeviceAddress(uint8_t address) { deviceAddress_ = address; }
+    uint8_t DeviceAddress() const { return deviceAddress_; }
+
+    // MSG_TX_FRAME: queue, echo "Tx: ...", and abandon any half-assembled reply.
+    void OnTxFrame(const uint8_t* bytes, size_t count);
+    // MSG_RX_TARQ / MSG_RX_MODBUS, chosen by `message`.
+    void OnRxBlock(int message, const uint8_t* bytes, const RxBlockInfo& info);
+    void OnRxTarq(const uint8_t* bytes, size_t count);
+    void OnRxModbus(const uint8_t* bytes, size_t count);
+
+    // The traffic text waiting for the next pane flush.
+    const std::string& PendingTrafficText() const { return traffic_; }
+    std::string TakeTrafficText();
+
+    bool ReplySeen() const { return replySeen_; }
+    int FramesThisSecond() const { return framesThisSecond_; }
+    // Reads and resets the per-second frame count (the one-second tick does this).
+    int TakeFramesThisSecond();
+    int Miscount() const { return miscount_; }
+    const std::string& MiscountText() const { return miscountText_; }
+    const Measurement& LastMeasurement() const { return last_; }
+    bool HasTemperature() const { return hasTemperature_; }
+    int ReceiveState() const { return state_; }
+    // Modbus frames dropped because they would outgrow the frame buffer.
+    int OverlongDropped() const { return overlongDropped_; }
+
+private:
+    void AppendHex(uint8_t b);
+    void StartFrame(uint8_t b);
+    void Store(uint8_t b);
+    void DropIfFull();
+    void CountMiscount();
+    void Deliver();
+    void CompleteTarqFrame();
+    void CompleteModbusRead();
+    void CompleteModbusEcho();
+
+    const DecodeParameters& params_;
+    ReceiveHandlers handlers_;
+    WriteQueue* writeQueue_ = nullptr;
+    bool linkOpen_ = false;
+    uint8_t deviceAddress_ = 0;
+
+    int state_ = kIdle;
+    uint8_t frame_[kFrameBufferSize] = {};
+    size_t count_ = 0;
+    bool hasTemperature_ = false;
+    Measurement last_;
+    std::string traffic_;
+    bool replySeen_ = false;
+    int framesThisSecond_ = 0;
+    int miscount_ = 0;
+    std::string miscountText_ = "0";
+    int overlongDropped_ = 0;
+};

@@ -1,0 +1,129 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DeviceTypes.h"
+#include "LineSettings.h"
+#include "PortNames.h"
+#include "ReceivePath.h"
+
+// What the channel needs of whoever opened it: the main window, tiltlog or a test.
+class SerialOwner {
+public:
+    virtual ~SerialOwner() = default;
+    // Runs on the UI thread, inside CSerialPort::ServiceDeliveries(). message is
+    // MSG_RX_TARQ or MSG_RX_MODBUS, chosen from the protocol selector at delivery
+    // time. The bytes are valid only during the call.
+    virtual void DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) = 0;
+    // Called from the monitor thread: make the UI thread call
+    // CSerialPort::ServiceDeliveries() soon (the window posts a queued call).
+    virtual void WakeUiThread() = 0;
+    // An error box. Called from the monitor thread for line errors and from the
+    // UI thread for configuration errors inside Open; the owner shows it on its
+    // UI thread and must not block the caller waiting for the operator.
+    virtual void ShowPortError(const std::string& text, const std::string& caption) = 0;
+};
+
+// The one serial channel: a port opened with the chosen line settings, one
+// monitor thread that sleeps in poll() on the port and two wake-up descriptors,
+// and a synchronous hand-off of every received block to the owner's UI thread.
+class CSerialPort : public WriteQueue {
+public:
+    static constexpr uint32_t kWriteSlotSize = 512;
+
+    explicit CSerialPort(PortMap ports = PortMap(),
+                         std::shared_ptr<const PortFileSystem> fs = nullptr);
+    ~CSerialPort() override;
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens and configures line.portnr (1..199). Stops a running monitor first.
+    // True once the port is open, even when a configuration step failed (that is
+    // reported to the owner); false when the device cannot be opened, with
+    // LastOpenError() telling why. The owner must outlive the open channel.
+    bool Open(SerialOwner* owner, const LineSettings& line);
+    // Starts the monitor thread for an open port.
+    bool StartMonitor();
+    // One-slot mailbox: a block the monitor has not taken yet is replaced.
+    void QueueWrite(const uint8_t* block, uint32_t n) override;
+    // Stops the monitor and releases the port. Safe when nothing is open, and
+    // safe from inside DeliverBytes.
+    void Close();
+
+    // UI thread: hands a block waiting in the delivery slot to the owner. Returns
+    // whether it delivered one.
+    bool ServiceDeliveries();
+
+    // Read on the UI thread at each delivery; Tarq when unset.
+    void SetProtocolSelector(std::function<int()> selector) { selector_ = std::move(selector); }
+
+    // The port is held and usable (not closed, not failed).
+    bool IsOpen() const;
+    // A fatal line error has put the channel out of use until Close.
+    bool HasFailed() const;
+    bool MonitorAlive() const { return monitorAlive_.load() != 0; }
+    uint32_t PortNumber() const { return portnr_; }
+    // errno of the last failed Open, 0 after a successful one.
+    int LastOpenError() const { return lastOpenError_; }
+    const std::string& DevicePath() const { return devicePath_; }
+
+private:
+    enum class Handle { None, Open, Invalid };
+    enum class Slot { Empty, Filled, InDelivery };
+
+    void StopMonitor();
+    void MonitorThread();
+    // Returns false once the port has failed or a stop was requested.
+    bool DrainInput();
+    void FlushWrite();
+    bool Deliver(std::vector<uint8_t> block, uint32_t count);
+    void WaitForStopOnly();
+    bool StopRequested() const { return stopRequested_.load(); }
+
+    // errno -> adapter gone (box, out of use), bad descriptor (silent, out of use),
+    // or anything else (the "WARNING:" box; out of use when `fatal`).
+    void LineFailure(int err, const char* call, const char* caption, bool fatal);
+    void ReportApiFailure(const char* call, int err);
+    void MarkInvalid();
+    void Show(const std::string& text, const std::string& caption);
+
+    PortMap ports_;
+    std::shared_ptr<const PortFileSystem> fs_;
+    std::function<int()> selector_;
+
+    std::thread monitor_;
+    std::atomic<int> monitorAlive_{0};
+    std::atomic<bool> stopRequested_{false};
+    int stopFd_ = -1;
+    int writeFd_ = -1;
+
+    // Guards the port state and the write slot between the UI thread and the monitor.
+    mutable std::recursive_mutex channelLock_;
+    int fd_ = -1;
+    Handle handle_ = Handle::None;
+    std::vector<uint8_t> writeSlot_;
+    uint32_t bytesToWrite_ = 1;
+
+    SerialOwner* owner_ = nullptr;
+    uint32_t portnr_ = 0;
+    std::string devicePath_;
+    int lastOpenError_ = 0;
+
+    // The delivery hand-off: one block in flight between the monitor and the UI thread.
+    std::mutex deliveryMutex_;
+    std::condition_variable deliveryCv_;
+    Slot slot_ = Slot::Empty;
+    std::vector<uint8_t> block_;
+    RxBlockInfo blockInfo_;
+};
+
+// The "WARNING:" box text, cut to 199 characters as the original dialog did.
+std::string FormatApiFailure(const char* call, const std::string& systemText, uint32_t portnr);

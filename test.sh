@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer,
+# runs every test headless, then gives each fuzz target a short bounded run.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/deps.sh
+ensure_packages build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev \
+    clang libclang-rt-14-dev
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTILTSCOPE_SANITIZE=ON \
+    -DTILTSCOPE_BENCH=ON
+cmake --build build/debug
+(cd build/debug && ctest --output-on-failure --timeout 120)
+
+# Fuzzing needs clang's libFuzzer; the corpus keeps every input that ever found a fault.
+if command -v clang++ >/dev/null; then
+    cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_COMPILER=clang++ -DTILTSCOPE_SANITIZE=ON -DTILTSCOPE_FUZZ=ON \
+        -DTILTSCOPE_TESTS=OFF -DTILTSCOPE_BENCH=OFF
+    cmake --build build/fuzz
+    for target in build/fuzz/tests/fuzz/fuzz_*; do
+        name=$(basename "$target")
+        corpus=tests/fuzz/corpus/${name#fuzz_}
+        work=build/fuzz/corpus-$name
+        mkdir -p "$work"
+        "$target" -max_total_time="${FUZZ_SECONDS:-20}" -print_final_stats=0 \
+            "$work" "$corpus" 2>&1 | tail -n 3
+    done
+fi
