@@ -147,9 +147,11 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
 bool CSerialPort::StartMonitor() {
     {
         std::lock_guard<std::recursive_mutex> lock(channelLock_);
-        if (handle_ != Handle::Open || stopFd_ < 0) return false;
+        if (handle_ != Handle::Open || stopFd_ < 0 || monitor_.joinable()) return false;
+        // Whatever arrived before anyone listened is stale. Purged here rather than
+        // in the new thread, so that nothing sent after StartMonitor returns is lost.
+        ::tcflush(fd_, TCIOFLUSH);
     }
-    if (monitor_.joinable()) return false;
     stopRequested_.store(false);
     {
         std::lock_guard<std::mutex> lock(deliveryMutex_);
@@ -242,8 +244,6 @@ void CSerialPort::MonitorThread() {
         std::lock_guard<std::recursive_mutex> lock(channelLock_);
         fd = fd_;
     }
-    ::tcflush(fd, TCIOFLUSH);
-
     for (;;) {
         if (HasFailed()) {
             WaitForStopOnly();

@@ -141,7 +141,7 @@ TEST(SerialPortBounds, MissingDeviceFailsWithTheSystemReasonAndNoBox) {
 }
 
 TEST_F(SimExchangeTest, OpenPollCloseAndReopenEachExchangeAReply) {
-    OpenSim({"--protocol", "tarq"});
+    ASSERT_NO_FATAL_FAILURE(OpenSim({"--protocol", "tarq"}));
     for (int round = 0; round < 2; ++round) {
         const int before = static_cast<int>(owner.blocks.size());
         path.TakeFramesThisSecond();
@@ -163,7 +163,7 @@ TEST_F(SimExchangeTest, OpenPollCloseAndReopenEachExchangeAReply) {
 }
 
 TEST_F(SimExchangeTest, SplitReplyArrivesInSeveralDeliveriesAndIsAssembledOnce) {
-    OpenSim({"--protocol", "tarq", "--split"});
+    ASSERT_NO_FATAL_FAILURE(OpenSim({"--protocol", "tarq", "--split"}));
     SendRead();
     ASSERT_TRUE(owner.PumpUntil(port, [&] { return path.FramesThisSecond() == 1; }));
     EXPECT_GT(owner.blocks.size(), 1u);
@@ -173,7 +173,7 @@ TEST_F(SimExchangeTest, SplitReplyArrivesInSeveralDeliveriesAndIsAssembledOnce) 
 }
 
 TEST_F(SimExchangeTest, NoiseBeforeEachReplyIsDroppedWithoutEcho) {
-    OpenSim({"--protocol", "tarq", "--noise", "7"});
+    ASSERT_NO_FATAL_FAILURE(OpenSim({"--protocol", "tarq", "--noise", "7"}));
     SendRead();
     ASSERT_TRUE(owner.PumpUntil(port, [&] { return path.FramesThisSecond() == 1; }));
     EXPECT_EQ(path.Miscount(), 0);
@@ -187,7 +187,7 @@ TEST_F(SimExchangeTest, NoiseBeforeEachReplyIsDroppedWithoutEcho) {
 TEST_F(SimExchangeTest, ModbusRepliesGoOutAsModbusDeliveriesWhenTheSelectorSaysSo) {
     int selector = kProtocolModbus;
     port.SetProtocolSelector([&] { return selector; });
-    OpenSim({"--protocol", "modbus", "--address", "1"});
+    ASSERT_NO_FATAL_FAILURE(OpenSim({"--protocol", "modbus", "--address", "1"}));
     path.SetDeviceAddress(1);
     const auto read = BuildModbusRead(1);
     path.OnTxFrame(read.data(), read.size());
@@ -198,7 +198,7 @@ TEST_F(SimExchangeTest, ModbusRepliesGoOutAsModbusDeliveriesWhenTheSelectorSaysS
 }
 
 TEST_F(SerialPortTest, SecondOpenOfAPortInUseFails) {
-    OpenSim({});
+    ASSERT_NO_FATAL_FAILURE(OpenSim({}));
     CSerialPort other(PortMap(ports.Path()));
     TestOwner otherOwner;
     EXPECT_FALSE(other.Open(&otherOwner, Line()));
@@ -210,7 +210,7 @@ TEST_F(SerialPortTest, SecondOpenOfAPortInUseFails) {
 }
 
 TEST_F(SerialPortTest, CloseCompletesWhileTheMonitorWaitsInADelivery) {
-    OpenSim({"--auto-hz", "200"});
+    ASSERT_NO_FATAL_FAILURE(OpenSim({"--auto-hz", "200"}));
     ASSERT_TRUE(owner.WaitForWake(0));
     // The monitor is now blocked handing over a block nobody has served.
     const auto start = std::chrono::steady_clock::now();
@@ -221,7 +221,7 @@ TEST_F(SerialPortTest, CloseCompletesWhileTheMonitorWaitsInADelivery) {
 }
 
 TEST_F(SerialPortTest, CloseAndReopenFromInsideADeliveryDoNotDeadlock) {
-    OpenSim({"--auto-hz", "200"});
+    ASSERT_NO_FATAL_FAILURE(OpenSim({"--auto-hz", "200"}));
     int reopened = 0;
     owner.onDeliver = [&](const TestOwner::Block&) {
         if (reopened++ == 0) {
@@ -235,7 +235,7 @@ TEST_F(SerialPortTest, CloseAndReopenFromInsideADeliveryDoNotDeadlock) {
 }
 
 TEST_F(SerialPortTest, BareOpenWhileRunningRestartsTheMonitor) {
-    OpenSim({"--auto-hz", "200"});
+    ASSERT_NO_FATAL_FAILURE(OpenSim({"--auto-hz", "200"}));
     ASSERT_TRUE(owner.PumpUntil(port, [&] { return !owner.blocks.empty(); }));
     ASSERT_TRUE(port.Open(&owner, Line()));
     EXPECT_FALSE(port.MonitorAlive());
@@ -246,7 +246,7 @@ TEST_F(SerialPortTest, BareOpenWhileRunningRestartsTheMonitor) {
 }
 
 TEST_F(SerialPortTest, PulledAdapterShowsOneBoxThenTheChannelIsQuietUntilClose) {
-    OpenSim({"--auto-hz", "100"});
+    ASSERT_NO_FATAL_FAILURE(OpenSim({"--auto-hz", "100"}));
     ASSERT_TRUE(owner.PumpUntil(port, [&] { return owner.blocks.size() >= 2; }));
     sim->Signal(SIGUSR1);  // tiltsim closes its master: the adapter is gone
     ASSERT_TRUE(owner.PumpUntil(port, [&] { return !owner.Errors().empty(); }));

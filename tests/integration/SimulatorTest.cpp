@@ -1,0 +1,293 @@
+// The simulated sensor, in-process: what it answers, byte for byte, and whether the
+// project's own decoders read its replies back as the signal it claims to send.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "ModbusProtocol.h"
+#include "SensorSimulator.h"
+#include "TarqProtocol.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Half a resolution step, plus room for the single-precision scaling.
+constexpr double kTolerance = 0.0051;
+// Times where both axes are positive, and where both are negative.
+constexpr double kTimes[] = {3.0, 12.0};
+
+Bytes Send(SensorSimulator& sim, const Bytes& request, double now = 0.0) {
+    return sim.OnBytes(request.data(), request.size(), now);
+}
+
+SimulatorOptions TarqSensor(int layout = 13, uint8_t command = 0x84, uint8_t address = 0) {
+    SimulatorOptions o;
+    o.layout = layout;
+    o.replyCommand = command;
+    o.address = address;
+    return o;
+}
+
+SimulatorOptions ModbusSensor(uint8_t address = 1) {
+    SimulatorOptions o;
+    o.protocol = SimProtocol::Modbus;
+    o.address = address;
+    return o;
+}
+
+bool ChecksumHolds(const Bytes& f) {
+    return TarqChecksum(f.data(), f.size()) == f.back();
+}
+bool CrcHolds(const Bytes& f) {
+    return ModbusCrc(f.data(), f.size()) == 0;
+}
+Bytes TarqRead(uint8_t address) {
+    return BuildTarqFrame(kTarqReadAngles, address);
+}
+
+Bytes WithCrc(Bytes frame) {
+    const uint16_t crc = ModbusCrc(frame.data(), frame.size());
+    frame.push_back(uint8_t(crc & 0xFF));
+    frame.push_back(uint8_t(crc >> 8));
+    return frame;
+}
+
+TEST(TarqSimulator, EveryLayoutCarriesTheSignalWhereTheDecodersLook) {
+    for (int layout : {10, 13, 15, 16, 17}) {
+        for (double t : kTimes) {
+            SCOPED_TRACE(testing::Message() << "L=" << layout << " t=" << t);
+            SensorSimulator sim(TarqSensor(layout));
+            const Bytes f = Send(sim, TarqRead(0), t);
+            const TiltSample want = sim.Reading(t);
+            ASSERT_EQ(f.size(), static_cast<size_t>(layout) + 1);
+            EXPECT_EQ(Bytes(f.begin(), f.begin() + 4), (Bytes{0x68, uint8_t(layout), 0x00, 0x84}));
+            EXPECT_TRUE(ChecksumHolds(f));
+            if (layout <= 13) {
+                EXPECT_NEAR(DecodeBcd3(&f[4], 0.01f), want.x, kTolerance);
+                EXPECT_NEAR(DecodeBcd3(&f[7], 0.01f), want.y, kTolerance);
+                if (layout == 13) {
+                    EXPECT_NEAR(DecodeBcd3(&f[10], 0.01f), want.temperature, kTolerance);
+                }
+            } else {
+                EXPECT_NEAR(DecodeBcd4(&f[4], 0.01f), want.x, kTolerance);
+                EXPECT_NEAR(DecodeBcd4(&f[8], 0.01f), want.y, kTolerance);
+                if (layout == 15) {
+                    EXPECT_NEAR(DecodeBcd3(&f[12], 0.1f), want.temperature, 0.051);
+                } else {
+                    EXPECT_NEAR(DecodeBcd4(&f[12], 0.01f), want.temperature, kTolerance);
+                }
+                if (layout == 17) {
+                    EXPECT_EQ(f[16], 0x00);
+                }
+            }
+        }
+    }
+}
+
+TEST(TarqSimulator, ReplyCommandSelectsTheAxesThatCarryValues) {
+    const double t = 12.0;  // both axes clearly non-zero
+    for (uint8_t command : {0x81, 0x82, 0x84, 0x94}) {
+        SCOPED_TRACE(int(command));
+        SensorSimulator sim(TarqSensor(13, command));
+        const Bytes f = Send(sim, TarqRead(0), t);
+        ASSERT_EQ(f.size(), 14u);
+        EXPECT_EQ(f[3], command);
+        const bool x = command != 0x82;
+        const bool y = command != 0x81;
+        EXPECT_NEAR(DecodeBcd3(&f[4], 0.01f), x ? sim.Reading(t).x : 0.0, kTolerance);
+        EXPECT_NEAR(DecodeBcd3(&f[7], 0.01f), y ? sim.Reading(t).y : 0.0, kTolerance);
+    }
+}
+
+TEST(TarqSimulator, AnswersItsOwnAddressAndBroadcastOnly) {
+    SensorSimulator sim(TarqSensor(13, 0x84, 5));
+    EXPECT_EQ(Send(sim, TarqRead(5)).at(2), 5);
+    EXPECT_EQ(Send(sim, TarqRead(0xFF)).at(2), 5);
+    EXPECT_TRUE(Send(sim, TarqRead(0)).empty());
+    Bytes corrupt = TarqRead(5);
+    corrupt.back() ^= 1;
+    EXPECT_TRUE(Send(sim, corrupt).empty());
+}
+
+TEST(TarqSimulator, RequestsAreAssembledFromAnyChunkingAndGarbageIsSkipped) {
+    SensorSimulator sim(TarqSensor());
+    const Bytes read = TarqRead(0);
+    for (size_t i = 0; i + 1 < read.size(); ++i) EXPECT_TRUE(Send(sim, {read[i]}).empty());
+    EXPECT_EQ(Send(sim, {read.back()}).size(), 14u);
+
+    // A false header with a plausible length, then two requests in one block.
+    Bytes block{0x00, 0x68, 0x04, 0x68, 0x68};
+    block.insert(block.end(), read.begin(), read.end());
+    block.insert(block.end(), read.begin(), read.end());
+    EXPECT_EQ(sim.Feed(block.data(), block.size(), 0.0).size(), 2u);
+
+    // A torn request is forgotten after a pause; these bytes would otherwise
+    // complete, checksum and all, with the head of the next request and swallow it.
+    Send(sim, {0x68, 0x05, 0x00, 0x97}, 1.0);
+    EXPECT_EQ(Send(sim, read, 2.0).size(), 14u);
+}
+
+TEST(TarqSimulator, SettingsAreAcknowledgedByteExactAndApplied) {
+    SensorSimulator sim(TarqSensor());
+    const struct {
+        Bytes request, ack;
+    } cases[] = {
+        {BuildTarqFrame(kTarqSetZero, 0, 1), {0x68, 0x05, 0x00, 0x85, 0x00, 0x8A}},
+        {BuildTarqFrame(kTarqSetZero, 0, 0), {0x68, 0x05, 0x00, 0x85, 0x00, 0x8A}},
+        {BuildTarqFrame(kTarqSetZero, 0, 2), {0x68, 0x05, 0x00, 0x85, 0xFF, 0x89}},
+        {BuildTarqFrame(kTarqSaveSettings, 0), {0x68, 0x05, 0x00, 0xD3, 0x00, 0xD8}},
+        {BuildTarqFrame(kTarqSetBaud, 0, 3), {0x68, 0x05, 0x00, 0x8B, 0x00, 0x90}},
+        {BuildTarqFrame(kTarqSetBaud, 0, 7), {0x68, 0x05, 0x00, 0x8B, 0xFF, 0x8F}},
+        {BuildTarqFrame(kTarqSetFrequency, 0, 2), {0x68, 0x05, 0x00, 0x8C, 0x00, 0x91}},
+        {BuildTarqFrame(kTarqSetFrequency, 0, 6), {0x68, 0x05, 0x00, 0x8C, 0xFF, 0x90}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Send(sim, c.request), c.ack);
+    EXPECT_EQ(sim.SaveCount(), 1);
+    EXPECT_EQ(sim.Baud(), 19200u);
+    EXPECT_EQ(sim.OutputHz(), 15.0);
+
+    const double tarqHz[] = {0, 5, 15, 25, 35, 50};
+    for (uint8_t pos = 0; pos < 6; ++pos) {
+        Send(sim, BuildTarqFrame(kTarqSetFrequency, 0, pos));
+        EXPECT_EQ(sim.OutputHz(), tarqHz[pos]);
+    }
+    Send(sim, BuildTarqFrame(kTarqSetFrequency, 0, 0x80 | 20));  // a rate, not a position
+    EXPECT_EQ(sim.OutputHz(), 20.0);
+}
+
+TEST(TarqSimulator, NewAddressTakesEffectAfterTheAcknowledgement) {
+    SensorSimulator sim(TarqSensor());
+    EXPECT_EQ(Send(sim, BuildTarqFrame(kTarqSetAddress, 0, 0xFF)),
+              (Bytes{0x68, 0x05, 0x00, 0x8F, 0xFF, 0x93}));
+    EXPECT_EQ(Send(sim, BuildTarqFrame(kTarqSetAddress, 0, 7)),
+              (Bytes{0x68, 0x05, 0x00, 0x8F, 0x00, 0x94}));
+    EXPECT_TRUE(Send(sim, TarqRead(0)).empty());
+    EXPECT_EQ(Send(sim, TarqRead(7)).at(2), 7);
+    // Back to address 0: sent to the broadcast address, acknowledged from 7.
+    EXPECT_EQ(Send(sim, Bytes{0x68, 0x05, 0xFF, 0x0F, 0x00, 0x13}),
+              (Bytes{0x68, 0x05, 0x07, 0x8F, 0x00, 0x9B}));
+    EXPECT_EQ(sim.Address(), 0);
+}
+
+TEST(TarqSimulator, ZeroPointIsSubtractedUntilCleared) {
+    SensorSimulator sim(TarqSensor());
+    Send(sim, BuildTarqFrame(kTarqSetZero, 0, 1), 12.0);
+    Bytes f = Send(sim, TarqRead(0), 12.0);
+    EXPECT_NEAR(DecodeBcd3(&f[4], 0.01f), 0.0, kTolerance);
+    EXPECT_NEAR(DecodeBcd3(&f[7], 0.01f), 0.0, kTolerance);
+    f = Send(sim, TarqRead(0), 15.0);
+    const TiltSample s15 = SensorSimulator::Signal(15.0), s12 = SensorSimulator::Signal(12.0);
+    EXPECT_NEAR(DecodeBcd3(&f[4], 0.01f), s15.x - s12.x, kTolerance);
+    EXPECT_NEAR(DecodeBcd3(&f[10], 0.01f), s15.temperature, kTolerance);
+    Send(sim, BuildTarqFrame(kTarqSetZero, 0, 0), 15.0);
+    f = Send(sim, TarqRead(0), 15.0);
+    EXPECT_NEAR(DecodeBcd3(&f[4], 0.01f), s15.x, kTolerance);
+}
+
+TEST(ModbusSimulator, ReadReplyDecodesToTheSignal) {
+    for (double t : kTimes) {
+        SensorSimulator sim(ModbusSensor());
+        const Bytes f = Send(sim, {0x01, 0x03, 0x00, 0x02, 0x00, 0x04, 0xE5, 0xC9}, t);
+        ASSERT_EQ(f.size(), 15u);
+        EXPECT_EQ(Bytes(f.begin(), f.begin() + 3), (Bytes{0x01, 0x03, 0x0A}));
+        EXPECT_TRUE(CrcHolds(f));
+        Measurement m;
+        DecodeModbusRead(f.data(), f.size(), DecodeParameters{}, m);
+        EXPECT_NEAR(m.x, sim.Reading(t).x, kTolerance);
+        EXPECT_NEAR(m.y, sim.Reading(t).y, kTolerance);
+        EXPECT_NEAR(m.temperature, sim.Reading(t).temperature, kTolerance);
+    }
+}
+
+TEST(ModbusSimulator, AnswersOnlyWholeRequestsToItsOwnAddress) {
+    SensorSimulator sim(ModbusSensor(1));
+    EXPECT_TRUE(Send(sim, BuildModbusRead(2)).empty());
+    Bytes corrupt = BuildModbusRead(1);
+    corrupt[3] ^= 1;
+    EXPECT_TRUE(Send(sim, corrupt).empty());
+    const Bytes read = BuildModbusRead(1);
+    for (size_t i = 0; i + 1 < read.size(); ++i) EXPECT_TRUE(Send(sim, {read[i]}).empty());
+    EXPECT_EQ(Send(sim, {read.back()}).size(), 15u);
+}
+
+TEST(ModbusSimulator, WritesAreEchoedByteExactAndBadOnesRefused) {
+    SensorSimulator sim(ModbusSensor());
+    const Bytes writes[] = {
+        {0x01, 0x06, 0x00, 0x10, 0x00, 0xFF, 0xC8, 0x4F},  // set zero
+        {0x01, 0x06, 0x00, 0x10, 0x00, 0x00, 0x88, 0x0F},  // clear zero
+        {0x01, 0x06, 0x00, 0x12, 0x00, 0xA1, 0xE8, 0x77},  // 9600
+        {0x01, 0x06, 0x00, 0x13, 0x00, 0x01, 0xB9, 0xCF},  // second frequency
+        {0x01, 0x06, 0x00, 0x09, 0x00, 0x01, 0x98, 0x08},  // no parity
+        BuildModbusWrite(1, kModbusRegBaud, 0xA3),         // 38400
+        BuildModbusWrite(1, kModbusRegParity, 2),          // odd parity
+    };
+    for (const Bytes& w : writes) EXPECT_EQ(Send(sim, w), w);
+    EXPECT_EQ(sim.Baud(), 38400u);
+    EXPECT_EQ(sim.OutputHz(), 10.0);
+    EXPECT_EQ(sim.Parity(), 'O');
+
+    const double modbusHz[] = {0, 10, 25, 50, 5, 15};
+    for (uint8_t pos = 0; pos < 6; ++pos) {
+        Send(sim, BuildModbusWrite(1, kModbusRegFrequency, pos));
+        EXPECT_EQ(sim.OutputHz(), modbusHz[pos]);
+    }
+    // Exceptions: a value the register refuses, an unknown register, a read elsewhere.
+    EXPECT_EQ(Send(sim, BuildModbusWrite(1, kModbusRegBaud, 0xB0)), WithCrc({0x01, 0x86, 0x03}));
+    EXPECT_EQ(Send(sim, BuildModbusWrite(1, 0x20, 0x01)), WithCrc({0x01, 0x86, 0x02}));
+    const Bytes readElsewhere = WithCrc({0x01, 0x03, 0x00, 0x00, 0x00, 0x04});
+    EXPECT_EQ(Send(sim, readElsewhere), WithCrc({0x01, 0x83, 0x02}));
+    EXPECT_EQ(sim.Baud(), 38400u);
+}
+
+TEST(ModbusSimulator, NewAddressTakesOverOnceTheMasterUsesIt) {
+    SensorSimulator sim(ModbusSensor(1));
+    EXPECT_EQ(Send(sim, BuildModbusWrite(1, kModbusRegAddress, 0)), WithCrc({0x01, 0x86, 0x03}));
+    const Bytes setAddress{0x01, 0x06, 0x00, 0x11, 0x00, 0x02, 0x58, 0x0E};
+    EXPECT_EQ(Send(sim, setAddress), setAddress);
+    // The master confirms with a repeated write to the old address before switching.
+    EXPECT_EQ(Send(sim, setAddress), setAddress);
+    EXPECT_EQ(Send(sim, BuildModbusRead(2)).at(0), 2);
+    EXPECT_TRUE(Send(sim, BuildModbusRead(1)).empty());
+    EXPECT_EQ(sim.Address(), 2);
+}
+
+TEST(SimulatorFaults, EveryNthMeasurementFrameHasABadCheck) {
+    SimulatorOptions tarq = TarqSensor(), modbus = ModbusSensor();
+    tarq.badChecksumEvery = modbus.badChecksumEvery = 3;
+    SensorSimulator t(tarq), m(modbus);
+    for (int n = 1; n <= 6; ++n) {
+        // Replies and automatic frames share the count.
+        const Bytes tf = n % 2 ? Send(t, TarqRead(0)) : t.MakeMeasurementFrame(n);
+        const Bytes mf = n % 2 ? Send(m, BuildModbusRead(1)) : m.MakeMeasurementFrame(n);
+        EXPECT_EQ(ChecksumHolds(tf), n % 3 != 0) << n;
+        EXPECT_EQ(CrcHolds(mf), n % 3 != 0) << n;
+    }
+    // Acknowledgements are never spoilt.
+    EXPECT_TRUE(ChecksumHolds(Send(t, BuildTarqFrame(kTarqSaveSettings, 0))));
+}
+
+TEST(SimulatorFaults, NoiseBeforeEachFrameAvoidsTheBytesReceiversHuntFor) {
+    SimulatorOptions o = TarqSensor(13, 0x84, 0x21);
+    o.noiseBytes = 40;
+    SensorSimulator sim(o);
+    for (const Bytes& f : {Send(sim, TarqRead(0x21)), sim.MakeMeasurementFrame(1.0),
+                           Send(sim, BuildTarqFrame(kTarqSaveSettings, 0x21))}) {
+        ASSERT_GT(f.size(), 40u);
+        for (size_t i = 0; i < 40; ++i) EXPECT_TRUE(f[i] != 0x68 && f[i] != 0x21) << i;
+        EXPECT_EQ(f[40], 0x68);
+        EXPECT_TRUE(ChecksumHolds(Bytes(f.begin() + 40, f.end())));
+    }
+}
+
+TEST(SimulatorFaults, SilentSensorNeitherAnswersNorChanges) {
+    SimulatorOptions o = TarqSensor();
+    o.silent = true;
+    SensorSimulator sim(o);
+    EXPECT_TRUE(Send(sim, TarqRead(0)).empty());
+    EXPECT_TRUE(Send(sim, BuildTarqFrame(kTarqSetAddress, 0, 9)).empty());
+    EXPECT_EQ(sim.Address(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// A dual-axis tilt sensor as seen from its serial line: request bytes in, reply
+// bytes out. Pure logic with an explicit clock, so the tests drive it directly
+// and tiltsim only moves bytes between it and a pseudo-terminal.
+
+enum class SimProtocol { Tarq, Modbus };
+
+struct SimulatorOptions {
+    SimProtocol protocol = SimProtocol::Tarq;
+    uint8_t address = 0;
+    // Frame protocol: the reply's length byte (10, 13, 15, 16 or 17) and its
+    // command (0x81 X only, 0x82 Y only, 0x84 or 0x94 both).
+    int layout = 13;
+    uint8_t replyCommand = 0x84;
+    // Automatic output rate in frames per second until a frequency request
+    // changes it; 0 = off, infinity = as fast as the line takes them.
+    double outputHz = 0.0;
+    // Every Nth measurement frame goes out with a wrong checksum or CRC; 0 = never.
+    int badChecksumEvery = 0;
+    // Random bytes written before every frame. They never equal 0x68 or the
+    // sensor's address, the bytes a receiver hunts for, so a receiver that skips
+    // line noise correctly still gets every frame.
+    int noiseBytes = 0;
+    uint32_t noiseSeed = 0x2545F491u;
+    // A sensor that hears nothing: requests are dropped unanswered and unapplied.
+    bool silent = false;
+};
+
+struct TiltSample {
+    double x = 0.0;
+    double y = 0.0;
+    double temperature = 0.0;
+};
+
+class SensorSimulator {
+public:
+    using Frames = std::vector<std::vector<uint8_t>>;
+
+    explicit SensorSimulator(const SimulatorOptions& options);
+
+    // Request bytes as they arrive, in any chunking. Returns what the sensor sends
+    // back, one entry per frame, the noise before a frame included in its entry.
+    Frames Feed(const uint8_t* bytes, size_t count, double nowSeconds);
+    // Feed with every frame concatenated.
+    std::vector<uint8_t> OnBytes(const uint8_t* bytes, size_t count, double nowSeconds);
+    // One frame of automatic output: what a read request would be answered with.
+    std::vector<uint8_t> MakeMeasurementFrame(double nowSeconds);
+
+    // The undisturbed motion, and what the sensor reports with its zero point applied.
+    static TiltSample Signal(double nowSeconds);
+    TiltSample Reading(double nowSeconds) const;
+
+    const SimulatorOptions& Options() const { return options_; }
+    uint8_t Address() const { return address_; }
+    double OutputHz() const { return outputHz_; }
+    uint32_t Baud() const { return baud_; }
+    char Parity() const { return parity_; }
+    bool ZeroSet() const { return zeroSet_; }
+    int SaveCount() const { return saveCount_; }
+    uint64_t MeasurementFrames() const { return measurementFrames_; }
+
+    // Frequency lists, by request data value, of the two protocols.
+    static constexpr double kTarqFrequencies[] = {0, 5, 15, 25, 35, 50};
+    static constexpr double kModbusFrequencies[] = {0, 10, 25, 50, 5, 15};
+
+private:
+    void FeedTarq(double now, Frames& out);
+    void FeedModbus(double now, Frames& out);
+    void HandleTarq(const uint8_t* frame, double now, Frames& out);
+    void HandleModbus(const uint8_t* frame, double now, Frames& out);
+
+    std::vector<uint8_t> TarqMeasurement(double now, bool spoil) const;
+    std::vector<uint8_t> ModbusMeasurement(uint8_t replyAddress, double now, bool spoil) const;
+    std::vector<uint8_t> TarqAcknowledge(uint8_t command, bool ok) const;
+    std::vector<uint8_t> ModbusException(uint8_t replyAddress, uint8_t function,
+                                         uint8_t code) const;
+    // Counts the measurement frame and says whether this one is to be spoilt.
+    bool NextMeasurementSpoilt();
+    std::vector<uint8_t> WithNoise(std::vector<uint8_t> frame);
+    bool SetFrequency(uint8_t value, const double* table);
+    void SetZero(bool on, double now);
+
+    SimulatorOptions options_;
+    uint8_t address_;
+    // Modbus: the address the master still uses after an address change, since it
+    // confirms a write only by the echo of a repeated request to the old address.
+    int previousAddress_ = -1;
+    double outputHz_;
+    uint32_t baud_ = 9600;
+    char parity_ = 'N';
+    bool zeroSet_ = false;
+    TiltSample zero_;
+    int saveCount_ = 0;
+    uint64_t measurementFrames_ = 0;
+    uint32_t noiseState_;
+
+    std::vector<uint8_t> rx_;
+    double lastRxSeconds_ = 0.0;
+};

@@ -1,0 +1,546 @@
+// tiltsim: a tilt sensor on a pseudo-terminal, the project's test partner and demo device.
+
+#include <errno.h>
+#include <fcntl.h>
+#include <getopt.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "SensorSimulator.h"
+
+namespace {
+
+// --split: the piece size and the pause between the pieces of one frame.
+constexpr size_t kSplitPieceBytes = 3;
+constexpr double kSplitPauseSeconds = 0.002;
+// Automatic output stops queueing while this many frames wait for the line, so a
+// terminal nobody reads fills up and waits instead of growing memory.
+constexpr size_t kMaxBacklogFrames = 32;
+// A timer that fell this far behind (line blocked) restarts instead of bursting.
+constexpr double kMaxAutoLagSeconds = 0.1;
+// --auto-hz max: frames made per loop turn while the terminal keeps taking them.
+constexpr int kMaxBurstFrames = 64;
+// After a read error on the master, look again this much later rather than spin.
+constexpr double kReadRetrySeconds = 0.1;
+
+struct Args {
+    SimulatorOptions sim;
+    bool addressGiven = false;
+    long count = -1;
+    bool split = false;
+    long unplugAfter = -1;
+    std::string link;
+    std::string portsDir = "../config/ports";
+};
+
+void PrintHelp(FILE* to) {
+    fputs(
+        "Usage: tiltsim [OPTION]...\n"
+        "A dual-axis tilt sensor on a pseudo-terminal. The terminal's path is the first\n"
+        "line of standard output.\n"
+        "\n"
+        "  --protocol tarq|modbus    wire protocol (default tarq)\n"
+        "  --address N               bus address 0..254 (default 0 for tarq, 1 for modbus)\n"
+        "  --layout 10|13|15|16|17   frame-protocol reply length byte (default 13)\n"
+        "  --command 81|82|84|94     frame-protocol reply command, hex (default 84)\n"
+        "  --auto-hz RATE|max        automatic output, frames per second; 0 = off, max = as\n"
+        "                            fast as the terminal takes them (default 0)\n"
+        "  --count N                 stop automatic output after N frames, keep answering\n"
+        "                            (default no limit)\n"
+        "  --bad-checksum-every N    wrong checksum or CRC on every Nth measurement frame\n"
+        "                            (default 0 = never)\n"
+        "  --noise N                 N random bytes before every frame, never 0x68 and never\n"
+        "                            the address (default 0)\n"
+        "  --split                   write every frame in 3-byte pieces 2 ms apart (default off)\n"
+        "  --silent                  never answer a request (default off)\n"
+        "  --unplug-after N          close the terminal after N frames sent (replies included),\n"
+        "                            as if the adapter were pulled (default never)\n"
+        "  --link COM<n>             register as port COM<n>: a link DIR/COM<n> to the terminal,\n"
+        "                            removed on exit (default none)\n"
+        "  --ports-dir DIR           DIR for --link (default ../config/ports)\n"
+        "  --help                    show this text\n"
+        "\n"
+        "A settings request for the output frequency changes the --auto-hz rate.\n"
+        "SIGUSR1 unplugs at once (an unplugged port loses its --link as well);\n"
+        "SIGINT, SIGTERM and SIGHUP remove the link and exit 0.\n"
+        "At exit \"frames_sent=N\" (every frame written in full) goes to standard error.\n",
+        to);
+}
+
+bool ParseLong(const char* text, long low, long high, long& out, int base = 10) {
+    if (!text || !*text) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long v = strtol(text, &end, base);
+    if (errno != 0 || *end != '\0' || v < low || v > high) return false;
+    out = v;
+    return true;
+}
+
+bool Fail(const char* option, const char* value) {
+    fprintf(stderr, "tiltsim: invalid value '%s' for --%s (see --help)\n", value ? value : "",
+            option);
+    return false;
+}
+
+bool ParseArgs(int argc, char** argv, Args& args) {
+    enum {
+        kProtocol = 1000,
+        kAddress,
+        kLayout,
+        kCommand,
+        kAutoHz,
+        kCount,
+        kBadChecksum,
+        kNoise,
+        kSplit,
+        kSilent,
+        kUnplugAfter,
+        kLink,
+        kPortsDir,
+        kHelp
+    };
+    static const option kOptions[] = {
+        {"protocol", required_argument, nullptr, kProtocol},
+        {"address", required_argument, nullptr, kAddress},
+        {"layout", required_argument, nullptr, kLayout},
+        {"command", required_argument, nullptr, kCommand},
+        {"auto-hz", required_argument, nullptr, kAutoHz},
+        {"count", required_argument, nullptr, kCount},
+        {"bad-checksum-every", required_argument, nullptr, kBadChecksum},
+        {"noise", required_argument, nullptr, kNoise},
+        {"split", no_argument, nullptr, kSplit},
+        {"silent", no_argument, nullptr, kSilent},
+        {"unplug-after", required_argument, nullptr, kUnplugAfter},
+        {"link", required_argument, nullptr, kLink},
+        {"ports-dir", required_argument, nullptr, kPortsDir},
+        {"help", no_argument, nullptr, kHelp},
+        {nullptr, 0, nullptr, 0},
+    };
+    int c;
+    long v = 0;
+    while ((c = getopt_long(argc, argv, "", kOptions, nullptr)) != -1) {
+        const char* a = optarg;
+        switch (c) {
+            case kProtocol:
+                if (strcmp(a, "tarq") == 0) {
+                    args.sim.protocol = SimProtocol::Tarq;
+                } else if (strcmp(a, "modbus") == 0) {
+                    args.sim.protocol = SimProtocol::Modbus;
+                } else {
+                    return Fail("protocol", a);
+                }
+                break;
+            case kAddress:
+                if (!ParseLong(a, 0, 254, v)) return Fail("address", a);
+                args.sim.address = static_cast<uint8_t>(v);
+                args.addressGiven = true;
+                break;
+            case kLayout:
+                if (!ParseLong(a, 10, 17, v) ||
+                    (v != 10 && v != 13 && v != 15 && v != 16 && v != 17))
+                    return Fail("layout", a);
+                args.sim.layout = static_cast<int>(v);
+                break;
+            case kCommand:
+                if (!ParseLong(a, 0, 0xFF, v, 16) ||
+                    (v != 0x81 && v != 0x82 && v != 0x84 && v != 0x94))
+                    return Fail("command", a);
+                args.sim.replyCommand = static_cast<uint8_t>(v);
+                break;
+            case kAutoHz: {
+                if (strcmp(a, "max") == 0) {
+                    args.sim.outputHz = std::numeric_limits<double>::infinity();
+                    break;
+                }
+                char* end = nullptr;
+                const double hz = strtod(a, &end);
+                if (*a == '\0' || *end != '\0' || !(hz >= 0) || !std::isfinite(hz) || hz > 1e6)
+                    return Fail("auto-hz", a);
+                args.sim.outputHz = hz;
+                break;
+            }
+            case kCount:
+                if (!ParseLong(a, 0, std::numeric_limits<long>::max(), args.count))
+                    return Fail("count", a);
+                break;
+            case kBadChecksum:
+                if (!ParseLong(a, 0, std::numeric_limits<int>::max(), v))
+                    return Fail("bad-checksum-every", a);
+                args.sim.badChecksumEvery = static_cast<int>(v);
+                break;
+            case kNoise:
+                if (!ParseLong(a, 0, 4096, v)) return Fail("noise", a);
+                args.sim.noiseBytes = static_cast<int>(v);
+                break;
+            case kSplit:
+                args.split = true;
+                break;
+            case kSilent:
+                args.sim.silent = true;
+                break;
+            case kUnplugAfter:
+                if (!ParseLong(a, 1, std::numeric_limits<long>::max(), args.unplugAfter))
+                    return Fail("unplug-after", a);
+                break;
+            case kLink:
+                if (strncmp(a, "COM", 3) != 0 || !ParseLong(a + 3, 1, 199, v))
+                    return Fail("link", a);
+                args.link = a;
+                break;
+            case kPortsDir:
+                if (*a == '\0') return Fail("ports-dir", a);
+                args.portsDir = a;
+                break;
+            case kHelp:
+                PrintHelp(stdout);
+                exit(0);
+            default:
+                return false;  // getopt has said what was wrong
+        }
+    }
+    if (optind < argc) {
+        fprintf(stderr, "tiltsim: unexpected argument '%s' (see --help)\n", argv[optind]);
+        return false;
+    }
+    if (!args.addressGiven && args.sim.protocol == SimProtocol::Modbus) args.sim.address = 1;
+    return true;
+}
+
+double Now() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+bool MakeDirs(const std::string& path) {
+    std::string partial;
+    size_t from = 0;
+    while (from <= path.size()) {
+        size_t slash = path.find('/', from);
+        if (slash == std::string::npos) slash = path.size();
+        partial = path.substr(0, slash);
+        if (!partial.empty() && mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
+        from = slash + 1;
+    }
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Opens the master and configures the slave; the slave stays open with us so the
+// master never reports a hang-up while no client has it open, and its raw mode
+// (no echo, no line editing) is what a client finds when it opens the terminal.
+bool OpenPty(int& master, int& slave, std::string& slavePath) {
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0) return false;
+    char name[128];
+    if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0)
+        return false;
+    slavePath = name;
+    slave = open(name, O_RDWR | O_NOCTTY);
+    if (slave < 0) return false;
+    termios tio{};
+    if (tcgetattr(slave, &tio) != 0) return false;
+    cfmakeraw(&tio);
+    if (tcsetattr(slave, TCSANOW, &tio) != 0) return false;
+    const int flags = fcntl(master, F_GETFL);
+    return flags >= 0 && fcntl(master, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+// A piece of a frame waiting for the line; `last` marks the frame's final piece.
+struct Piece {
+    std::vector<uint8_t> bytes;
+    size_t written = 0;
+    bool last = true;
+    bool pauseBefore = false;
+};
+
+class Simulator {
+public:
+    explicit Simulator(const Args& args) : args_(args), sensor_(args.sim) {}
+
+    int Run() {
+        if (!OpenPty(master_, slave_, slavePath_)) {
+            perror("tiltsim: pseudo-terminal");
+            return 1;
+        }
+        if (!SetUpSignals()) return 1;
+        if (!args_.link.empty() && !CreateLink()) return 1;
+        printf("%s\n", slavePath_.c_str());
+        fflush(stdout);
+
+        start_ = Now();
+        while (!quit_) Step();
+
+        RemoveLink();
+        fprintf(stderr, "frames_sent=%llu\n", static_cast<unsigned long long>(framesSent_));
+        return 0;
+    }
+
+private:
+    double Clock() const { return Now() - start_; }
+
+    bool CreateLink() {
+        if (!MakeDirs(args_.portsDir)) {
+            fprintf(stderr, "tiltsim: cannot create %s: %s\n", args_.portsDir.c_str(),
+                    strerror(errno));
+            return false;
+        }
+        linkPath_ = args_.portsDir + "/" + args_.link;
+        // A link left by a simulator that was killed is ours to replace; a file is not.
+        struct stat st {};
+        if (lstat(linkPath_.c_str(), &st) == 0) {
+            if (!S_ISLNK(st.st_mode) || unlink(linkPath_.c_str()) != 0) {
+                fprintf(stderr, "tiltsim: %s exists and is not a link\n", linkPath_.c_str());
+                linkPath_.clear();
+                return false;
+            }
+        }
+        if (symlink(slavePath_.c_str(), linkPath_.c_str()) != 0) {
+            fprintf(stderr, "tiltsim: cannot link %s: %s\n", linkPath_.c_str(), strerror(errno));
+            linkPath_.clear();
+            return false;
+        }
+        return true;
+    }
+
+    void RemoveLink() {
+        if (linkPath_.empty()) return;
+        unlink(linkPath_.c_str());
+        linkPath_.clear();
+    }
+
+    bool SetUpSignals() {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        sigaddset(&set, SIGHUP);
+        sigaddset(&set, SIGUSR1);
+        if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) return false;
+        signal(SIGPIPE, SIG_IGN);
+        signalFd_ = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+        if (signalFd_ < 0) perror("tiltsim: signalfd");
+        return signalFd_ >= 0;
+    }
+
+    void OnSignals() {
+        signalfd_siginfo info{};
+        while (read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+            if (info.ssi_signo == SIGUSR1) {
+                Unplug();
+            } else {
+                quit_ = true;
+            }
+        }
+    }
+
+    // The adapter is gone: the device node disappears with the last descriptor,
+    // as a USB port's does, and so does its name.
+    void Unplug() {
+        if (master_ < 0) return;
+        close(master_);
+        close(slave_);
+        master_ = slave_ = -1;
+        queue_.clear();
+        RemoveLink();
+        fprintf(stderr, "tiltsim: unplugged after %llu frames\n",
+                static_cast<unsigned long long>(framesSent_));
+    }
+
+    void Enqueue(const std::vector<uint8_t>& frame) {
+        if (frame.empty()) return;
+        if (queue_.empty()) frontDue_ = 0;
+        const size_t piece = args_.split ? kSplitPieceBytes : frame.size();
+        for (size_t at = 0; at < frame.size(); at += piece) {
+            Piece p;
+            const size_t end = std::min(frame.size(), at + piece);
+            p.bytes.assign(frame.begin() + static_cast<std::ptrdiff_t>(at),
+                           frame.begin() + static_cast<std::ptrdiff_t>(end));
+            p.last = end == frame.size();
+            p.pauseBefore = at != 0;
+            queue_.push_back(std::move(p));
+        }
+        ++framesQueued_;
+    }
+
+    // Writes what is due until the terminal would block; a partial write resumes
+    // where it stopped, so no frame is ever cut or lost.
+    void Flush(double now) {
+        while (master_ >= 0 && !queue_.empty() && frontDue_ <= now) {
+            Piece& p = queue_.front();
+            const ssize_t n =
+                write(master_, p.bytes.data() + p.written, p.bytes.size() - p.written);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                if (errno == EAGAIN || errno == EWOULDBLOCK) return;  // wait for POLLOUT
+                perror("tiltsim: write");
+                Unplug();
+                return;
+            }
+            p.written += static_cast<size_t>(n);
+            if (p.written < p.bytes.size()) continue;
+            const bool frameDone = p.last;
+            queue_.pop_front();
+            frontDue_ =
+                !queue_.empty() && queue_.front().pauseBefore ? now + kSplitPauseSeconds : 0;
+            if (frameDone) {
+                --framesQueued_;
+                ++framesSent_;
+                if (args_.unplugAfter >= 0 &&
+                    framesSent_ >= static_cast<uint64_t>(args_.unplugAfter))
+                    Unplug();
+            }
+        }
+    }
+
+    bool AutoOutputOn() const {
+        return master_ >= 0 && sensor_.OutputHz() > 0 &&
+               (args_.count < 0 || autoMade_ < static_cast<uint64_t>(args_.count));
+    }
+
+    void AutoOutput(double now) {
+        if (!AutoOutputOn()) return;
+        const double hz = sensor_.OutputHz();
+        if (std::isinf(hz)) {
+            // As fast as the line takes them: refill whenever the last frame is out,
+            // a bounded burst per turn so requests and signals still get theirs.
+            for (int i = 0; i < kMaxBurstFrames && queue_.empty() && AutoOutputOn(); ++i) {
+                MakeAutoFrame(now);
+                Flush(now);
+            }
+            return;
+        }
+        if (hz != autoHz_) {  // started, or a frequency request changed the rate
+            autoHz_ = hz;
+            nextAuto_ = now;
+        }
+        const double period = 1.0 / hz;
+        if (nextAuto_ < now - kMaxAutoLagSeconds) nextAuto_ = now;
+        while (nextAuto_ <= now && framesQueued_ < kMaxBacklogFrames && AutoOutputOn()) {
+            MakeAutoFrame(now);
+            nextAuto_ += period;
+        }
+    }
+
+    void MakeAutoFrame(double now) {
+        Enqueue(sensor_.MakeMeasurementFrame(now));
+        ++autoMade_;
+    }
+
+    void ReadRequests(double now) {
+        uint8_t buf[4096];
+        for (;;) {
+            const ssize_t n = read(master_, buf, sizeof buf);
+            if (n > 0) {
+                for (const auto& frame : sensor_.Feed(buf, static_cast<size_t>(n), now))
+                    Enqueue(frame);
+                if (static_cast<size_t>(n) < sizeof buf) return;
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+            // EIO (no slave side) or end of file: look again later instead of spinning.
+            readRetryAt_ = now + kReadRetrySeconds;
+            return;
+        }
+    }
+
+    void Step() {
+        double now = Clock();
+        AutoOutput(now);
+        Flush(now);
+
+        pollfd fds[2] = {{signalFd_, POLLIN, 0}, {master_, 0, 0}};
+        double wakeAt = std::numeric_limits<double>::infinity();
+        if (master_ >= 0) {
+            if (now >= readRetryAt_) {
+                fds[1].events |= POLLIN;
+            } else {
+                wakeAt = std::min(wakeAt, readRetryAt_);
+            }
+            if (!queue_.empty()) {
+                if (frontDue_ <= now) {
+                    fds[1].events |= POLLOUT;
+                } else {
+                    wakeAt = std::min(wakeAt, frontDue_);
+                }
+            }
+            if (AutoOutputOn() && framesQueued_ < kMaxBacklogFrames) {
+                // At the unlimited rate an empty queue means the terminal took
+                // everything: only look for requests and signals, then go on.
+                const bool unlimited = std::isinf(sensor_.OutputHz());
+                if (!unlimited || queue_.empty())
+                    wakeAt = std::min(wakeAt, unlimited ? now : nextAuto_);
+            }
+        }
+        int timeoutMs = -1;
+        if (std::isfinite(wakeAt)) {
+            timeoutMs = static_cast<int>(std::ceil(std::max(0.0, wakeAt - now) * 1000.0));
+        }
+        // Left out while it asks for nothing: a hung-up master reports POLLHUP
+        // whatever is asked, which must not turn the back-off into a spin.
+        const int ready = poll(fds, fds[1].events != 0 ? 2 : 1, timeoutMs);
+        if (ready < 0) {
+            if (errno != EINTR) {
+                perror("tiltsim: poll");
+                quit_ = true;
+            }
+            return;
+        }
+        now = Clock();
+        if (fds[0].revents & POLLIN) OnSignals();
+        if (master_ < 0 || quit_) return;
+        const short got = fds[1].events != 0 ? fds[1].revents : 0;
+        if (got & POLLIN) {
+            ReadRequests(now);
+        } else if (got & (POLLHUP | POLLERR)) {
+            readRetryAt_ = now + kReadRetrySeconds;
+        }
+    }
+
+    const Args& args_;
+    SensorSimulator sensor_;
+    int master_ = -1;
+    int slave_ = -1;
+    int signalFd_ = -1;
+    std::string slavePath_;
+    std::string linkPath_;
+    bool quit_ = false;
+    double start_ = 0;
+
+    std::deque<Piece> queue_;
+    double frontDue_ = 0;
+    size_t framesQueued_ = 0;
+    uint64_t framesSent_ = 0;
+
+    double autoHz_ = 0;
+    double nextAuto_ = 0;
+    uint64_t autoMade_ = 0;
+    double readRetryAt_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Args args;
+    if (!ParseArgs(argc, argv, args)) return 2;
+    Simulator simulator(args);
+    return simulator.Run();
+}
