@@ -14,7 +14,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTILTSCOPE_SANITIZE=ON \
     -DTILTSCOPE_BENCH=ON
 cmake --build build/debug
-(cd build/debug && ctest --output-on-failure --timeout 120)
+(cd build/debug && ctest --output-on-failure --timeout 120) | tee build/debug/ctest.log
 
 # Fuzzing needs clang's libFuzzer; the corpus keeps every input that ever found a fault.
 if command -v clang++ >/dev/null; then
@@ -27,7 +27,16 @@ if command -v clang++ >/dev/null; then
         corpus=tests/fuzz/corpus/${name#fuzz_}
         work=build/fuzz/corpus-$name
         mkdir -p "$work"
-        "$target" -max_total_time="${FUZZ_SECONDS:-20}" -print_final_stats=0 \
-            "$work" "$corpus" 2>&1 | tail -n 3
+        mkdir -p "$corpus"
+        # A finding stops the script here: libFuzzer exits non-zero and leaves crash-* beside it.
+        "$target" -max_total_time="${FUZZ_SECONDS:-20}" -artifact_prefix=build/fuzz/ \
+            "$work" "$corpus" >"build/fuzz/$name.log" 2>&1 || { tail -n 40 "build/fuzz/$name.log"; exit 1; }
+        echo "$name: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "build/fuzz/$name.log"), no finding"
     done
 fi
+
+# The closing line CI reads, after the fuzz output.
+summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' build/debug/ctest.log)
+total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+failed=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$summary")
+echo "ctest: $((total - failed)) passed, $failed failed"

@@ -4,15 +4,32 @@ namespace {
 
 bool BaudConstant(uint32_t baud, speed_t& speed) {
     switch (baud) {
-        case 2400: speed = B2400; return true;
-        case 4800: speed = B4800; return true;
-        case 9600: speed = B9600; return true;
-        case 19200: speed = B19200; return true;
-        case 38400: speed = B38400; return true;
-        case 57600: speed = B57600; return true;
-        case 115200: speed = B115200; return true;
-        case 230400: speed = B230400; return true;
-        default: return false;
+        case 2400:
+            speed = B2400;
+            return true;
+        case 4800:
+            speed = B4800;
+            return true;
+        case 9600:
+            speed = B9600;
+            return true;
+        case 19200:
+            speed = B19200;
+            return true;
+        case 38400:
+            speed = B38400;
+            return true;
+        case 57600:
+            speed = B57600;
+            return true;
+        case 115200:
+            speed = B115200;
+            return true;
+        case 230400:
+            speed = B230400;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -32,19 +49,40 @@ bool BuildTermios(const termios& current, const LineSettings& line, termios& out
     out.c_cflag |= CREAD | CLOCAL;
 
     switch (line.dataBits) {
-        case 5: out.c_cflag |= CS5; break;
-        case 6: out.c_cflag |= CS6; break;
-        case 7: out.c_cflag |= CS7; break;
-        default: out.c_cflag |= CS8; break;
+        case 5:
+            out.c_cflag |= CS5;
+            break;
+        case 6:
+            out.c_cflag |= CS6;
+            break;
+        case 7:
+            out.c_cflag |= CS7;
+            break;
+        default:
+            out.c_cflag |= CS8;
+            break;
     }
 
     switch (line.parity) {
-        case 'E': case 'e': out.c_cflag |= PARENB; break;
-        case 'O': case 'o': out.c_cflag |= PARENB | PARODD; break;
+        case 'E':
+        case 'e':
+            out.c_cflag |= PARENB;
+            break;
+        case 'O':
+        case 'o':
+            out.c_cflag |= PARENB | PARODD;
+            break;
         // Mark and space are the stick-parity variants of odd and even.
-        case 'M': case 'm': out.c_cflag |= PARENB | CMSPAR | PARODD; break;
-        case 'S': case 's': out.c_cflag |= PARENB | CMSPAR; break;
-        default: break;
+        case 'M':
+        case 'm':
+            out.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case 'S':
+        case 's':
+            out.c_cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            break;
     }
 
     // Linux has no 1.5 stop bits; two is the nearest a UART will send.

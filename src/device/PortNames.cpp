@@ -30,7 +30,9 @@ std::string PosixPortFileSystem::ReadLine(const std::string& path) const {
 
 PortMap::PortMap(std::string portsDir) : portsDir_(std::move(portsDir)) {}
 
-std::string PortMap::OverridePath(int portnr) const { return portsDir_ + "/" + PortName(portnr); }
+std::string PortMap::OverridePath(int portnr) const {
+    return portsDir_ + "/" + PortName(portnr);
+}
 
 std::string PortMap::DefaultDevicePath(int portnr) {
     struct Range {

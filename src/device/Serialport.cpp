@@ -37,7 +37,9 @@ void Reset(int fd) {
 }
 
 // A pulled USB adapter makes every call fail with one of these.
-bool AdapterGone(int err) { return err == EIO || err == ENXIO || err == ENODEV; }
+bool AdapterGone(int err) {
+    return err == EIO || err == ENXIO || err == ENODEV;
+}
 
 std::string SystemText(int err) {
     char buffer[256];
@@ -103,13 +105,11 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
     std::lock_guard<std::recursive_mutex> lock(channelLock_);
     writeSlot_.assign(kWriteSlotSize, 0);
     bytesToWrite_ = 0;
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    handle_ = Handle::None;
+    ReleaseDevice(Handle::None);
 
     devicePath_ = ports_.DevicePath(static_cast<int>(line.portnr), *fs_);
-    const int fd =
-        RetryEintr([&] { return ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+    const int fd = RetryEintr(
+        [&] { return ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0) {
         lastOpenError_ = errno;
         return false;
@@ -189,12 +189,7 @@ void CSerialPort::StopMonitor() {
 void CSerialPort::Close() {
     StopMonitor();
     std::lock_guard<std::recursive_mutex> lock(channelLock_);
-    if (fd_ >= 0) {
-        ::ioctl(fd_, TIOCNXCL);
-        ::close(fd_);
-    }
-    fd_ = -1;
-    handle_ = Handle::None;
+    ReleaseDevice(Handle::None);
     if (stopFd_ >= 0) Reset(stopFd_);
     if (writeFd_ >= 0) Reset(writeFd_);
     writeSlot_.clear();
@@ -277,12 +272,10 @@ void CSerialPort::MonitorThread() {
         }
     }
 
-    std::lock_guard<std::recursive_mutex> lock(channelLock_);
-    if (fd_ >= 0) {
-        ::ioctl(fd_, TIOCNXCL);
-        ::close(fd_);
-        fd_ = -1;
-        handle_ = Handle::None;
+    {
+        std::lock_guard<std::recursive_mutex> lock(channelLock_);
+        // A failed port stays marked failed until Close, which the owner will call.
+        if (handle_ == Handle::Open) ReleaseDevice(Handle::None);
     }
     monitorAlive_.store(0);
 }
@@ -339,7 +332,8 @@ void CSerialPort::FlushWrite() {
 
     size_t done = 0;
     while (done < out.size()) {
-        const ssize_t n = RetryEintr([&] { return ::write(fd, out.data() + done, out.size() - done); });
+        const ssize_t n =
+            RetryEintr([&] { return ::write(fd, out.data() + done, out.size() - done); });
         if (n > 0) {
             done += static_cast<size_t>(n);
             continue;
@@ -368,8 +362,8 @@ void CSerialPort::LineFailure(int err, const char* call, const char* caption, bo
     if (AdapterGone(err)) {
         MarkInvalid();
         char text[160];
-        std::snprintf(text, sizeof text, "COM%u ERROR_ACCESS_DENIED，%s Error Code:%d",
-                      portnr_, call, err);
+        std::snprintf(text, sizeof text, "COM%u ERROR_ACCESS_DENIED，%s Error Code:%d", portnr_,
+                      call, err);
         Show(text, caption);
         return;
     }
@@ -383,14 +377,18 @@ void CSerialPort::ReportApiFailure(const char* call, int err) {
 
 void CSerialPort::MarkInvalid() {
     std::lock_guard<std::recursive_mutex> lock(channelLock_);
+    // Let go of the device now so that the adapter, once plugged back, can be
+    // opened again; the monitor only waits for its stop from here on.
+    ReleaseDevice(Handle::Invalid);
+}
+
+void CSerialPort::ReleaseDevice(Handle next) {
     if (fd_ >= 0) {
-        // Let go of the device now so that the adapter, once plugged back, can be
-        // opened again; the monitor only waits for its stop from here on.
         ::ioctl(fd_, TIOCNXCL);
         ::close(fd_);
         fd_ = -1;
     }
-    handle_ = Handle::Invalid;
+    handle_ = next;
 }
 
 void CSerialPort::Show(const std::string& text, const std::string& caption) {

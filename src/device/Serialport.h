@@ -93,6 +93,8 @@ private:
     void LineFailure(int err, const char* call, const char* caption, bool fatal);
     void ReportApiFailure(const char* call, int err);
     void MarkInvalid();
+    // Closes the descriptor (lock held) and leaves the handle in `next`.
+    void ReleaseDevice(Handle next);
     void Show(const std::string& text, const std::string& caption);
 
     PortMap ports_;

@@ -293,8 +293,9 @@ TEST_F(SerialPortTest, UnsupportedBaudIsReportedAndOpenStillSucceeds) {
     const auto errors = owner.Errors();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].second, "Application Error");
-    EXPECT_EQ(errors[0].first.rfind("WARNING:  SetCommState() Failed with the following error: \n", 0),
-              0u)
+    EXPECT_EQ(
+        errors[0].first.rfind("WARNING:  SetCommState() Failed with the following error: \n", 0),
+        0u)
         << errors[0].first;
     EXPECT_NE(errors[0].first.find("\nPort: 5\n"), std::string::npos);
     EXPECT_TRUE(port.IsOpen());

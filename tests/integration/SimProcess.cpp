@@ -55,7 +55,9 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
     ::close(out[0]);
 }
 
-SimProcess::~SimProcess() { Stop(); }
+SimProcess::~SimProcess() {
+    Stop();
+}
 
 void SimProcess::Signal(int sig) const {
     if (pid_ > 0) ::kill(pid_, sig);

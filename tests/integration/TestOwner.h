@@ -58,8 +58,9 @@ public:
             std::unique_lock<std::mutex> lock(mutex_);
             const int seen = wakes_;
             const size_t errs = errors_.size();
-            cv_.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() +
-                                                        std::chrono::milliseconds(20)),
+            cv_.wait_until(lock,
+                           std::min(deadline, std::chrono::steady_clock::now() +
+                                                  std::chrono::milliseconds(20)),
                            [&] { return wakes_ != seen || errors_.size() != errs; });
         }
     }

@@ -1,8 +1,8 @@
-#include "LineSettings.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "LineSettings.h"
 
 namespace {
 
@@ -70,8 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
     Letters, ParityMapping,
     ::testing::Values(ParityCase{'N', 0}, ParityCase{'E', PARENB}, ParityCase{'O', PARENB | PARODD},
                       ParityCase{'M', PARENB | PARODD | CMSPAR}, ParityCase{'S', PARENB | CMSPAR},
-                      ParityCase{'e', PARENB}, ParityCase{'o', PARENB | PARODD},
-                      ParityCase{'X', 0}, ParityCase{'\0', 0}));
+                      ParityCase{'e', PARENB}, ParityCase{'o', PARENB | PARODD}, ParityCase{'X', 0},
+                      ParityCase{'\0', 0}));
 
 TEST(LineSettingsTermios, StopBitSelectionOneAndAHalfBecomesTwo) {
     for (int selection : {0, 1, 2, 7}) {

@@ -4,17 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "HexBytes.h"
 #include "ModbusProtocol.h"
 
 namespace {
-
-std::vector<uint8_t> Hex(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<uint8_t> out;
-    unsigned value = 0;
-    while (in >> std::hex >> value) out.push_back(static_cast<uint8_t>(value));
-    return out;
-}
 
 uint16_t Crc(const std::vector<uint8_t>& bytes) {
     return ModbusCrc(bytes.data(), bytes.size());

@@ -1,10 +1,10 @@
-#include "PortNames.h"
-
 #include <gtest/gtest.h>
 
 #include <map>
 #include <set>
 #include <string>
+
+#include "PortNames.h"
 
 namespace {
 

@@ -5,19 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "HexBytes.h"
 #include "ModbusProtocol.h"
 #include "ReceivePath.h"
 #include "TarqProtocol.h"
 
 namespace {
-
-std::vector<uint8_t> Hex(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<uint8_t> out;
-    unsigned value = 0;
-    while (in >> std::hex >> value) out.push_back(static_cast<uint8_t>(value));
-    return out;
-}
 
 std::vector<uint8_t> Concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
     a.insert(a.end(), b.begin(), b.end());

@@ -7,8 +7,9 @@
 namespace {
 
 TEST(SerialReport, ApiFailureTextKeepsItsLayout) {
-    EXPECT_EQ(FormatApiFailure("WriteFile()", "Input/output error", 3),
-              "WARNING:  WriteFile() Failed with the following error: \nInput/output error\nPort: 3\n");
+    EXPECT_EQ(
+        FormatApiFailure("WriteFile()", "Input/output error", 3),
+        "WARNING:  WriteFile() Failed with the following error: \nInput/output error\nPort: 3\n");
 }
 
 TEST(SerialReport, ApiFailureTextIsCutTo199CharactersOnACharacterBoundary) {

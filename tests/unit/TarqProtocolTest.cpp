@@ -4,17 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "HexBytes.h"
 #include "TarqProtocol.h"
 
 namespace {
-
-std::vector<uint8_t> Hex(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<uint8_t> out;
-    unsigned value = 0;
-    while (in >> std::hex >> value) out.push_back(static_cast<uint8_t>(value));
-    return out;
-}
 
 // The default resolution 0.01f widened to double: every frame-protocol value is
 // an integer times this.

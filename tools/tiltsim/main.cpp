@@ -44,6 +44,7 @@ struct Args {
     bool addressGiven = false;
     long count = -1;
     bool split = false;
+    bool autoAfterRequest = false;
     long unplugAfter = -1;
     std::string link;
     std::string portsDir = "../config/ports";
@@ -62,6 +63,8 @@ void PrintHelp(FILE* to) {
         "  --auto-hz RATE|max        automatic output, frames per second; 0 = off, max = as\n"
         "                            fast as the terminal takes them (default 0)\n"
         "  --count N                 stop automatic output after N frames, keep answering\n"
+        "  --auto-after-request      hold automatic output until the first request arrives\n"
+        "                            (a client that purges its input on open loses nothing)\n"
         "                            (default no limit)\n"
         "  --bad-checksum-every N    wrong checksum or CRC on every Nth measurement frame\n"
         "                            (default 0 = never)\n"
@@ -107,6 +110,7 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         kCommand,
         kAutoHz,
         kCount,
+        kAutoAfterRequest,
         kBadChecksum,
         kNoise,
         kSplit,
@@ -123,6 +127,7 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         {"command", required_argument, nullptr, kCommand},
         {"auto-hz", required_argument, nullptr, kAutoHz},
         {"count", required_argument, nullptr, kCount},
+        {"auto-after-request", no_argument, nullptr, kAutoAfterRequest},
         {"bad-checksum-every", required_argument, nullptr, kBadChecksum},
         {"noise", required_argument, nullptr, kNoise},
         {"split", no_argument, nullptr, kSplit},
@@ -176,6 +181,9 @@ bool ParseArgs(int argc, char** argv, Args& args) {
                 args.sim.outputHz = hz;
                 break;
             }
+            case kAutoAfterRequest:
+                args.autoAfterRequest = true;
+                break;
             case kCount:
                 if (!ParseLong(a, 0, std::numeric_limits<long>::max(), args.count))
                     return Fail("count", a);
@@ -412,6 +420,7 @@ private:
 
     bool AutoOutputOn() const {
         return master_ >= 0 && sensor_.OutputHz() > 0 &&
+               (!args_.autoAfterRequest || requestSeen_) &&
                (args_.count < 0 || autoMade_ < static_cast<uint64_t>(args_.count));
     }
 
@@ -449,6 +458,7 @@ private:
         for (;;) {
             const ssize_t n = read(master_, buf, sizeof buf);
             if (n > 0) {
+                requestSeen_ = true;
                 for (const auto& frame : sensor_.Feed(buf, static_cast<size_t>(n), now))
                     Enqueue(frame);
                 if (static_cast<size_t>(n) < sizeof buf) return;
@@ -533,6 +543,7 @@ private:
     double autoHz_ = 0;
     double nextAuto_ = 0;
     uint64_t autoMade_ = 0;
+    bool requestSeen_ = false;
     double readRetryAt_ = 0;
 };
 
