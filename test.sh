@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
 ensure_packages build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev \
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation2 \
+    fonts-wqy-microhei
 
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -20,7 +21,7 @@ cmake --build build/debug
 if command -v clang++ >/dev/null; then
     cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_CXX_COMPILER=clang++ -DTILTSCOPE_SANITIZE=ON -DTILTSCOPE_FUZZ=ON \
-        -DTILTSCOPE_TESTS=OFF -DTILTSCOPE_BENCH=OFF
+        -DTILTSCOPE_TESTS=OFF -DTILTSCOPE_BENCH=OFF -DTILTSCOPE_GUI=OFF
     cmake --build build/fuzz
     for target in build/fuzz/tests/fuzz/fuzz_*; do
         name=$(basename "$target")

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QImage>
+
+#include "DialogTemplate.h"
+
+// The window's two background pictures and the program icon, drawn by our own
+// code. The pictures are stretched over the client area, so a point at (x, y)
+// dialog units lies at (x * 1830 / 680, y * 1009 / 330) in the picture.
+constexpr int kBackgroundWidth = 1830;
+constexpr int kBackgroundHeight = 1009;
+constexpr int kChineseBackgroundId = 197;
+constexpr int kEnglishBackgroundId = 199;
+
+QImage DrawBackgroundPicture(Language lang);
+QImage DrawProgramIcon(int size);

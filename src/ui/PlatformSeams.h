@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+// What the window takes from the desktop, behind interfaces so that tests run
+// headless and record instead of showing.
+
+enum class MessageIcon { None, Information, Warning, Error };
+
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    // An owner-less box with an OK button; returns when the operator has answered.
+    virtual void ShowMessage(const std::string& text, const std::string& caption,
+                             MessageIcon icon) = 0;
+};
+
+class UrlOpener {
+public:
+    virtual ~UrlOpener() = default;
+    // Hands the address to the desktop's default handler; the result is not examined.
+    virtual void OpenUrl(const std::string& url) = 0;
+};
+
+// The window's four timers, numbered 0..3 as the acquisition and display code
+// knows them. The test realisation fires ticks by hand.
+class WindowTimers {
+public:
+    virtual ~WindowTimers() = default;
+    virtual void SetHandler(std::function<void(int id)> onTick) = 0;
+    virtual void Start(int id, int periodMs, bool singleShot = false) = 0;
+    virtual void Stop(int id) = 0;
+    virtual bool IsRunning(int id) const = 0;
+    virtual int Period(int id) const = 0;
+};

@@ -1,0 +1,60 @@
+#include "QtPlatform.h"
+
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+
+void QtMessageSink::ShowMessage(const std::string& text, const std::string& caption,
+                                MessageIcon icon) {
+    QMessageBox::Icon qicon = QMessageBox::NoIcon;
+    switch (icon) {
+        case MessageIcon::Information:
+            qicon = QMessageBox::Information;
+            break;
+        case MessageIcon::Warning:
+            qicon = QMessageBox::Warning;
+            break;
+        case MessageIcon::Error:
+            qicon = QMessageBox::Critical;
+            break;
+        case MessageIcon::None:
+            break;
+    }
+    QMessageBox box(qicon, QString::fromStdString(caption), QString::fromStdString(text),
+                    QMessageBox::Ok);
+    box.exec();
+}
+
+void QtUrlOpener::OpenUrl(const std::string& url) {
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+}
+
+QtWindowTimers::QtWindowTimers() {
+    for (int id = 0; id < static_cast<int>(timers_.size()); ++id) {
+        QObject::connect(&timers_[id], &QTimer::timeout, [this, id] {
+            if (onTick_) onTick_(id);
+        });
+    }
+}
+
+void QtWindowTimers::SetHandler(std::function<void(int id)> onTick) {
+    onTick_ = std::move(onTick);
+}
+
+void QtWindowTimers::Start(int id, int periodMs, bool singleShot) {
+    if (id < 0 || id >= static_cast<int>(timers_.size())) return;
+    timers_[id].setSingleShot(singleShot);
+    timers_[id].start(periodMs);
+}
+
+void QtWindowTimers::Stop(int id) {
+    if (id >= 0 && id < static_cast<int>(timers_.size())) timers_[id].stop();
+}
+
+bool QtWindowTimers::IsRunning(int id) const {
+    return id >= 0 && id < static_cast<int>(timers_.size()) && timers_[id].isActive();
+}
+
+int QtWindowTimers::Period(int id) const {
+    return id >= 0 && id < static_cast<int>(timers_.size()) ? timers_[id].interval() : 0;
+}

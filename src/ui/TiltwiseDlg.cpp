@@ -1,0 +1,516 @@
+#include "TiltwiseDlg.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QSlider>
+#include <QTableWidget>
+#include <QWindowStateChangeEvent>
+#include <filesystem>
+
+#include "BackgroundArt.h"
+#include "QtPlatform.h"
+#include "SkinAdapter.h"
+#include "StringTable.h"
+#include "TrafficPane.h"
+
+const char* const kChinesePageUrl = "https://www.tiltscope.example/";
+const char* const kEnglishPageUrl = "https://www.tiltscope.example/en/";
+
+namespace {
+
+const QColor kStaticTextColour(0, 66, 0);
+constexpr int kTrafficPaneLimit = 65535;
+constexpr int kTooltipWidth = 159;
+
+// Help areas and the strings they explain.
+const std::pair<int, int> kHelpAreas[] = {
+    {1088, IDS_HELP_CONNECTION}, {1090, IDS_HELP_ADDRESS}, {1089, IDS_HELP_SETTINGS},
+    {1091, IDS_HELP_SAVING},     {1094, IDS_HELP_CHART},   {1092, IDS_HELP_PARAMETERS},
+    {1093, IDS_HELP_TRAFFIC},
+};
+
+QString Id(int id) {
+    return QString::number(id);
+}
+
+// A drop-down list's template height is that of its opened list; closed, it is
+// one line high, as tall as a push button.
+constexpr int kClosedListHeightDu = 12;
+
+// The folder that holds the executable's folder, then "data".
+std::string DefaultDataFolder(const std::string& executableDir) {
+    std::filesystem::path exe(executableDir.empty() ? "." : executableDir);
+    return (exe.lexically_normal().parent_path() / "data").string();
+}
+
+}  // namespace
+
+CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
+    : QDialog(parent),
+      context_(context),
+      templateFont_(TemplateFont(context.language)),
+      units_(templateFont_) {
+    setObjectName(QStringLiteral("100"));
+    setWindowTitle(QStringLiteral("Tiltscope_V2.0"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setFont(templateFont_);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    resize(units_.X(kTemplateWidthDu), units_.Y(kTemplateHeightDu));
+
+    if (context_.timers) {
+        timers_ = context_.timers;
+    } else {
+        ownTimers_ = std::make_unique<QtWindowTimers>();
+        timers_ = ownTimers_.get();
+    }
+    timers_->SetHandler([this](int id) { OnTimer(id); });
+
+    background_ = DrawBackgroundPicture(
+        context_.backgroundPicture == kChineseBackgroundId ? Language::Chinese : Language::English);
+    CreateControls();
+
+    // Window creation, before the controls are initialised.
+    settings_.CsvFolder = DefaultDataFolder(context_.executableDir);
+
+    // Enter is consumed before any control or the dialog sees it.
+    qApp->installEventFilter(this);
+}
+
+CTiltwiseDlg::~CTiltwiseDlg() {
+    qApp->removeEventFilter(this);
+    if (timers_) timers_->SetHandler(nullptr);
+}
+
+QWidget* CTiltwiseDlg::Control(int id) const {
+    auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+void CTiltwiseDlg::CreateControls() {
+    auto* languages = new QButtonGroup(this);
+    for (const ControlSpec& spec : DialogControls()) {
+        QWidget* w = CreateControl(spec);
+        w->setObjectName(Id(spec.id));
+        w->setGeometry(ControlGeometry(units_, spec, context_.language));
+        w->setVisible(spec.shown);
+        controls_[spec.id] = w;
+        if (spec.kind == ControlKind::RadioButton)
+            languages->addButton(static_cast<QRadioButton*>(w));
+    }
+    const int flag = context_.languageFlag ? *context_.languageFlag : 1;
+    static_cast<QRadioButton*>(Control(flag == 0 ? 1056 : 1055))->setChecked(true);
+    connect(static_cast<QRadioButton*>(Control(1056)), &QRadioButton::clicked, this,
+            [this] { OnLanguageButton(0); });
+    connect(static_cast<QRadioButton*>(Control(1055)), &QRadioButton::clicked, this,
+            [this] { OnLanguageButton(1); });
+}
+
+QWidget* CTiltwiseDlg::CreateControl(const ControlSpec& spec) {
+    const QString text = QString::fromUtf8(ControlText(spec, context_.language));
+    const DuRect& du = ControlRect(spec, context_.language);
+    switch (spec.kind) {
+        case ControlKind::Chart: {
+            // The chart control takes this place once it exists.
+            auto* frame = new QFrame(this);
+            frame->setAutoFillBackground(true);
+            QPalette p = frame->palette();
+            p.setColor(QPalette::Window, Qt::white);
+            frame->setPalette(p);
+            return frame;
+        }
+        case ControlKind::PushButton: {
+            auto* b = new QPushButton(text, this);
+            b->setAutoDefault(false);
+            b->setFocusPolicy(Qt::StrongFocus);
+            return b;
+        }
+        case ControlKind::StaticText: {
+            auto* l = new QLabel(text, this);
+            Qt::Alignment a = Qt::AlignLeft | Qt::AlignTop;
+            if (spec.style & kRightAligned) a = Qt::AlignRight | Qt::AlignTop;
+            if (spec.style & kCentred) a = Qt::AlignHCenter | Qt::AlignTop;
+            if (spec.style & kVCentred) a = (a & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter;
+            l->setAlignment(a);
+            // Static texts are drawn over the picture: dark green, no background.
+            QPalette p = l->palette();
+            p.setColor(QPalette::WindowText, kStaticTextColour);
+            l->setPalette(p);
+            l->setAttribute(Qt::WA_TranslucentBackground);
+            return l;
+        }
+        case ControlKind::DropDownList: {
+            auto* c = new QComboBox(this);
+            const int itemHeight = units_.Y(kClosedListHeightDu);
+            c->setMaxVisibleItems(std::max(1, units_.Y(du.height) / std::max(1, itemHeight) - 1));
+            return c;
+        }
+        case ControlKind::Edit: {
+            auto* e = new QLineEdit(this);
+            if (spec.style & kDigitsOnly) {
+                e->setValidator(new QRegularExpressionValidator(
+                    QRegularExpression(QStringLiteral("[0-9]*")), e));
+            }
+            e->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            return e;
+        }
+        case ControlKind::TrafficPane:
+            return new TrafficPane(this);
+        case ControlKind::Slider: {
+            auto* s = new QSlider(Qt::Horizontal, this);
+            s->setTickPosition(QSlider::NoTicks);
+            return s;
+        }
+        case ControlKind::RadioButton:
+            return new QRadioButton(text, this);
+        case ControlKind::ListView: {
+            // The parameter list takes this place once it exists.
+            auto* t = new QTableWidget(0, 3, this);
+            t->setHorizontalHeaderLabels({QString(), QString(), QString()});
+            t->verticalHeader()->hide();
+            t->setSelectionMode(QAbstractItemView::SingleSelection);
+            return t;
+        }
+        case ControlKind::Placeholder: {
+            auto* w = new QWidget(this);
+            w->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return w;
+        }
+    }
+    return new QWidget(this);
+}
+
+QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Language lang) {
+    DuRect r = ControlRect(spec, lang);
+    if (spec.kind == ControlKind::DropDownList) r.height = kClosedListHeightDu;
+    return units.Rect(r);
+}
+
+// ---- initialisation -------------------------------------------------------
+
+void CTiltwiseDlg::InitWindow() {
+    SetIcons();
+    RecordSizes();
+    SetTimeSpanSlider();
+    ShowLanguageButtons();
+    FillLists();
+    SetReadoutFontsAndColours();
+    SetUpChart();
+    ApplySkin();
+    SetUpParameterList();
+    CreateCommandBar();
+    if (context_.ini) LoadSettings(*context_.ini, settings_, *this);
+    FillFrequencyList();
+    ApplyProtocolToList();
+    DiscoverPortsAndOpen();
+    MakeFirstCsvFileName();
+    RunPollingToggle();
+    StartTimers();
+    LimitTrafficPane();
+    if (!CreateTooltips()) return;
+    AttachHelpTips();
+    initialised_ = true;
+    RecordLogoArea();
+    PlaceWindow();
+    FocusAndCentreAddresses();
+}
+
+void CTiltwiseDlg::SetIcons() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 256}) icon.addPixmap(QPixmap::fromImage(DrawProgramIcon(size)));
+    setWindowIcon(icon);
+}
+
+void CTiltwiseDlg::RecordSizes() {
+    startClientSize_ = size();
+    screenSize_ = context_.screenSize;
+    if (screenSize_.isEmpty()) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        screenSize_ = screen ? screen->size() : startClientSize_;
+    }
+    scale_.referenceWidth = startClientSize_.width();
+    scale_.referenceHeight = startClientSize_.height();
+}
+
+void CTiltwiseDlg::SetTimeSpanSlider() {
+    auto* slider = static_cast<QSlider*>(Control(1052));
+    slider->setRange(0, 100);
+    slider->setValue(100);
+}
+
+void CTiltwiseDlg::ShowLanguageButtons() {
+    for (int id : {1056, 1055}) Control(id)->hide();
+    for (int id : {1056, 1055}) Control(id)->show();
+}
+
+void CTiltwiseDlg::FillLists() {
+    // The connection panel and the settings commands fill their lists here.
+    static_cast<QLineEdit*>(Control(1080))->setText(QStringLiteral("0"));
+    static_cast<QLineEdit*>(Control(1079))->setText(QStringLiteral("0"));
+}
+
+void CTiltwiseDlg::SetReadoutFontsAndColours() {
+    QFont readout(QStringLiteral("Times New Roman"));
+    readout.setPixelSize(12);
+    readout.setWeight(QFont::Medium);
+    readout.setFixedPitch(true);
+    readout.setStyleHint(QFont::TypeWriter);
+    for (int id : {1075, 1076, 1077, 1078}) Control(id)->setFont(readout);
+}
+
+void CTiltwiseDlg::SetUpChart() {}            // the plot feed sets up the chart here
+void CTiltwiseDlg::SetUpParameterList() {}    // the live readout sets up its list here
+void CTiltwiseDlg::CreateCommandBar() {}      // the chart command bar is placed here
+void CTiltwiseDlg::FillFrequencyList() {}     // refilled for the protocol just loaded
+void CTiltwiseDlg::ApplyProtocolToList() {}   // protocol-dependent cells of the list
+void CTiltwiseDlg::DiscoverPortsAndOpen() {}  // port discovery and the automatic open
+void CTiltwiseDlg::MakeFirstCsvFileName() {}  // the recorder's first file name
+void CTiltwiseDlg::RunPollingToggle() {}      // one run of the polling toggle
+void CTiltwiseDlg::SetRecorderIdle() {}       // the recorder stops with the window
+
+void CTiltwiseDlg::ApplySkin() {
+    CSkinAdapter* skin = context_.skin;
+    if (!skin) return;
+    skin->BindWindow(this, "ACC_68_DL");
+    const std::pair<int, const char*> bound[] = {
+        {1007, "Button_Save"},  {1015, "Edit_Rec"},  {1080, "Edit_Addr"},
+        {1079, "Edit_SETAddr"}, {1056, "Radio_Get"}, {1055, "Radio_Get"},
+    };
+    for (const auto& [id, name] : bound) skin->BindControl(Control(id), name, "ACC_68_DL");
+    skin->SetWindowMode(this, 3);
+}
+
+void CTiltwiseDlg::StartTimers() {
+    timers_->Start(0, 250);
+    timers_->Start(2, 1000);
+}
+
+void CTiltwiseDlg::LimitTrafficPane() {
+    static_cast<TrafficPane*>(Control(1015))->SetLimit(kTrafficPaneLimit);
+}
+
+bool CTiltwiseDlg::CreateTooltips() {
+    tooltipsCreated_ = true;
+    return true;
+}
+
+void CTiltwiseDlg::AttachHelpTips() {
+    for (const auto& [id, text] : kHelpAreas) {
+        // A fixed-width table makes long tips wrap at the width the help has always had.
+        const QString tip =
+            QStringLiteral("<table width=\"%1\"><tr><td>%2</td></tr></table>")
+                .arg(kTooltipWidth)
+                .arg(
+                    QString::fromUtf8(LoadResourceString(text, context_.language)).toHtmlEscaped());
+        Control(id)->setToolTip(tip);
+    }
+}
+
+QString CTiltwiseDlg::HelpText(int id) const {
+    for (const auto& [area, text] : kHelpAreas) {
+        if (area == id) return QString::fromUtf8(LoadResourceString(text, context_.language));
+    }
+    return QString();
+}
+
+void CTiltwiseDlg::RecordLogoArea() {
+    logoArea_ = Control(1058)->geometry();
+    // Its mouse events reach eventFilter through the application-wide filter.
+    Control(1058)->setMouseTracking(true);
+}
+
+void CTiltwiseDlg::PlaceWindow() {
+    // The recorded client size becomes the outer size: the frame's share comes off
+    // the client area, and the resize rule scales the controls once for it.
+    const QSize frame = frameGeometry().size() - size();
+    move(0, 0);
+    if (!frame.isEmpty()) resize(startClientSize_ - frame);
+    setMinimumSize(startClientSize_ - frame);
+    setMaximumSize(screenSize_);
+}
+
+void CTiltwiseDlg::FocusAndCentreAddresses() {
+    Control(1001)->setFocus();
+    CentreAddressText();
+}
+
+void CTiltwiseDlg::CentreAddressText() {
+    // Only the Chinese template has multi-line address fields, whose text is
+    // moved down to the middle; the English single-line fields keep theirs.
+    for (int id : {1080, 1079}) {
+        auto* e = static_cast<QLineEdit*>(Control(id));
+        if (context_.language != Language::Chinese) {
+            e->setTextMargins(0, 0, 0, 0);
+            continue;
+        }
+        const QFontMetrics fm(e->font());
+        const int shift = AddressTextShift(e->contentsRect().height(), fm.height(), fm.leading());
+        e->setTextMargins(0, std::max(0, shift), 0, 0);
+    }
+}
+
+// ---- SettingsView ---------------------------------------------------------
+
+namespace {
+
+void SelectIndex(QWidget* w, int index) {
+    auto* c = static_cast<QComboBox*>(w);
+    // An index outside the list leaves it without a selection.
+    c->setCurrentIndex(index >= 0 && index < c->count() ? index : -1);
+}
+
+}  // namespace
+
+void CTiltwiseDlg::SelectBaudIndex(int index) {
+    SelectIndex(Control(1004), index);
+}
+void CTiltwiseDlg::SelectParityIndex(int index) {
+    SelectIndex(Control(1017), index);
+}
+void CTiltwiseDlg::SelectProtocolIndex(int index) {
+    SelectIndex(Control(1025), index);
+}
+void CTiltwiseDlg::ApplyProtocol() {}  // the connection panel applies the protocol here
+
+void CTiltwiseDlg::SetAddressFieldText(const std::string& text) {
+    static_cast<QLineEdit*>(Control(1080))->setText(QString::fromStdString(text));
+}
+
+// ---- run time -------------------------------------------------------------
+
+void CTiltwiseDlg::SetLabelText(int id, const QString& text) {
+    QWidget* w = Control(id);
+    if (!w) return;
+    auto* label = qobject_cast<QLabel*>(w);
+    auto* button = qobject_cast<QAbstractButton*>(w);
+    const QString current = label ? label->text() : button ? button->text() : QString();
+    if (current.toLocal8Bit() == text.toLocal8Bit()) return;
+    if (label) label->setText(text);
+    if (button) button->setText(text);
+    // The picture under a transparent label is redrawn before the new text, at once.
+    w->repaint();
+    ++labelRepaints_;
+}
+
+void CTiltwiseDlg::OnTimer(int id) {
+    switch (id) {
+        case 0:  // chart refresh
+        case 1:  // acquisition
+        case 2:  // readout and traffic pane
+        case 3:  // settings command time-out
+        default:
+            break;
+    }
+}
+
+void CTiltwiseDlg::OnLanguageButton(int flag) {
+    if (context_.languageFlag) *context_.languageFlag = flag;
+    if (!context_.ini || !StoreLanguageChoice(*context_.ini, flag)) return;
+    if (!context_.messages) return;
+    if (flag == 1)
+        context_.messages->ShowMessage("Restart to take effect!!", "Message", MessageIcon::None);
+    else
+        context_.messages->ShowMessage("重启软件生效!!", "提示", MessageIcon::None);
+}
+
+bool CTiltwiseDlg::InsideLogoArea(const QPoint& p) const {
+    return p.x() > logoArea_.left() && p.x() < logoArea_.left() + logoArea_.width() &&
+           p.y() > logoArea_.top() && p.y() < logoArea_.top() + logoArea_.height();
+}
+
+void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
+    if (!initialised_) return;
+    std::vector<LayoutChild> children;
+    std::vector<QWidget*> widgets;
+    for (QObject* o : this->children()) {
+        auto* w = qobject_cast<QWidget*>(o);
+        if (!w || w->isWindow()) continue;
+        const QRect g = w->geometry();
+        children.push_back(
+            {w->objectName().toInt(),
+             LayoutRect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()}});
+        widgets.push_back(w);
+    }
+    const std::vector<LayoutRect> placed = ScaleLayout(children, kind, width(), height(), scale_);
+    if (placed.empty()) return;
+    for (size_t i = 0; i < widgets.size(); ++i) {
+        const LayoutRect& r = placed[i];
+        widgets[i]->setGeometry(r.left, r.top, r.Width(), r.Height());
+        widgets[i]->update();
+    }
+    logoArea_ = Control(1058)->geometry();
+    CentreAddressText();
+    update();
+}
+
+// ---- events ---------------------------------------------------------------
+
+void CTiltwiseDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (scaledBackground_.size() != size()) {
+        scaledBackground_ = QPixmap::fromImage(
+            background_.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    }
+    painter.drawPixmap(0, 0, scaledBackground_);
+}
+
+void CTiltwiseDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    const Qt::WindowStates state = windowState();
+    ResizeKind kind = ResizeKind::Restore;
+    if (state & Qt::WindowMinimized)
+        kind = ResizeKind::Minimise;
+    else if (state & Qt::WindowMaximized)
+        kind = ResizeKind::Maximise;
+    ScaleLayoutNow(kind);
+}
+
+void CTiltwiseDlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) update();
+}
+
+void CTiltwiseDlg::closeEvent(QCloseEvent* event) {
+    SetRecorderIdle();
+    QDialog::closeEvent(event);
+}
+
+bool CTiltwiseDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        auto* w = qobject_cast<QWidget*>(watched);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && w &&
+            (w == this || isAncestorOf(w)))
+            return true;
+    }
+    if (initialised_ && watched == Control(1058)) {
+        if (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            const QPoint p = Control(1058)->mapTo(this, mouse->position().toPoint());
+            const bool inside = InsideLogoArea(p);
+            if (event->type() == QEvent::MouseMove) {
+                if (inside)
+                    Control(1058)->setCursor(Qt::PointingHandCursor);
+                else
+                    Control(1058)->unsetCursor();
+            } else if (inside && mouse->button() == Qt::LeftButton && context_.urls) {
+                const bool chinese = static_cast<QRadioButton*>(Control(1056))->isChecked();
+                context_.urls->OpenUrl(chinese ? kChinesePageUrl : kEnglishPageUrl);
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

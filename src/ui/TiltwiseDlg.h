@@ -1,0 +1,140 @@
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QPixmap>
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "DialogTemplate.h"
+#include "DialogUnits.h"
+#include "IniFile.h"
+#include "PlatformSeams.h"
+#include "ScaleLayout.h"
+#include "Settings.h"
+
+class CSkinAdapter;
+class QAbstractButton;
+class QLabel;
+class QWidget;
+
+// What the application hands the main window: the language chosen at start and
+// the services it uses. Nothing here is owned by the window.
+struct DialogContext {
+    Language language = Language::English;
+    int* languageFlag = nullptr;  // 0 Chinese, 1 English; bound to buttons 1056 / 1055
+    int backgroundPicture = 199;
+    const CIniFile* ini = nullptr;
+    MessageSink* messages = nullptr;
+    UrlOpener* urls = nullptr;
+    WindowTimers* timers = nullptr;  // null: the window runs Qt timers of its own
+    CSkinAdapter* skin = nullptr;
+    std::string executableDir;  // for the default data folder
+    QSize screenSize;           // empty: the primary screen's
+};
+
+// The maker's pages behind the link area at the bottom of the window.
+extern const char* const kChinesePageUrl;
+extern const char* const kEnglishPageUrl;
+
+// Where a control of the template sits in pixels, for the given units.
+QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Language lang);
+
+class CTiltwiseDlg : public QDialog, private SettingsView {
+    Q_OBJECT
+public:
+    explicit CTiltwiseDlg(const DialogContext& context, QWidget* parent = nullptr);
+    ~CTiltwiseDlg() override;
+
+    // Runs the initialisation steps in their fixed order; call once, before exec().
+    void InitWindow();
+
+    // Writes a label or caption; repaints only when the text really changes.
+    void SetLabelText(int id, const QString& text);
+    int LabelRepaints() const { return labelRepaints_; }
+
+    QWidget* Control(int id) const;
+    const Settings& CurrentSettings() const { return settings_; }
+    bool Initialised() const { return initialised_; }
+    QSize StartClientSize() const { return startClientSize_; }
+    QRect LogoArea() const { return logoArea_; }
+    const ScaleState& LayoutState() const { return scale_; }
+    const DialogUnits& Units() const { return units_; }
+
+    // Runs the resize rule for a size change of the given kind.
+    void ScaleLayoutNow(ResizeKind kind);
+    // Timer ticks arrive here, from Qt timers or from a test.
+    void OnTimer(int id);
+    // The help text of a help area, or "" for any other control.
+    QString HelpText(int id) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // SettingsView: what loading the settings file does to the window.
+    void SelectBaudIndex(int index) override;
+    void SelectParityIndex(int index) override;
+    void SelectProtocolIndex(int index) override;
+    void ApplyProtocol() override;
+    void SetAddressFieldText(const std::string& text) override;
+
+    void CreateControls();
+    QWidget* CreateControl(const ControlSpec& spec);
+
+    // The initialisation steps, in order.
+    void SetIcons();
+    void RecordSizes();
+    void SetTimeSpanSlider();
+    void ShowLanguageButtons();
+    void FillLists();
+    void SetReadoutFontsAndColours();
+    void SetUpChart();
+    void ApplySkin();
+    void SetUpParameterList();
+    void CreateCommandBar();
+    void FillFrequencyList();
+    void ApplyProtocolToList();
+    void DiscoverPortsAndOpen();
+    void MakeFirstCsvFileName();
+    void RunPollingToggle();
+    void StartTimers();
+    void LimitTrafficPane();
+    bool CreateTooltips();
+    void AttachHelpTips();
+    void RecordLogoArea();
+    void PlaceWindow();
+    void FocusAndCentreAddresses();
+
+    void CentreAddressText();
+    void OnLanguageButton(int flag);
+    void SetRecorderIdle();
+    bool InsideLogoArea(const QPoint& clientPos) const;
+
+    DialogContext context_;
+    QFont templateFont_;
+    DialogUnits units_;
+    std::map<int, QWidget*> controls_;
+    Settings settings_;
+    std::unique_ptr<WindowTimers> ownTimers_;
+    WindowTimers* timers_ = nullptr;
+
+    QImage background_;
+    QPixmap scaledBackground_;
+    QSize startClientSize_;
+    QSize screenSize_;
+    ScaleState scale_;
+    bool initialised_ = false;
+    bool tooltipsCreated_ = false;
+    QRect logoArea_;
+    int labelRepaints_ = 0;
+    bool wasMaximised_ = false;
+};

@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTableWidget>
+#include <QTest>
+#include <fstream>
+#include <sstream>
+
+#include "DialogTemplate.h"
+#include "IniFile.h"
+#include "StringTable.h"
+#include "TiltwiseDlg.h"
+#include "UiFakes.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class WindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override { ini = std::make_unique<CIniFile>(scratch.Config()); }
+
+    std::unique_ptr<CTiltwiseDlg> Make(Language lang, bool init = true) {
+        languageFlag = lang == Language::Chinese ? 0 : 1;
+        DialogContext c;
+        c.language = lang;
+        c.languageFlag = &languageFlag;
+        c.backgroundPicture = lang == Language::Chinese ? 197 : 199;
+        c.ini = ini.get();
+        c.messages = &messages;
+        c.urls = &urls;
+        c.timers = &timers;
+        c.executableDir = scratch.Bin();
+        c.screenSize = QSize(1920, 1080);
+        auto dlg = std::make_unique<CTiltwiseDlg>(c);
+        if (init) dlg->InitWindow();
+        return dlg;
+    }
+
+    ScratchFolder scratch;
+    std::unique_ptr<CIniFile> ini;
+    int languageFlag = 1;
+    RecordingMessages messages;
+    RecordingUrls urls;
+    FakeTimers timers;
+};
+
+class MainWindowTest : public WindowFixture, public ::testing::WithParamInterface<Language> {};
+
+bool KindMatches(ControlKind kind, QWidget* w) {
+    switch (kind) {
+        case ControlKind::Chart:
+            return qobject_cast<QFrame*>(w) != nullptr;
+        case ControlKind::PushButton:
+            return qobject_cast<QPushButton*>(w) != nullptr;
+        case ControlKind::StaticText:
+            return qobject_cast<QLabel*>(w) != nullptr;
+        case ControlKind::DropDownList:
+            return qobject_cast<QComboBox*>(w) != nullptr;
+        case ControlKind::Edit:
+            return qobject_cast<QLineEdit*>(w) != nullptr;
+        case ControlKind::TrafficPane:
+            return qobject_cast<QPlainTextEdit*>(w) != nullptr;
+        case ControlKind::Slider:
+            return qobject_cast<QSlider*>(w) != nullptr;
+        case ControlKind::RadioButton:
+            return qobject_cast<QRadioButton*>(w) != nullptr;
+        case ControlKind::ListView:
+            return qobject_cast<QAbstractItemView*>(w) != nullptr;
+        case ControlKind::Placeholder:
+            return w != nullptr;
+    }
+    return false;
+}
+
+TEST_P(MainWindowTest, EveryControlHasItsKindTextVisibilityAndPlace) {
+    const Language lang = GetParam();
+    auto dlg = Make(lang, false);  // before any resize rule can move them
+    EXPECT_EQ(DialogControls().size(), 65u);
+    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Tiltscope_V2.0"));
+    for (const ControlSpec& spec : DialogControls()) {
+        QWidget* w = dlg->findChild<QWidget*>(QString::number(spec.id));
+        ASSERT_NE(w, nullptr) << spec.id;
+        EXPECT_TRUE(KindMatches(spec.kind, w)) << spec.id;
+        EXPECT_EQ(w->isVisibleTo(dlg.get()), spec.shown) << spec.id;
+        EXPECT_EQ(w->geometry(), ControlGeometry(dlg->Units(), spec, lang)) << spec.id;
+        const QString text = QString::fromUtf8(ControlText(spec, lang));
+        if (auto* l = qobject_cast<QLabel*>(w)) {
+            EXPECT_EQ(l->text(), text) << spec.id;
+        }
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            EXPECT_EQ(b->text(), text) << spec.id;
+        }
+    }
+    // The window is 680 x 330 dialog units of the template font.
+    EXPECT_EQ(dlg->size(), QSize(dlg->Units().X(680), dlg->Units().Y(330)));
+}
+
+TEST_P(MainWindowTest, StaticTextsAreDarkGreenOverThePicture) {
+    auto dlg = Make(GetParam());
+    auto* label = qobject_cast<QLabel*>(dlg->Control(1041));
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0, 66, 0));
+    EXPECT_FALSE(label->autoFillBackground());
+}
+
+TEST_P(MainWindowTest, HelpAreasCarryTheirStringsAndNothingElseHasATip) {
+    auto dlg = Make(GetParam());
+    const std::pair<int, int> areas[] = {{1088, 107}, {1090, 108}, {1089, 109}, {1091, 110},
+                                         {1094, 111}, {1092, 112}, {1093, 113}};
+    for (const auto& [id, string] : areas) {
+        const QString text = QString::fromUtf8(LoadResourceString(string, GetParam()));
+        EXPECT_EQ(dlg->HelpText(id), text);
+        EXPECT_TRUE(dlg->Control(id)->toolTip().contains(text.toHtmlEscaped())) << id;
+        EXPECT_TRUE(dlg->Control(id)->toolTip().contains(QStringLiteral("159"))) << id;
+    }
+    EXPECT_TRUE(dlg->Control(1001)->toolTip().isEmpty());
+}
+
+TEST_P(MainWindowTest, InitialisationStartsTheDisplayTimersAndLimitsThePane) {
+    auto dlg = Make(GetParam());
+    EXPECT_TRUE(dlg->Initialised());
+    EXPECT_TRUE(timers.IsRunning(0));
+    EXPECT_EQ(timers.Period(0), 250);
+    EXPECT_TRUE(timers.IsRunning(2));
+    EXPECT_EQ(timers.Period(2), 1000);
+    EXPECT_EQ(qobject_cast<QSlider*>(dlg->Control(1052))->value(), 100);
+    EXPECT_EQ(qobject_cast<QLineEdit*>(dlg->Control(1079))->text(), QStringLiteral("0"));
+    EXPECT_EQ(dlg->minimumSize(), dlg->StartClientSize());
+    EXPECT_EQ(dlg->maximumSize(), QSize(1920, 1080));
+    EXPECT_EQ(dlg->LogoArea(), dlg->Control(1058)->geometry());
+}
+
+TEST_P(MainWindowTest, AddressTextIsCentredOnlyInTheChineseLayout) {
+    auto dlg = Make(GetParam());
+    auto* field = qobject_cast<QLineEdit*>(dlg->Control(1080));
+    if (GetParam() == Language::English)
+        EXPECT_EQ(field->textMargins().top(), 0);
+    else
+        EXPECT_GE(field->textMargins().top(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothTemplates, MainWindowTest,
+                         ::testing::Values(Language::English, Language::Chinese),
+                         [](const ::testing::TestParamInfo<Language>& param) {
+                             return param.param == Language::English ? "English" : "Chinese";
+                         });
+
+using MainWindowBehaviour = WindowFixture;
+
+TEST_F(MainWindowBehaviour, FirstStartWritesTheDefaultFile) {
+    auto dlg = Make(Language::English);
+    const std::string file = ReadFile(scratch.Config());
+    EXPECT_EQ(file.rfind("[Config]\r\nLANGUAGE=CH\r\nMODEL=Tiltscope\r\nPROTOCOL=0\r\n", 0), 0u)
+        << file;
+    EXPECT_NE(file.find("PATH=" + scratch.Root() + "/data\r\n"), std::string::npos) << file;
+}
+
+TEST_F(MainWindowBehaviour, SetLabelTextRepaintsOnlyOnChange) {
+    auto dlg = Make(Language::English);
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    const int before = dlg->LabelRepaints();
+    dlg->SetLabelText(1022, QStringLiteral("50HZ"));
+    dlg->SetLabelText(1022, QStringLiteral("50HZ"));
+    EXPECT_EQ(dlg->LabelRepaints(), before + 1);
+    EXPECT_EQ(qobject_cast<QLabel*>(dlg->Control(1022))->text(), QStringLiteral("50HZ"));
+    dlg->SetLabelText(1026, QStringLiteral("Connect"));  // button captions too
+    EXPECT_EQ(qobject_cast<QPushButton*>(dlg->Control(1026))->text(), QStringLiteral("Connect"));
+}
+
+TEST_F(MainWindowBehaviour, EnterDoesNothingAndEscapeCloses) {
+    auto dlg = Make(Language::English);
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    int clicks = 0;
+    QObject::connect(qobject_cast<QPushButton*>(dlg->Control(1001)), &QPushButton::clicked,
+                     [&] { ++clicks; });
+    dlg->Control(1001)->setFocus();
+    QTest::keyClick(dlg->Control(1001), Qt::Key_Return);
+    QTest::keyClick(dlg->Control(1080), Qt::Key_Enter);
+    EXPECT_EQ(clicks, 0);
+    EXPECT_TRUE(dlg->isVisible());
+    QTest::keyClick(dlg->Control(1080), Qt::Key_Escape);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), QDialog::Rejected);
+}
+
+TEST_F(MainWindowBehaviour, LanguageButtonsWriteAndTellOnlyWhenTheFileExists) {
+    auto dlg = Make(Language::Chinese);  // creates the file
+    qobject_cast<QRadioButton*>(dlg->Control(1055))->click();
+    EXPECT_EQ(languageFlag, 1);
+    EXPECT_EQ(ini->ReadString("LANGUAGE"), "EN");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Restart to take effect!!");
+    EXPECT_EQ(messages.shown[0].caption, "Message");
+    // Captions stay in the language chosen at start.
+    EXPECT_EQ(qobject_cast<QPushButton*>(dlg->Control(1001))->text(), QStringLiteral("打开"));
+
+    qobject_cast<QRadioButton*>(dlg->Control(1056))->click();
+    EXPECT_EQ(languageFlag, 0);
+    EXPECT_EQ(ini->ReadString("LANGUAGE"), "CH");
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].text, "重启软件生效!!");
+    EXPECT_EQ(messages.shown[1].caption, "提示");
+
+    std::filesystem::remove(scratch.Config());
+    qobject_cast<QRadioButton*>(dlg->Control(1055))->click();
+    EXPECT_EQ(languageFlag, 1);
+    EXPECT_EQ(messages.shown.size(), 2u);
+    EXPECT_FALSE(std::filesystem::exists(scratch.Config()));
+}
+
+TEST_F(MainWindowBehaviour, LogoAreaOpensThePageOfTheSelectedLanguageButton) {
+    auto dlg = Make(Language::English);
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    QWidget* logo = dlg->Control(1058);
+    const QPoint centre = logo->rect().center();
+    QTest::mouseMove(logo, centre);
+    EXPECT_EQ(logo->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseClick(logo, Qt::LeftButton, Qt::NoModifier, centre);
+    qobject_cast<QRadioButton*>(dlg->Control(1056))->click();
+    QTest::mouseClick(logo, Qt::LeftButton, Qt::NoModifier, centre);
+    // The very edge is outside: every comparison is strict.
+    QTest::mouseClick(logo, Qt::LeftButton, Qt::NoModifier, QPoint(0, centre.y()));
+    ASSERT_EQ(urls.opened.size(), 2u);
+    EXPECT_EQ(urls.opened[0], kEnglishPageUrl);
+    EXPECT_EQ(urls.opened[1], kChinesePageUrl);
+}
+
+TEST_F(MainWindowBehaviour, EnlargingWidensButtonsButKeepsTheirHeight) {
+    auto dlg = Make(Language::English);
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    const QRect button = dlg->Control(1001)->geometry();
+    const QRect chart = dlg->Control(1000)->geometry();
+    dlg->resize(dlg->width() * 3 / 2, dlg->height() * 3 / 2);
+    QApplication::processEvents();
+    EXPECT_EQ(dlg->Control(1001)->height(), button.height());
+    EXPECT_GT(dlg->Control(1001)->width(), button.width());
+    EXPECT_GT(dlg->Control(1000)->height(), chart.height());
+    EXPECT_GT(dlg->Control(1000)->width(), chart.width());
+    EXPECT_EQ(dlg->LayoutState().referenceWidth, dlg->width());
+}
+
+TEST_F(MainWindowBehaviour, ResizeRuleWaitsForInitialisation) {
+    auto dlg = Make(Language::English, false);
+    const QRect chart = dlg->Control(1000)->geometry();
+    dlg->resize(dlg->width() * 2, dlg->height() * 2);
+    EXPECT_EQ(dlg->Control(1000)->geometry(), chart);
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "PlatformSeams.h"
+
+struct ShownMessage {
+    std::string text;
+    std::string caption;
+    MessageIcon icon;
+};
+
+class RecordingMessages : public MessageSink {
+public:
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     MessageIcon icon) override {
+        shown.push_back({text, caption, icon});
+    }
+    std::vector<ShownMessage> shown;
+};
+
+class RecordingUrls : public UrlOpener {
+public:
+    void OpenUrl(const std::string& url) override { opened.push_back(url); }
+    std::vector<std::string> opened;
+};
+
+// Timers that only tick when the test says so.
+class FakeTimers : public WindowTimers {
+public:
+    void SetHandler(std::function<void(int)> onTick) override { onTick_ = std::move(onTick); }
+    void Start(int id, int periodMs, bool singleShot) override {
+        running_[id] = true;
+        period_[id] = periodMs;
+        singleShot_[id] = singleShot;
+    }
+    void Stop(int id) override { running_[id] = false; }
+    bool IsRunning(int id) const override { return running_[id]; }
+    int Period(int id) const override { return period_[id]; }
+    void Tick(int id) {
+        if (singleShot_[id]) running_[id] = false;
+        if (onTick_) onTick_(id);
+    }
+
+private:
+    std::function<void(int)> onTick_;
+    std::array<bool, 4> running_{};
+    std::array<int, 4> period_{};
+    std::array<bool, 4> singleShot_{};
+};
+
+// A scratch installation: <root>/bin, <root>/config, removed afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        char pattern[] = "/tmp/tiltscope-ui-XXXXXX";
+        root_ = ::mkdtemp(pattern);
+        std::filesystem::create_directories(root_ + "/bin");
+        std::filesystem::create_directories(root_ + "/config");
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(root_, ec);
+    }
+    std::string Config() const { return root_ + "/config/Config.ini"; }
+    std::string Bin() const { return root_ + "/bin"; }
+    const std::string& Root() const { return root_; }
+
+private:
+    std::string root_;
+};
