@@ -1,7 +1,9 @@
 #include "TiltwiseApp.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLocale>
+#include <QTimer>
 #include <cstdio>
 
 #include "BackgroundArt.h"
@@ -50,6 +52,8 @@ int CTiltwiseApp::Run() {
     context.urls = &urls;
     context.skin = &skin;
     context.executableDir = QCoreApplication::applicationDirPath().toStdString();
+    context.port = &serialPort;
+    context.discoverPorts = [] { return PortMap().Discover(PosixPortFileSystem()); };
 
     const int shot = arguments_.indexOf(QStringLiteral("--screenshot"));
     {
@@ -61,6 +65,16 @@ int CTiltwiseApp::Run() {
                 return 2;
             }
             dialog.show();
+            // --screenshot-delay MS lets the window run (and the sensor talk) first.
+            const int delayAt = arguments_.indexOf(QStringLiteral("--screenshot-delay"));
+            const int delayMs = delayAt >= 0 && delayAt + 1 < arguments_.size()
+                                    ? arguments_.at(delayAt + 1).toInt()
+                                    : 0;
+            if (delayMs > 0) {
+                QEventLoop wait;
+                QTimer::singleShot(delayMs, &wait, &QEventLoop::quit);
+                wait.exec();
+            }
             QApplication::processEvents();
             const QString file = arguments_.at(shot + 1);
             if (!dialog.grab().save(file, "PNG")) {

@@ -58,11 +58,24 @@ std::string DefaultDataFolder(const std::string& executableDir) {
 
 }  // namespace
 
+int IniSettingsStore::ReadInt(const std::string& key, int fallback) const {
+    return ini_ ? ini_->ReadInt(key, fallback) : fallback;
+}
+
+void IniSettingsStore::WriteString(const std::string& key, const std::string& value) {
+    if (ini_) ini_->WriteString(key, value);
+}
+
+void IniSettingsStore::WriteInt(const std::string& key, int value) {
+    if (ini_) ini_->WriteInt(key, value);
+}
+
 CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
     : QDialog(parent),
       context_(context),
       templateFont_(TemplateFont(context.language)),
-      units_(templateFont_) {
+      units_(templateFont_),
+      store_(context.ini) {
     setObjectName(QStringLiteral("100"));
     setWindowTitle(QStringLiteral("Tiltscope_V2.0"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -82,6 +95,8 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
     background_ = DrawBackgroundPicture(
         context_.backgroundPicture == kChineseBackgroundId ? Language::Chinese : Language::English);
     CreateControls();
+    CreateDeviceLink();
+    ConnectControls();
 
     // Window creation, before the controls are initialised.
     settings_.CsvFolder = DefaultDataFolder(context_.executableDir);
@@ -93,6 +108,58 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
 CTiltwiseDlg::~CTiltwiseDlg() {
     qApp->removeEventFilter(this);
     if (timers_) timers_->SetHandler(nullptr);
+    // The channel outlives the window; its monitor must not call a window that is gone.
+    if (port_) port_->Close();
+}
+
+void CTiltwiseDlg::CreateDeviceLink() {
+    port_ = context_.port;
+    if (!port_) {
+        ownPort_ = std::make_unique<CSerialPort>();
+        port_ = ownPort_.get();
+    }
+    ReceiveHandlers handlers;
+    handlers.OnTarqAcknowledge = [this](const uint8_t* frame, size_t count) {
+        commands_->OnTarqAcknowledge(frame, count);
+    };
+    handlers.OnModbusEcho = [this](const uint8_t* frame, size_t count) {
+        commands_->OnModbusEcho(frame, count);
+    };
+    receivePath_ = std::make_unique<ReceivePath>(decode_, handlers);
+    receivePath_->SetWriteQueue(port_);
+    panel_ = std::make_unique<ConnectionPanel>(link_, *this, store_, *port_, *this, *receivePath_,
+                                               context_.discoverPorts);
+    commands_ = std::make_unique<SettingsCommands>(
+        link_, *this, *panel_,
+        [this](const uint8_t* bytes, size_t count) { receivePath_->OnTxFrame(bytes, count); });
+    acquisition_ = std::make_unique<AcquisitionCycle>(link_, *this, store_, *panel_, *commands_,
+                                                      *receivePath_);
+}
+
+void CTiltwiseDlg::ConnectControls() {
+    auto button = [this](int id, auto handler) {
+        connect(static_cast<QAbstractButton*>(Control(id)), &QAbstractButton::clicked, this,
+                handler);
+    };
+    // Lists answer the operator's choice only; a selection made by the program
+    // runs no handler.
+    auto list = [this](int id, auto handler) {
+        connect(static_cast<QComboBox*>(Control(id)), &QComboBox::activated, this, handler);
+    };
+    button(ctl::kOpen, [this] { panel_->OnOpenClicked(); });
+    button(ctl::kPolling, [this] { acquisition_->PollingToggle(); });
+    button(ctl::kSetBaud, [this] { commands_->OnSetBaud(); });
+    button(ctl::kSetFrequency, [this] { commands_->OnSetFrequency(); });
+    button(ctl::kSetAddress, [this] { commands_->OnSetAddress(); });
+    button(ctl::kSave, [this] { commands_->OnSave(); });
+    button(ctl::kSetParity, [this] { commands_->OnSetParity(); });
+    button(ctl::kSetZero, [this] { commands_->OnSetZero(); });
+    button(ctl::kClearZero, [this] { commands_->OnClearZero(); });
+    list(ctl::kPortList, [this] { panel_->OnPortSelected(); });
+    list(ctl::kParityList, [this] { panel_->OnParitySelected(); });
+    list(ctl::kBaudList, [this] { panel_->OnBaudSelected(); });
+    list(ctl::kProtocolList, [this] { panel_->OnProtocolSelected(); });
+    list(ctl::kModelList, [this] { panel_->OnModelSelected(); });
 }
 
 QWidget* CTiltwiseDlg::Control(int id) const {
@@ -120,7 +187,7 @@ void CTiltwiseDlg::CreateControls() {
 }
 
 QWidget* CTiltwiseDlg::CreateControl(const ControlSpec& spec) {
-    const QString text = QString::fromUtf8(ControlText(spec, context_.language));
+    const QString text = QString::fromUtf8(::ControlText(spec, context_.language));
     const DuRect& du = ControlRect(spec, context_.language);
     switch (spec.kind) {
         case ControlKind::Chart: {
@@ -213,8 +280,11 @@ void CTiltwiseDlg::InitWindow() {
     SetUpParameterList();
     CreateCommandBar();
     if (context_.ini) LoadSettings(*context_.ini, settings_, *this);
+    decode_.ResolutionFactor = settings_.ResolutionFactor;
+    decode_.XRangeOffset = settings_.XRangeOffset;
+    decode_.YRangeOffset = settings_.YRangeOffset;
     FillFrequencyList();
-    ApplyProtocolToList();
+    ApplyProtocolToListStep();
     DiscoverPortsAndOpen();
     MakeFirstCsvFileName();
     RunPollingToggle();
@@ -257,9 +327,16 @@ void CTiltwiseDlg::ShowLanguageButtons() {
 }
 
 void CTiltwiseDlg::FillLists() {
-    // The connection panel and the settings commands fill their lists here.
-    static_cast<QLineEdit*>(Control(1080))->setText(QStringLiteral("0"));
-    static_cast<QLineEdit*>(Control(1079))->setText(QStringLiteral("0"));
+    panel_->FillLists();
+}
+void CTiltwiseDlg::FillFrequencyList() {
+    panel_->FillFrequencyList();
+}
+void CTiltwiseDlg::DiscoverPortsAndOpen() {
+    panel_->StartupScan();
+}
+void CTiltwiseDlg::RunPollingToggle() {
+    acquisition_->PollingToggle();
 }
 
 void CTiltwiseDlg::SetReadoutFontsAndColours() {
@@ -271,15 +348,16 @@ void CTiltwiseDlg::SetReadoutFontsAndColours() {
     for (int id : {1075, 1076, 1077, 1078}) Control(id)->setFont(readout);
 }
 
-void CTiltwiseDlg::SetUpChart() {}            // the plot feed sets up the chart here
-void CTiltwiseDlg::SetUpParameterList() {}    // the live readout sets up its list here
-void CTiltwiseDlg::CreateCommandBar() {}      // the chart command bar is placed here
-void CTiltwiseDlg::FillFrequencyList() {}     // refilled for the protocol just loaded
-void CTiltwiseDlg::ApplyProtocolToList() {}   // protocol-dependent cells of the list
-void CTiltwiseDlg::DiscoverPortsAndOpen() {}  // port discovery and the automatic open
+void CTiltwiseDlg::SetUpChart() {}          // the plot feed sets up the chart here
+void CTiltwiseDlg::SetUpParameterList() {}  // the live readout sets up its list here
+void CTiltwiseDlg::CreateCommandBar() {}    // the chart command bar is placed here
+void CTiltwiseDlg::ApplyProtocolToListStep() {
+    ApplyProtocolToList();
+}
 void CTiltwiseDlg::MakeFirstCsvFileName() {}  // the recorder's first file name
-void CTiltwiseDlg::RunPollingToggle() {}      // one run of the polling toggle
 void CTiltwiseDlg::SetRecorderIdle() {}       // the recorder stops with the window
+void CTiltwiseDlg::ApplyProtocolToList() {}   // protocol-dependent cells of the list
+void CTiltwiseDlg::ReadoutTick() {}           // the live readout refreshes here
 
 void CTiltwiseDlg::ApplySkin() {
     CSkinAdapter* skin = context_.skin;
@@ -383,7 +461,9 @@ void CTiltwiseDlg::SelectParityIndex(int index) {
 void CTiltwiseDlg::SelectProtocolIndex(int index) {
     SelectIndex(Control(1025), index);
 }
-void CTiltwiseDlg::ApplyProtocol() {}  // the connection panel applies the protocol here
+void CTiltwiseDlg::ApplyProtocol() {
+    panel_->ApplyProtocol(ListSelection(ctl::kProtocolList));
+}
 
 void CTiltwiseDlg::SetAddressFieldText(const std::string& text) {
     static_cast<QLineEdit*>(Control(1080))->setText(QString::fromStdString(text));
@@ -407,13 +487,157 @@ void CTiltwiseDlg::SetLabelText(int id, const QString& text) {
 
 void CTiltwiseDlg::OnTimer(int id) {
     switch (id) {
-        case 0:  // chart refresh
-        case 1:  // acquisition
-        case 2:  // readout and traffic pane
-        case 3:  // settings command time-out
+        case AcquisitionCycle::kPollTimer:
+            acquisition_->PollTick();
+            break;
+        case AcquisitionCycle::kReadoutTimer:
+            acquisition_->ReadoutTick();
+            break;
+        case AcquisitionCycle::kSettingsTimer:
+            commands_->OnTimeout();
+            break;
+        case AcquisitionCycle::kPlotTimer:  // the chart refreshes here
         default:
             break;
     }
+}
+
+// ---- SerialOwner ----------------------------------------------------------
+
+void CTiltwiseDlg::DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) {
+    receivePath_->OnRxBlock(message, bytes, info);
+}
+
+void CTiltwiseDlg::WakeUiThread() {
+    // From the monitor thread: the delivery runs on the UI thread, after whatever
+    // it is doing now. A call queued to a window that is gone is dropped by Qt.
+    QMetaObject::invokeMethod(
+        this, [this] { port_->ServiceDeliveries(); }, Qt::QueuedConnection);
+}
+
+void CTiltwiseDlg::ShowPortError(const std::string& text, const std::string& caption) {
+    // Boxes can only be shown on the UI thread; the monitor never waits for one.
+    QMetaObject::invokeMethod(
+        this, [this, text, caption] { ShowBox(text, caption, BoxIcon::Error); },
+        Qt::QueuedConnection);
+}
+
+// ---- DeviceLinkView -------------------------------------------------------
+
+namespace {
+
+QComboBox* Combo(QWidget* w) {
+    return qobject_cast<QComboBox*>(w);
+}
+
+}  // namespace
+
+void CTiltwiseDlg::ClearList(int id) {
+    if (QComboBox* c = Combo(Control(id))) c->clear();
+}
+
+bool CTiltwiseDlg::InsertListEntry(int id, int position, const std::string& text) {
+    QComboBox* c = Combo(Control(id));
+    if (!c) return false;
+    c->insertItem(position, QString::fromStdString(text));
+    return true;
+}
+
+int CTiltwiseDlg::ListCount(int id) const {
+    const QComboBox* c = Combo(Control(id));
+    return c ? c->count() : 0;
+}
+
+std::string CTiltwiseDlg::ListEntry(int id, int position) const {
+    const QComboBox* c = Combo(Control(id));
+    return c ? c->itemText(position).toStdString() : std::string();
+}
+
+int CTiltwiseDlg::ListSelection(int id) const {
+    const QComboBox* c = Combo(Control(id));
+    return c ? c->currentIndex() : -1;
+}
+
+void CTiltwiseDlg::SelectListEntry(int id, int position) {
+    QComboBox* c = Combo(Control(id));
+    if (c) c->setCurrentIndex(position >= 0 && position < c->count() ? position : -1);
+}
+
+std::string CTiltwiseDlg::ListText(int id) const {
+    const QComboBox* c = Combo(Control(id));
+    return c ? c->currentText().toStdString() : std::string();
+}
+
+std::string CTiltwiseDlg::ControlText(int id) const {
+    QWidget* w = Control(id);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text().toStdString();
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text().toStdString();
+    if (auto* l = qobject_cast<QLabel*>(w)) return l->text().toStdString();
+    return std::string();
+}
+
+void CTiltwiseDlg::SetControlText(int id, const std::string& text) {
+    QWidget* w = Control(id);
+    const QString t = QString::fromStdString(text);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(t);
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(t);
+    if (auto* l = qobject_cast<QLabel*>(w)) l->setText(t);
+}
+
+void CTiltwiseDlg::SetLabelText(int id, const std::string& text) {
+    SetLabelText(id, QString::fromStdString(text));
+}
+
+void CTiltwiseDlg::ShowControl(int id, bool shown) {
+    if (QWidget* w = Control(id)) w->setVisible(shown);
+}
+
+bool CTiltwiseDlg::ChineseSelected() const {
+    return static_cast<QRadioButton*>(Control(1056))->isChecked();
+}
+
+std::string CTiltwiseDlg::ResourceString(int id) const {
+    return LoadResourceString(id, context_.language);
+}
+
+void CTiltwiseDlg::ShowBox(const std::string& text, const std::string& caption, BoxIcon icon) {
+    if (!context_.messages) return;
+    MessageIcon m = MessageIcon::None;
+    if (icon == BoxIcon::Exclamation) m = MessageIcon::Warning;
+    if (icon == BoxIcon::Error) m = MessageIcon::Error;
+    context_.messages->ShowMessage(text, caption, m);
+}
+
+void CTiltwiseDlg::StartTimer(int id, int periodMs, bool singleShot) {
+    timers_->Start(id, periodMs, singleShot);
+}
+
+void CTiltwiseDlg::StopTimer(int id) {
+    timers_->Stop(id);
+}
+
+void CTiltwiseDlg::PostOpConfirmed() {
+    QMetaObject::invokeMethod(
+        this, [this] { commands_->OnOpConfirmed(); }, Qt::QueuedConnection);
+}
+
+int CTiltwiseDlg::TrafficPaneLength() const {
+    const auto* pane = static_cast<const TrafficPane*>(Control(ctl::kTrafficPane));
+    return pane->CharacterCount();
+}
+
+void CTiltwiseDlg::ReplaceTrafficPane(const std::string& text) {
+    static_cast<TrafficPane*>(Control(ctl::kTrafficPane))
+        ->ReplaceText(QString::fromStdString(text));
+}
+
+void CTiltwiseDlg::AppendTrafficPane(const std::string& text) {
+    static_cast<TrafficPane*>(Control(ctl::kTrafficPane))
+        ->AppendAtEnd(QString::fromStdString(text));
+}
+
+void CTiltwiseDlg::SetModelName(const std::string& name) {
+    settings_.CsvPrefix = name;
 }
 
 void CTiltwiseDlg::OnLanguageButton(int flag) {

@@ -10,12 +10,18 @@
 #include <memory>
 #include <string>
 
+#include "AcquisitionCycle.h"
+#include "ConnectionPanel.h"
+#include "DeviceLinkView.h"
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
 #include "IniFile.h"
 #include "PlatformSeams.h"
+#include "ReceivePath.h"
 #include "ScaleLayout.h"
+#include "Serialport.h"
 #include "Settings.h"
+#include "SettingsCommands.h"
 
 class CSkinAdapter;
 class QAbstractButton;
@@ -33,8 +39,22 @@ struct DialogContext {
     UrlOpener* urls = nullptr;
     WindowTimers* timers = nullptr;  // null: the window runs Qt timers of its own
     CSkinAdapter* skin = nullptr;
-    std::string executableDir;  // for the default data folder
-    QSize screenSize;           // empty: the primary screen's
+    std::string executableDir;    // for the default data folder
+    QSize screenSize;             // empty: the primary screen's
+    CSerialPort* port = nullptr;  // the process's one channel
+    std::function<std::vector<int>()> discoverPorts;
+};
+
+// The settings keys of the device link, written straight through to the file.
+class IniSettingsStore : public SettingsStore {
+public:
+    explicit IniSettingsStore(const CIniFile* ini) : ini_(ini) {}
+    int ReadInt(const std::string& key, int fallback) const override;
+    void WriteString(const std::string& key, const std::string& value) override;
+    void WriteInt(const std::string& key, int value) override;
+
+private:
+    const CIniFile* ini_;
 };
 
 // The maker's pages behind the link area at the bottom of the window.
@@ -44,7 +64,10 @@ extern const char* const kEnglishPageUrl;
 // Where a control of the template sits in pixels, for the given units.
 QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Language lang);
 
-class CTiltwiseDlg : public QDialog, private SettingsView {
+class CTiltwiseDlg : public QDialog,
+                     private SettingsView,
+                     public SerialOwner,
+                     public DeviceLinkView {
     Q_OBJECT
 public:
     explicit CTiltwiseDlg(const DialogContext& context, QWidget* parent = nullptr);
@@ -72,6 +95,17 @@ public:
     // The help text of a help area, or "" for any other control.
     QString HelpText(int id) const;
 
+    const LinkState& Link() const { return link_; }
+    ReceivePath& Receive() { return *receivePath_; }
+    ConnectionPanel& Connection() { return *panel_; }
+    SettingsCommands& Commands() { return *commands_; }
+    AcquisitionCycle& Acquisition() { return *acquisition_; }
+
+    // SerialOwner: the channel's deliveries and error boxes.
+    void DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) override;
+    void WakeUiThread() override;
+    void ShowPortError(const std::string& text, const std::string& caption) override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -87,6 +121,33 @@ private:
     void ApplyProtocol() override;
     void SetAddressFieldText(const std::string& text) override;
 
+    // DeviceLinkView on the window's widgets.
+    void ClearList(int id) override;
+    bool InsertListEntry(int id, int position, const std::string& text) override;
+    int ListCount(int id) const override;
+    std::string ListEntry(int id, int position) const override;
+    int ListSelection(int id) const override;
+    void SelectListEntry(int id, int position) override;
+    std::string ListText(int id) const override;
+    std::string ControlText(int id) const override;
+    void SetControlText(int id, const std::string& text) override;
+    void SetLabelText(int id, const std::string& text) override;
+    void ShowControl(int id, bool shown) override;
+    bool ChineseSelected() const override;
+    std::string ResourceString(int id) const override;
+    void ShowBox(const std::string& text, const std::string& caption, BoxIcon icon) override;
+    void StartTimer(int id, int periodMs, bool singleShot) override;
+    void StopTimer(int id) override;
+    void PostOpConfirmed() override;
+    int TrafficPaneLength() const override;
+    void ReplaceTrafficPane(const std::string& text) override;
+    void AppendTrafficPane(const std::string& text) override;
+    void ApplyProtocolToList() override;
+    void SetModelName(const std::string& name) override;
+    void ReadoutTick() override;
+
+    void CreateDeviceLink();
+    void ConnectControls();
     void CreateControls();
     QWidget* CreateControl(const ControlSpec& spec);
 
@@ -102,7 +163,7 @@ private:
     void SetUpParameterList();
     void CreateCommandBar();
     void FillFrequencyList();
-    void ApplyProtocolToList();
+    void ApplyProtocolToListStep();
     void DiscoverPortsAndOpen();
     void MakeFirstCsvFileName();
     void RunPollingToggle();
@@ -135,6 +196,16 @@ private:
     bool initialised_ = false;
     bool tooltipsCreated_ = false;
     QRect logoArea_;
+
+    LinkState link_;
+    DecodeParameters decode_;
+    std::unique_ptr<CSerialPort> ownPort_;
+    CSerialPort* port_ = nullptr;
+    IniSettingsStore store_;
+    std::unique_ptr<ReceivePath> receivePath_;
+    std::unique_ptr<ConnectionPanel> panel_;
+    std::unique_ptr<SettingsCommands> commands_;
+    std::unique_ptr<AcquisitionCycle> acquisition_;
     int labelRepaints_ = 0;
     bool wasMaximised_ = false;
 };

@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QTextBlock>
+#include <QTextDocument>
 
 TrafficPane::TrafficPane(QWidget* parent) : QPlainTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -29,4 +31,34 @@ void TrafficPane::insertFromMimeData(const QMimeData* source) {
         return;
     }
     QPlainTextEdit::insertFromMimeData(source);
+}
+
+namespace {
+
+// The pane shows lines; the traffic text ends them with CR LF.
+QString ForDisplay(const QString& text) {
+    QString t = text.toUpper();
+    t.remove(QLatin1Char('\r'));
+    return t;
+}
+
+}  // namespace
+
+int TrafficPane::CharacterCount() const {
+    const QTextDocument* doc = document();
+    // characterCount() includes one closing paragraph separator; every other
+    // separator stands for a CR LF pair.
+    return doc->characterCount() - 1 + (doc->blockCount() - 1);
+}
+
+void TrafficPane::ReplaceText(const QString& text) {
+    setPlainText(ForDisplay(text));
+}
+
+void TrafficPane::AppendAtEnd(const QString& text) {
+    QTextCursor cursor = textCursor();
+    cursor.movePosition(QTextCursor::End);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    insertPlainText(ForDisplay(text));
 }

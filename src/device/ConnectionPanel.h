@@ -1,0 +1,61 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "DeviceLinkView.h"
+#include "ReceivePath.h"
+#include "Serialport.h"
+
+// The port, baud and parity choice, opening and closing the link, the device
+// address and the protocol switch.
+class ConnectionPanel {
+public:
+    using Discover = std::function<std::vector<int>()>;
+
+    ConnectionPanel(LinkState& state, DeviceLinkView& view, SettingsStore& store, CSerialPort& port,
+                    SerialOwner& owner, ReceivePath& path, Discover discover);
+
+    // Fills every list of the panel and of the settings commands (window creation).
+    void FillLists();
+    // The frequency list's entries depend on the protocol at the time of filling.
+    void FillFrequencyList();
+    // Discovers the ports and opens the configured one when it is among them.
+    void StartupScan();
+
+    bool OpenCloseToggle();
+    void ReopenIfOpen();
+    void ReadDeviceAddress();
+    // A confirmed address change: the sensor now answers at `address`, shown as `boxText`.
+    void AdoptDeviceAddress(uint8_t address, const std::string& boxText);
+    void ApplyProtocol(int position);
+
+    // Selection and button handlers (operator actions only).
+    void OnPortSelected();
+    void OnParitySelected();
+    void OnBaudSelected();
+    void OnOpenClicked();
+    void OnProtocolSelected();
+    void OnModelSelected();
+
+    // The port number of a "COM%d" entry: the decimal digits after its first three characters.
+    static uint32_t PortNumberOf(const std::string& entry);
+    // The address box rule: 1 to 3 digits, three digits modulo 256; false leaves it unchanged.
+    static bool ParseDeviceAddress(const std::string& text, uint8_t& address);
+
+private:
+    void TakeLineSettings();
+    void ChangeLine();
+    void SetDeviceAddress(uint8_t address);
+    void ShowOpenFailed();
+    void SetLinkOpen(bool open);
+
+    LinkState& state_;
+    DeviceLinkView& view_;
+    SettingsStore& store_;
+    CSerialPort& port_;
+    SerialOwner& owner_;
+    ReceivePath& path_;
+    Discover discover_;
+};

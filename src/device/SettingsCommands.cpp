@@ -1,0 +1,308 @@
+#include "SettingsCommands.h"
+
+#include <cstdlib>
+
+#include "ConnectionPanel.h"
+#include "ModbusProtocol.h"
+#include "TarqProtocol.h"
+
+namespace {
+
+constexpr int kTimeoutTimer = 3;
+constexpr int kTimeoutMs = 1000;
+constexpr int kTurns = 3;
+
+}  // namespace
+
+SettingsCommands::SettingsCommands(LinkState& state, DeviceLinkView& view, ConnectionPanel& panel,
+                                   Transmit transmit)
+    : state_(state), view_(view), panel_(panel), transmit_(std::move(transmit)) {}
+
+int SettingsCommands::ModbusBaudCode(int position) {
+    switch (position) {
+        case 1:
+            return 0xA0;  // 4800
+        case 2:
+            return 0xA1;  // 9600
+        case 3:
+            return 0xA2;  // 19200
+        case 4:
+            return 0xA3;  // 38400
+        case 5:
+            return 0xA4;  // 115200
+        default:
+            return -1;  // 2400 and 230400 have no code
+    }
+}
+
+void SettingsCommands::Begin(const char* english, const char* chinese) {
+    name_ = view_.ChineseSelected() ? chinese : english;
+    // Started before the inputs are looked at: a command that then sends nothing
+    // still ends with the time-out box.
+    view_.StartTimer(kTimeoutTimer, kTimeoutMs, true);
+}
+
+void SettingsCommands::Register(Kind kind) {
+    countdown_ = kTurns;
+    kind_ = kind;
+    // A Modbus write is confirmed by the echo of its repetition.
+    awaited_ = Modbus() ? 2 : 1;
+}
+
+void SettingsCommands::ResetMachinery() {
+    countdown_ = kTurns;
+    awaited_ = 0;
+    kind_ = kNone;
+}
+
+void SettingsCommands::SendTarq(Kind kind) {
+    const uint8_t address = state_.deviceAddress;
+    std::vector<uint8_t> frame;
+    switch (kind) {
+        case kSave:
+            frame = BuildTarqFrame(kTarqSaveSettings, address);
+            break;
+        case kBaud:
+            frame = BuildTarqFrame(kTarqSetBaud, address, value_);
+            break;
+        case kAddress:
+            // Address 0 goes to the broadcast address: the sensor may sit at any.
+            frame = value_ == 0 ? BuildTarqFrame(kTarqSetAddressZero, 0xFF, 0)
+                                : BuildTarqFrame(kTarqSetAddress, address, value_);
+            break;
+        case kFrequency:
+            frame = BuildTarqFrame(kTarqSetFrequency, address, value_);
+            break;
+        case kZero:
+            frame = BuildTarqFrame(kTarqSetZero, address, value_);
+            break;
+        default:
+            return;
+    }
+    transmit_(frame.data(), frame.size());
+}
+
+void SettingsCommands::SendModbus(Kind kind) {
+    uint8_t reg = 0;
+    switch (kind) {
+        case kBaud:
+            reg = kModbusRegBaud;
+            break;
+        case kAddress:
+            if (value_ == 0 || value_ == 255) return;
+            reg = kModbusRegAddress;
+            break;
+        case kParity:
+            reg = kModbusRegParity;
+            break;
+        case kFrequency:
+            reg = kModbusRegFrequency;
+            break;
+        case kZero:
+            reg = kModbusRegZero;
+            break;
+        default:
+            return;
+    }
+    const std::vector<uint8_t> frame = BuildModbusWrite(state_.deviceAddress, reg, value_);
+    transmit_(frame.data(), frame.size());
+}
+
+void SettingsCommands::Send(Kind kind) {
+    if (Modbus())
+        SendModbus(kind);
+    else
+        SendTarq(kind);
+}
+
+void SettingsCommands::OnSetBaud() {
+    Begin("Set Baud", "设置波特率");
+    panel_.ReadDeviceAddress();
+    const int position = view_.ListSelection(ctl::kDeviceBaudList);
+    if (position < 0) return;  // nothing chosen: the time-out box ends it
+    if (Modbus()) {
+        const int code = ModbusBaudCode(position);
+        if (code < 0) {
+            view_.ShowBox("The protocol does not support this choice!", "Tiltscope", BoxIcon::None);
+            return;
+        }
+        value_ = static_cast<uint8_t>(code);
+    } else {
+        value_ = static_cast<uint8_t>(position);
+    }
+    Send(kBaud);
+    Register(kBaud);
+}
+
+bool SettingsCommands::FrequencyValue(uint8_t& value) const {
+    const int position = view_.ListSelection(ctl::kFrequencyList);
+    if (position >= 0) {
+        value = static_cast<uint8_t>(position);
+        return true;
+    }
+    // No entry chosen: the number typed in the list, marked with bit 7.
+    const std::string text = view_.ListText(ctl::kFrequencyList);
+    value = static_cast<uint8_t>(std::atoi(text.c_str()) | 0x80);
+    return true;
+}
+
+void SettingsCommands::OnSetFrequency() {
+    Begin("Set Fre", "设置频率");
+    if (!state_.linkOpen) return;
+    panel_.ReadDeviceAddress();
+    FrequencyValue(value_);
+    Send(kFrequency);
+    Register(kFrequency);
+}
+
+void SettingsCommands::OnSetAddress() {
+    Begin("Set Addr", "设置地址");
+    panel_.ReadDeviceAddress();
+    const std::string text = view_.ControlText(ctl::kNewAddress);
+    newAddressText_ = text;
+    if (text.empty() || text.size() > 3) {
+        // Without an address typed, the last command's data byte would become the
+        // sensor's address and leave it where nobody knows: send nothing.
+        return;
+    }
+    unsigned address = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return;
+        address = address * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (address >= 255) return;
+    if (Modbus() && address == 0) return;
+    value_ = static_cast<uint8_t>(address);
+    Send(kAddress);
+    Register(kAddress);
+}
+
+void SettingsCommands::OnSave() {
+    // The button is hidden under Modbus, which has no save command.
+    if (Modbus()) return;
+    panel_.ReadDeviceAddress();
+    Send(kSave);
+    Register(kSave);
+}
+
+void SettingsCommands::OnSetParity() {
+    // The button is hidden under the frame protocol, which sets no parity.
+    if (!Modbus()) return;
+    panel_.ReadDeviceAddress();
+    static const uint8_t kParityCodes[] = {1, 2, 0};  // N, O, E
+    const int position = view_.ListSelection(ctl::kDeviceParityList);
+    if (position < 0 || position > 2) return;
+    value_ = kParityCodes[position];
+    Send(kParity);
+    Register(kParity);
+}
+
+void SettingsCommands::OnSetZero() {
+    Begin("Set zero", "设置零点");
+    panel_.ReadDeviceAddress();
+    value_ = Modbus() ? 0xFF : 1;
+    Send(kZero);
+    Register(kZero);
+}
+
+void SettingsCommands::OnClearZero() {
+    Begin("Clc zero", "清除零点");
+    panel_.ReadDeviceAddress();
+    value_ = 0;
+    Send(kZero);
+    Register(kZero);
+}
+
+bool SettingsCommands::SettingsStep() {
+    if (countdown_ == 0) return false;
+    --countdown_;
+    if (awaited_ == 0) return false;
+    switch (kind_) {
+        case kSave:
+            if (Modbus())
+                ResetMachinery();
+            else
+                Send(kSave);
+            break;
+        case kParity:
+            if (Modbus())
+                Send(kParity);
+            else
+                ResetMachinery();
+            break;
+        case kBaud:
+        case kAddress:
+        case kFrequency:
+        case kZero:
+            Send(static_cast<Kind>(kind_));
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+void SettingsCommands::OnTarqAcknowledge(const uint8_t* frame, size_t count) {
+    view_.StopTimer(kTimeoutTimer);
+    if (awaited_ == 2) {
+        awaited_ = 1;
+        name_.clear();
+        return;
+    }
+    if (awaited_ == 1) awaited_ = 0;
+    const bool chinese = view_.ChineseSelected();
+    const bool failed = count > 4 && frame[4] == 0xFF;
+    if (failed)
+        view_.ShowBox(name_ + (chinese ? "操作失败!" : " failure!"), "Warning",
+                      BoxIcon::Exclamation);
+    else
+        view_.ShowBox(name_ + (chinese ? "操作成功!" : " successfully!"), "OK", BoxIcon::None);
+    name_.clear();
+}
+
+void SettingsCommands::OnModbusEcho(const uint8_t*, size_t) {
+    view_.StopTimer(kTimeoutTimer);
+    if (awaited_ == 2) {
+        awaited_ = 1;
+        return;
+    }
+    if (awaited_ == 1) {
+        awaited_ = 0;
+        view_.PostOpConfirmed();
+    }
+}
+
+void SettingsCommands::OnOpConfirmed() {
+    if (ApplyConfirmedSetting(0))
+        view_.ShowBox(view_.ResourceString(kStrOperateSuccessfully), "Message", BoxIcon::None);
+}
+
+bool SettingsCommands::ApplyConfirmedSetting(uint8_t status) {
+    if (status == 0xFF) return false;
+    if (kind_ == kBaud) {
+        const int position = view_.ListSelection(ctl::kDeviceBaudList);
+        if (position >= 0 && position < 7) {
+            view_.SelectListEntry(ctl::kBaudList, position);
+            state_.baud = kBaudTable[position];
+        }
+        panel_.ReopenIfOpen();
+    } else if (kind_ == kAddress) {
+        panel_.AdoptDeviceAddress(value_, newAddressText_);
+    } else if (kind_ == kParity) {
+        const int position = view_.ListSelection(ctl::kDeviceParityList);
+        if (position >= 0 && position < 3) {
+            view_.SelectListEntry(ctl::kParityList, position);
+            state_.parity = kParityTable[position];
+        }
+        panel_.ReopenIfOpen();
+    }
+    ResetMachinery();
+    return true;
+}
+
+void SettingsCommands::OnTimeout() {
+    view_.StopTimer(kTimeoutTimer);
+    const bool chinese = view_.ChineseSelected();
+    view_.ShowBox(name_ + (chinese ? "操作失败!" : " failure"), "Warning", BoxIcon::Exclamation);
+    name_.clear();
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "DeviceLinkView.h"
+
+class ConnectionPanel;
+
+// The buttons that change the sensor's own settings, and the small machine they
+// share: a command goes out at once, is repeated on up to three polling ticks
+// until answered, and ends with a result box or, after one second, a time-out box.
+class SettingsCommands {
+public:
+    // Operation kinds, as the machine knows them.
+    enum Kind {
+        kNone = 0,
+        kSave = 2,
+        kBaud = 3,
+        kAddress = 4,
+        kParity = 5,
+        kFrequency = 6,
+        kZero = 7
+    };
+
+    using Transmit = std::function<void(const uint8_t* bytes, size_t count)>;
+
+    SettingsCommands(LinkState& state, DeviceLinkView& view, ConnectionPanel& panel,
+                     Transmit transmit);
+
+    void OnSetBaud();       // 1009
+    void OnSetFrequency();  // 1011
+    void OnSetAddress();    // 1013
+    void OnSave();          // 1007
+    void OnSetParity();     // 1021
+    void OnSetZero();       // 1028
+    void OnClearZero();     // 1031
+
+    // Timer 1: true when the tick was spent on a pending command.
+    bool SettingsStep();
+    void ResetMachinery();
+
+    void OnTarqAcknowledge(const uint8_t* frame, size_t count);
+    void OnModbusEcho(const uint8_t* frame, size_t count);
+    // MSG_OP_CONFIRMED.
+    void OnOpConfirmed();
+    bool ApplyConfirmedSetting(uint8_t status);
+    // Timer 3.
+    void OnTimeout();
+
+    int TurnCountdown() const { return countdown_; }
+    int AnswersAwaited() const { return awaited_; }
+    int OperationKind() const { return kind_; }
+    uint8_t OperationValue() const { return value_; }
+    const std::string& OperationName() const { return name_; }
+
+    // The Modbus code of a device-baud list position, or -1 where the protocol has none.
+    static int ModbusBaudCode(int position);
+
+private:
+    bool Modbus() const { return state_.protocol == 1; }
+    void Begin(const char* english, const char* chinese);
+    void Register(Kind kind);
+    void Send(Kind kind);
+    void SendTarq(Kind kind);
+    void SendModbus(Kind kind);
+    bool FrequencyValue(uint8_t& value) const;
+
+    LinkState& state_;
+    DeviceLinkView& view_;
+    ConnectionPanel& panel_;
+    Transmit transmit_;
+
+    uint8_t countdown_ = 0;
+    uint8_t awaited_ = 0;
+    int kind_ = kNone;
+    uint8_t value_ = 0;
+    std::string name_;
+    // The new-address box as last read, for the address box after a confirmed change.
+    std::string newAddressText_;
+};

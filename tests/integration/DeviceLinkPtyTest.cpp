@@ -1,0 +1,186 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "AcquisitionCycle.h"
+#include "ConnectionPanel.h"
+#include "FakeDeviceLinkView.h"
+#include "ReceivePath.h"
+#include "Serialport.h"
+#include "SettingsCommands.h"
+#include "SimProcess.h"
+#include "TestOwner.h"
+
+namespace {
+
+constexpr int kPort = 7;
+
+// The line speed the device is set to now, read through a descriptor of our own.
+speed_t LineSpeed(const std::string& device) {
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios t{};
+    if (fd >= 0) ::tcgetattr(fd, &t);
+    if (fd >= 0) ::close(fd);
+    return cfgetospeed(&t);
+}
+
+// The window's device link with tiltsim on the line and the test as the UI thread.
+class DeviceLinkPtyTest : public ::testing::Test {
+protected:
+    DeviceLinkPtyTest()
+        : port(PortMap(ports.Path())),
+          path(params, Handlers()),
+          panel(state, view, store, port, owner, path, [this] { return discovered; }),
+          commands(state, view, panel,
+                   [this](const uint8_t* b, size_t n) { path.OnTxFrame(b, n); }),
+          cycle(state, view, store, panel, commands, path) {
+        owner.path = &path;
+        path.SetWriteQueue(&port);
+        panel.FillLists();
+    }
+    ~DeviceLinkPtyTest() override { port.Close(); }
+
+    ReceiveHandlers Handlers() {
+        ReceiveHandlers h;
+        h.OnTarqAcknowledge = [this](const uint8_t* f, size_t n) {
+            commands.OnTarqAcknowledge(f, n);
+        };
+        h.OnModbusEcho = [this](const uint8_t* f, size_t n) { commands.OnModbusEcho(f, n); };
+        return h;
+    }
+    void StartSim(const std::vector<std::string>& args) {
+        sim = std::make_unique<SimProcess>(args);
+        ASSERT_TRUE(sim->Started());
+        ports.Link(kPort, sim->PtyPath());
+    }
+    bool Pump(const std::function<bool()>& done) { return owner.PumpUntil(port, done); }
+    // Polls until the first reply has confirmed the start-up open.
+    void ConfirmStartup() {
+        cycle.PollTick();
+        ASSERT_TRUE(Pump([&] { return path.ReplySeen(); }));
+        cycle.PollTick();
+        ASSERT_FALSE(state.startupUnconfirmed);
+    }
+
+    PortsDir ports;
+    std::unique_ptr<SimProcess> sim;
+    std::vector<int> discovered;
+    LinkState state;
+    FakeDeviceLinkView view;
+    FakeSettingsStore store;
+    DecodeParameters params;
+    TestOwner owner;
+    CSerialPort port;
+    ReceivePath path;
+    ConnectionPanel panel;
+    SettingsCommands commands;
+    AcquisitionCycle cycle;
+};
+
+TEST_F(DeviceLinkPtyTest, ConfiguredPortIsOpenedSilentlyAndStoredAfterTheFirstReply) {
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--protocol", "tarq"}));
+    discovered = {3, kPort};
+    store.values["COM"] = "7";
+    panel.StartupScan();
+    EXPECT_TRUE(state.linkOpen);
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(view.texts[ctl::kOpen], "Close");
+    EXPECT_EQ(view.ListSelection(ctl::kPortList), 1);
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_EQ(store.writes.count("COM"), 0u);
+
+    cycle.PollingToggle();
+    ASSERT_NO_FATAL_FAILURE(ConfirmStartup());
+    EXPECT_EQ(store.values["COM"], "7");
+    EXPECT_EQ(store.values["BAUD"], "2");
+    EXPECT_EQ(store.values["PARITY"], "0");
+    EXPECT_GT(path.FramesThisSecond(), 0);
+    EXPECT_EQ(path.Miscount(), 0);
+}
+
+TEST_F(DeviceLinkPtyTest, AbsentConfiguredPortOpensNothingAndSaysNothing) {
+    discovered = {3, 5};
+    store.values["COM"] = "7";
+    panel.StartupScan();
+    EXPECT_FALSE(state.linkOpen);
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_EQ(view.ListSelection(ctl::kPortList), 1);  // the last one visited
+    panel.OnOpenClicked();                             // COM5 is not there
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, "Serial port open failed");
+    EXPECT_EQ(view.boxes[0].caption, "Message");
+}
+
+TEST_F(DeviceLinkPtyTest, BaudChangeWhileOpenReopensAtTheNewRate) {
+    ASSERT_NO_FATAL_FAILURE(StartSim({}));
+    discovered = {kPort};
+    store.values["COM"] = "7";
+    panel.StartupScan();
+    ASSERT_NO_FATAL_FAILURE(ConfirmStartup());
+    EXPECT_EQ(LineSpeed(sim->PtyPath()), B9600);
+
+    view.SelectListEntry(ctl::kBaudList, 4);
+    panel.OnBaudSelected();
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(state.baud, 38400u);
+    EXPECT_EQ(LineSpeed(sim->PtyPath()), B38400);
+
+    // Closed, a change only records the choice.
+    panel.OnOpenClicked();
+    EXPECT_FALSE(port.IsOpen());
+    view.SelectListEntry(ctl::kBaudList, 5);
+    panel.OnBaudSelected();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(state.baud, 115200u);
+}
+
+TEST_F(DeviceLinkPtyTest, ConfirmedModbusBaudChangeReopensAndSelectsTheNewRate) {
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--protocol", "modbus", "--address", "1"}));
+    discovered = {kPort};
+    store.values["COM"] = "7";
+    panel.ApplyProtocol(1);
+    panel.StartupScan();
+    ASSERT_NO_FATAL_FAILURE(ConfirmStartup());
+
+    view.SelectListEntry(ctl::kDeviceBaudList, 3);  // 19200
+    commands.OnSetBaud();
+    cycle.PollTick();  // the repeat whose echo confirms it
+    ASSERT_TRUE(Pump([&] { return view.posted == 1; }));
+    commands.OnOpConfirmed();
+    EXPECT_EQ(view.ListSelection(ctl::kBaudList), 3);
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(LineSpeed(sim->PtyPath()), B19200);
+    ASSERT_FALSE(view.boxes.empty());
+    EXPECT_EQ(view.boxes.back().text, "operate successfully!!");
+}
+
+TEST_F(DeviceLinkPtyTest, TarqZeroCommandIsAcknowledgedBySensor) {
+    ASSERT_NO_FATAL_FAILURE(StartSim({}));
+    discovered = {kPort};
+    store.values["COM"] = "7";
+    panel.StartupScan();
+    commands.OnSetZero();
+    ASSERT_TRUE(Pump([&] { return !view.boxes.empty(); }));
+    EXPECT_EQ(view.boxes[0].text, "Set zero successfully!");
+    EXPECT_FALSE(view.timerRunning[3]);
+}
+
+TEST_F(DeviceLinkPtyTest, PulledAdapterWhilePollingShowsOneBoxAndPollingGoesOn) {
+    ASSERT_NO_FATAL_FAILURE(StartSim({}));
+    discovered = {kPort};
+    store.values["COM"] = "7";
+    panel.StartupScan();
+    cycle.PollingToggle();
+    ASSERT_NO_FATAL_FAILURE(ConfirmStartup());
+    sim->Signal(SIGUSR1);
+    ASSERT_TRUE(Pump([&] { return !owner.Errors().empty(); }));
+    for (int i = 0; i < 5; ++i) cycle.PollTick();
+    owner.PumpUntil(
+        port, [] { return false; }, std::chrono::milliseconds(200));
+    EXPECT_EQ(owner.Errors().size(), 1u);
+    EXPECT_TRUE(port.HasFailed());
+}
+
+}  // namespace

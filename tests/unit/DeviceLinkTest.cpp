@@ -1,0 +1,366 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "AcquisitionCycle.h"
+#include "ConnectionPanel.h"
+#include "FakeDeviceLinkView.h"
+#include "HexBytes.h"
+#include "ModbusProtocol.h"
+#include "ReceivePath.h"
+#include "Serialport.h"
+#include "SettingsCommands.h"
+
+namespace {
+
+class RecordingQueue : public WriteQueue {
+public:
+    void QueueWrite(const uint8_t* block, uint32_t n) override {
+        sent.emplace_back(block, block + n);
+    }
+    std::vector<std::vector<uint8_t>> sent;
+};
+
+class NoOwner : public SerialOwner {
+public:
+    void DeliverBytes(int, const uint8_t*, const RxBlockInfo&) override {}
+    void WakeUiThread() override {}
+    void ShowPortError(const std::string&, const std::string&) override {}
+};
+
+// The device link of the window with fakes around it and the link marked open,
+// so that every request shows up in the queue.
+class DeviceLinkTest : public ::testing::Test {
+protected:
+    DeviceLinkTest()
+        : port(PortMap("/nonexistent/ports")),
+          path(params, Handlers()),
+          panel(state, view, store, port, owner, path, nullptr),
+          commands(state, view, panel,
+                   [this](const uint8_t* b, size_t n) { path.OnTxFrame(b, n); }),
+          cycle(state, view, store, panel, commands, path) {
+        path.SetWriteQueue(&queue);
+        panel.FillLists();
+        state.linkOpen = true;
+        path.SetLinkOpen(true);
+    }
+
+    ReceiveHandlers Handlers() {
+        ReceiveHandlers h;
+        h.OnTarqAcknowledge = [this](const uint8_t* f, size_t n) {
+            commands.OnTarqAcknowledge(f, n);
+        };
+        h.OnModbusEcho = [this](const uint8_t* f, size_t n) { commands.OnModbusEcho(f, n); };
+        return h;
+    }
+    void UseModbus() { panel.ApplyProtocol(1); }
+    void Reply(const std::string& hex) {
+        const auto bytes = Hex(hex);
+        path.OnRxBlock(state.protocol == 1 ? MSG_RX_MODBUS : MSG_RX_TARQ, bytes.data(),
+                       RxBlockInfo{5, static_cast<uint32_t>(bytes.size())});
+    }
+    // Timer 1 as the window runs it, and timer 3 only if it is still running.
+    void PollTicks(int n) {
+        for (int i = 0; i < n; ++i) cycle.PollTick();
+    }
+    void TimeoutIfRunning() {
+        if (view.timerRunning[3]) commands.OnTimeout();
+    }
+    size_t Sent() const { return queue.sent.size(); }
+
+    LinkState state;
+    FakeDeviceLinkView view;
+    FakeSettingsStore store;
+    DecodeParameters params;
+    NoOwner owner;
+    CSerialPort port;
+    RecordingQueue queue;
+    ReceivePath path;
+    ConnectionPanel panel;
+    SettingsCommands commands;
+    AcquisitionCycle cycle;
+};
+
+TEST_F(DeviceLinkTest, TarqSetZeroAnsweredGivesOneRequestAndOneBox) {
+    commands.OnSetZero();
+    ASSERT_EQ(Sent(), 1u);
+    EXPECT_EQ(queue.sent[0], Hex("68 05 00 05 01 0B"));
+    EXPECT_TRUE(view.timerRunning[3]);
+    Reply("68 05 00 85 00 8A");
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, "Set zero successfully!");
+    EXPECT_EQ(view.boxes[0].caption, "OK");
+    EXPECT_EQ(view.boxes[0].icon, BoxIcon::None);
+    EXPECT_FALSE(view.timerRunning[3]);
+    PollTicks(3);  // polling resumes at once: read requests only
+    TimeoutIfRunning();
+    EXPECT_EQ(view.boxes.size(), 1u);
+    for (size_t i = 1; i < Sent(); ++i) EXPECT_EQ(queue.sent[i], Hex("68 04 00 04 08"));
+}
+
+TEST_F(DeviceLinkTest, ModbusSetZeroIsConfirmedByTheSecondEcho) {
+    UseModbus();
+    commands.OnSetZero();
+    PollTicks(1);
+    ASSERT_EQ(Sent(), 2u);
+    EXPECT_EQ(queue.sent[0], Hex("01 06 00 10 00 FF C8 4F"));
+    EXPECT_EQ(queue.sent[1], queue.sent[0]);
+    Reply("01 06 00 10 00 FF C8 4F");
+    EXPECT_EQ(view.posted, 0);
+    Reply("01 06 00 10 00 FF C8 4F");
+    ASSERT_EQ(view.posted, 1);
+    commands.OnOpConfirmed();
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, "operate successfully!!");
+    EXPECT_EQ(view.boxes[0].caption, "Message");
+    TimeoutIfRunning();
+    EXPECT_EQ(view.boxes.size(), 1u);
+}
+
+TEST_F(DeviceLinkTest, UnansweredCommandGoesOutFourTimesThenTimesOut) {
+    commands.OnSetZero();
+    PollTicks(3);
+    EXPECT_EQ(Sent(), 4u);
+    for (const auto& frame : queue.sent) EXPECT_EQ(frame, Hex("68 05 00 05 01 0B"));
+    PollTicks(1);  // the turns are spent: polling resumes
+    ASSERT_EQ(Sent(), 5u);
+    EXPECT_EQ(queue.sent[4], Hex("68 04 00 04 08"));
+    TimeoutIfRunning();
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, "Set zero failure");
+    EXPECT_EQ(view.boxes[0].caption, "Warning");
+    EXPECT_EQ(view.boxes[0].icon, BoxIcon::Exclamation);
+}
+
+TEST_F(DeviceLinkTest, WithPollingOffACommandGoesOutOnce) {
+    cycle.PollingToggle();  // on
+    cycle.PollingToggle();  // off: timer 1 stops, no ticks reach the machine
+    EXPECT_FALSE(view.timerRunning[1]);
+    commands.OnClearZero();
+    EXPECT_EQ(Sent(), 1u);
+    EXPECT_EQ(queue.sent[0], Hex("68 05 00 05 00 0A"));
+}
+
+TEST_F(DeviceLinkTest, LateAcknowledgementAfterARepeatGivesASecondBoxWithoutName) {
+    commands.OnSetZero();
+    PollTicks(1);
+    Reply("68 05 00 85 00 8A");
+    Reply("68 05 00 85 00 8A");
+    ASSERT_EQ(view.boxes.size(), 2u);
+    EXPECT_EQ(view.boxes[0].text, "Set zero successfully!");
+    EXPECT_EQ(view.boxes[1].text, " successfully!");
+}
+
+TEST_F(DeviceLinkTest, FailedAcknowledgementIsAWarning) {
+    commands.OnSetZero();
+    Reply("68 05 00 85 FF 89");
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, "Set zero failure!");
+    EXPECT_EQ(view.boxes[0].caption, "Warning");
+}
+
+TEST_F(DeviceLinkTest, SaveHasNoNameAndNeverTimesOut) {
+    commands.OnSave();
+    EXPECT_FALSE(view.timerRunning[3]);
+    ASSERT_EQ(Sent(), 1u);
+    EXPECT_EQ(queue.sent[0], Hex("68 04 00 53 57"));
+    Reply("68 05 00 D3 00 D8");
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, " successfully!");
+}
+
+TEST_F(DeviceLinkTest, ModbusRefusesBaudRatesWithoutACode) {
+    UseModbus();
+    for (int position : {0, 6}) {
+        view.SelectListEntry(ctl::kDeviceBaudList, position);
+        commands.OnSetBaud();
+    }
+    EXPECT_EQ(Sent(), 0u);
+    ASSERT_EQ(view.boxes.size(), 2u);
+    EXPECT_EQ(view.boxes[0].text, "The protocol does not support this choice!");
+    EXPECT_EQ(view.boxes[0].icon, BoxIcon::None);
+    TimeoutIfRunning();
+    EXPECT_EQ(view.boxes.back().text, "Set Baud failure");
+
+    view.SelectListEntry(ctl::kDeviceBaudList, 2);
+    commands.OnSetBaud();
+    ASSERT_EQ(Sent(), 1u);
+    EXPECT_EQ(queue.sent[0], Hex("01 06 00 12 00 A1 E8 77"));
+}
+
+TEST_F(DeviceLinkTest, NewAddressZeroGoesToTheBroadcastAddressUnderTarqOnly) {
+    view.SetControlText(ctl::kNewAddress, "0");
+    commands.OnSetAddress();
+    ASSERT_EQ(Sent(), 1u);
+    EXPECT_EQ(queue.sent[0], Hex("68 05 FF 0F 00 13"));
+
+    UseModbus();
+    view.boxes.clear();
+    commands.OnSetAddress();
+    EXPECT_EQ(Sent(), 1u);
+    TimeoutIfRunning();
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, "Set Addr failure");
+}
+
+TEST_F(DeviceLinkTest, NewAddressThatIsNoAddressSendsNothing) {
+    // A zero command leaves 0xFF as the last data byte; it must never become an address.
+    UseModbus();
+    commands.OnSetZero();
+    for (const char* text : {"", "1234", "255", "999"}) {
+        view.SetControlText(ctl::kNewAddress, text);
+        const size_t before = Sent();
+        commands.OnSetAddress();
+        EXPECT_EQ(Sent(), before) << "'" << text << "'";
+    }
+}
+
+TEST_F(DeviceLinkTest, ConfirmedModbusAddressChangeMovesTheAddressBox) {
+    UseModbus();
+    view.SetControlText(ctl::kNewAddress, "17");
+    commands.OnSetAddress();
+    ASSERT_EQ(queue.sent.back(), BuildModbusWrite(1, kModbusRegAddress, 17));
+    commands.OnModbusEcho(nullptr, 0);
+    commands.OnModbusEcho(nullptr, 0);
+    commands.OnOpConfirmed();
+    EXPECT_EQ(state.deviceAddress, 17);
+    EXPECT_EQ(path.DeviceAddress(), 17);  // replies are now recognised at the new address
+    EXPECT_EQ(view.ControlText(ctl::kAddress), "17");
+    EXPECT_EQ(commands.OperationKind(), SettingsCommands::kNone);
+}
+
+TEST_F(DeviceLinkTest, RunTimeTextsFollowTheChineseButton) {
+    view.chinese = true;
+    commands.OnSetZero();
+    Reply("68 05 00 85 00 8A");
+    commands.OnSetBaud();
+    TimeoutIfRunning();
+    ASSERT_EQ(view.boxes.size(), 2u);
+    EXPECT_EQ(view.boxes[0].text, "设置零点操作成功!");
+    EXPECT_EQ(view.boxes[1].text, "设置波特率操作失败!");
+}
+
+TEST_F(DeviceLinkTest, PollingToggleSwitchesTimerCaptionAndResetsTheMachine) {
+    commands.OnSetZero();
+    cycle.PollingToggle();
+    EXPECT_TRUE(state.pollingOn);
+    EXPECT_TRUE(view.timerRunning[1]);
+    EXPECT_EQ(view.timerPeriod[1], 200);
+    EXPECT_EQ(view.texts[ctl::kPolling], "Disconnect");
+    EXPECT_EQ(commands.AnswersAwaited(), 0);
+    EXPECT_EQ(commands.TurnCountdown(), 3);
+    EXPECT_EQ(store.values["ADDR"], "0");
+    cycle.PollingToggle();
+    EXPECT_FALSE(state.pollingOn);
+    EXPECT_FALSE(view.timerRunning[1]);
+    EXPECT_EQ(view.texts[ctl::kPolling], "Connect");
+}
+
+TEST_F(DeviceLinkTest, FirstReplyConfirmsTheStartupOpenOnce) {
+    state.portnr = 7;
+    view.SelectListEntry(ctl::kBaudList, 4);
+    PollTicks(1);
+    EXPECT_EQ(store.writes.count("COM"), 0u);
+    Reply("68 0D 00 84 00 12 34 10 05 67 00 25 10 88");
+    PollTicks(2);
+    EXPECT_FALSE(state.startupUnconfirmed);
+    EXPECT_EQ(view.texts[ctl::kOpen], "Close");
+    EXPECT_EQ(store.values["COM"], "7");
+    EXPECT_EQ(store.values["BAUD"], "4");
+    EXPECT_EQ(store.values["PARITY"], "0");
+    EXPECT_EQ(store.writes["COM"], 1);
+}
+
+TEST_F(DeviceLinkTest, ClosedLinkSendsAndEchoesNothing) {
+    state.linkOpen = false;
+    path.SetLinkOpen(false);
+    PollTicks(3);
+    EXPECT_EQ(Sent(), 0u);
+    EXPECT_TRUE(path.PendingTrafficText().empty());
+}
+
+TEST_F(DeviceLinkTest, TrafficPaneStartsOverPastItsLimit) {
+    PollTicks(1);
+    cycle.ReadoutTick();
+    EXPECT_EQ(view.readoutTicks, 1);
+    EXPECT_EQ(view.pane, "Tx: 68 04 00 04 08 \r\n");
+    cycle.ReadoutTick();  // nothing pending: unchanged
+    EXPECT_EQ(view.pane, "Tx: 68 04 00 04 08 \r\n");
+    view.pane.assign(65535, 'x');
+    PollTicks(1);
+    cycle.ReadoutTick();
+    EXPECT_EQ(view.pane, "Tx: 68 04 00 04 08 \r\n");
+    view.pane.assign(65534, 'x');
+    PollTicks(1);
+    cycle.ReadoutTick();
+    EXPECT_EQ(view.pane.size(), 65534u + 21u);
+}
+
+TEST_F(DeviceLinkTest, AddressBoxRules) {
+    struct Case {
+        const char* text;
+        int address;
+    };
+    for (const Case& c : {Case{"7", 7}, Case{"42", 42}, Case{"255", 255}, Case{"256", 0},
+                          Case{"300", 44}, Case{"1234", 44}, Case{"", 44}}) {
+        view.SetControlText(ctl::kAddress, c.text);
+        panel.ReadDeviceAddress();
+        EXPECT_EQ(state.deviceAddress, c.address) << c.text;
+        EXPECT_EQ(store.values["ADDR"], c.text);
+    }
+}
+
+TEST_F(DeviceLinkTest, ModbusTakesAddressOneForZeroAndSwapsTheControls) {
+    UseModbus();
+    EXPECT_EQ(state.protocol, 1);
+    EXPECT_EQ(state.deviceAddress, 1);
+    EXPECT_EQ(view.texts[ctl::kAddress], "1");
+    EXPECT_FALSE(view.shown[ctl::kSave]);
+    EXPECT_TRUE(view.shown[ctl::kDeviceParityList]);
+    EXPECT_TRUE(view.shown[ctl::kSetParity]);
+    EXPECT_TRUE(view.shown[ctl::kDeviceParityLabel]);
+    panel.ApplyProtocol(0);
+    EXPECT_EQ(state.protocol, 0);
+    EXPECT_EQ(state.deviceAddress, 1);  // the frame protocol keeps it
+    EXPECT_TRUE(view.shown[ctl::kSave]);
+    EXPECT_FALSE(view.shown[ctl::kDeviceParityList]);
+    EXPECT_EQ(view.protocolApplied, 2);
+}
+
+TEST_F(DeviceLinkTest, ListsAreFilledForTheProtocolOfTheMoment) {
+    EXPECT_EQ(view.ListCount(ctl::kPortList), 15);
+    EXPECT_EQ(view.ListEntry(ctl::kPortList, 14), "COM15");
+    EXPECT_EQ(view.ListSelection(ctl::kBaudList), 2);
+    EXPECT_EQ(view.ListEntry(ctl::kBaudList, 6), "230400");
+    EXPECT_EQ(view.ListSelection(ctl::kDeviceParityList), 2);
+    EXPECT_EQ(view.ListEntry(ctl::kFrequencyList, 1), "5");
+    UseModbus();
+    panel.FillFrequencyList();
+    EXPECT_EQ(view.ListEntry(ctl::kFrequencyList, 1), "10");
+    EXPECT_EQ(view.ListEntry(ctl::kProtocolList, 1), "Modbus");
+    EXPECT_EQ(view.texts[ctl::kNewAddress], "0");
+}
+
+TEST_F(DeviceLinkTest, RefusedListEntryIsReported) {
+    view.refusingList = ctl::kProtocolList;
+    panel.FillLists();
+    ASSERT_EQ(view.boxes.size(), 2u);
+    EXPECT_EQ(view.boxes[0].text, "Build baud error!");
+}
+
+TEST_F(DeviceLinkTest, FrequencyWithoutSelectionSendsTheTypedNumberMarked) {
+    view.SelectListEntry(ctl::kFrequencyList, -1);
+    view.listTexts[ctl::kFrequencyList] = "20";
+    commands.OnSetFrequency();
+    ASSERT_EQ(Sent(), 1u);
+    EXPECT_EQ(queue.sent[0][4], 20 | 0x80);
+}
+
+TEST_F(DeviceLinkTest, SetFrequencyOnAClosedLinkOnlyTimesOut) {
+    state.linkOpen = false;
+    commands.OnSetFrequency();
+    EXPECT_EQ(Sent(), 0u);
+    EXPECT_TRUE(view.timerRunning[3]);
+}
+
+}  // namespace
