@@ -152,6 +152,18 @@ void ConnectionPanel::ShowOpenFailed() {
     view_.ShowBox(view_.ResourceString(kStrPortOpenFailed), "Message", BoxIcon::Exclamation);
 }
 
+bool ConnectionPanel::OpenPort() {
+    LineSettings line;
+    line.portnr = state_.portnr;
+    line.baud = state_.baud;
+    line.parity = state_.parity;
+    line.dataBits = state_.dataBits;
+    line.stopBits = state_.stopBits;
+    if (!port_.Open(&owner_, line)) return false;
+    port_.StartMonitor();
+    return true;
+}
+
 bool ConnectionPanel::OpenCloseToggle() {
     TakeLineSettings();
     if (state_.linkOpen) {
@@ -160,15 +172,8 @@ bool ConnectionPanel::OpenCloseToggle() {
         view_.SetControlText(ctl::kOpen, view_.ResourceString(kStrOpen));
         return false;
     }
-    LineSettings line;
-    line.portnr = state_.portnr;
-    line.baud = state_.baud;
-    line.parity = state_.parity;
-    line.dataBits = state_.dataBits;
-    line.stopBits = state_.stopBits;
-    if (port_.Open(&owner_, line)) {
+    if (OpenPort()) {
         SetLinkOpen(true);
-        port_.StartMonitor();
         view_.SetControlText(ctl::kOpen, view_.ResourceString(kStrClose));
         return true;
     }
@@ -179,16 +184,7 @@ bool ConnectionPanel::OpenCloseToggle() {
 void ConnectionPanel::ReopenIfOpen() {
     if (!state_.linkOpen) return;
     port_.Close();
-    LineSettings line;
-    line.portnr = state_.portnr;
-    line.baud = state_.baud;
-    line.parity = state_.parity;
-    line.dataBits = state_.dataBits;
-    line.stopBits = state_.stopBits;
-    if (port_.Open(&owner_, line)) {
-        port_.StartMonitor();
-        return;
-    }
+    if (OpenPort()) return;
     SetLinkOpen(false);
     view_.SetControlText(ctl::kOpen, view_.ResourceString(kStrOpen));
     ShowOpenFailed();

@@ -46,6 +46,8 @@ public:
 
 private:
     void TakeLineSettings();
+    // Opens the channel with the current line settings and starts its monitor.
+    bool OpenPort();
     void ChangeLine();
     void SetDeviceAddress(uint8_t address);
     void ShowOpenFailed();

@@ -146,7 +146,10 @@ TEST_F(DeviceLinkPtyTest, ConfirmedModbusBaudChangeReopensAndSelectsTheNewRate) 
 
     view.SelectListEntry(ctl::kDeviceBaudList, 3);  // 19200
     commands.OnSetBaud();
-    cycle.PollTick();  // the repeat whose echo confirms it
+    // The repeat goes out on the next tick, 200 ms later in the window; here, once
+    // the first echo is in (the one-slot mailbox would otherwise merge the two).
+    ASSERT_TRUE(Pump([&] { return commands.AnswersAwaited() == 1; }));
+    cycle.PollTick();
     ASSERT_TRUE(Pump([&] { return view.posted == 1; }));
     commands.OnOpConfirmed();
     EXPECT_EQ(view.ListSelection(ctl::kBaudList), 3);

@@ -19,6 +19,7 @@
 #include "StringTable.h"
 #include "TiltwiseDlg.h"
 #include "UiFakes.h"
+#include "WindowFixture.h"
 
 namespace {
 
@@ -28,35 +29,6 @@ std::string ReadFile(const std::string& path) {
     s << in.rdbuf();
     return s.str();
 }
-
-class WindowFixture : public ::testing::Test {
-protected:
-    void SetUp() override { ini = std::make_unique<CIniFile>(scratch.Config()); }
-
-    std::unique_ptr<CTiltwiseDlg> Make(Language lang, bool init = true) {
-        languageFlag = lang == Language::Chinese ? 0 : 1;
-        DialogContext c;
-        c.language = lang;
-        c.languageFlag = &languageFlag;
-        c.backgroundPicture = lang == Language::Chinese ? 197 : 199;
-        c.ini = ini.get();
-        c.messages = &messages;
-        c.urls = &urls;
-        c.timers = &timers;
-        c.executableDir = scratch.Bin();
-        c.screenSize = QSize(1920, 1080);
-        auto dlg = std::make_unique<CTiltwiseDlg>(c);
-        if (init) dlg->InitWindow();
-        return dlg;
-    }
-
-    ScratchFolder scratch;
-    std::unique_ptr<CIniFile> ini;
-    int languageFlag = 1;
-    RecordingMessages messages;
-    RecordingUrls urls;
-    FakeTimers timers;
-};
 
 class MainWindowTest : public WindowFixture, public ::testing::WithParamInterface<Language> {};
 

@@ -9,7 +9,7 @@
 #include "IniFile.h"
 #include "SimProcess.h"
 #include "TiltwiseDlg.h"
-#include "UiFakes.h"
+#include "WindowFixture.h"
 
 namespace {
 
@@ -24,23 +24,14 @@ bool ProcessUntil(const std::function<bool()>& done,
     return true;
 }
 
-class WindowDeviceLinkTest : public ::testing::Test {
+class WindowDeviceLinkTest : public WindowFixture {
 protected:
     std::unique_ptr<CTiltwiseDlg> Start(int configuredPort) {
-        ini = std::make_unique<CIniFile>(scratch.Config());
         ini->WriteString("LANGUAGE", "EN");
         ini->WriteInt("COM", configuredPort);
         ini->WriteInt("BAUD", 4);
         port = std::make_unique<CSerialPort>(PortMap(ports.Path()));
-        DialogContext c;
-        c.language = Language::English;
-        c.languageFlag = &languageFlag;
-        c.ini = ini.get();
-        c.messages = &messages;
-        c.urls = &urls;
-        c.timers = &timers;
-        c.executableDir = scratch.Bin();
-        c.screenSize = QSize(1920, 1080);
+        DialogContext c = Context(Language::English);
         c.port = port.get();
         c.discoverPorts = [this] { return PortMap(ports.Path()).Discover(PosixPortFileSystem()); };
         auto dlg = std::make_unique<CTiltwiseDlg>(c);
@@ -48,14 +39,8 @@ protected:
         return dlg;
     }
 
-    ScratchFolder scratch;
     PortsDir ports;
-    std::unique_ptr<CIniFile> ini;
     std::unique_ptr<CSerialPort> port;
-    int languageFlag = 1;
-    RecordingMessages messages;
-    RecordingUrls urls;
-    FakeTimers timers;
 };
 
 TEST_F(WindowDeviceLinkTest, StartupOpensTheDemoPortAndShowsItsTraffic) {
