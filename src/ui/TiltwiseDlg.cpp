@@ -18,9 +18,12 @@
 #include <QSlider>
 #include <QTableWidget>
 #include <QWindowStateChangeEvent>
+#include <algorithm>
 #include <filesystem>
+#include <limits>
 
 #include "BackgroundArt.h"
+#include "ListCtrlEx.h"
 #include "QtPlatform.h"
 #include "SkinAdapter.h"
 #include "StringTable.h"
@@ -107,6 +110,9 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
 
 CTiltwiseDlg::~CTiltwiseDlg() {
     qApp->removeEventFilter(this);
+    // An edit still open is committed while Qt takes the widgets down; by then
+    // there is no window left to take it.
+    disconnect(ParameterList(), nullptr, this, nullptr);
     if (timers_) timers_->SetHandler(nullptr);
     // The channel outlives the window; its monitor must not call a window that is gone.
     if (port_) port_->Close();
@@ -125,6 +131,7 @@ void CTiltwiseDlg::CreateDeviceLink() {
     handlers.OnModbusEcho = [this](const uint8_t* frame, size_t count) {
         commands_->OnModbusEcho(frame, count);
     };
+    handlers.DeliverMeasurement = [this](const Measurement& m) { DeliverMeasurement(m); };
     receivePath_ = std::make_unique<ReceivePath>(decode_, handlers);
     receivePath_->SetWriteQueue(port_);
     panel_ = std::make_unique<ConnectionPanel>(link_, *this, store_, *port_, *this, *receivePath_,
@@ -243,14 +250,8 @@ QWidget* CTiltwiseDlg::CreateControl(const ControlSpec& spec) {
         }
         case ControlKind::RadioButton:
             return new QRadioButton(text, this);
-        case ControlKind::ListView: {
-            // The parameter list takes this place once it exists.
-            auto* t = new QTableWidget(0, 3, this);
-            t->setHorizontalHeaderLabels({QString(), QString(), QString()});
-            t->verticalHeader()->hide();
-            t->setSelectionMode(QAbstractItemView::SingleSelection);
-            return t;
-        }
+        case ControlKind::ListView:
+            return new ListCtrlEx::CListCtrlEx(this);
         case ControlKind::Placeholder: {
             auto* w = new QWidget(this);
             w->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -283,6 +284,7 @@ void CTiltwiseDlg::InitWindow() {
     decode_.ResolutionFactor = settings_.ResolutionFactor;
     decode_.XRangeOffset = settings_.XRangeOffset;
     decode_.YRangeOffset = settings_.YRangeOffset;
+    readout_.SetValueFormat(settings_.ValueFormat);
     FillFrequencyList();
     ApplyProtocolToListStep();
     DiscoverPortsAndOpen();
@@ -348,16 +350,93 @@ void CTiltwiseDlg::SetReadoutFontsAndColours() {
     for (int id : {1075, 1076, 1077, 1078}) Control(id)->setFont(readout);
 }
 
-void CTiltwiseDlg::SetUpChart() {}          // the plot feed sets up the chart here
-void CTiltwiseDlg::SetUpParameterList() {}  // the live readout sets up its list here
-void CTiltwiseDlg::CreateCommandBar() {}    // the chart command bar is placed here
+void CTiltwiseDlg::SetUpChart() {}        // the plot feed sets up the chart here
+void CTiltwiseDlg::CreateCommandBar() {}  // the chart command bar is placed here
 void CTiltwiseDlg::ApplyProtocolToListStep() {
     ApplyProtocolToList();
 }
 void CTiltwiseDlg::MakeFirstCsvFileName() {}  // the recorder's first file name
 void CTiltwiseDlg::SetRecorderIdle() {}       // the recorder stops with the window
-void CTiltwiseDlg::ApplyProtocolToList() {}   // protocol-dependent cells of the list
-void CTiltwiseDlg::ReadoutTick() {}           // the live readout refreshes here
+
+// ---- live readout ---------------------------------------------------------
+
+ListCtrlEx::CListCtrlEx* CTiltwiseDlg::ParameterList() const {
+    return static_cast<ListCtrlEx::CListCtrlEx*>(Control(kParameterListId));
+}
+
+void CTiltwiseDlg::SetUpParameterList() {
+    using namespace ListCtrlEx;
+    CListCtrlEx* list = ParameterList();
+    const int third = list->viewport()->width() / 3;
+    list->InsertColumn(0, QStringLiteral("      Item"), third, TextColumn, Qt::AlignHCenter, 0);
+    list->InsertColumn(1, QStringLiteral("X"), third, EditColumn, Qt::AlignHCenter, 0);
+    list->InsertColumn(2, QStringLiteral("Y"), third, EditColumn, Qt::AlignHCenter, 0);
+    list->SetRowHeight(Control(ctl::kPortList)->contentsRect().height());
+    const int captions[] = {IDS_SET_RANGE, IDS_SET_RESOLUTION, IDS_VALUE};
+    for (int row = 0; row < 3; ++row)
+        list->InsertItem(row,
+                         QString::fromUtf8(LoadResourceString(captions[row], context_.language)));
+    list->InsertItem(3, QStringLiteral("Vpp"));
+    const char* const starts[] = {"90deg", "0.01", "0.00", "0.00"};
+    for (int row = 0; row < 4; ++row) {
+        list->SetItemText(row, 1, QString::fromLatin1(starts[row]));
+        list->SetItemText(row, 2, QString::fromLatin1(starts[row]));
+    }
+    // The Y resolution follows the X one; values and peak-to-peak are shown only.
+    for (const auto& [row, column] : {std::pair{1, 2}, {2, 1}, {2, 2}, {3, 1}, {3, 2}})
+        list->SetCellEnabled(row, column, false);
+    connect(list, &CListCtrlEx::WM_LISTEX_ENDEDIT, this, &CTiltwiseDlg::ParameterCommit);
+}
+
+void CTiltwiseDlg::ApplyProtocolToList() {
+    ListCtrlEx::CListCtrlEx* list = ParameterList();
+    const bool modbus = link_.protocol == kProtocolModbus;
+    const QString resolution = QString::fromStdString(settings_.ResolutionText);
+    // Only Modbus sensors report raw counts that the ranges offset.
+    list->SetItemText(0, 1,
+                      modbus ? QString::fromStdString(settings_.XRangeText) : QStringLiteral("-"));
+    list->SetItemText(0, 2,
+                      modbus ? QString::fromStdString(settings_.YRangeText) : QStringLiteral("-"));
+    list->SetCellEnabled(0, 1, modbus);
+    list->SetCellEnabled(0, 2, modbus);
+    list->SetItemText(1, 1, resolution);
+    list->SetItemText(1, 2, resolution);
+}
+
+void CTiltwiseDlg::ParameterCommit(int row, int column, const QString& text) {
+    const std::string typed = text.toStdString();
+    const float clamp = std::numeric_limits<float>::max();
+    if (row == 0 && (column == 1 || column == 2)) {
+        const float offset =
+            static_cast<float>(std::clamp(LeadingNumber(typed), -double(clamp), double(clamp)));
+        (column == 1 ? decode_.XRangeOffset : decode_.YRangeOffset) = offset;
+        store_.WriteString(column == 1 ? "xRange" : "yRange", typed);
+    } else if (row == 1 && column == 1) {
+        ParameterList()->SetItemText(1, 2, text);
+        settings_.ValueFormat = SelectValueFormat(typed, settings_.ValueFormat);
+        readout_.SetValueFormat(settings_.ValueFormat);
+        decode_.ResolutionFactor = ResolutionFromText(typed);
+        store_.WriteString("Ratio", typed);
+    }
+}
+
+void CTiltwiseDlg::DeliverMeasurement(const Measurement& m) {
+    readout_.Format(m);
+    if (measurementHook_) measurementHook_(readout_);
+}
+
+void CTiltwiseDlg::ReadoutTick() {
+    const LiveReadout::TickTexts t =
+        readout_.Tick(receivePath_->TakeFramesThisSecond(), receivePath_->MiscountText());
+    SetLabelText(1022, QString::fromStdString(t.rate));
+    SetLabelText(1030, QString::fromStdString(t.temperature));
+    SetLabelText(1029, QString::fromStdString(t.miscount));
+    ListCtrlEx::CListCtrlEx* list = ParameterList();
+    list->SetItemText(2, 1, QString::fromStdString(t.xValue));
+    list->SetItemText(2, 2, QString::fromStdString(t.yValue));
+    list->SetItemText(3, 1, QString::fromStdString(t.xVpp));
+    list->SetItemText(3, 2, QString::fromStdString(t.yVpp));
+}
 
 void CTiltwiseDlg::ApplySkin() {
     CSkinAdapter* skin = context_.skin;
@@ -676,8 +755,23 @@ void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
         widgets[i]->update();
     }
     logoArea_ = Control(1058)->geometry();
+    FitParameterColumns();
     CentreAddressText();
     update();
+}
+
+void CTiltwiseDlg::FitParameterColumns() {
+    ListCtrlEx::CListCtrlEx* list = ParameterList();
+    list->setUpdatesEnabled(false);
+    const int third = list->viewport()->width() / 3;
+    list->setColumnWidth(0, third);
+    list->setColumnWidth(1, third);
+    // The last column takes what its content or its heading needs, the larger.
+    list->resizeColumnToContents(2);
+    const int content = list->columnWidth(2);
+    const int heading = list->horizontalHeader()->sectionSizeHint(2);
+    list->setColumnWidth(2, std::max(content, heading));
+    list->setUpdatesEnabled(true);
 }
 
 // ---- events ---------------------------------------------------------------
@@ -716,7 +810,9 @@ bool CTiltwiseDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         auto* w = qobject_cast<QWidget*>(watched);
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && w &&
+        // The parameter list's editor sees Enter first: it commits the edit there.
+        const bool inList = w && (w == ParameterList() || ParameterList()->isAncestorOf(w));
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && w && !inList &&
             (w == this || isAncestorOf(w)))
             return true;
     }

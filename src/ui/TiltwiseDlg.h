@@ -16,6 +16,7 @@
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
 #include "IniFile.h"
+#include "LiveReadout.h"
 #include "PlatformSeams.h"
 #include "ReceivePath.h"
 #include "ScaleLayout.h"
@@ -24,6 +25,9 @@
 #include "SettingsCommands.h"
 
 class CSkinAdapter;
+namespace ListCtrlEx {
+class CListCtrlEx;
+}
 class QAbstractButton;
 class QLabel;
 class QWidget;
@@ -96,6 +100,15 @@ public:
     QString HelpText(int id) const;
 
     const LinkState& Link() const { return link_; }
+    const DecodeParameters& Decode() const { return decode_; }
+    const LiveReadout& Readout() const { return readout_; }
+    ListCtrlEx::CListCtrlEx* ParameterList() const;
+    static constexpr int kParameterListId = 1062;
+
+    // Every accepted measurement: formatted once, then recorded and plotted.
+    void DeliverMeasurement(const Measurement& m);
+    // The parameter list's end of an edit: ranges and resolution take effect.
+    void ParameterCommit(int row, int column, const QString& text);
     ReceivePath& Receive() { return *receivePath_; }
     ConnectionPanel& Connection() { return *panel_; }
     SettingsCommands& Commands() { return *commands_; }
@@ -176,6 +189,7 @@ private:
     void FocusAndCentreAddresses();
 
     void CentreAddressText();
+    void FitParameterColumns();
     void OnLanguageButton(int flag);
     void SetRecorderIdle();
     bool InsideLogoArea(const QPoint& clientPos) const;
@@ -198,6 +212,8 @@ private:
     QRect logoArea_;
 
     LinkState link_;
+    LiveReadout readout_;
+    std::function<void(const LiveReadout&)> measurementHook_;
     DecodeParameters decode_;
     std::unique_ptr<CSerialPort> ownPort_;
     CSerialPort* port_ = nullptr;

@@ -1,0 +1,52 @@
+#include "LiveReadout.h"
+
+#include <cstdio>
+
+namespace {
+
+bool IsFixedFormat(const std::string& f) {
+    return f.size() == 4 && f[0] == '%' && f[1] == '.' && f[2] >= '0' && f[2] <= '6' && f[3] == 'f';
+}
+
+}  // namespace
+
+void LiveReadout::SetValueFormat(const std::string& format) {
+    if (IsFixedFormat(format)) format_ = format;
+}
+
+std::string LiveReadout::Apply(const std::string& format, double value) {
+    char text[64];
+    // A magnitude beyond 1e40 cannot come from a sensor; it is cut rather than overflow.
+    std::snprintf(text, sizeof text, IsFixedFormat(format) ? format.c_str() : "%.2f", value);
+    return text;
+}
+
+void LiveReadout::Format(const Measurement& m) {
+    const std::string format = format_;
+    xText_ = Apply(format, m.x);
+    yText_ = Apply(format, m.y);
+    tText_ = Apply(format, m.temperature);
+}
+
+void LiveReadout::SetXTraceRange(double minimum, double maximum) {
+    xMin_ = minimum;
+    xMax_ = maximum;
+}
+
+void LiveReadout::SetYTraceRange(double minimum, double maximum) {
+    yMin_ = minimum;
+    yMax_ = maximum;
+}
+
+LiveReadout::TickTexts LiveReadout::Tick(int framesThisSecond,
+                                         const std::string& miscountText) const {
+    TickTexts t;
+    t.rate = std::to_string(framesThisSecond) + "HZ";
+    t.temperature = tText_ + "Celsius";
+    t.miscount = miscountText;
+    t.xValue = xText_ + "deg";
+    t.yValue = yText_ + "deg";
+    t.xVpp = Apply("%.4f", xMax_ - xMin_) + "deg";
+    t.yVpp = Apply("%.4f", yMax_ - yMin_) + "deg";
+    return t;
+}

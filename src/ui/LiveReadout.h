@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+#include "DeviceTypes.h"
+
+// The texts every measurement is shown, recorded and plotted with: one format
+// for the screen, the chart readout and the CSV rows.
+class LiveReadout {
+public:
+    // What the once-a-second refresh writes, suffixes included.
+    struct TickTexts {
+        std::string rate;         // control 1022: "<n>HZ"
+        std::string temperature;  // control 1030: "<t>Celsius"
+        std::string miscount;     // control 1029
+        std::string xValue;       // list row 2: "<x>deg"
+        std::string yValue;
+        std::string xVpp;  // list row 3: "%.4f" peak-to-peak + "deg"
+        std::string yVpp;
+    };
+
+    // Only "%.<0..6>f" is taken: the format comes from a settings file a user may edit.
+    void SetValueFormat(const std::string& format);
+    const std::string& ValueFormat() const { return format_; }
+
+    // Formats the three values once, with the format of this moment.
+    void Format(const Measurement& m);
+    const std::string& XValueText() const { return xText_; }
+    const std::string& YValueText() const { return yText_; }
+    const std::string& TemperatureText() const { return tText_; }
+
+    // The ranges of the traces as last plotted; a hidden or empty trace keeps its last.
+    void SetXTraceRange(double minimum, double maximum);
+    void SetYTraceRange(double minimum, double maximum);
+
+    TickTexts Tick(int framesThisSecond, const std::string& miscountText) const;
+
+    static std::string Apply(const std::string& format, double value);
+
+private:
+    std::string format_ = "%.2f";
+    std::string xText_ = "0.00";
+    std::string yText_ = "0.00";
+    std::string tText_ = "0.00";
+    double xMin_ = 0, xMax_ = 0, yMin_ = 0, yMax_ = 0;
+};
