@@ -51,7 +51,9 @@ int CTiltwiseApp::Run() {
     context.messages = &messages;
     context.urls = &urls;
     context.skin = &skin;
-    context.executableDir = QCoreApplication::applicationDirPath().toStdString();
+    context.executablePath = QCoreApplication::applicationFilePath().toStdString();
+    QtFolderPicker folders;
+    context.folders = &folders;
     context.port = &serialPort;
     context.discoverPorts = [] { return PortMap().Discover(PosixPortFileSystem()); };
 

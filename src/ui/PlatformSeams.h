@@ -23,6 +23,13 @@ public:
     virtual void OpenUrl(const std::string& url) = 0;
 };
 
+class FolderPicker {
+public:
+    virtual ~FolderPicker() = default;
+    // A file-system folder the operator chose, or "" when cancelled.
+    virtual std::string PickFolder(const std::string& title) = 0;
+};
+
 // The window's four timers, numbered 0..3 as the acquisition and display code
 // knows them. The test realisation fires ticks by hand.
 class WindowTimers {

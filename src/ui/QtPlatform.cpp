@@ -1,6 +1,7 @@
 #include "QtPlatform.h"
 
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -23,6 +24,13 @@ void QtMessageSink::ShowMessage(const std::string& text, const std::string& capt
     QMessageBox box(qicon, QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::Ok);
     box.exec();
+}
+
+std::string QtFolderPicker::PickFolder(const std::string& title) {
+    // No owner window, folders only, with a field to type a path.
+    return QFileDialog::getExistingDirectory(nullptr, QString::fromStdString(title), QString(),
+                                             QFileDialog::ShowDirsOnly)
+        .toStdString();
 }
 
 void QtUrlOpener::OpenUrl(const std::string& url) {

@@ -17,6 +17,11 @@ public:
     void OpenUrl(const std::string& url) override;
 };
 
+class QtFolderPicker : public FolderPicker {
+public:
+    std::string PickFolder(const std::string& title) override;
+};
+
 class QtWindowTimers : public WindowTimers {
 public:
     QtWindowTimers();

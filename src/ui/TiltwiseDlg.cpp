@@ -53,12 +53,6 @@ QString Id(int id) {
 // one line high, as tall as a push button.
 constexpr int kClosedListHeightDu = 12;
 
-// The folder that holds the executable's folder, then "data".
-std::string DefaultDataFolder(const std::string& executableDir) {
-    std::filesystem::path exe(executableDir.empty() ? "." : executableDir);
-    return (exe.lexically_normal().parent_path() / "data").string();
-}
-
 }  // namespace
 
 int IniSettingsStore::ReadInt(const std::string& key, int fallback) const {
@@ -102,7 +96,8 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
     ConnectControls();
 
     // Window creation, before the controls are initialised.
-    settings_.CsvFolder = DefaultDataFolder(context_.executableDir);
+    settings_.CsvFolder = DefaultDataFolder(context_.executablePath);
+    recorder_ = std::make_unique<CsvRecorder>(context_.clock ? *context_.clock : systemClock_);
 
     // Enter is consumed before any control or the dialog sees it.
     qApp->installEventFilter(this);
@@ -162,6 +157,8 @@ void CTiltwiseDlg::ConnectControls() {
     button(ctl::kSetParity, [this] { commands_->OnSetParity(); });
     button(ctl::kSetZero, [this] { commands_->OnSetZero(); });
     button(ctl::kClearZero, [this] { commands_->OnClearZero(); });
+    button(1008, [this] { OnRecordClicked(); });
+    button(1016, [this] { OnBrowseClicked(); });
     list(ctl::kPortList, [this] { panel_->OnPortSelected(); });
     list(ctl::kParityList, [this] { panel_->OnParitySelected(); });
     list(ctl::kBaudList, [this] { panel_->OnBaudSelected(); });
@@ -355,8 +352,45 @@ void CTiltwiseDlg::CreateCommandBar() {}  // the chart command bar is placed her
 void CTiltwiseDlg::ApplyProtocolToListStep() {
     ApplyProtocolToList();
 }
-void CTiltwiseDlg::MakeFirstCsvFileName() {}  // the recorder's first file name
-void CTiltwiseDlg::SetRecorderIdle() {}       // the recorder stops with the window
+// ---- CSV recording --------------------------------------------------------
+
+void CTiltwiseDlg::ShowCsvPath(const std::string& path) {
+    static_cast<QLineEdit*>(Control(1073))->setText(QString::fromStdString(path));
+}
+
+void CTiltwiseDlg::MakeFirstCsvFileName() {
+    ShowCsvPath(recorder_->ChangeFolder(settings_.CsvFolder, settings_.CsvPrefix));
+}
+
+void CTiltwiseDlg::SetRecorderIdle() {
+    // Everything delivered while recording is written before the window goes.
+    recorder_->Stop();
+}
+
+void CTiltwiseDlg::OnRecordClicked() {
+    auto* button = static_cast<QPushButton*>(Control(1008));
+    if (recorder_->IsRecording()) {
+        button->setText(QString::fromUtf8(LoadResourceString(IDS_START, context_.language)));
+        recorder_->Stop();
+        return;
+    }
+    if (!recorder_->Start(settings_.CsvFolder, settings_.CsvPrefix)) return;
+    ShowCsvPath(recorder_->CurrentPath());
+    button->setText(QString::fromUtf8(LoadResourceString(IDS_STOP, context_.language)));
+}
+
+void CTiltwiseDlg::OnBrowseClicked() {
+    const std::string chosen =
+        context_.folders ? context_.folders->PickFolder("Please select the data storage path") : "";
+    if (!chosen.empty()) {
+        settings_.CsvFolder = chosen;
+        store_.WriteString("PATH", chosen);
+    }
+    // What was collected so far belongs to the file it was collected for; the
+    // recording goes on in a fresh file, chosen folder or not.
+    if (recorder_->IsRecording()) recorder_->WriteNow(std::chrono::seconds(2));
+    ShowCsvPath(recorder_->ChangeFolder(settings_.CsvFolder, settings_.CsvPrefix));
+}
 
 // ---- live readout ---------------------------------------------------------
 
@@ -422,7 +456,7 @@ void CTiltwiseDlg::ParameterCommit(int row, int column, const QString& text) {
 
 void CTiltwiseDlg::DeliverMeasurement(const Measurement& m) {
     readout_.Format(m);
-    if (measurementHook_) measurementHook_(readout_);
+    recorder_->AppendRow(readout_.XValueText(), readout_.YValueText(), readout_.TemperatureText());
 }
 
 void CTiltwiseDlg::ReadoutTick() {

@@ -12,11 +12,13 @@
 
 #include "AcquisitionCycle.h"
 #include "ConnectionPanel.h"
+#include "CsvRecorder.h"
 #include "DeviceLinkView.h"
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
 #include "IniFile.h"
 #include "LiveReadout.h"
+#include "LocalClock.h"
 #include "PlatformSeams.h"
 #include "ReceivePath.h"
 #include "ScaleLayout.h"
@@ -43,7 +45,9 @@ struct DialogContext {
     UrlOpener* urls = nullptr;
     WindowTimers* timers = nullptr;  // null: the window runs Qt timers of its own
     CSkinAdapter* skin = nullptr;
-    std::string executableDir;    // for the default data folder
+    std::string executablePath;  // for the default data folder
+    FolderPicker* folders = nullptr;
+    Clock* clock = nullptr;       // null: local time
     QSize screenSize;             // empty: the primary screen's
     CSerialPort* port = nullptr;  // the process's one channel
     std::function<std::vector<int>()> discoverPorts;
@@ -107,6 +111,11 @@ public:
 
     // Every accepted measurement: formatted once, then recorded and plotted.
     void DeliverMeasurement(const Measurement& m);
+    CsvRecorder& Recorder() { return *recorder_; }
+    // The record button and Browse.
+    void OnRecordClicked();
+    void OnBrowseClicked();
+
     // The parameter list's end of an edit: ranges and resolution take effect.
     void ParameterCommit(int row, int column, const QString& text);
     ReceivePath& Receive() { return *receivePath_; }
@@ -192,6 +201,7 @@ private:
     void FitParameterColumns();
     void OnLanguageButton(int flag);
     void SetRecorderIdle();
+    void ShowCsvPath(const std::string& path);
     bool InsideLogoArea(const QPoint& clientPos) const;
 
     DialogContext context_;
@@ -213,7 +223,8 @@ private:
 
     LinkState link_;
     LiveReadout readout_;
-    std::function<void(const LiveReadout&)> measurementHook_;
+    SystemClock systemClock_;
+    std::unique_ptr<CsvRecorder> recorder_;
     DecodeParameters decode_;
     std::unique_ptr<CSerialPort> ownPort_;
     CSerialPort* port_ = nullptr;

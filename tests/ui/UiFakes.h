@@ -28,6 +28,16 @@ public:
     std::vector<std::string> opened;
 };
 
+class CannedFolders : public FolderPicker {
+public:
+    std::string PickFolder(const std::string& title) override {
+        titles.push_back(title);
+        return answer;
+    }
+    std::string answer;
+    std::vector<std::string> titles;
+};
+
 // Timers that only tick when the test says so.
 class FakeTimers : public WindowTimers {
 public:

@@ -23,7 +23,8 @@ protected:
         c.messages = &messages;
         c.urls = &urls;
         c.timers = &timers;
-        c.executableDir = scratch.Bin();
+        c.executablePath = scratch.Bin() + "/tiltscope";
+        c.folders = &folders;
         c.screenSize = QSize(1920, 1080);
         return c;
     }
@@ -40,4 +41,5 @@ protected:
     RecordingMessages messages;
     RecordingUrls urls;
     FakeTimers timers;
+    CannedFolders folders;
 };

@@ -1,0 +1,121 @@
+#include "ChunkSink.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;  // no progress and no error: do not spin
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool SyncRetrying(int fd) {
+    int rc;
+    do {
+        rc = ::fsync(fd);
+    } while (rc < 0 && errno == EINTR);
+    return rc == 0;
+}
+
+bool TruncateRetrying(int fd, off_t size) {
+    int rc;
+    do {
+        rc = ::ftruncate(fd, size);
+    } while (rc < 0 && errno == EINTR);
+    return rc == 0;
+}
+
+std::string ParentOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// A new file's name lives in its folder: without this, a power cut right after
+// the first chunk can leave the data on the disk but no name pointing at it.
+void SyncFolderOf(const std::string& path) {
+    const int dir = OpenRetrying(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    SyncRetrying(dir);
+    ::close(dir);
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+bool PosixChunkSink::FileSize(const std::string& path, uint64_t& size) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+AppendResult PosixChunkSink::Append(const std::string& path, std::string_view data) {
+    const int appendFlags = O_WRONLY | O_APPEND | O_CLOEXEC;
+    // O_EXCL first, so that we know whether a failed chunk left a file of ours behind.
+    bool created = true;
+    int fd = OpenRetrying(path.c_str(), appendFlags | O_CREAT | O_EXCL, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        created = false;
+        fd = OpenRetrying(path.c_str(), appendFlags);
+    }
+    if (fd < 0) return AppendResult::OpenFailed;
+
+    const off_t start = created ? 0 : ::lseek(fd, 0, SEEK_END);
+    bool ok = start >= 0 && WriteAll(fd, data.data(), data.size()) && SyncRetrying(fd);
+    if (ok && created) SyncFolderOf(path);
+    if (!ok) {
+        // Rows that are only half in the file would be written again whole at
+        // the retry; take the half back out. Shrinking needs no space, so this
+        // holds on a full disk too.
+        if (created) {
+            ::unlink(path.c_str());
+        } else if (start >= 0) {
+            TruncateRetrying(fd, start);
+        }
+    }
+    // Not retried on EINTR: Linux has released the descriptor either way. The
+    // data is already on the disk, so an error here changes nothing.
+    ::close(fd);
+    return ok ? AppendResult::Written : AppendResult::WriteFailed;
+}
+
+bool PosixChunkSink::MakeFolder(const std::string& folder) {
+    if (folder.empty()) return false;
+    if (IsFolder(folder)) return true;
+    // Parents first; a folder made meanwhile by someone else counts as made.
+    const std::string parent = ParentOf(folder);
+    if (parent != folder && !IsFolder(parent) && !MakeFolder(parent)) return false;
+    int rc;
+    do {
+        rc = ::mkdir(folder.c_str(), 0777);
+    } while (rc < 0 && errno == EINTR);
+    if (rc == 0 || errno == EEXIST) return IsFolder(folder);
+    return false;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Where the writer thread puts its chunks. An interface so that tests can make
+// the disk fail on demand; PosixChunkSink is the real one.
+
+enum class AppendResult {
+    Written,      // every byte is in the file and on the disk
+    OpenFailed,   // the file could not be opened or created
+    WriteFailed,  // opened, but writing or flushing failed (disk full, I/O error)
+};
+
+class ChunkSink {
+public:
+    virtual ~ChunkSink() = default;
+
+    // False when the file does not exist or cannot be examined.
+    virtual bool FileSize(const std::string& path, uint64_t& size) = 0;
+
+    // Appends `data` at the end of the file, creating the file when missing.
+    // All or nothing: unless the result is Written, the file is left as it was
+    // (a file this call created is removed again), so a retry cannot repeat or
+    // tear rows.
+    virtual AppendResult Append(const std::string& path, std::string_view data) = 0;
+
+    // Creates the folder and any missing parents; true when it exists afterwards.
+    virtual bool MakeFolder(const std::string& folder) = 0;
+};
+
+// open/write/fsync/close per chunk: the file is never held open between
+// chunks, so a user can copy or remove it while a recording runs, and a power
+// cut loses at most the rows of the chunk being written.
+class PosixChunkSink : public ChunkSink {
+public:
+    bool FileSize(const std::string& path, uint64_t& size) override;
+    AppendResult Append(const std::string& path, std::string_view data) override;
+    bool MakeFolder(const std::string& folder) override;
+};

@@ -1,0 +1,286 @@
+#include "CsvRecorder.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+namespace {
+
+// Above this, a buffer that held an outage's rows gives its memory back.
+constexpr size_t kKeptCapacity = 4u * 1024 * 1024;
+
+std::string FolderOf(const std::string& path) {
+    return std::filesystem::path(path).parent_path().string();
+}
+
+}  // namespace
+
+CsvRecorder::CsvRecorder(Clock& clock, RecorderOptions options)
+    : clock_(clock),
+      options_(options),
+      ownSink_(options.sink ? nullptr : std::make_unique<PosixChunkSink>()),
+      sink_(options.sink ? *options.sink : *ownSink_) {}
+
+CsvRecorder::~CsvRecorder() {
+    std::lock_guard<std::mutex> control(controlMutex_);
+    StopLocked();
+}
+
+bool CsvRecorder::Start(const std::string& folder, const std::string& prefix) {
+    std::lock_guard<std::mutex> control(controlMutex_);
+    StopLocked();
+
+    const LocalTime now = clock_.Now();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        folder_ = folder;
+        prefix_ = prefix;
+        path_ = MakeCsvFileName(folder_, prefix_, now);
+        buffers_[0].clear();
+        buffers_[1].clear();
+        front_ = 0;
+        frontRows_ = 0;
+        stopping_ = false;
+        writeRequested_ = 0;
+        writeServed_ = 0;
+        stats_ = RecorderStats{};
+        recording_.store(true, std::memory_order_relaxed);
+    }
+    // No writer runs now, so its own state can be reset from here.
+    held_.clear();
+    heldRows_ = 0;
+    heldHeaderBytes_ = 0;
+    headerDue_ = true;
+    backlog_ = false;
+    spare_.clear();
+
+    try {
+        writer_ = std::thread([this] { WriterMain(); });
+    } catch (const std::system_error&) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        recording_.store(false, std::memory_order_relaxed);
+        return false;
+    }
+    return true;
+}
+
+void CsvRecorder::Stop() {
+    std::lock_guard<std::mutex> control(controlMutex_);
+    StopLocked();
+}
+
+void CsvRecorder::StopLocked() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // Under the same lock as AppendRow: every row that got in before this
+        // point is taken by the writer's last cycle, none gets in after it.
+        recording_.store(false, std::memory_order_relaxed);
+        stopping_ = writer_.joinable();
+    }
+    if (!writer_.joinable()) return;
+    wake_.notify_all();
+    // Joining here is what makes a Start right after a Stop safe: the next
+    // writer cannot begin while this one still owns the buffers.
+    writer_.join();
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = false;
+}
+
+std::string CsvRecorder::ChangeFolder(const std::string& folder, const std::string& prefix) {
+    std::lock_guard<std::mutex> control(controlMutex_);
+    const LocalTime now = clock_.Now();
+    std::lock_guard<std::mutex> lock(mutex_);
+    folder_ = folder;
+    prefix_ = prefix;
+    path_ = MakeCsvFileName(folder_, prefix_, now);
+    return path_;
+}
+
+void CsvRecorder::SetPrefix(const std::string& prefix) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    prefix_ = prefix;
+}
+
+void CsvRecorder::AppendRow(const std::string& x, const std::string& y,
+                            const std::string& temperature) {
+    if (!recording_.load(std::memory_order_relaxed)) return;
+    // Clock and formatting outside the lock: the writer's takes stay short.
+    const LocalTime now = clock_.Now();
+    char stamp[csv_detail::kTimeStampCapacity];
+    const size_t stampSize = csv_detail::WriteTimeStamp(stamp, now);
+
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!recording_.load(std::memory_order_relaxed)) return;
+    csv_detail::AppendRowWithStamp(buffers_[front_], x, y, temperature, stamp, stampSize);
+    ++frontRows_;
+}
+
+bool CsvRecorder::WriteNow(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!recording_.load(std::memory_order_relaxed)) return false;
+    const uint64_t ticket = ++writeRequested_;
+    wake_.notify_all();
+    return cycleDone_.wait_for(lock, timeout, [&] { return writeServed_ >= ticket; });
+}
+
+RecorderState CsvRecorder::State() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!recording_.load(std::memory_order_relaxed)) return RecorderState::Idle;
+    return front_ == 0 ? RecorderState::FillingA : RecorderState::FillingB;
+}
+
+std::string CsvRecorder::CurrentPath() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return path_;
+}
+
+std::string CsvRecorder::Folder() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return folder_;
+}
+
+RecorderStats CsvRecorder::Stats() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    RecorderStats s = stats_;
+    s.bytesHeld += buffers_[front_].size();
+    return s;
+}
+
+void CsvRecorder::Count(uint64_t RecorderStats::*counter, uint64_t amount) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stats_.*counter += amount;
+}
+
+void CsvRecorder::WriterMain() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        const auto due = std::chrono::steady_clock::now() + options_.writePeriod;
+        wake_.wait_until(lock, due,
+                         [this] { return stopping_ || writeRequested_ != writeServed_; });
+        const bool last = stopping_;
+        const uint64_t serving = writeRequested_;
+        const uint64_t takenRows = TakeFilledBuffer();
+        stats_.bytesHeld = held_.size() + spare_.size();
+        lock.unlock();
+
+        WriteHeld(takenRows);
+
+        lock.lock();
+        if (last && !held_.empty()) {
+            // The disk still refuses them and nobody will retry: say so.
+            stats_.rowsAbandoned += heldRows_;
+            std::string().swap(held_);
+            heldRows_ = 0;
+        }
+        stats_.bytesHeld = held_.size();
+        writeServed_ = serving;
+        cycleDone_.notify_all();
+        if (last) return;
+    }
+}
+
+uint64_t CsvRecorder::TakeFilledBuffer() {
+    std::string& filled = buffers_[front_];
+    if (filled.empty()) return 0;
+    // spare_ is empty, so the buffer AppendRow turns to next is empty too: the
+    // buffer not being filled is always empty outside this swap.
+    spare_.swap(filled);
+    front_ ^= 1;
+    const uint64_t rows = frontRows_;
+    frontRows_ = 0;
+    return rows;
+}
+
+void CsvRecorder::WriteHeld(uint64_t takenRows) {
+    if (headerDue_) {
+        held_.insert(0, std::string(kCsvHeader) + kCsvLineEnd);
+        heldHeaderBytes_ = held_.size();
+        headerDue_ = false;
+    }
+    if (held_.empty()) {
+        held_.swap(spare_);  // the common case: no copy
+    } else {
+        held_.append(spare_);
+        spare_.clear();
+    }
+    heldRows_ += takenRows;
+    if (held_.empty()) return;
+
+    const std::string path = PathForChunk();
+    if (AppendWithFallbacks(path) != AppendResult::Written) {
+        Count(&RecorderStats::failedWrites, 1);
+        // Kept for the next cycle. The bound only applies to rows the disk has
+        // refused: a working disk never loses a row, however large the chunk.
+        TrimHeld();
+        backlog_ = true;
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stats_.rowsWritten += heldRows_;
+        ++stats_.chunksWritten;
+    }
+    held_.clear();
+    // After an outage the buffer may have grown to the bound; give that back.
+    // In steady flow the capacity is kept, so rows never wait for fresh pages.
+    if (backlog_ && held_.capacity() > kKeptCapacity) std::string().swap(held_);
+    backlog_ = false;
+    heldRows_ = 0;
+    heldHeaderBytes_ = 0;
+}
+
+void CsvRecorder::TrimHeld() {
+    if (held_.size() <= options_.heldBytesLimit) return;
+    const size_t from = heldHeaderBytes_;
+    if (held_.size() <= from) return;
+    const size_t excess = static_cast<size_t>(held_.size() - options_.heldBytesLimit);
+    // Whole rows only: from the first row up to the end of the row the cut falls in.
+    const size_t cut = std::min(held_.size(), from + excess);
+    const size_t lineEnd = held_.find('\n', cut - 1);
+    const size_t end = lineEnd == std::string::npos ? held_.size() : lineEnd + 1;
+    const auto dropped =
+        static_cast<uint64_t>(std::count(held_.begin() + static_cast<std::ptrdiff_t>(from),
+                                         held_.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
+    held_.erase(from, end - from);
+    heldRows_ -= std::min(dropped, heldRows_);
+    Count(&RecorderStats::rowsDropped, dropped);
+}
+
+std::string CsvRecorder::FreshName() {
+    const LocalTime now = clock_.Now();
+    std::lock_guard<std::mutex> lock(mutex_);
+    return MakeCsvFileName(folder_, prefix_, now);
+}
+
+std::string CsvRecorder::PathForChunk() {
+    const std::string path = CurrentPath();
+    uint64_t size = 0;
+    if (!sink_.FileSize(path, size) || size <= options_.rotateAboveBytes) return path;
+    const std::string next = FreshName();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (path_ == path) path_ = next;  // a Browse meanwhile has chosen already
+    return path_;
+}
+
+AppendResult CsvRecorder::AppendWithFallbacks(const std::string& path) {
+    AppendResult result = sink_.Append(path, held_);
+    if (result != AppendResult::OpenFailed) return result;
+
+    // Most often the data folder is missing (a fresh install, a removed
+    // stick's mount point): make it rather than lose the rows.
+    if (sink_.MakeFolder(FolderOf(path))) {
+        result = sink_.Append(path, held_);
+        if (result != AppendResult::OpenFailed) return result;
+    }
+    // The file itself may be unusable (made read-only, a folder in its place):
+    // go on under a fresh name, as a rotation would.
+    const std::string fresh = FreshName();
+    if (fresh == path) return result;
+    result = sink_.Append(fresh, held_);
+    if (result == AppendResult::Written) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (path_ == path) path_ = fresh;
+    }
+    return result;
+}

@@ -1,0 +1,179 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ChunkSink.h"
+#include "LocalClock.h"
+
+namespace record_test {
+
+namespace fs = std::filesystem;
+
+// Fixed unless a test moves it.
+class FakeClock : public Clock {
+public:
+    explicit FakeClock(LocalTime start) : now_(start) {}
+    LocalTime Now() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return now_;
+    }
+    // Within one day is all the tests need.
+    void AdvanceMs(long ms) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        long total =
+            ((now_.hour * 60L + now_.minute) * 60 + now_.second) * 1000L + now_.millisecond + ms;
+        now_.millisecond = static_cast<int>(total % 1000);
+        total /= 1000;
+        now_.second = static_cast<int>(total % 60);
+        total /= 60;
+        now_.minute = static_cast<int>(total % 60);
+        now_.hour = static_cast<int>(total / 60);
+    }
+
+private:
+    std::mutex mutex_;
+    LocalTime now_;
+};
+
+inline LocalTime At(int y, int mo, int d, int h, int mi, int s, int ms) {
+    LocalTime t;
+    t.year = y;
+    t.month = mo;
+    t.day = d;
+    t.hour = h;
+    t.minute = mi;
+    t.second = s;
+    t.millisecond = ms;
+    return t;
+}
+
+// The real disk, with a switch that makes it refuse, and a watch on overlapping calls.
+class SwitchableSink : public ChunkSink {
+public:
+    bool FileSize(const std::string& path, uint64_t& size) override {
+        return real_.FileSize(path, size);
+    }
+    AppendResult Append(const std::string& path, std::string_view data) override {
+        const int inFlight = ++inFlight_;
+        int seen = maxInFlight_.load();
+        while (inFlight > seen && !maxInFlight_.compare_exchange_weak(seen, inFlight)) {
+        }
+        ++appends_;
+        AppendResult result = AppendResult::WriteFailed;
+        if (!refuseWrite_) result = real_.Append(path, data);
+        --inFlight_;
+        return result;
+    }
+    bool MakeFolder(const std::string& folder) override { return real_.MakeFolder(folder); }
+
+    std::atomic<bool> refuseWrite_{false};
+    std::atomic<int> appends_{0};
+    std::atomic<int> maxInFlight_{0};
+
+private:
+    PosixChunkSink real_;
+    std::atomic<int> inFlight_{0};
+};
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// CR LF separated; a missing final line end shows as a marked last entry.
+inline std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t from = 0;
+    while (from < text.size()) {
+        const size_t end = text.find("\r\n", from);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(from) + "<no CR LF>");
+            break;
+        }
+        lines.push_back(text.substr(from, end - from));
+        from = end + 2;
+    }
+    return lines;
+}
+
+// Polls until `done` holds or the deadline passes; the writer runs on its own thread.
+inline bool Eventually(const std::function<bool()>& done,
+                       std::chrono::milliseconds within = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// A check inside a re-executed child: its message shows in the parent's report.
+[[noreturn]] inline void Fail(const std::string& what) {
+    std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+    std::exit(1);
+}
+
+inline void Check(bool ok, const std::string& what) {
+    if (!ok) Fail(what);
+}
+
+// Only for a re-executed child (death-test style "threadsafe"): a lowered limit
+// in the runner itself could cut its own output files.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::signal(SIGXFSZ, SIG_IGN);  // EFBIG from write() instead of a killed process
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit lower = saved_;
+        lower.rlim_cur = bytes;
+        Check(::setrlimit(RLIMIT_FSIZE, &lower) == 0, "lower RLIMIT_FSIZE");
+    }
+    void Lift() { Check(::setrlimit(RLIMIT_FSIZE, &saved_) == 0, "restore RLIMIT_FSIZE"); }
+
+private:
+    rlimit saved_{};
+};
+
+class TempFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "tiltscope-record-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+
+    std::string PathOf(const std::string& name) const { return (root_ / name).string(); }
+    std::vector<std::string> CsvFilesIn(const fs::path& folder) const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder)) {
+            if (e.path().extension() == ".csv") names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path root_;
+};
+
+}  // namespace record_test
