@@ -1,0 +1,103 @@
+#include "ChartSerieBase.h"
+
+#include <algorithm>
+
+#include "ChartAxis.h"
+
+CChartSerieBase<SChartXYPoint>::CChartSerieBase(CChartCore* parent) : CChartSerie(parent) {}
+
+CChartSerieBase<SChartXYPoint>::~CChartSerieBase() = default;
+
+ChartPoint CChartSerieBase<SChartXYPoint>::PointToScreen(unsigned index) const {
+    if (!HasAxes() || index >= store_.Count()) return {};
+    const SChartXYPoint& p = store_[index];
+    return {GetHorizontalAxis()->ValueToPixel(p.X), GetVerticalAxis()->ValueToPixel(p.Y)};
+}
+
+bool CChartSerieBase<SChartXYPoint>::GetYRange(double& min, double& max) const {
+    return IsVisible() && store_.YRange(min, max);
+}
+
+bool CChartSerieBase<SChartXYPoint>::GetXRange(double& min, double& max) const {
+    return IsVisible() && store_.XRange(min, max);
+}
+
+bool CChartSerieBase<SChartXYPoint>::GetVisibleXRange(double& min, double& max) const {
+    unsigned first, last;
+    if (!IsVisible() || store_.GetOrdering() != YOrdering || !FindVisiblePoints(first, last)) {
+        return false;
+    }
+    min = max = store_[first].X;
+    for (unsigned i = first; i <= last; ++i) {
+        min = std::min(min, store_[i].X);
+        max = std::max(max, store_[i].X);
+    }
+    return true;
+}
+
+bool CChartSerieBase<SChartXYPoint>::GetVisibleYRange(double& min, double& max) const {
+    unsigned first, last;
+    if (!IsVisible() || store_.GetOrdering() != XOrdering || !FindVisiblePoints(first, last)) {
+        return false;
+    }
+    min = max = store_[first].Y;
+    for (unsigned i = first; i <= last; ++i) {
+        min = std::min(min, store_[i].Y);
+        max = std::max(max, store_[i].Y);
+    }
+    return true;
+}
+
+bool CChartSerieBase<SChartXYPoint>::FindVisiblePoints(unsigned& first, unsigned& last) const {
+    const unsigned count = store_.Count();
+    if (count == 0) return false;
+    if (store_.GetOrdering() == NoOrdering) {
+        first = 0;
+        last = count - 1;
+        return true;
+    }
+    const CChartAxis* axis =
+        store_.GetOrdering() == XOrdering ? GetHorizontalAxis() : GetVerticalAxis();
+    if (!axis) return false;
+    first = store_.Search(axis->GetMin(), 0, count - 1);
+    last = store_.Search(axis->GetMax(), first, count - 1);
+    return true;
+}
+
+bool CChartSerieBase<SChartXYPoint>::FindDrawnPoints(unsigned& first, unsigned& last) const {
+    if (!FindVisiblePoints(first, last)) return false;
+    if (first > 0) --first;
+    if (last < store_.Count() - 1) ++last;
+    return true;
+}
+
+void CChartSerieBase<SChartXYPoint>::SetOrdering(PointsOrdering ordering) {
+    store_.SetOrdering(ordering);
+}
+
+void CChartSerieBase<SChartXYPoint>::AddPoint(double x, double y) {
+    store_.Add({x, y, 0});
+}
+
+void CChartSerieBase<SChartXYPoint>::AttachLabel(unsigned pointIndex,
+                                                 CChartLabel<SChartXYPoint>* label) {
+    labels_[pointIndex].reset(label);
+}
+
+CChartLabel<SChartXYPoint>* CChartSerieBase<SChartXYPoint>::GetLabel(unsigned pointIndex) const {
+    const auto it = labels_.find(pointIndex);
+    return it == labels_.end() ? nullptr : it->second.get();
+}
+
+void CChartSerieBase<SChartXYPoint>::DrawLabels(DrawSurface& surface) {
+    for (auto& [index, label] : labels_) label->Draw(surface, index);
+}
+
+bool CChartSerieBase<SChartXYPoint>::OnMouseEvent(MouseEvent event, ChartPoint point) {
+    if (!mouseListener_) return false;
+    if (event == MouseMove ? !NotifiesMoves() : !NotifiesClicks()) return false;
+    unsigned index;
+    if (!HitTest(point, index)) return false;
+    mouseListener_->SeriesMouseEvent(event, point, this, index);
+    return true;
+}

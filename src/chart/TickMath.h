@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+// Tick steps of 1, 2 or 5 times a power of ten, and their labels.
+
+struct TickStep {
+    double increment = 1.0;  // 0: no tick follows the first
+    int decimals = 0;        // digits after the decimal point in labels
+};
+
+// Pixels per tick along a horizontal and a vertical axis.
+constexpr int kHorizontalTickPixels = 30;
+constexpr int kVerticalTickPixels = 20;
+
+// The step for a range shown over spanPixels (end - start). An empty range
+// gives increment 0; a span too short for one tick keeps the step as it was.
+void ComputeAutoTickStep(double min, double max, int spanPixels, bool horizontal, TickStep& step);
+
+// The smallest multiple of the increment not below min (up to rounding).
+double ComputeFirstTick(double min, double increment);
+
+// Fixed-point text with a full stop, whatever the locale: 0.2, -1.4, 15, -0.0.
+std::string FormatTickLabel(double value, int decimals);
+
+// Bounds a walk over ticks: a stale increment on a huge range, or one lost in
+// the rounding of large values, must not stall drawing.
+constexpr int kMaxTicks = 2000;
