@@ -1,0 +1,64 @@
+#include "ToolbarDlg.h"
+
+#include <QAction>
+#include <QHelpEvent>
+#include <QPainter>
+#include <QToolButton>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include "ToolbarArt.h"
+
+CToolbarDlg::CToolbarDlg(ChartCommandTarget& target, QWidget* parent)
+    : QWidget(parent), target_(target) {
+    setObjectName(QStringLiteral("187"));
+    bar_ = new QToolBar(this);
+    bar_->setObjectName(QStringLiteral("59392"));
+    bar_->setIconSize(QSize(kToolPictureWidth, kToolPictureHeight));
+    bar_->setContentsMargins(0, 0, 0, 0);
+    bar_->setStyleSheet(QStringLiteral("QToolBar { background: white; border: 0; spacing: 0; }"));
+    const QImage strip = DrawToolbarStrip();
+    for (int i = 0; i < kToolPictureCount; ++i) {
+        const int command = kChartCommands[i];
+        QAction* action =
+            bar_->addAction(QIcon(QPixmap::fromImage(ToolbarPicture(strip, i))), QString());
+        action->setData(command);
+        connect(action, &QAction::triggered, this, [this, command] { target_.OnChartCommand(command); });
+        QWidget* button = bar_->widgetForAction(action);
+        button->setObjectName(QString::number(command));
+        button->setFixedSize(kToolPictureWidth + 3, kToolPictureHeight + 3);
+        // The tip is asked for when it is due: it names what a click does now.
+        button->installEventFilter(this);
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(bar_, 0, Qt::AlignTop | Qt::AlignLeft);
+}
+
+int CToolbarDlg::CommandOf(QObject* button) {
+    auto* tool = qobject_cast<QToolButton*>(button);
+    if (!tool || !tool->defaultAction()) return 0;
+    return tool->defaultAction()->data().toInt();
+}
+
+QString CToolbarDlg::TipFor(int command) const {
+    if (command == 0) return QString();
+    return QString::fromStdString(target_.ChartCommandTip(command));
+}
+
+bool CToolbarDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const int command = CommandOf(watched);
+        if (command != 0) {
+            auto* help = static_cast<QHelpEvent*>(event);
+            QToolTip::showText(help->globalPos(), TipFor(command), static_cast<QWidget*>(watched));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CToolbarDlg::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+}

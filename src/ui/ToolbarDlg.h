@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QToolBar>
+#include <QWidget>
+#include <functional>
+#include <string>
+
+// The chart commands, in the bar's order.
+constexpr int kChartCommands[] = {32771, 32772, 32781, 32773, 32774, 32780,
+                                  32775, 32776, 32782, 32777, 32778};
+
+// What the bar asks of the main window: the command to carry out, and the
+// tooltip naming what a click does now.
+class ChartCommandTarget {
+public:
+    virtual ~ChartCommandTarget() = default;
+    virtual void OnChartCommand(int command) = 0;
+    virtual std::string ChartCommandTip(int command) const = 0;
+};
+
+// A white child window over the placeholder 1070 holding the chart command bar.
+class CToolbarDlg : public QWidget {
+    Q_OBJECT
+public:
+    CToolbarDlg(ChartCommandTarget& target, QWidget* parent);
+
+    QToolBar* ChartCommandBar() const { return bar_; }
+    // The tooltip the bar shows for a command at this moment.
+    QString TipFor(int command) const;
+    // A button's command; 0 for anything else.
+    static int CommandOf(QObject* button);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    ChartCommandTarget& target_;
+    QToolBar* bar_ = nullptr;
+};
