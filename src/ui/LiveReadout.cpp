@@ -1,24 +1,13 @@
 #include "LiveReadout.h"
 
-#include <cstdio>
-
-namespace {
-
-bool IsFixedFormat(const std::string& f) {
-    return f.size() == 4 && f[0] == '%' && f[1] == '.' && f[2] >= '0' && f[2] <= '6' && f[3] == 'f';
-}
-
-}  // namespace
+#include "ValueText.h"
 
 void LiveReadout::SetValueFormat(const std::string& format) {
-    if (IsFixedFormat(format)) format_ = format;
+    if (IsValueFormat(format)) format_ = format;
 }
 
 std::string LiveReadout::Apply(const std::string& format, double value) {
-    char text[64];
-    // A magnitude beyond 1e40 cannot come from a sensor; it is cut rather than overflow.
-    std::snprintf(text, sizeof text, IsFixedFormat(format) ? format.c_str() : "%.2f", value);
-    return text;
+    return FormatValueText(format, value);
 }
 
 void LiveReadout::Format(const Measurement& m) {

@@ -19,14 +19,18 @@
 #include <QTableWidget>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <limits>
 
 #include "BackgroundArt.h"
+#include "ChartCtrl.h"
 #include "ListCtrlEx.h"
+#include "PlotFeed.h"
 #include "QtPlatform.h"
 #include "SkinAdapter.h"
 #include "StringTable.h"
+#include "ToolbarDlg.h"
 #include "TrafficPane.h"
 
 const char* const kChinesePageUrl = "https://www.tiltscope.example/";
@@ -164,6 +168,9 @@ void CTiltwiseDlg::ConnectControls() {
     list(ctl::kBaudList, [this] { panel_->OnBaudSelected(); });
     list(ctl::kProtocolList, [this] { panel_->OnProtocolSelected(); });
     list(ctl::kModelList, [this] { panel_->OnModelSelected(); });
+    auto* slider = static_cast<QSlider*>(Control(1052));
+    connect(slider, &QSlider::valueChanged, this, [this](int) { TakeTimeSpan(); });
+    slider->installEventFilter(this);
 }
 
 QWidget* CTiltwiseDlg::Control(int id) const {
@@ -194,15 +201,8 @@ QWidget* CTiltwiseDlg::CreateControl(const ControlSpec& spec) {
     const QString text = QString::fromUtf8(::ControlText(spec, context_.language));
     const DuRect& du = ControlRect(spec, context_.language);
     switch (spec.kind) {
-        case ControlKind::Chart: {
-            // The chart control takes this place once it exists.
-            auto* frame = new QFrame(this);
-            frame->setAutoFillBackground(true);
-            QPalette p = frame->palette();
-            p.setColor(QPalette::Window, Qt::white);
-            frame->setPalette(p);
-            return frame;
-        }
+        case ControlKind::Chart:
+            return new CChartCtrl(this);
         case ControlKind::PushButton: {
             auto* b = new QPushButton(text, this);
             b->setAutoDefault(false);
@@ -347,8 +347,16 @@ void CTiltwiseDlg::SetReadoutFontsAndColours() {
     for (int id : {1075, 1076, 1077, 1078}) Control(id)->setFont(readout);
 }
 
-void CTiltwiseDlg::SetUpChart() {}        // the plot feed sets up the chart here
-void CTiltwiseDlg::CreateCommandBar() {}  // the chart command bar is placed here
+void CTiltwiseDlg::SetUpChart() {
+    plotFeed_ = std::make_unique<PlotFeed>(*Chart(), readout_);
+    plotFeed_->SetUpChart(LoadResourceString(IDS_VALUE, context_.language));
+}
+
+void CTiltwiseDlg::CreateCommandBar() {
+    toolbar_ = new CToolbarDlg(*this, this);
+    toolbar_->setGeometry(Control(1070)->geometry());
+    toolbar_->show();
+}
 void CTiltwiseDlg::ApplyProtocolToListStep() {
     ApplyProtocolToList();
 }
@@ -401,7 +409,7 @@ ListCtrlEx::CListCtrlEx* CTiltwiseDlg::ParameterList() const {
 void CTiltwiseDlg::SetUpParameterList() {
     using namespace ListCtrlEx;
     CListCtrlEx* list = ParameterList();
-    const int third = list->viewport()->width() / 3;
+    const int third = list->contentsRect().width() / 3;
     list->InsertColumn(0, QStringLiteral("      Item"), third, TextColumn, Qt::AlignHCenter, 0);
     list->InsertColumn(1, QStringLiteral("X"), third, EditColumn, Qt::AlignHCenter, 0);
     list->InsertColumn(2, QStringLiteral("Y"), third, EditColumn, Qt::AlignHCenter, 0);
@@ -457,6 +465,7 @@ void CTiltwiseDlg::ParameterCommit(int row, int column, const QString& text) {
 void CTiltwiseDlg::DeliverMeasurement(const Measurement& m) {
     readout_.Format(m);
     recorder_->AppendRow(readout_.XValueText(), readout_.YValueText(), readout_.TemperatureText());
+    if (plotFeed_) plotFeed_->AppendPlotSample(m.x, m.y);
 }
 
 void CTiltwiseDlg::ReadoutTick() {
@@ -609,7 +618,9 @@ void CTiltwiseDlg::OnTimer(int id) {
         case AcquisitionCycle::kSettingsTimer:
             commands_->OnTimeout();
             break;
-        case AcquisitionCycle::kPlotTimer:  // the chart refreshes here
+        case AcquisitionCycle::kPlotTimer:
+            plotFeed_->PlotTick();
+            break;
         default:
             break;
     }
@@ -789,6 +800,10 @@ void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
         widgets[i]->update();
     }
     logoArea_ = Control(1058)->geometry();
+    if (toolbar_) {
+        toolbar_->setGeometry(Control(1070)->geometry());
+        toolbar_->update();
+    }
     FitParameterColumns();
     CentreAddressText();
     update();
@@ -797,7 +812,7 @@ void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
 void CTiltwiseDlg::FitParameterColumns() {
     ListCtrlEx::CListCtrlEx* list = ParameterList();
     list->setUpdatesEnabled(false);
-    const int third = list->viewport()->width() / 3;
+    const int third = list->contentsRect().width() / 3;
     list->setColumnWidth(0, third);
     list->setColumnWidth(1, third);
     // The last column takes what its content or its heading needs, the larger.
@@ -807,6 +822,110 @@ void CTiltwiseDlg::FitParameterColumns() {
     list->setColumnWidth(2, std::max(content, heading));
     list->setUpdatesEnabled(true);
 }
+
+// ---- chart commands -------------------------------------------------------
+
+CChartCtrl* CTiltwiseDlg::Chart() const {
+    return static_cast<CChartCtrl*>(Control(1000));
+}
+
+void CTiltwiseDlg::TakeTimeSpan() {
+    if (plotFeed_)
+        plotFeed_->SetPointCount(
+            PointCountForSlider(static_cast<QSlider*>(Control(1052))->value()));
+}
+
+void CTiltwiseDlg::OnChartCommand(int command) {
+    switch (command) {
+        case 32771:
+            plotFeed_->StartDrawing();
+            timers_->Start(AcquisitionCycle::kPlotTimer, 250);
+            break;
+        case 32772:
+            plotFeed_->StopDrawing();
+            timers_->Stop(AcquisitionCycle::kPlotTimer);
+            break;
+        case 32775:
+            plotFeed_->ToggleAbscissa();
+            break;
+        case 32776:
+            plotFeed_->ToggleOrdinate();
+            break;
+        case 32777:
+            plotFeed_->ToggleXData();
+            break;
+        case 32778:
+            plotFeed_->ToggleYData();
+            break;
+        case 32782:
+            ExportPicture();
+            break;
+        default:
+            OnMeasuringCommand(command);
+            break;
+    }
+}
+
+std::string CTiltwiseDlg::ChartCommandTip(int command) const {
+    int id = 0;
+    switch (command) {
+        case 32771:
+            id = 121;
+            break;
+        case 32772:
+            id = 122;
+            break;
+        case 32781:
+            id = 123;
+            break;
+        case 32773:
+            id = crossHairOn_ ? 131 : 124;
+            break;
+        case 32774:
+            id = xRulerOn_ ? 132 : 125;
+            break;
+        case 32780:
+            id = yRulerOn_ ? 133 : 126;
+            break;
+        case 32775:
+            id = plotFeed_->AbscissaShown() ? 134 : 127;
+            break;
+        case 32776:
+            id = plotFeed_->OrdinateShown() ? 135 : 128;
+            break;
+        case 32782:
+            id = 119;
+            break;
+        case 32777:
+            id = plotFeed_->ShowXData() ? 129 : 136;
+            break;
+        case 32778:
+            id = plotFeed_->ShowYData() ? 130 : 137;
+            break;
+        default:
+            return std::string();
+    }
+    return LoadResourceString(id, context_.language);
+}
+
+std::string CTiltwiseDlg::PictureFileName() const {
+    Clock& clock = context_.clock ? *context_.clock : const_cast<SystemClock&>(systemClock_);
+    const LocalTime t = clock.Now();
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
+    return context_.pictureDir + "/VXL284_Wave_shape_" + stamp + ".png";
+}
+
+void CTiltwiseDlg::ExportPicture() {
+    // A new user's first export must not vanish for want of the folder.
+    std::error_code ec;
+    std::filesystem::create_directories(context_.pictureDir, ec);
+    // Nothing is said either way: the operator sees the file appear.
+    Chart()->SaveImage(PictureFileName(), ChartRect{0, 0, 800, 360});
+}
+
+void CTiltwiseDlg::OnMeasuringCommand(int) {}  // the measuring tools arrive with the cursors
 
 // ---- events ---------------------------------------------------------------
 
@@ -850,6 +969,7 @@ bool CTiltwiseDlg::eventFilter(QObject* watched, QEvent* event) {
             (w == this || isAncestorOf(w)))
             return true;
     }
+    if (watched == Control(1052) && event->type() == QEvent::Paint) TakeTimeSpan();
     if (initialised_ && watched == Control(1058)) {
         if (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease) {
             auto* mouse = static_cast<QMouseEvent*>(event);

@@ -25,8 +25,11 @@
 #include "Serialport.h"
 #include "Settings.h"
 #include "SettingsCommands.h"
+#include "ToolbarDlg.h"
 
 class CSkinAdapter;
+class CChartCtrl;
+class PlotFeed;
 namespace ListCtrlEx {
 class CListCtrlEx;
 }
@@ -47,7 +50,8 @@ struct DialogContext {
     CSkinAdapter* skin = nullptr;
     std::string executablePath;  // for the default data folder
     FolderPicker* folders = nullptr;
-    Clock* clock = nullptr;       // null: local time
+    Clock* clock = nullptr;  // null: local time
+    std::string pictureDir = "../picture";
     QSize screenSize;             // empty: the primary screen's
     CSerialPort* port = nullptr;  // the process's one channel
     std::function<std::vector<int>()> discoverPorts;
@@ -75,7 +79,8 @@ QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Languag
 class CTiltwiseDlg : public QDialog,
                      private SettingsView,
                      public SerialOwner,
-                     public DeviceLinkView {
+                     public DeviceLinkView,
+                     public ChartCommandTarget {
     Q_OBJECT
 public:
     explicit CTiltwiseDlg(const DialogContext& context, QWidget* parent = nullptr);
@@ -112,6 +117,15 @@ public:
     // Every accepted measurement: formatted once, then recorded and plotted.
     void DeliverMeasurement(const Measurement& m);
     CsvRecorder& Recorder() { return *recorder_; }
+    CChartCtrl* Chart() const;
+    PlotFeed& Plot() { return *plotFeed_; }
+    CToolbarDlg* Toolbar() const { return toolbar_; }
+
+    // ChartCommandTarget: the command bar's buttons.
+    void OnChartCommand(int command) override;
+    std::string ChartCommandTip(int command) const override;
+    std::string PictureFileName() const;
+    void ExportPicture();
     // The record button and Browse.
     void OnRecordClicked();
     void OnBrowseClicked();
@@ -202,6 +216,8 @@ private:
     void OnLanguageButton(int flag);
     void SetRecorderIdle();
     void ShowCsvPath(const std::string& path);
+    void TakeTimeSpan();
+    void OnMeasuringCommand(int command);
     bool InsideLogoArea(const QPoint& clientPos) const;
 
     DialogContext context_;
@@ -225,6 +241,11 @@ private:
     LiveReadout readout_;
     SystemClock systemClock_;
     std::unique_ptr<CsvRecorder> recorder_;
+    std::unique_ptr<PlotFeed> plotFeed_;
+    CToolbarDlg* toolbar_ = nullptr;
+    bool crossHairOn_ = false;
+    bool xRulerOn_ = false;
+    bool yRulerOn_ = false;
     DecodeParameters decode_;
     std::unique_ptr<CSerialPort> ownPort_;
     CSerialPort* port_ = nullptr;

@@ -23,7 +23,8 @@ CToolbarDlg::CToolbarDlg(ChartCommandTarget& target, QWidget* parent)
         QAction* action =
             bar_->addAction(QIcon(QPixmap::fromImage(ToolbarPicture(strip, i))), QString());
         action->setData(command);
-        connect(action, &QAction::triggered, this, [this, command] { target_.OnChartCommand(command); });
+        connect(action, &QAction::triggered, this,
+                [this, command] { target_.OnChartCommand(command); });
         QWidget* button = bar_->widgetForAction(action);
         button->setObjectName(QString::number(command));
         button->setFixedSize(kToolPictureWidth + 3, kToolPictureHeight + 3);

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ChartCtrl.h"
 #include "DialogTemplate.h"
 #include "IniFile.h"
 #include "StringTable.h"
@@ -35,7 +36,7 @@ class MainWindowTest : public WindowFixture, public ::testing::WithParamInterfac
 bool KindMatches(ControlKind kind, QWidget* w) {
     switch (kind) {
         case ControlKind::Chart:
-            return qobject_cast<QFrame*>(w) != nullptr;
+            return qobject_cast<CChartCtrl*>(w) != nullptr;
         case ControlKind::PushButton:
             return qobject_cast<QPushButton*>(w) != nullptr;
         case ControlKind::StaticText:

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include "PlotBuffer.h"
+
+class CChartCore;
+class CChartLineSerie;
+class CChartStandardAxis;
+class LiveReadout;
+
+// The main window's side of the chart: the newest samples in a sliding window,
+// two traces rebuilt from it four times a second, frozen on demand.
+class PlotFeed {
+public:
+    PlotFeed(CChartCore& chart, LiveReadout& readout);
+
+    // Axes, colours, the left axis label ("Value  (deg)"), the edge; once.
+    void SetUpChart(const std::string& valueLabel);
+
+    void AppendPlotSample(double x, double y) { live_.Append(x, y); }
+    // Timer 0.
+    void PlotTick() { RebuildTraces(live_); }
+    void RebuildTraces(const PlotBuffer& buffer);
+    void TakeSnapshot() { frozen_ = live_; }
+
+    // The drawing commands; the window starts and stops timer 0 with them.
+    void StartDrawing();
+    void StopDrawing();
+    void ToggleXData() { ToggleTrace(kXTrace); }
+    void ToggleYData() { ToggleTrace(kYTrace); }
+    void ToggleAbscissa();
+    void ToggleOrdinate();
+
+    void SetPointCount(unsigned count) { pointCount_ = count; }
+    unsigned PointCount() const { return pointCount_; }
+    bool DrawingActive() const { return drawingActive_; }
+    bool ShowXData() const { return show_[kXTrace]; }
+    bool ShowYData() const { return show_[kYTrace]; }
+    bool AbscissaShown() const { return abscissaShown_; }
+    bool OrdinateShown() const { return ordinateShown_; }
+    // The chart's identifier of a current trace, or -1.
+    long XTrace() const { return trace_[kXTrace]; }
+    long YTrace() const { return trace_[kYTrace]; }
+    const PlotBuffer& Live() const { return live_; }
+    const PlotBuffer& Frozen() const { return frozen_; }
+    const double* SampleNumbers() const { return sampleNumbers_.data(); }
+    CChartStandardAxis* BottomAxis() const { return bottom_; }
+    CChartStandardAxis* LeftAxis() const { return left_; }
+
+    // Called for each shown trace when drawing stops (the point-click tool).
+    std::function<void(CChartLineSerie&)> onFrozenTrace;
+
+private:
+    enum Trace { kXTrace = 0, kYTrace = 1 };
+    void ToggleTrace(Trace trace);
+    long MakeTrace(Trace trace, const PlotBuffer& buffer);
+
+    CChartCore& chart_;
+    LiveReadout& readout_;
+    CChartStandardAxis* bottom_ = nullptr;
+    CChartStandardAxis* left_ = nullptr;
+    PlotBuffer live_;
+    PlotBuffer frozen_;
+    std::array<double, PlotBuffer::kWindow> sampleNumbers_{};
+    unsigned pointCount_ = PlotBuffer::kWindow;
+    bool drawingActive_ = true;
+    std::array<bool, 2> show_{{true, true}};
+    std::array<long, 2> trace_{{-1, -1}};
+    std::array<bool, 2> builtOnce_{{false, false}};
+    bool abscissaShown_ = true;
+    bool ordinateShown_ = true;
+};
