@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <utility>
 
 std::string PortName(int portnr) {
     char text[16];
@@ -48,8 +49,14 @@ std::string PortMap::DefaultDevicePath(int portnr) {
     return "";
 }
 
+void PortMap::PinDevicePath(int portnr, std::string devicePath) {
+    pinnedPort_ = portnr;
+    pinnedPath_ = std::move(devicePath);
+}
+
 std::string PortMap::DevicePath(int portnr, const PortFileSystem& fs) const {
     if (portnr < 1 || portnr >= kMaxSerialPortNum) return "";
+    if (portnr == pinnedPort_) return pinnedPath_;
     const std::string over = OverridePath(portnr);
     if (fs.Exists(over)) return over;
     return DefaultDevicePath(portnr);

@@ -40,6 +40,9 @@ public:
     // COM1-32 ttyS0-31, COM33-64 ttyUSB0-31, COM65-96 ttyACM0-31, COM97-128 ttyAMA0-31.
     // Numbers outside every range give "".
     std::string DevicePath(int portnr, const PortFileSystem& fs) const;
+    // Gives one number a fixed device path that wins over the folder and the
+    // table: a program told "/dev/..." opens exactly that, whatever is linked.
+    void PinDevicePath(int portnr, std::string devicePath);
     std::string OverridePath(int portnr) const;
     static std::string DefaultDevicePath(int portnr);
 
@@ -50,4 +53,6 @@ public:
 
 private:
     std::string portsDir_;
+    int pinnedPort_ = 0;
+    std::string pinnedPath_;
 };

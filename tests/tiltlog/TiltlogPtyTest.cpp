@@ -1,0 +1,229 @@
+// The real tiltlog against a real tiltsim, over ptys: what it records must be
+// what the window's receive path makes of the very bytes it was sent.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "DeviceTypes.h"
+#include "SimProcess.h"
+#include "TarqProtocol.h"
+#include "TiltlogRig.h"
+
+namespace {
+
+constexpr size_t kTarqRequest = 5;
+constexpr size_t kModbusRequest = 8;
+
+size_t Lines(const std::string& text) {
+    size_t n = 0;
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2))
+        ++n;
+    return n;
+}
+
+TEST(TiltlogPty, CountEndsTheRunAfterThatManyRowsDecodedAsTheWindowDoes) {
+    SimProcess sim({"--address", "3"});
+    Rig rig(sim.PtyPath(), kTarqRequest);
+    rig.PassRequests(1000);
+    const std::string out = TempFolder();
+    rig.Start({"--port", rig.Link(), "--address", "3", "--interval-ms", "30", "--count", "12",
+               "--output", out, "--prefix", "Site"});
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    std::vector<Row> want = WindowRows(rig.delivered, kProtocolTarq, 3);
+    ASSERT_GE(want.size(), 12u);
+    want.resize(12);
+    EXPECT_EQ(OnlyFileRows(out, "Site"), want);
+    std::filesystem::remove_all(out);
+}
+
+TEST(TiltlogPty, EveryModbusFrameBecomesOneRowOnStandardOutput) {
+    SimProcess sim({"--protocol", "modbus", "--address", "7"});
+    Rig rig(sim.PtyPath(), kModbusRequest);
+    rig.PassRequests(15);
+    rig.Start({"--port", rig.Link(), "--protocol", "modbus", "--address", "7", "--interval-ms",
+               "30", "--ratio", "0.001", "--xrange", "45deg", "--yrange", "30", "--output", "-"});
+    // Header and fifteen rows, while it goes on asking a sensor that no longer hears it.
+    ASSERT_TRUE(rig.WaitFor([&] { return Lines(rig.out) == 16 && rig.requestsSeen > 20; }))
+        << rig.err;
+    rig.Signal(SIGTERM);
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    std::vector<Row> rows;
+    ASSERT_TRUE(CsvRows(rig.out, rows));
+    EXPECT_EQ(rows.size(), 15u);
+    EXPECT_EQ(rows, WindowRows(rig.delivered, kProtocolModbus, 7, "0.001", "45deg", "30"));
+    EXPECT_EQ(rows[0].x.size() - rows[0].x.find('.'), 4u) << "three decimals for 0.001";
+}
+
+TEST(TiltlogPty, ListenOnlyRecordsAutomaticOutputWithoutAskingOnce) {
+    SimProcess sim({"--auto-hz", "100", "--count", "20", "--auto-after-request"});
+    Rig rig(sim.PtyPath(), kTarqRequest);
+    rig.Start({"--port", rig.Link(), "--interval-ms", "0", "--count", "21", "--output", "-"});
+    ASSERT_TRUE(rig.WaitForError(", listening, to standard output\n")) << rig.err;
+    // Set going from here: one reply, then twenty frames of its own.
+    rig.Inject(BuildTarqFrame(kTarqReadAngles, 0));
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    std::vector<Row> rows;
+    ASSERT_TRUE(CsvRows(rig.out, rows));
+    EXPECT_EQ(rows.size(), 21u);
+    EXPECT_EQ(rows, WindowRows(rig.delivered, kProtocolTarq, 0));
+    EXPECT_EQ(rig.requestsSeen, 0);
+}
+
+TEST(TiltlogPty, DurationEndsTheRunOnTimeWithEveryRowRead) {
+    SimProcess sim({});
+    Rig rig(sim.PtyPath(), kTarqRequest);
+    rig.PassRequests(1000);
+    const auto start = std::chrono::steady_clock::now();
+    rig.Start({"--port", rig.Link(), "--interval-ms", "50", "--duration", "1.5", "--output", "-"});
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(1500));
+    EXPECT_LT(took, std::chrono::milliseconds(9500));
+    std::vector<Row> rows;
+    ASSERT_TRUE(CsvRows(rig.out, rows));
+    std::vector<Row> want = WindowRows(rig.delivered, kProtocolTarq, 0);
+    ASSERT_GE(rows.size(), 10u);
+    // A reply under way at the end may be left unread; no other may be missing.
+    ASSERT_LE(want.size() - rows.size(), 1u);
+    want.resize(rows.size());
+    EXPECT_EQ(rows, want);
+}
+
+TEST(TiltlogPty, SigtermWritesEveryRowReceivedThoughTheWriterIsNotDue) {
+    SimProcess sim({});
+    Rig rig(sim.PtyPath(), kTarqRequest);
+    rig.PassRequests(8);
+    const std::string out = TempFolder();
+    rig.Start({"--port", rig.Link(), "--interval-ms", "30", "--output", out}, true);
+    // The terminal's status line tells when the eighth row is in.
+    ASSERT_TRUE(rig.WaitForError(" Hz  miscount 0  rows 8 (")) << rig.err;
+    rig.Signal(SIGTERM);
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    const std::vector<Row> rows = OnlyFileRows(out);
+    EXPECT_EQ(rows.size(), 8u);
+    EXPECT_EQ(rows, WindowRows(rig.delivered, kProtocolTarq, 0));
+    std::filesystem::remove_all(out);
+}
+
+TEST(TiltlogPty, ReconnectReopensAPulledAdapterAndLosesNoRow) {
+    SimProcess sim({});
+    Rig rig(sim.PtyPath(), kTarqRequest);
+    rig.PassRequests(5);
+    const std::string out = TempFolder();
+    rig.Start({"--port", rig.Link(), "--interval-ms", "30", "--reconnect", "--output", out}, true);
+    ASSERT_TRUE(rig.WaitForError("rows 5 (")) << rig.err;
+    rig.Pull();
+    ASSERT_TRUE(rig.WaitForError("lost " + rig.Link() + "; trying again every second\n"));
+    ASSERT_TRUE(rig.WaitForError("cannot open " + rig.Link() +
+                                 ": No such file or directory; trying again every second\n"));
+    rig.Plug();
+    ASSERT_TRUE(rig.WaitForError(rig.Link() + " open again\n")) << rig.err;
+    rig.PassRequests(5);
+    ASSERT_TRUE(rig.WaitForError("rows 10 (")) << rig.err;
+    rig.Signal(SIGTERM);
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    const std::vector<Row> rows = OnlyFileRows(out);
+    EXPECT_EQ(rows.size(), 10u);
+    EXPECT_EQ(rows, WindowRows(rig.delivered, kProtocolTarq, 0));
+    std::filesystem::remove_all(out);
+}
+
+TEST(TiltlogPty, ConfigFileChoosesTheLinkAndALostPortEndsWithStatusThree) {
+    const std::string cfg = TempFolder();
+    SimProcess sim({"--protocol", "modbus", "--link", "COM7", "--ports-dir", cfg + "/ports",
+                    "--unplug-after", "4"});
+    std::ofstream(cfg + "/Config.ini") << "[Config]\r\nMODEL=Site4\r\nPROTOCOL=1\r\nADDR=0\r\n"
+                                       << "Ratio=0.001\r\nPATH=" << cfg << "/data\r\nCOM=7\r\n"
+                                       << "BAUD=5\r\nPARITY=2\r\n";
+    Rig rig;
+    rig.Start({"--config", cfg + "/Config.ini", "--interval-ms", "30"});
+    EXPECT_EQ(rig.Wait(), 3);
+    EXPECT_NE(rig.err.find("logging COM7 (" + cfg +
+                           "/ports/COM7) at 115200 8E1, modbus address 1, polling every 30 ms"),
+              std::string::npos)
+        << rig.err;
+    EXPECT_NE(rig.err.find("\ntiltlog: lost COM7"), std::string::npos) << rig.err;
+    const std::vector<Row> rows = OnlyFileRows(cfg + "/data", "Site4");
+    // The reply written just before the unplug may go down with the line.
+    EXPECT_GE(rows.size(), 3u);
+    EXPECT_LE(rows.size(), 4u);
+    for (const Row& r : rows) EXPECT_EQ(r.t.size() - r.t.find('.'), 4u) << r.t;
+    std::filesystem::remove_all(cfg);
+}
+
+TEST(TiltlogPty, AReaderThatGoesAwayEndsTheRunWithStatusZero) {
+    SimProcess sim({});
+    Rig rig(sim.PtyPath(), kTarqRequest);
+    rig.PassRequests(1000);
+    rig.Start({"--port", rig.Link(), "--interval-ms", "30", "--output", "-"});
+    ASSERT_TRUE(rig.WaitFor([&] { return Lines(rig.out) > 2; })) << rig.err;
+    rig.CloseStdout();
+    EXPECT_EQ(rig.Wait(), 0) << rig.err;
+}
+
+TEST(TiltlogUsage, EveryBadOptionGetsOneLineNamingItAndStatusTwo) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--port", "ttyS0"}, "--port"},
+        {{"--port", "COM200"}, "--port"},
+        {{"--baud", "1200"}, "--baud"},
+        {{"--parity", "M"}, "--parity"},
+        {{"--protocol", "rtu"}, "--protocol"},
+        {{"--address", "256"}, "--address"},
+        {{"--interval-ms", "-5"}, "--interval-ms"},
+        {{"--ratio", "fine"}, "--ratio"},
+        {{"--xrange", "deg90"}, "--xrange"},
+        {{"--yrange", ""}, "--yrange"},
+        {{"--output", ""}, "--output"},
+        {{"--output", "/etc/passwd/x"}, "--output"},
+        {{"--prefix", "a/b"}, "--prefix"},
+        {{"--duration", "0"}, "--duration"},
+        {{"--count", "ten"}, "--count"},
+        {{"--config", "/nonexistent.ini"}, "--config"},
+        {{"--colour"}, "--colour"},
+        {{"--count"}, "--count"},
+        {{"--reconnect=yes"}, "--reconnect"},
+        {{"stray"}, "stray"},
+    };
+    for (const auto& [args, name] : cases) {
+        Rig rig;
+        rig.Start(args);
+        EXPECT_EQ(rig.Wait(), 2) << name;
+        EXPECT_EQ(rig.err.rfind("tiltlog: ", 0), 0u) << rig.err;
+        EXPECT_EQ(rig.err.find('\n'), rig.err.size() - 1) << rig.err;
+        EXPECT_NE(rig.err.find(name), std::string::npos) << rig.err;
+        EXPECT_EQ(rig.out, "");
+    }
+}
+
+TEST(TiltlogUsage, AMissingPortGivesTheSystemsReasonAndStatusThreeUnlessReconnecting) {
+    Rig once;
+    once.Start({"--port", "/dev/tiltlog-none", "--output", "-"});
+    EXPECT_EQ(once.Wait(), 3);
+    EXPECT_EQ(once.err, "tiltlog: cannot open /dev/tiltlog-none: No such file or directory\n");
+    EXPECT_EQ(once.out, "");
+
+    Rig waiting;
+    waiting.Start({"--port", "/dev/tiltlog-none", "--output", "-", "--reconnect"});
+    ASSERT_TRUE(
+        waiting.WaitForError("tiltlog: cannot open /dev/tiltlog-none: No such file or "
+                             "directory; trying again every second\n"));
+    waiting.Signal(SIGINT);
+    EXPECT_EQ(waiting.Wait(), 0);
+    EXPECT_EQ(waiting.out, "");
+}
+
+TEST(TiltlogUsage, HelpListsEveryOptionTheDefaultsAndTheExitStatuses) {
+    Rig rig;
+    rig.Start({"--help"});
+    EXPECT_EQ(rig.Wait(), 0);
+    for (const char* s :
+         {"--port", "--baud", "--parity", "--protocol", "--address", "--interval-ms", "--ratio",
+          "--xrange", "--yrange", "--output", "--prefix", "--duration", "--count", "--config",
+          "--reconnect", "(default 200)", "(default 9600)", "Exit status", "  3  "})
+        EXPECT_NE(rig.out.find(s), std::string::npos) << s;
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+// tiltlog's parts that need no process: options, the status line, the stream sink.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+
+#include "Console.h"
+#include "Options.h"
+#include "StreamSink.h"
+
+namespace {
+
+ParseOutcome Parse(const std::vector<std::string>& args, LoggerOptions& o) {
+    return ParseOptions(args, "/opt/tiltscope/data", o);
+}
+
+std::string Error(const std::vector<std::string>& args) {
+    LoggerOptions o;
+    const ParseOutcome r = Parse(args, o);
+    return r.action == ParseOutcome::Action::Fail ? r.message : "(accepted)";
+}
+
+TEST(TiltlogOptions, DefaultsAreTheWindowsOwn) {
+    LoggerOptions o;
+    ASSERT_EQ(Parse({}, o).action, ParseOutcome::Action::Run);
+    EXPECT_EQ(o.portNumber, 1);
+    EXPECT_EQ(o.Line().baud, 9600u);
+    EXPECT_EQ(o.Line().parity, 'N');
+    EXPECT_EQ(o.protocol, kProtocolTarq);
+    EXPECT_EQ(o.address, 0);
+    EXPECT_EQ(o.intervalMs, 200);
+    EXPECT_EQ(o.ValueFormat(), "%.2f");
+    EXPECT_EQ(o.Decode().ResolutionFactor, 0.01f);
+    EXPECT_EQ(o.Decode().XRangeOffset, 90.0f);
+    EXPECT_EQ(o.output, "/opt/tiltscope/data");
+    EXPECT_EQ(o.prefix, "Tiltscope");
+    EXPECT_EQ(o.portsDir, "../config/ports");
+}
+
+TEST(TiltlogOptions, FlagsTakeEitherFormAndUniqueBeginnings) {
+    LoggerOptions o;
+    ASSERT_EQ(Parse({"--baud=115200", "--par", "e", "--proto", "modbus", "--interval-ms", "0",
+                     "--ratio", "0.0001", "--xr", "-12.5deg", "--output", "-", "--count", "7",
+                     "--duration", "2.5", "--reconnect"},
+                    o)
+                  .action,
+              ParseOutcome::Action::Run);
+    EXPECT_EQ(o.baud, 115200u);
+    EXPECT_EQ(o.parity, 'E');
+    EXPECT_EQ(o.address, 1) << "Modbus takes 1 for address 0";
+    EXPECT_EQ(o.intervalMs, 0);
+    EXPECT_EQ(o.ValueFormat(), "%.4f");
+    EXPECT_FLOAT_EQ(o.Decode().ResolutionFactor, 0.0001f);
+    EXPECT_EQ(o.Decode().XRangeOffset, -12.5f);
+    EXPECT_TRUE(o.ToStandardOutput());
+    EXPECT_EQ(o.count, 7u);
+    EXPECT_EQ(o.durationSeconds, 2.5);
+    EXPECT_TRUE(o.reconnect);
+    EXPECT_EQ(Parse({"-h"}, o).action, ParseOutcome::Action::Help);
+}
+
+TEST(TiltlogOptions, ADevicePathKeepsTheTablesNumberWhereItHasOne) {
+    LoggerOptions o;
+    Parse({"--port", "/dev/ttyUSB3"}, o);
+    EXPECT_EQ(o.portNumber, 36);
+    EXPECT_EQ(o.devicePath, "/dev/ttyUSB3");
+    Parse({"--port", "/dev/serial/by-id/usb-x"}, o);
+    EXPECT_EQ(o.portNumber, 199);
+}
+
+TEST(TiltlogOptions, MistakesAreNamed) {
+    EXPECT_EQ(Error({"--p", "COM1"}), "option '--p' is ambiguous");
+    EXPECT_EQ(Error({"--baud"}), "--baud needs a value");
+    EXPECT_EQ(Error({"--help=1"}), "--help takes no value");
+    EXPECT_EQ(Error({"--address", "0x10"}), "--address: '0x10' is not an address 0 to 255");
+}
+
+class TiltlogConfig : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tiltlog-config-XXXXXX";
+        dir_ = ::mkdtemp(pattern);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string Write(const std::string& body) {
+        const std::string path = dir_ + "/Config.ini";
+        std::ofstream(path) << "[Config]\n" << body;
+        return path;
+    }
+    std::string dir_;
+};
+
+TEST_F(TiltlogConfig, KeysApplyAsTheWindowStoresThemAndFlagsWin) {
+    const std::string path = Write(
+        "MODEL=Site9\nPROTOCOL=1\nADDR=5\nxRange=45deg\nyRange=30\nRatio=0.001\nPATH=/srv/tilt\n"
+        "COM=4\nBAUD=3\nPARITY=1\n");
+    LoggerOptions o;
+    ASSERT_EQ(Parse({"--config", path}, o).action, ParseOutcome::Action::Run);
+    EXPECT_EQ(o.prefix, "Site9");
+    EXPECT_EQ(o.protocol, kProtocolModbus);
+    EXPECT_EQ(o.address, 5);
+    EXPECT_EQ(o.Decode().XRangeOffset, 45.0f);
+    EXPECT_EQ(o.Decode().YRangeOffset, 30.0f);
+    EXPECT_EQ(o.ValueFormat(), "%.3f");
+    EXPECT_EQ(o.output, "/srv/tilt");
+    EXPECT_EQ(o.port, "COM4");
+    EXPECT_EQ(o.baud, 19200u);
+    EXPECT_EQ(o.parity, 'O');
+    EXPECT_EQ(o.portsDir, dir_ + "/ports");
+
+    ASSERT_EQ(Parse({"--baud", "2400", "--config", path, "--port", "/dev/ttyACM0"}, o).action,
+              ParseOutcome::Action::Run);
+    EXPECT_EQ(o.baud, 2400u);
+    EXPECT_EQ(o.devicePath, "/dev/ttyACM0");
+}
+
+TEST_F(TiltlogConfig, AnUnusableValueNamesTheFileAndTheKey) {
+    const std::string path = Write("BAUD=7\n");
+    EXPECT_EQ(Error({"--config", path}),
+              "--config " + path + ": BAUD: '7' is not a list position 0 to 6");
+    EXPECT_EQ(Error({"--config", dir_}), "--config: '" + dir_ + "' is not a file");
+}
+
+TEST(TiltlogStatus, FiguresStayWholeAndAPathGivesWayFromTheLeft) {
+    StatusFigures s;
+    s.linkOpen = true;
+    s.framesPerSecond = 5;
+    s.miscount = 2;
+    s.rows = 40;
+    s.rowsOnDisk = 30;
+    s.file = "/data/site/Tiltscope_20240305093012.csv";
+    EXPECT_EQ(FormatStatus(s), "5 Hz  miscount 2  rows 40 (30 written)  " + s.file);
+    EXPECT_EQ(FormatStatus(s, 71),
+              "5 Hz  miscount 2  rows 40 (30 written)  ...Tiltscope_20240305093012.csv");
+    s.linkOpen = false;
+    s.port = "COM3";
+    EXPECT_EQ(FormatStatus(s, 20), "waiting for COM3  miscount 2  rows 40 (30 written)");
+    EXPECT_EQ(OneLine("WARNING:  x failed: \nNo such device\nPort: 3\n"),
+              "WARNING: x failed: No such device Port: 3");
+}
+
+TEST(TiltlogStreamSink, AReaderThatLeftFailsOnceAndNothingMoreIsWritten) {
+    int p[2];
+    ASSERT_EQ(::pipe(p), 0);
+    int failures = 0;
+    StreamSink sink(p[1], [&] { ++failures; });
+    uint64_t size = 0;
+    EXPECT_FALSE(sink.FileSize("x", size)) << "a stream never rotates";
+    EXPECT_EQ(sink.Append("", "row\r\n"), AppendResult::Written);
+    char got[8] = {};
+    EXPECT_EQ(::read(p[0], got, sizeof got), 5);
+    ::close(p[0]);
+    signal(SIGPIPE, SIG_IGN);
+    EXPECT_EQ(sink.Append("", "row\r\n"), AppendResult::WriteFailed);
+    EXPECT_EQ(sink.Error(), EPIPE);
+    EXPECT_EQ(sink.Append("", "row\r\n"), AppendResult::WriteFailed);
+    EXPECT_EQ(failures, 1);
+    ::close(p[1]);
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct StatusFigures {
+    bool linkOpen = false;
+    int framesPerSecond = 0;
+    int miscount = 0;
+    uint64_t rows = 0;        // handed to the recorder
+    uint64_t rowsOnDisk = 0;  // written by it
+    std::string file;         // the file being written, or "standard output"
+    std::string port;
+};
+
+// "50 Hz  miscount 0  rows 1234 (1200 written)  /data/Tiltscope_20240305093012.csv",
+// within `width` columns when it is above 0: the file name gives way from the
+// left, where a long path has its least telling part; the figures never do.
+std::string FormatStatus(const StatusFigures& s, int width = 0);
+
+// A message from the serial channel as one line: its own line breaks become blanks.
+std::string OneLine(const std::string& text);
+
+// Standard error as tiltlog uses it: whole message lines, and on a terminal one
+// status line that each update rewrites in place.
+class Console {
+public:
+    Console(int fd, bool terminal) : fd_(fd), terminal_(terminal) {}
+
+    // One line, "tiltlog: " in front; a status line on screen is cleared first.
+    void Message(const std::string& text);
+    // Rewrites the status line; nothing when the descriptor is no terminal.
+    void Status(const StatusFigures& figures);
+    // Leaves a status line on screen and moves below it.
+    void EndStatus();
+
+    bool Terminal() const { return terminal_; }
+
+private:
+    void Write(const std::string& text);
+    int Width() const;
+
+    int fd_;
+    bool terminal_;
+    bool statusShown_ = false;
+};

@@ -1,0 +1,309 @@
+#include "Logger.h"
+
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "ModbusProtocol.h"
+#include "TarqProtocol.h"
+#include "ValueText.h"
+
+namespace {
+
+constexpr std::chrono::seconds kTick{1};
+constexpr std::chrono::seconds kRetryPeriod{1};
+
+template <typename F>
+auto RetryEintr(F call) -> decltype(call()) {
+    decltype(call()) r;
+    do {
+        r = call();
+    } while (r == -1 && errno == EINTR);
+    return r;
+}
+
+std::string SystemText(int err) {
+    char buffer[256];
+    // GNU strerror_r may return a static string instead of filling the buffer.
+    const char* text = strerror_r(err, buffer, sizeof buffer);
+    return text ? text : "";
+}
+
+}  // namespace
+
+Logger::Logger(const LoggerOptions& options, Parts parts)
+    : options_(options),
+      parts_(parts),
+      decode_(options.Decode()),
+      valueFormat_(options.ValueFormat()),
+      path_(decode_,
+            ReceiveHandlers{[this](const Measurement& m) { OnMeasurement(m); }, nullptr, nullptr}) {
+    path_.SetWriteQueue(&parts_.port);
+    path_.SetDeviceAddress(options_.address);
+    const int protocol = options_.protocol;
+    parts_.port.SetProtocolSelector([protocol] { return protocol; });
+}
+
+Logger::~Logger() {
+    // The channel must not call an owner that is gone.
+    parts_.port.Close();
+}
+
+void Logger::Wake() {
+    const uint64_t one = 1;
+    RetryEintr([&] { return ::write(parts_.wakeFd, &one, sizeof one); });
+}
+
+void Logger::DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) {
+    path_.OnRxBlock(message, bytes, info);
+}
+
+void Logger::WakeUiThread() {
+    Wake();
+}
+
+void Logger::ShowPortError(const std::string& text, const std::string&) {
+    {
+        std::lock_guard<std::mutex> lock(errorsMutex_);
+        portErrors_.push_back(OneLine(text));
+    }
+    Wake();
+}
+
+std::vector<std::string> Logger::TakePortErrors() {
+    std::lock_guard<std::mutex> lock(errorsMutex_);
+    std::vector<std::string> taken;
+    taken.swap(portErrors_);
+    return taken;
+}
+
+void Logger::PrintPortErrors() {
+    for (const std::string& e : TakePortErrors()) parts_.console.Message(DescribePort() + ": " + e);
+}
+
+std::string Logger::DescribePort() const {
+    if (!options_.devicePath.empty()) return options_.devicePath;
+    const std::string& device = parts_.port.DevicePath();
+    return device.empty() ? options_.PortLabel() : options_.PortLabel() + " (" + device + ")";
+}
+
+std::string Logger::OutputName() const {
+    return options_.ToStandardOutput() ? "standard output" : parts_.recorder.CurrentPath();
+}
+
+void Logger::OnMeasurement(const Measurement& m) {
+    if (countReached_) return;
+    parts_.recorder.AppendRow(FormatValueText(valueFormat_, m.x),
+                              FormatValueText(valueFormat_, m.y),
+                              FormatValueText(valueFormat_, m.temperature));
+    ++rows_;
+    if (options_.count != 0 && rows_ >= options_.count) countReached_ = true;
+}
+
+void Logger::SendRequest() {
+    const std::vector<uint8_t> request = options_.protocol == kProtocolModbus
+                                             ? BuildModbusRead(options_.address)
+                                             : BuildTarqFrame(kTarqReadAngles, options_.address);
+    path_.OnTxFrame(request.data(), request.size());
+}
+
+bool Logger::TryOpen(bool again) {
+    PrintPortErrors();
+    std::string failure;
+    if (!parts_.port.Open(this, options_.Line())) {
+        failure = "cannot open " + DescribePort() + ": " + SystemText(parts_.port.LastOpenError());
+    } else {
+        // Open reports a line it cannot set up to the owner and still holds the
+        // port; a logger on a wrongly set up line would only record noise.
+        const std::vector<std::string> errors = TakePortErrors();
+        if (!errors.empty()) {
+            failure = "cannot set up " + DescribePort() + ": " + errors.front();
+        } else if (!parts_.port.StartMonitor()) {
+            failure = "cannot listen on " + DescribePort();
+        }
+        if (!failure.empty()) parts_.port.Close();
+    }
+    if (!failure.empty()) {
+        if (!options_.reconnect) {
+            parts_.console.Message(failure);
+        } else if (failure != lastOpenFailure_) {
+            // Said once per reason: a logger waiting all night must not fill the journal.
+            parts_.console.Message(failure + "; trying again every second");
+        }
+        lastOpenFailure_ = failure;
+        return false;
+    }
+
+    lastOpenFailure_.clear();
+    path_.SetLinkOpen(true);
+    pollDue_ = SteadyClock::now();
+    if (!parts_.recorder.IsRecording()) {
+        const std::string folder = options_.ToStandardOutput() ? "." : options_.output;
+        if (!parts_.recorder.Start(folder, options_.prefix)) {
+            parts_.console.Message("cannot start the writer thread");
+            parts_.port.Close();
+            path_.SetLinkOpen(false);
+            writerFailed_ = true;
+            return false;
+        }
+    }
+    if (again) {
+        parts_.console.Message(DescribePort() + " open again");
+    } else {
+        const std::string how = options_.intervalMs > 0
+                                    ? "polling every " + std::to_string(options_.intervalMs) + " ms"
+                                    : "listening";
+        parts_.console.Message(
+            "logging " + DescribePort() + " at " + std::to_string(options_.baud) + " 8" +
+            options_.parity + "1, " + (options_.protocol == kProtocolModbus ? "modbus" : "tarq") +
+            " address " + std::to_string(options_.address) + ", " + how + ", to " + OutputName());
+    }
+    everOpen_ = true;
+    return true;
+}
+
+void Logger::OnPortLost() {
+    PrintPortErrors();
+    // Rows already handed over stay with the recorder: losing the port ends only the reading.
+    parts_.port.Close();
+    path_.SetLinkOpen(false);
+    if (options_.reconnect) {
+        parts_.console.Message("lost " + DescribePort() + "; trying again every second");
+        lastOpenFailure_.clear();
+        retryDue_ = SteadyClock::now() + kRetryPeriod;
+    } else {
+        parts_.console.Message("lost " + DescribePort());
+    }
+}
+
+void Logger::Tick() {
+    framesPerSecond_ = path_.TakeFramesThisSecond();
+    // Nobody shows the traffic here; only keep it from growing.
+    path_.TakeTrafficText();
+    if (!parts_.console.Terminal()) return;
+    StatusFigures s;
+    s.linkOpen = path_.LinkOpen();
+    s.framesPerSecond = framesPerSecond_;
+    s.miscount = path_.Miscount();
+    s.rows = rows_;
+    s.rowsOnDisk = parts_.recorder.Stats().rowsWritten;
+    s.file = everOpen_ ? OutputName() : "";
+    s.port = DescribePort();
+    parts_.console.Status(s);
+}
+
+bool Logger::ReadSignal() {
+    signalfd_siginfo info{};
+    const ssize_t n = RetryEintr([&] { return ::read(parts_.signalFd, &info, sizeof info); });
+    return n == static_cast<ssize_t>(sizeof info);
+}
+
+int Logger::Run() {
+    const SteadyClock::time_point start = SteadyClock::now();
+    const bool limited = options_.durationSeconds > 0;
+    const SteadyClock::time_point endAt =
+        start + std::chrono::duration_cast<SteadyClock::duration>(
+                    std::chrono::duration<double>(options_.durationSeconds));
+
+    if (!TryOpen(false)) {
+        if (writerFailed_) return Finish(kExitFailure);
+        if (!options_.reconnect) return Finish(kExitPort);
+        retryDue_ = start + kRetryPeriod;
+    }
+    SteadyClock::time_point tickDue = start + kTick;
+    const auto interval = std::chrono::milliseconds(options_.intervalMs);
+
+    int status = kExitOk;
+    for (;;) {
+        SteadyClock::time_point now = SteadyClock::now();
+        SteadyClock::time_point next = tickDue;
+        const bool polling = path_.LinkOpen() && options_.intervalMs > 0;
+        if (polling) next = std::min(next, pollDue_);
+        if (!path_.LinkOpen() && options_.reconnect) next = std::min(next, retryDue_);
+        if (limited) next = std::min(next, endAt);
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now).count();
+
+        pollfd fds[2] = {{parts_.signalFd, POLLIN, 0}, {parts_.wakeFd, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, static_cast<int>(std::max<int64_t>(0, wait)));
+        if (ready < 0 && errno != EINTR) {
+            parts_.console.Message(std::string("poll: ") + SystemText(errno));
+            status = kExitFailure;
+            break;
+        }
+        if (ready > 0 && (fds[0].revents & POLLIN) && ReadSignal()) break;
+        if (ready > 0 && (fds[1].revents & POLLIN)) {
+            uint64_t value = 0;
+            RetryEintr([&] { return ::read(parts_.wakeFd, &value, sizeof value); });
+        }
+
+        while (!countReached_ && parts_.port.ServiceDeliveries()) {
+        }
+        PrintPortErrors();
+        if (countReached_) break;
+        if (parts_.stream && parts_.stream->Error() != 0) break;
+        if (path_.LinkOpen() && !parts_.port.IsOpen()) {
+            OnPortLost();
+            if (!options_.reconnect) {
+                status = kExitPort;
+                break;
+            }
+        }
+
+        now = SteadyClock::now();
+        if (limited && now >= endAt) break;
+        if (path_.LinkOpen() && options_.intervalMs > 0 && now >= pollDue_) {
+            SendRequest();
+            pollDue_ += interval;
+            // Behind (a stopped process, a slow disk): go on from now, no burst.
+            if (pollDue_ <= now) pollDue_ = now + interval;
+        }
+        if (!path_.LinkOpen() && options_.reconnect && now >= retryDue_) {
+            if (!TryOpen(everOpen_)) {
+                if (writerFailed_) {
+                    status = kExitFailure;
+                    break;
+                }
+                retryDue_ = now + kRetryPeriod;
+            }
+        }
+        if (now >= tickDue) {
+            Tick();
+            tickDue += kTick;
+            if (tickDue <= now) tickDue = now + kTick;
+        }
+    }
+    // A block the monitor has handed over is a delivered row too.
+    while (!countReached_ && parts_.port.ServiceDeliveries()) {
+    }
+    return Finish(status);
+}
+
+int Logger::Finish(int status) {
+    parts_.port.Close();
+    path_.SetLinkOpen(false);
+    PrintPortErrors();
+    const bool recorded = parts_.recorder.IsRecording();
+    parts_.recorder.Stop();
+    parts_.console.EndStatus();
+
+    if (parts_.stream && parts_.stream->Error() != 0) {
+        const int err = parts_.stream->Error();
+        // A reader that has seen enough (head, a closed pipe) is a normal end.
+        if (err == EPIPE) return status;
+        parts_.console.Message("standard output: " + SystemText(err));
+        return kExitFailure;
+    }
+    const RecorderStats stats = parts_.recorder.Stats();
+    const uint64_t lost = stats.rowsAbandoned + stats.rowsDropped;
+    if (lost != 0) {
+        parts_.console.Message(std::to_string(lost) + " rows could not be written to " +
+                               OutputName());
+        return status == kExitOk ? kExitFailure : status;
+    }
+    if (recorded) parts_.console.Message(std::to_string(rows_) + " rows to " + OutputName());
+    return status;
+}

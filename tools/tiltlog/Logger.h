@@ -1,0 +1,77 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Console.h"
+#include "CsvRecorder.h"
+#include "Options.h"
+#include "ReceivePath.h"
+#include "Serialport.h"
+#include "StreamSink.h"
+
+// tiltlog's own UI thread: it owns the receive state, as the window does, and
+// sleeps in poll() on the signal descriptor and a wake-up eventfd between the
+// polling requests, the once-a-second tick and the reconnect attempts.
+class Logger : public SerialOwner {
+public:
+    struct Parts {
+        CSerialPort& port;
+        CsvRecorder& recorder;
+        Console& console;
+        int signalFd;              // a signalfd of the signals that end the run
+        int wakeFd;                // an eventfd that anyone may write to wake Run
+        const StreamSink* stream;  // set when rows go to standard output
+    };
+
+    Logger(const LoggerOptions& options, Parts parts);
+    ~Logger() override;
+    Logger(const Logger&) = delete;
+    Logger& operator=(const Logger&) = delete;
+
+    // Logs until the count, the duration, a signal or a failure ends it; returns
+    // the exit status.
+    int Run();
+
+    void DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) override;
+    void WakeUiThread() override;
+    void ShowPortError(const std::string& text, const std::string& caption) override;
+
+private:
+    using SteadyClock = std::chrono::steady_clock;
+
+    bool TryOpen(bool again);
+    void OnPortLost();
+    void OnMeasurement(const Measurement& m);
+    void SendRequest();
+    void Tick();
+    void PrintPortErrors();
+    std::vector<std::string> TakePortErrors();
+    std::string DescribePort() const;
+    std::string OutputName() const;
+    bool ReadSignal();
+    int Finish(int status);
+    void Wake();
+
+    const LoggerOptions& options_;
+    Parts parts_;
+    const DecodeParameters decode_;
+    const std::string valueFormat_;
+    ReceivePath path_;
+
+    std::mutex errorsMutex_;
+    std::vector<std::string> portErrors_;
+
+    uint64_t rows_ = 0;
+    bool countReached_ = false;
+    bool everOpen_ = false;
+    bool writerFailed_ = false;
+    std::string lastOpenFailure_;
+    int framesPerSecond_ = 0;
+    SteadyClock::time_point pollDue_;
+    SteadyClock::time_point retryDue_;
+};

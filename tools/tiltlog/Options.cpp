@@ -1,0 +1,489 @@
+#include "Options.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "IniFile.h"
+#include "PortNames.h"
+#include "Settings.h"
+
+namespace {
+
+enum class Opt {
+    Port,
+    Baud,
+    Parity,
+    Protocol,
+    Address,
+    IntervalMs,
+    Ratio,
+    XRange,
+    YRange,
+    Output,
+    Prefix,
+    Duration,
+    Count,
+    Config,
+    Reconnect,
+    Help,
+};
+
+struct OptionSpec {
+    const char* name;
+    Opt id;
+    bool takesValue;
+};
+
+const OptionSpec kOptions[] = {
+    {"port", Opt::Port, true},
+    {"baud", Opt::Baud, true},
+    {"parity", Opt::Parity, true},
+    {"protocol", Opt::Protocol, true},
+    {"address", Opt::Address, true},
+    {"interval-ms", Opt::IntervalMs, true},
+    {"ratio", Opt::Ratio, true},
+    {"xrange", Opt::XRange, true},
+    {"yrange", Opt::YRange, true},
+    {"output", Opt::Output, true},
+    {"prefix", Opt::Prefix, true},
+    {"duration", Opt::Duration, true},
+    {"count", Opt::Count, true},
+    {"config", Opt::Config, true},
+    {"reconnect", Opt::Reconnect, false},
+    {"help", Opt::Help, false},
+};
+
+constexpr int kMaxIntervalMs = 24 * 60 * 60 * 1000;
+constexpr double kMaxDurationSeconds = 100.0 * 365 * 24 * 60 * 60;
+const char* const kParities = "NOE";
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Plain decimal digits only: no sign, no blanks, no hex, nothing after.
+bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t& out) {
+    if (text.empty() || text.size() > 20) return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (!IsDigit(c)) return false;
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (digit > max || v > (max - digit) / 10) return false;
+        v = v * 10 + digit;
+    }
+    out = v;
+    return true;
+}
+
+// "12", "0.5", ".5", "5.": what a person types for a count of seconds or a resolution.
+bool IsPlainDecimal(const std::string& text) {
+    size_t digits = 0;
+    size_t points = 0;
+    for (char c : text) {
+        if (IsDigit(c)) {
+            ++digits;
+        } else if (c == '.') {
+            ++points;
+        } else {
+            return false;
+        }
+    }
+    return digits > 0 && points <= 1;
+}
+
+// A range text: a number first, a unit such as "deg" may follow ("90deg").
+bool StartsWithNumber(const std::string& text) {
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (i < text.size() && text[i] == '.') ++i;
+    return i < text.size() && IsDigit(text[i]);
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return s;
+}
+
+std::string BaudList() {
+    std::string list;
+    for (uint32_t b : kSupportedBauds) list += (list.empty() ? "" : ", ") + std::to_string(b);
+    return list;
+}
+
+// Where the flags' errors and the file's errors differ: only in how they name
+// the source of the bad value.
+struct Problem {
+    std::string* message;
+    std::string source;  // "--baud" or "--config FILE: BAUD"
+
+    bool Fail(const std::string& value, const std::string& why) const {
+        *message = source + ": '" + value + "' " + why;
+        return false;
+    }
+};
+
+bool SetPort(const std::string& v, const Problem& p, LoggerOptions& o) {
+    if (v.size() > 3 && (v.compare(0, 3, "COM") == 0 || v.compare(0, 3, "com") == 0)) {
+        uint64_t n = 0;
+        if (!ParseUnsigned(v.substr(3), kMaxSerialPortNum - 1, n) || n < 1)
+            return p.Fail(v, "is not a port: COM1 to COM199, or a device path");
+        o.port = "COM" + v.substr(3);
+        o.portNumber = static_cast<int>(n);
+        o.devicePath.clear();
+        return true;
+    }
+    if (v.find('/') == std::string::npos)
+        return p.Fail(v, "is not a port: COM1 to COM199, or a device path");
+    o.port = v;
+    o.devicePath = v;
+    // Keep the table's number where the path is a table device, so messages
+    // and traces name the port as the window would.
+    o.portNumber = kMaxSerialPortNum - 1;
+    for (int n = 1; n < kMaxSerialPortNum; ++n) {
+        if (PortMap::DefaultDevicePath(n) == v) {
+            o.portNumber = n;
+            break;
+        }
+    }
+    return true;
+}
+
+bool SetBaud(const std::string& v, const Problem& p, LoggerOptions& o) {
+    uint64_t b = 0;
+    if (ParseUnsigned(v, UINT32_MAX, b)) {
+        for (uint32_t supported : kSupportedBauds) {
+            if (b == supported) {
+                o.baud = supported;
+                return true;
+            }
+        }
+    }
+    return p.Fail(v, "is not one of " + BaudList());
+}
+
+bool SetParity(const std::string& v, const Problem& p, LoggerOptions& o) {
+    if (v.size() == 1) {
+        const char c = v[0] >= 'a' && v[0] <= 'z' ? static_cast<char>(v[0] - 'a' + 'A') : v[0];
+        if (std::strchr(kParities, c) && c != '\0') {
+            o.parity = c;
+            return true;
+        }
+    }
+    return p.Fail(v, "is not N, O or E");
+}
+
+bool SetProtocol(const std::string& v, const Problem& p, LoggerOptions& o) {
+    const std::string l = Lower(v);
+    if (l == "tarq") {
+        o.protocol = kProtocolTarq;
+    } else if (l == "modbus") {
+        o.protocol = kProtocolModbus;
+    } else {
+        return p.Fail(v, "is not tarq or modbus");
+    }
+    return true;
+}
+
+bool SetAddress(const std::string& v, const Problem& p, LoggerOptions& o) {
+    uint64_t a = 0;
+    if (!ParseUnsigned(v, 255, a)) return p.Fail(v, "is not an address 0 to 255");
+    o.address = static_cast<uint8_t>(a);
+    return true;
+}
+
+bool SetRatio(const std::string& v, const Problem& p, LoggerOptions& o) {
+    if (!IsPlainDecimal(v) || !(LeadingNumber(v) > 0.0))
+        return p.Fail(v, "is not a resolution such as 0.01, 0.001 or 0.0001");
+    o.ratioText = v;
+    return true;
+}
+
+bool SetRange(const std::string& v, const Problem& p, std::string& text) {
+    if (!StartsWithNumber(v)) return p.Fail(v, "is not a range such as 90 or 90deg");
+    text = v;
+    return true;
+}
+
+bool SetPrefix(const std::string& v, const Problem& p, LoggerOptions& o) {
+    if (v.empty() || v.find('/') != std::string::npos || v == "." || v == "..")
+        return p.Fail(v, "cannot begin a file name");
+    o.prefix = v;
+    return true;
+}
+
+// The keys the window stores; list positions for BAUD and PARITY, as its lists have.
+bool ApplyConfig(const std::string& path, LoggerOptions& o, std::string& message) {
+    std::ifstream probe(path);
+    if (!probe) {
+        message = "--config: cannot read '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        message = "--config: '" + path + "' is not a file";
+        return false;
+    }
+    const CIniFile ini(path);
+    const auto problem = [&](const char* key) {
+        return Problem{&message, "--config " + path + ": " + key};
+    };
+    uint64_t n = 0;
+    std::string v;
+
+    if (!(v = ini.ReadString("PROTOCOL")).empty()) {
+        if (!ParseUnsigned(v, 1, n)) return problem("PROTOCOL").Fail(v, "is not 0 or 1");
+        o.protocol = n == 1 ? kProtocolModbus : kProtocolTarq;
+    }
+    if (!(v = ini.ReadString("ADDR")).empty() && !SetAddress(v, problem("ADDR"), o)) return false;
+    if (!(v = ini.ReadString("Ratio")).empty() && !SetRatio(v, problem("Ratio"), o)) return false;
+    if (!(v = ini.ReadString("xRange")).empty() && !SetRange(v, problem("xRange"), o.xRangeText))
+        return false;
+    if (!(v = ini.ReadString("yRange")).empty() && !SetRange(v, problem("yRange"), o.yRangeText))
+        return false;
+    if (!(v = ini.ReadString("COM")).empty()) {
+        if (!ParseUnsigned(v, kMaxSerialPortNum - 1, n) || n < 1)
+            return problem("COM").Fail(v, "is not a port number 1 to 199");
+        o.port = "COM" + std::to_string(n);
+        o.portNumber = static_cast<int>(n);
+        o.devicePath.clear();
+    }
+    if (!(v = ini.ReadString("BAUD")).empty()) {
+        constexpr size_t kBauds = sizeof kSupportedBauds / sizeof kSupportedBauds[0];
+        if (!ParseUnsigned(v, kBauds - 1, n))
+            return problem("BAUD").Fail(v, "is not a list position 0 to 6");
+        o.baud = kSupportedBauds[n];
+    }
+    if (!(v = ini.ReadString("PARITY")).empty()) {
+        if (!ParseUnsigned(v, 2, n)) return problem("PARITY").Fail(v, "is not 0, 1 or 2");
+        o.parity = kParities[n];
+    }
+    if (!(v = ini.ReadString("PATH")).empty()) o.output = v;
+    if (!(v = ini.ReadString("MODEL")).empty() && !SetPrefix(v, problem("MODEL"), o)) return false;
+
+    // COM numbers lead through the ports folder beside the file, as they do for
+    // a window started from the bin folder next to it.
+    const size_t slash = path.find_last_of('/');
+    o.portsDir = (slash == std::string::npos ? "." : path.substr(0, slash)) + "/ports";
+    return true;
+}
+
+bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
+               std::string& message) {
+    const Problem p{&message, std::string("--") + spec.name};
+    uint64_t n = 0;
+    switch (spec.id) {
+        case Opt::Port:
+            return SetPort(v, p, o);
+        case Opt::Baud:
+            return SetBaud(v, p, o);
+        case Opt::Parity:
+            return SetParity(v, p, o);
+        case Opt::Protocol:
+            return SetProtocol(v, p, o);
+        case Opt::Address:
+            return SetAddress(v, p, o);
+        case Opt::IntervalMs:
+            if (!ParseUnsigned(v, kMaxIntervalMs, n))
+                return p.Fail(v, "is not a number of milliseconds 0 to 86400000");
+            o.intervalMs = static_cast<int>(n);
+            return true;
+        case Opt::Ratio:
+            return SetRatio(v, p, o);
+        case Opt::XRange:
+            return SetRange(v, p, o.xRangeText);
+        case Opt::YRange:
+            return SetRange(v, p, o.yRangeText);
+        case Opt::Output:
+            if (v.empty()) return p.Fail(v, "is not a folder or -");
+            o.output = v;
+            return true;
+        case Opt::Prefix:
+            return SetPrefix(v, p, o);
+        case Opt::Duration: {
+            const double s = IsPlainDecimal(v) ? LeadingNumber(v) : 0.0;
+            if (!(s > 0.0) || s > kMaxDurationSeconds)
+                return p.Fail(v, "is not a number of seconds above 0");
+            o.durationSeconds = s;
+            return true;
+        }
+        case Opt::Count:
+            if (!ParseUnsigned(v, UINT64_MAX, n) || n == 0)
+                return p.Fail(v, "is not a number of rows above 0");
+            o.count = n;
+            return true;
+        case Opt::Reconnect:
+            o.reconnect = true;
+            return true;
+        case Opt::Config:
+        case Opt::Help:
+            return true;
+    }
+    return true;
+}
+
+}  // namespace
+
+LineSettings LoggerOptions::Line() const {
+    LineSettings line;
+    line.portnr = static_cast<uint32_t>(portNumber);
+    line.baud = baud;
+    line.parity = parity;
+    return line;
+}
+
+DecodeParameters LoggerOptions::Decode() const {
+    DecodeParameters d;
+    d.ResolutionFactor = ResolutionFromText(ratioText);
+    d.XRangeOffset = static_cast<float>(LeadingNumber(xRangeText));
+    d.YRangeOffset = static_cast<float>(LeadingNumber(yRangeText));
+    return d;
+}
+
+std::string LoggerOptions::ValueFormat() const {
+    return SelectValueFormat(ratioText, "%.2f");
+}
+
+ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::string& defaultOutput,
+                          LoggerOptions& out) {
+    ParseOutcome outcome;
+    const auto fail = [&outcome](std::string message) {
+        outcome.action = ParseOutcome::Action::Fail;
+        outcome.message = std::move(message);
+        return outcome;
+    };
+
+    // First collect, so that the file can be read before the flags override it.
+    std::vector<std::pair<const OptionSpec*, std::string>> flags;
+    std::string configPath;
+    bool configGiven = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-h") {
+            outcome.action = ParseOutcome::Action::Help;
+            return outcome;
+        }
+        if (arg == "--") {
+            if (i + 1 < args.size()) return fail("unexpected argument '" + args[i + 1] + "'");
+            break;
+        }
+        if (arg.size() < 3 || arg.compare(0, 2, "--") != 0)
+            return fail(arg.size() > 1 && arg[0] == '-' ? "unknown option '" + arg + "'"
+                                                        : "unexpected argument '" + arg + "'");
+
+        const size_t eq = arg.find('=');
+        const std::string name =
+            arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
+        // GNU style: an unambiguous beginning of a name will do; an exact name always wins.
+        const OptionSpec* match = nullptr;
+        int matches = 0;
+        for (const OptionSpec& s : kOptions) {
+            if (name == s.name) {
+                match = &s;
+                matches = 1;
+                break;
+            }
+            if (!name.empty() && std::strncmp(s.name, name.c_str(), name.size()) == 0) {
+                match = &s;
+                ++matches;
+            }
+        }
+        if (matches == 0) return fail("unknown option '--" + name + "'");
+        if (matches > 1) return fail("option '--" + name + "' is ambiguous");
+
+        std::string value;
+        if (match->takesValue) {
+            if (eq != std::string::npos) {
+                value = arg.substr(eq + 1);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                return fail(std::string("--") + match->name + " needs a value");
+            }
+        } else if (eq != std::string::npos) {
+            return fail(std::string("--") + match->name + " takes no value");
+        }
+
+        if (match->id == Opt::Help) {
+            outcome.action = ParseOutcome::Action::Help;
+            return outcome;
+        }
+        if (match->id == Opt::Config) {
+            if (value.empty()) return fail("--config needs a file");
+            configPath = value;
+            configGiven = true;
+            continue;
+        }
+        flags.emplace_back(match, value);
+    }
+
+    LoggerOptions o;
+    std::string message;
+    if (configGiven) {
+        o.configPath = configPath;
+        if (!ApplyConfig(configPath, o, message)) return fail(message);
+    }
+    for (const auto& [spec, value] : flags) {
+        if (!ApplyFlag(*spec, value, o, message)) return fail(message);
+    }
+    // Modbus has no address 0 (it is the broadcast address); the window takes 1 as well.
+    if (o.protocol == kProtocolModbus && o.address == 0) o.address = 1;
+    if (o.output.empty()) o.output = defaultOutput;
+    out = o;
+    return outcome;
+}
+
+std::string HelpText(const std::string& defaultOutput) {
+    return "Usage: tiltlog [OPTION]...\n"
+           "Logs one tilt sensor to CSV files, without a window: the same rows, names and\n"
+           "decoding as Tiltscope's recorder.\n"
+           "\n"
+           "  --port COM<n>|PATH     serial port: COM1..COM199 (see ports below) or a device\n"
+           "                         path such as /dev/ttyUSB0 (default COM1)\n"
+           "  --baud RATE            2400, 4800, 9600, 19200, 38400, 115200 or 230400\n"
+           "                         (default 9600)\n"
+           "  --parity N|O|E         none, odd or even parity (default N)\n"
+           "  --protocol tarq|modbus the sensor's frame protocol or Modbus RTU (default tarq)\n"
+           "  --address N            device address 0..255 (default 0; Modbus takes 1 for 0)\n"
+           "  --interval-ms MS       poll every MS milliseconds; 0 = only listen to a sensor\n"
+           "                         that sends by itself (default 200)\n"
+           "  --ratio TEXT           resolution, as in the parameter list: 0.01, 0.001 or\n"
+           "                         0.0001; sets the scale and the decimals (default 0.01)\n"
+           "  --xrange TEXT          X range offset taken from Modbus angles (default 90deg)\n"
+           "  --yrange TEXT          Y range offset taken from Modbus angles (default 90deg)\n"
+           "  --output DIR|-         folder for a new time-stamped file, or - for standard\n"
+           "                         output (default PATH of --config, else " +
+           defaultOutput +
+           ")\n"
+           "  --prefix TEXT          first part of the file names (default MODEL of --config,\n"
+           "                         else Tiltscope)\n"
+           "  --duration SECONDS     stop after this time (default: run until stopped)\n"
+           "  --count N              stop after N rows (default: run until stopped)\n"
+           "  --config PATH          take PROTOCOL, ADDR, Ratio, xRange, yRange, COM, BAUD,\n"
+           "                         PARITY, PATH and MODEL from this Config.ini; flags win\n"
+           "                         (default: none)\n"
+           "  --reconnect            when the port cannot be opened or is lost, try again\n"
+           "                         every second instead of ending (default off)\n"
+           "  --help                 show this text\n"
+           "\n"
+           "Rows look like \"1.25,-0.37,23.50,2024-3-5 9:7:3'45 \" and end with CR LF; files\n"
+           "are named PREFIX_YYYYMMDDhhmmss.csv, begin with a header and continue in a new\n"
+           "file past 40 MiB. Rows reach a file every 3 seconds, standard output within a\n"
+           "quarter of a second.\n"
+           "COM<n> opens the link ports/COM<n> beside the --config file (without --config:\n"
+           "../config/ports from the working folder) or else /dev/ttyS, ttyUSB, ttyACM or\n"
+           "ttyAMA by the number, as Tiltscope does.\n"
+           "Once a second, when standard error is a terminal, a status line shows the frame\n"
+           "rate, the miscount, the rows and the file. SIGINT and SIGTERM write every row\n"
+           "received and end the run.\n"
+           "\n"
+           "Exit status:\n"
+           "  0  the count or duration was reached, or SIGINT, SIGTERM, SIGHUP, or the reader\n"
+           "     of standard output went away\n"
+           "  1  rows could not be written (standard output or disk failure)\n"
+           "  2  bad usage: an unknown option or a bad value\n"
+           "  3  the port cannot be opened, or was lost, without --reconnect\n";
+}

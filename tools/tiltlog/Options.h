@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "DeviceTypes.h"
+#include "LineSettings.h"
+
+// Exit statuses, as --help lists them.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;  // standard output or the disk failed
+constexpr int kExitUsage = 2;
+constexpr int kExitPort = 3;  // the port cannot be opened, or was lost, without --reconnect
+
+// What one run of tiltlog does. The defaults are the window's.
+struct LoggerOptions {
+    std::string port = "COM1";  // as given: COM<n> or a device path
+    int portNumber = 1;         // what the channel calls the port
+    std::string devicePath;     // a path given instead of COM<n>; empty otherwise
+    std::string portsDir = "../config/ports";
+    uint32_t baud = 9600;
+    char parity = 'N';
+    int protocol = kProtocolTarq;
+    uint8_t address = 0;
+    int intervalMs = 200;  // 0: listen only
+    std::string ratioText = "0.01";
+    std::string xRangeText = "90deg";
+    std::string yRangeText = "90deg";
+    std::string output;  // a folder, or "-" for standard output
+    std::string prefix = "Tiltscope";
+    double durationSeconds = 0;  // 0: no limit
+    uint64_t count = 0;          // 0: no limit
+    std::string configPath;
+    bool reconnect = false;
+
+    bool ToStandardOutput() const { return output == "-"; }
+    // "COM5", or the path as given.
+    const std::string& PortLabel() const { return port; }
+    LineSettings Line() const;
+    DecodeParameters Decode() const;
+    // The window's rule: the decimals follow the resolution text.
+    std::string ValueFormat() const;
+};
+
+struct ParseOutcome {
+    enum class Action { Run, Help, Fail };
+    Action action = Action::Run;
+    std::string message;  // Fail: the one-line error, without "tiltlog: " and line end
+};
+
+// `args` without the program name. Values come from the built-in defaults, then
+// the --config file, then the flags. `defaultOutput` is the data folder beside
+// the program, used when neither --output nor the file's PATH names one.
+ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::string& defaultOutput,
+                          LoggerOptions& out);
+
+std::string HelpText(const std::string& defaultOutput);

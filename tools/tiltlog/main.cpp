@@ -1,0 +1,126 @@
+// tiltlog: logs one tilt sensor to CSV files without a window, with the window's
+// own device link and recorder.
+
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "Console.h"
+#include "CsvFormat.h"
+#include "CsvRecorder.h"
+#include "LocalClock.h"
+#include "Logger.h"
+#include "Options.h"
+#include "Serialport.h"
+#include "StreamSink.h"
+
+namespace {
+
+// Standard output is read by people and pipes: rows should not wait the
+// file writer's three seconds.
+constexpr std::chrono::milliseconds kStreamWritePeriod{250};
+
+std::string ExecutablePath(const char* argv0) {
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(argv0 ? argv0 : "") : self.string();
+}
+
+// The signals that end a run arrive through a descriptor the loop polls, so no
+// handler ever touches state. Blocked before any thread starts: every thread
+// inherits the mask, and none of them takes the signal instead.
+int BlockSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return -1;
+    // A closed pipe on standard output shows as EPIPE from write instead.
+    ::signal(SIGPIPE, SIG_IGN);
+    return ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Console console(STDERR_FILENO, ::isatty(STDERR_FILENO) == 1);
+    const std::string defaultOutput = DefaultDataFolder(ExecutablePath(argv[0]));
+    LoggerOptions options;
+    const ParseOutcome parsed =
+        ParseOptions(std::vector<std::string>(argv + 1, argv + argc), defaultOutput, options);
+    if (parsed.action == ParseOutcome::Action::Help) {
+        std::fputs(HelpText(defaultOutput).c_str(), stdout);
+        return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+    }
+    if (parsed.action == ParseOutcome::Action::Fail) {
+        console.Message(parsed.message + " (see --help)");
+        return kExitUsage;
+    }
+    if (!options.ToStandardOutput()) {
+        // Checked now rather than at the first write three seconds in, while the
+        // person who typed the name is still looking.
+        std::error_code ec;
+        std::filesystem::create_directories(options.output, ec);
+        if (ec || !std::filesystem::is_directory(options.output, ec)) {
+            console.Message("--output: cannot use '" + options.output +
+                            "' as a folder: " + (ec ? ec.message() : std::string("not a folder")));
+            return kExitUsage;
+        }
+    }
+
+    const Descriptor signals(BlockSignals());
+    const Descriptor wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (signals.get() < 0 || wake.get() < 0) {
+        console.Message(std::string("cannot set up the event descriptors: ") +
+                        std::strerror(errno));
+        return kExitFailure;
+    }
+
+    SystemClock clock;
+    RecorderOptions recorderOptions;
+    std::unique_ptr<StreamSink> stream;
+    if (options.ToStandardOutput()) {
+        const int wakeFd = wake.get();
+        stream = std::make_unique<StreamSink>(STDOUT_FILENO, [wakeFd] {
+            const uint64_t one = 1;
+            while (::write(wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+            }
+        });
+        recorderOptions.sink = stream.get();
+        recorderOptions.writePeriod = kStreamWritePeriod;
+    }
+    CsvRecorder recorder(clock, recorderOptions);
+
+    PortMap ports(options.portsDir);
+    if (!options.devicePath.empty()) ports.PinDevicePath(options.portNumber, options.devicePath);
+    CSerialPort port(ports);
+
+    Logger logger(options,
+                  Logger::Parts{port, recorder, console, signals.get(), wake.get(), stream.get()});
+    return logger.Run();
+}
