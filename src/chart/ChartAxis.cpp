@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "AxisScrollBar.h"
 #include "ChartAxisLabel.h"
 #include "ChartCore.h"
 #include "ChartGrid.h"
+#include "ChartScrollBar.h"
 #include "ChartSerie.h"
 #include "TickMath.h"
 
@@ -14,6 +14,8 @@ CChartAxis::CChartAxis()
     : grid_(std::make_unique<CChartGrid>()), label_(std::make_unique<CChartAxisLabel>()) {}
 
 CChartAxis::~CChartAxis() {
+    // The bar refers to its axis to the end.
+    scrollBar_.reset();
     series_.clear();
 }
 
@@ -93,7 +95,7 @@ void CChartAxis::SetHorizontal(bool horizontal) {
     label_->SetHorizontal(horizontal);
 }
 
-void CChartAxis::SetScrollBar(std::unique_ptr<AxisScrollBar> scrollBar) {
+void CChartAxis::SetScrollBar(std::unique_ptr<CChartScrollBar> scrollBar) {
     scrollBar_ = std::move(scrollBar);
 }
 
@@ -108,6 +110,40 @@ void CChartAxis::SetVisibleRange(double min, double max) {
     if (!std::isfinite(min) || !std::isfinite(max)) return;
     scale_.SetRange(min, max - min < zoomLimit_ ? min + zoomLimit_ : max);
     UpdateScrollBar();
+}
+
+void CChartAxis::ScrollSteps(int& steps, int& position) const {
+    steps = 1;
+    position = 1;
+    const double range = scale_.Max() - scale_.Min();
+    double dataMin, dataMax;
+    CombinedSerieRange(false, dataMin, dataMax);
+    const double span = dataMax - dataMin;
+    if (range == 0 || span == 0) return;
+    const double rawSteps = std::ceil(span / (range / 10));
+    const double rawPosition = std::trunc((scale_.Min() - dataMin) / span * rawSteps);
+    // A range zoomed far into its data, or moved far beyond it, must not
+    // overflow the bar's integers.
+    if (!(rawSteps >= 1) || std::isnan(rawPosition)) return;
+    constexpr double kLimit = 1 << 24;
+    steps = static_cast<int>(std::min(rawSteps, kLimit));
+    position = static_cast<int>(std::clamp(rawPosition, -kLimit, kLimit));
+}
+
+void CChartAxis::ScrollTo(int previous, int next, bool reversed) {
+    const double shift = (scale_.Max() - scale_.Min()) / 10 * (double(next) - previous);
+    if (reversed) {
+        SetVisibleRange(scale_.Min() - shift, scale_.Max() - shift);
+    } else {
+        SetVisibleRange(scale_.Min() + shift, scale_.Max() + shift);
+    }
+    if (!parent_) return;
+    for (int position = CChartCore::Left; position <= CChartCore::Top; ++position) {
+        CChartAxis* axis = parent_->GetAxis(static_cast<CChartCore::AxisPosition>(position));
+        if (!axis) continue;
+        axis->UpdateScrollBar();
+        if (axis->GetAutoMode() == VisiblePoints) axis->RefreshAutoRange();
+    }
 }
 
 void CChartAxis::Pan(int fromPixel, int toPixel) {
@@ -132,11 +168,10 @@ void CChartAxis::UnregisterSerie(CChartSerie* serie) {
     if (it != series_.end()) series_.erase(it);
 }
 
-bool CChartAxis::CombinedSerieRange(double& min, double& max) const {
+bool CChartAxis::CombinedSerieRange(bool visibleOnly, double& min, double& max) const {
     const bool horizontal = scale_.IsHorizontal();
-    const bool all = autoMode_ == AllPoints;
     auto ask = [&](const CChartSerie* serie, double& lo, double& hi) {
-        if (all) return horizontal ? serie->GetXRange(lo, hi) : serie->GetYRange(lo, hi);
+        if (!visibleOnly) return horizontal ? serie->GetXRange(lo, hi) : serie->GetYRange(lo, hi);
         return horizontal ? serie->GetVisibleXRange(lo, hi) : serie->GetVisibleYRange(lo, hi);
     };
     min = max = 0;
@@ -157,7 +192,7 @@ void CChartAxis::RefreshAutoRange() {
     UpdateScrollBar();
     if (autoMode_ == Manual) return;
     double min, max;
-    CombinedSerieRange(min, max);
+    CombinedSerieRange(autoMode_ == VisiblePoints, min, max);
     if (min == scale_.Min() && max == scale_.Max()) return;
     if (!scale_.IsHorizontal()) {
         min -= 0.5;

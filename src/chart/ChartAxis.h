@@ -9,10 +9,10 @@
 #include "DrawSurface.h"
 #include "ScaleMap.h"
 
-class AxisScrollBar;
 class CChartAxisLabel;
 class CChartCore;
 class CChartGrid;
+class CChartScrollBar;
 class CChartSerie;
 
 // One edge of the plotting area: maps values to pixels and back, chooses its
@@ -38,6 +38,11 @@ public:
     virtual std::string TickLabel(double value) const = 0;
     virtual void ComputeTickIncrement() = 0;
     virtual void ComputeFirstTick() = 0;
+    // The data of the axis's series in steps of a tenth of the range shown,
+    // and the step the range starts at; 1 and 1 while either range is empty.
+    virtual void ScrollSteps(int& steps, int& position) const;
+    // Moves the range by whole steps, downwards when reversed.
+    virtual void ScrollTo(int previous, int next, bool reversed);
     virtual void Pan(int fromPixel, int toPixel);
     virtual void SetVisibleRange(double min, double max);
 
@@ -80,8 +85,9 @@ public:
     void SetParent(CChartCore* parent);
     void SetHorizontal(bool horizontal);
     void SetSecondary(bool secondary) { secondary_ = secondary; }
-    void SetScrollBar(std::unique_ptr<AxisScrollBar> scrollBar);
-    AxisScrollBar* GetScrollBar() const { return scrollBar_.get(); }
+    CChartCore* GetParent() const { return parent_; }
+    void SetScrollBar(std::unique_ptr<CChartScrollBar> scrollBar);
+    CChartScrollBar* GetScrollBar() const { return scrollBar_.get(); }
 
     // Layout and drawing (the chart's pipeline).
     void SetPixelSpan(int start, int end) { scale_.SetSpan(start, end); }
@@ -108,7 +114,9 @@ private:
     void DrawTick(DrawSurface& surface, double value, ChartSize labelSize);
     void PlaceLabel(ChartSize labelSize, int largestTickHeight);
     void UpdateScrollBar();
-    bool CombinedSerieRange(double& min, double& max) const;
+    // The series' ranges along this axis, of all their points or only of those
+    // visible along the other axis.
+    bool CombinedSerieRange(bool visibleOnly, double& min, double& max) const;
 
     CChartCore* parent_ = nullptr;
     ScaleMap scale_;
@@ -131,5 +139,5 @@ private:
     int margin_ = 0;
     bool panZoomAllowed_ = true;
     double zoomLimit_ = 0.001;
-    std::unique_ptr<AxisScrollBar> scrollBar_;
+    std::unique_ptr<CChartScrollBar> scrollBar_;
 };

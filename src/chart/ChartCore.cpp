@@ -1,11 +1,14 @@
 #include "ChartCore.h"
 
-#include "AxisScrollBar.h"
+#include <utility>
+
 #include "ChartAxis.h"
 #include "ChartAxisLabel.h"
 #include "ChartCursor.h"
 #include "ChartGrid.h"
 #include "ChartLegend.h"
+#include "ChartMouseListener.h"
+#include "ChartScrollBar.h"
 #include "ChartSerie.h"
 #include "ChartTitle.h"
 
@@ -30,14 +33,21 @@ CChartCore::~CChartCore() {
     // Series leave their axes' lists, so they go before the axes.
     series_.clear();
     cursors_.clear();
+    retiredCursors_.clear();
     for (auto& axis : axes_) axis.reset();
     legend_.reset();
     title_.reset();
     backBuffer_.reset();
 }
 
-std::unique_ptr<AxisScrollBar> CChartCore::CreateScrollBar(CChartAxis&) {
+std::unique_ptr<ScrollBarView> CChartCore::CreateScrollBarView(const CChartAxis&) {
     return nullptr;
+}
+
+void CChartCore::DropScrollBarViews() {
+    for (const auto& axis : axes_) {
+        if (axis && axis->GetScrollBar()) axis->GetScrollBar()->DropView();
+    }
 }
 
 void CChartCore::AttachAxis(CChartAxis* axis, AxisPosition position) {
@@ -51,7 +61,10 @@ void CChartCore::AttachAxis(CChartAxis* axis, AxisPosition position) {
     axis->SetParent(this);
     axis->SetSecondary(position == Right || position == Top);
     axis->SetHorizontal(horizontal);
-    axis->SetScrollBar(CreateScrollBar(*axis));
+    const ChartRect& p = plottingRect_;
+    axis->SetScrollBar(std::make_unique<CChartScrollBar>(
+        *axis, CreateScrollBarView(*axis),
+        ChartRect{p.left + 1, p.top + 1, p.right + 1, p.bottom + 1}));
 
     // Series drawn against the old axis move to the new one rather than keep
     // a pointer to a deleted axis.
@@ -128,7 +141,7 @@ void CChartCore::Refresh() {
         DrawChart(*backBuffer_, client.Deflated(kChartInset));
     }
     for (const auto& axis : axes_) {
-        if (axis && axis->GetScrollBar()) axis->GetScrollBar()->Reposition();
+        if (axis && axis->GetScrollBar()) axis->GetScrollBar()->Reposition(plottingRect_);
     }
     InvalidateWindow();
 }
@@ -177,6 +190,9 @@ void CChartCore::DrawChart(DrawSurface& surface, ChartRect rect) {
     title_->Draw(surface);
 
     legend_->ReserveSpace(area, surface);
+    // The plot stays clear of the title and a docked legend even without the
+    // axes whose reservations would otherwise keep it there.
+    plottingRect_ = plottingRect_.Intersected(area);
 
     auto place = [&](CChartAxis& axis) {
         const ChartRect& plot = plottingRect_;
@@ -323,11 +339,206 @@ CChartCursor* CChartCore::AddCursor(std::unique_ptr<CChartCursor> cursor) {
     if (!cursor) return nullptr;
     CChartCursor* raw = cursor.get();
     cursors_[raw->GetId()] = std::move(cursor);
+    InvalidateWindow();
+    return raw;
+}
+
+CChartCrossHairCursor* CChartCore::AddCrossHairCursor() {
+    auto cursor = std::make_unique<CChartCrossHairCursor>(this);
+    CChartCrossHairCursor* raw = cursor.get();
+    AddCursor(std::move(cursor));
+    return raw;
+}
+
+CChartDragLineCursor* CChartCore::AddDragLineCursor(AxisPosition position) {
+    auto cursor = std::make_unique<CChartDragLineCursor>(this, position);
+    CChartDragLineCursor* raw = cursor.get();
+    AddCursor(std::move(cursor));
     return raw;
 }
 
 void CChartCore::RemoveCursor(unsigned cursorId) {
-    cursors_.erase(cursorId);
+    const auto it = cursors_.find(cursorId);
+    if (it == cursors_.end()) return;
+    if (cursorWalks_ > 0) retiredCursors_.push_back(std::move(it->second));
+    cursors_.erase(it);
+    // Cursors are only on the window: a repaint takes it off.
+    InvalidateWindow();
+}
+
+template <class Call>
+void CChartCore::ForEachCursor(Call call) {
+    if (cursors_.empty()) return;
+    std::vector<unsigned> ids;
+    ids.reserve(cursors_.size());
+    for (const auto& entry : cursors_) ids.push_back(entry.first);
+    ++cursorWalks_;
+    for (const unsigned id : ids) {
+        const auto it = cursors_.find(id);
+        if (it != cursors_.end()) call(*it->second);
+    }
+    if (--cursorWalks_ == 0) retiredCursors_.clear();
+}
+
+void CChartCore::ShowMouseCursor(bool show) {
+    showMouseCursor_ = show;
+    if (pointerSeen_) UpdatePointer(lastPointer_);
+}
+
+void CChartCore::UpdatePointer(ChartPoint point) {
+    SetPointerHidden(!showMouseCursor_ && plottingRect_.Contains(point));
+}
+
+void CChartCore::UndoZoom() {
+    SuspendRefresh();
+    for (const AxisPosition position : {Bottom, Left, Top, Right}) {
+        if (axes_[position]) axes_[position]->ResetZoom();
+    }
+    ResumeRefresh();
+}
+
+void CChartCore::Zoom(const ChartRect& band) {
+    for (const AxisPosition position : {Bottom, Left, Top, Right}) {
+        CChartAxis* axis = axes_[position].get();
+        if (!axis) continue;
+        // From the band's low-value end to its high-value end.
+        double low, high;
+        if (axis->IsHorizontal()) {
+            low = axis->PixelToValue(band.left);
+            high = axis->PixelToValue(band.right);
+        } else {
+            low = axis->PixelToValue(band.bottom);
+            high = axis->PixelToValue(band.top);
+        }
+        if (axis->IsInverted()) std::swap(low, high);
+        axis->SetVisibleRange(low, high);
+    }
+    Refresh();
+}
+
+void CChartCore::OnMouseMove(int x, int y) {
+    const ChartPoint point{x, y};
+    if (rightButtonDown_ && panEnabled_ && point != panAnchor_) {
+        SuspendRefresh();
+        for (const AxisPosition position : {Left, Right}) {
+            if (axes_[position]) axes_[position]->Pan(panAnchor_.y, y);
+        }
+        for (const AxisPosition position : {Bottom, Top}) {
+            if (axes_[position]) axes_[position]->Pan(panAnchor_.x, x);
+        }
+        Refresh();
+        ResumeRefresh();
+        RepaintWindow();
+        panAnchor_ = point;
+    }
+    if (zooming_ && zoomEnabled_) {
+        zoomRect_.right = x;
+        zoomRect_.bottom = y;
+        InvalidateWindow();
+    }
+    // Auto-hiding bars show only while the pointer is over them.
+    bool barShown = false;
+    for (const auto& axis : axes_) {
+        CChartScrollBar* bar = axis ? axis->GetScrollBar() : nullptr;
+        if (!bar || !bar->IsEnabled() || !bar->IsAutoHide()) continue;
+        const bool over = !barShown && bar->Contains(point);
+        bar->SetShown(over);
+        barShown = barShown || over;
+    }
+    const bool inPlot = plottingRect_.Contains(point);
+    if (inPlot && !cursors_.empty()) {
+        ForEachCursor([&](CChartCursor& cursor) { cursor.OnMouseMove(x, y); });
+        InvalidateWindow();
+    }
+    pointerSeen_ = true;
+    lastPointer_ = point;
+    UpdatePointer(point);
+    DispatchMouse(MouseMove, point);
+}
+
+void CChartCore::OnLButtonDown(int x, int y) {
+    const ChartPoint point{x, y};
+    if (zoomEnabled_) {
+        zooming_ = true;
+        zoomRect_ = {x, y, x, y};
+    }
+    if (plottingRect_.Contains(point) && !cursors_.empty()) {
+        ForEachCursor([&](CChartCursor& cursor) { cursor.OnButtonDown(x, y); });
+        InvalidateWindow();
+    }
+    DispatchMouse(LButtonDown, point);
+}
+
+void CChartCore::OnLButtonUp(int x, int y) {
+    const ChartPoint point{x, y};
+    // Only a band this chart saw begin may zoom: the release that ends a
+    // double click must not act on the band of the click before it.
+    const bool banding = zooming_;
+    zooming_ = false;
+    if (banding) {
+        if (zoomEnabled_) {
+            const ChartRect band = zoomRect_;
+            // Drawn up or to the left undoes; a band of no width or height does nothing.
+            if (band.right < band.left || band.bottom < band.top) {
+                UndoZoom();
+            } else if (band.left != band.right && band.top != band.bottom) {
+                Zoom(band);
+            }
+        }
+        InvalidateWindow();  // the band goes
+    }
+    if (plottingRect_.Contains(point) && !cursors_.empty()) {
+        ForEachCursor([&](CChartCursor& cursor) { cursor.OnButtonUp(x, y); });
+        InvalidateWindow();
+    }
+    DispatchMouse(LButtonUp, point);
+}
+
+void CChartCore::OnLButtonDoubleClick(int x, int y) {
+    DispatchMouse(LButtonDoubleClick, {x, y});
+}
+
+void CChartCore::OnRButtonDown(int x, int y) {
+    rightButtonDown_ = true;
+    if (panEnabled_) panAnchor_ = {x, y};
+    DispatchMouse(RButtonDown, {x, y});
+}
+
+void CChartCore::OnRButtonUp(int x, int y) {
+    rightButtonDown_ = false;
+    DispatchMouse(RButtonUp, {x, y});
+}
+
+void CChartCore::OnRButtonDoubleClick(int x, int y) {
+    DispatchMouse(RButtonDoubleClick, {x, y});
+}
+
+void CChartCore::DispatchMouse(MouseEvent event, ChartPoint point) {
+    if (mouseListener_) {
+        if (title_->GetRect().Contains(point)) mouseListener_->OnMouseEventTitle(event, point);
+        if (legend_->GetRect().Contains(point)) mouseListener_->OnMouseEventLegend(event, point);
+        for (const auto& axis : axes_) {
+            if (axis && axis->GetOuterRect().Contains(point)) {
+                mouseListener_->OnMouseEventAxis(event, point, axis.get());
+            }
+        }
+        if (plottingRect_.Contains(point)) mouseListener_->OnMouseEventPlotArea(event, point);
+    }
+    // The last serie added is drawn on top, so it is asked first; the walk
+    // ends with the serie that took the event, before its listener's changes matter.
+    for (auto it = series_.rbegin(); it != series_.rend(); ++it) {
+        if (it->second->OnMouseEvent(event, point)) break;
+    }
+}
+
+void CChartCore::OnScrollBarRequest(CChartScrollBar& bar, int request, int thumb) {
+    bool ours = false;
+    for (const auto& axis : axes_) ours = ours || (axis && axis->GetScrollBar() == &bar);
+    if (!ours) return;
+    SuspendRefresh();
+    bar.OnScroll(request, thumb);
+    Refresh();
+    ResumeRefresh();
 }
 
 bool CChartCore::SaveImage(const std::string& fileName, ChartRect area) {

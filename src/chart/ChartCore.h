@@ -4,21 +4,29 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ChartColor.h"
 #include "ChartGeometry.h"
+#include "ChartMouseEvent.h"
 #include "DrawSurface.h"
 
-class AxisScrollBar;
 class CChartAxis;
+class CChartCrossHairCursor;
 class CChartCursor;
+class CChartDragLineCursor;
 class CChartLegend;
+class CChartScrollBar;
 class CChartSerie;
 class CChartTitle;
+class ChartMouseListener;
+class ScrollBarView;
 
 // Everything the chart control does that needs no window: the parts it owns,
-// refresh and double buffering, background, layout, paint and picture export.
-// The window side (CChartCtrl) supplies the client area, images and repaints.
+// refresh and double buffering, background, layout, paint, picture export and
+// the mouse. The window side (CChartCtrl) supplies the client area, images,
+// repaints, the pointer's shape and the scroll bar controls, and feeds in the
+// mouse in client pixels.
 class CChartCore {
 public:
     enum AxisPosition { Left = 0, Bottom = 1, Right = 2, Top = 3 };
@@ -39,7 +47,9 @@ public:
     void SetEdgeType(int edgeType);
     // Types: 0 left to right, 1 top to bottom, 2 and 3 the same mirrored about the middle.
     void SetBackgroundGradient(Color first, Color second, int type);
-    void ShowMouseCursor(bool show) { showMouseCursor_ = show; }
+    // False hides the pointer over the plotting area; it takes effect at once
+    // when the pointer was last seen there.
+    void ShowMouseCursor(bool show);
     void SetPanEnabled(bool enabled) { panEnabled_ = enabled; }
     void SetZoomEnabled(bool enabled) { zoomEnabled_ = enabled; }
     void SetZoomRectColor(Color color) { zoomRectColor_ = color; }
@@ -59,8 +69,35 @@ public:
 
     // Takes ownership; returns the cursor. No redraw.
     CChartCursor* AddCursor(std::unique_ptr<CChartCursor> cursor);
+    // On the Bottom and Left axes; owned by the chart.
+    CChartCrossHairCursor* AddCrossHairCursor();
+    // On the axis in that position, whichever axis is there when it is used; owned by the chart.
+    CChartDragLineCursor* AddDragLineCursor(AxisPosition position);
+    // A cursor may be removed by its own listener: it lives on until the
+    // mouse event that told it is over.
     void RemoveCursor(unsigned cursorId);
     const std::map<unsigned, std::unique_ptr<CChartCursor>>& GetCursors() const { return cursors_; }
+
+    // Not owned; null removes it.
+    void SetMouseListener(ChartMouseListener* listener) { mouseListener_ = listener; }
+    ChartMouseListener* GetMouseListener() const { return mouseListener_; }
+    // Every axis back to its range from before zooming and panning.
+    void UndoZoom();
+
+    // The mouse, in client pixels: right button pans, left button draws the
+    // zoom band; cursors hear of it inside the plotting area, then the chart
+    // listener and the topmost serie hit.
+    void OnMouseMove(int x, int y);
+    void OnLButtonDown(int x, int y);
+    void OnLButtonUp(int x, int y);
+    void OnLButtonDoubleClick(int x, int y);
+    void OnRButtonDown(int x, int y);
+    void OnRButtonUp(int x, int y);
+    void OnRButtonDoubleClick(int x, int y);
+    // A user's request on one of the axes' scroll bars (ScrollRequest); redraws once.
+    void OnScrollBarRequest(CChartScrollBar& bar, int request, int thumb);
+    bool IsZooming() const { return zooming_; }
+    ChartRect GetZoomRect() const { return zoomRect_; }
 
     // Draws the chart into a picture of the area's size (the client area when
     // the area is empty) and writes it; the format follows the extension.
@@ -96,14 +133,27 @@ protected:
     virtual ChartRect ClientRect() const = 0;
     virtual std::unique_ptr<DrawSurface> CreateBackBuffer(int width, int height) = 0;
     virtual std::unique_ptr<DrawSurface> CreatePictureSurface(int width, int height) = 0;
-    // The window side's scroll bar for an axis; none by default.
-    virtual std::unique_ptr<AxisScrollBar> CreateScrollBar(CChartAxis& axis);
+    // The window side's control for an axis's scroll bar; none by default,
+    // and the bar keeps its state all the same.
+    virtual std::unique_ptr<ScrollBarView> CreateScrollBarView(const CChartAxis& axis);
+    // Paints the window now rather than when the event loop gets to it.
+    virtual void RepaintWindow() { InvalidateWindow(); }
+    virtual void SetPointerHidden(bool) {}
+    // Lets the scroll bar controls go while the window is still whole.
+    void DropScrollBarViews();
 
     bool zooming_ = false;
     ChartRect zoomRect_;
 
 private:
     void DrawPlottingFrame(DrawSurface& surface) const;
+    void Zoom(const ChartRect& band);
+    void DispatchMouse(MouseEvent event, ChartPoint point);
+    // Calls each cursor in identifier order; cursors removed meanwhile live
+    // on until the walk is over.
+    template <class Call>
+    void ForEachCursor(Call call);
+    void UpdatePointer(ChartPoint point);
 
     int refreshCounter_ = 1;
     bool refreshPending_ = false;
@@ -125,5 +175,12 @@ private:
     bool zoomEnabled_ = true;
     Color zoomRectColor_ = MakeColor(255, 255, 255);
     std::map<unsigned, std::unique_ptr<CChartCursor>> cursors_;
+    ChartMouseListener* mouseListener_ = nullptr;
     bool showMouseCursor_ = true;
+    bool rightButtonDown_ = false;
+    ChartPoint panAnchor_;
+    bool pointerSeen_ = false;
+    ChartPoint lastPointer_;
+    int cursorWalks_ = 0;
+    std::vector<std::unique_ptr<CChartCursor>> retiredCursors_;
 };

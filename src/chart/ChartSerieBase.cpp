@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ChartAxis.h"
+#include "ChartCore.h"
 
 CChartSerieBase<SChartXYPoint>::CChartSerieBase(CChartCore* parent) : CChartSerie(parent) {}
 
@@ -81,7 +82,40 @@ void CChartSerieBase<SChartXYPoint>::AddPoint(double x, double y) {
 
 void CChartSerieBase<SChartXYPoint>::AttachLabel(unsigned pointIndex,
                                                  CChartLabel<SChartXYPoint>* label) {
+    if (!label) {
+        labels_.erase(pointIndex);
+        return;
+    }
+    if (GetLabel(pointIndex) == label) return;
+    // One owner per label: taken from where it was, here or on another serie,
+    // rather than deleted there while still in use here.
+    CChartSerieBase<SChartXYPoint>* previous = label->GetSerie();
+    if (previous && previous != this) previous->TakeLabel(label);
+    TakeLabel(label);
+    label->SetSerie(this);
     labels_[pointIndex].reset(label);
+}
+
+void CChartSerieBase<SChartXYPoint>::TakeLabel(CChartLabel<SChartXYPoint>* label) {
+    for (auto it = labels_.begin(); it != labels_.end(); ++it) {
+        if (it->second.get() != label) continue;
+        it->second.release();
+        labels_.erase(it);
+        return;
+    }
+}
+
+CChartBalloonLabel<SChartXYPoint>* CChartSerieBase<SChartXYPoint>::AddBalloonLabel(
+    unsigned pointIndex, const std::string& text) {
+    CChartCore* chart = GetParent();
+    // Set up and attached before the one redraw, so that it shows at once.
+    if (chart) chart->SuspendRefresh();
+    auto* label = new CChartBalloonLabel<SChartXYPoint>(chart, this);
+    label->SetText(text);
+    AttachLabel(pointIndex, label);
+    RefreshChart();
+    if (chart) chart->ResumeRefresh();
+    return label;
 }
 
 CChartLabel<SChartXYPoint>* CChartSerieBase<SChartXYPoint>::GetLabel(unsigned pointIndex) const {

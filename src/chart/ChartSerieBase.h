@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 
+#include "ChartBalloonLabel.h"
 #include "ChartLabel.h"
 #include "ChartPointStore.h"
 #include "ChartPoints.h"
@@ -36,8 +37,12 @@ public:
     unsigned GetCapacity() const { return store_.Capacity(); }
     void AddPoint(double x, double y);
 
-    // Replaces and deletes the label already on that point; takes ownership.
+    // Replaces and deletes the label already on that point and takes
+    // ownership; a label attached elsewhere moves here, null only removes.
     void AttachLabel(unsigned pointIndex, CChartLabel<SChartXYPoint>* label);
+    // A balloon with the text on that point, in place of any label there; owned by the serie.
+    CChartBalloonLabel<SChartXYPoint>* AddBalloonLabel(unsigned pointIndex,
+                                                       const std::string& text);
     CChartLabel<SChartXYPoint>* GetLabel(unsigned pointIndex) const;
 
     void SetMouseListener(CChartSeriesMouseListener<SChartXYPoint>* listener) {
@@ -50,6 +55,8 @@ protected:
     bool HasAxes() const { return GetVerticalAxis() && GetHorizontalAxis(); }
     // The visible points widened by one on each side, as drawing and hit testing walk them.
     bool FindDrawnPoints(unsigned& first, unsigned& last) const;
+    // Gives up the label without deleting it, wherever it is attached.
+    void TakeLabel(CChartLabel<SChartXYPoint>* label);
 
     unsigned lastDrawnIndex_ = 0;
 
