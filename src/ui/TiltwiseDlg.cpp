@@ -25,7 +25,9 @@
 
 #include "BackgroundArt.h"
 #include "ChartCtrl.h"
+#include "ChartLineSerie.h"
 #include "ListCtrlEx.h"
+#include "MeasuringTools.h"
 #include "PlotFeed.h"
 #include "QtPlatform.h"
 #include "SkinAdapter.h"
@@ -350,6 +352,11 @@ void CTiltwiseDlg::SetReadoutFontsAndColours() {
 void CTiltwiseDlg::SetUpChart() {
     plotFeed_ = std::make_unique<PlotFeed>(*Chart(), readout_);
     plotFeed_->SetUpChart(LoadResourceString(IDS_VALUE, context_.language));
+    tools_ = std::make_unique<MeasuringTools>(*Chart());
+    // Traces frozen by Stop drawing answer a click on a point with its value.
+    plotFeed_->onFrozenTrace = [this](CChartLineSerie& trace) {
+        trace.SetMouseListener(&tools_->PointClickListener());
+    };
 }
 
 void CTiltwiseDlg::CreateCommandBar() {
@@ -479,6 +486,7 @@ void CTiltwiseDlg::ReadoutTick() {
     list->SetItemText(2, 2, QString::fromStdString(t.yValue));
     list->SetItemText(3, 1, QString::fromStdString(t.xVpp));
     list->SetItemText(3, 2, QString::fromStdString(t.yVpp));
+    CursorReadout();
 }
 
 void CTiltwiseDlg::ApplySkin() {
@@ -879,13 +887,13 @@ std::string CTiltwiseDlg::ChartCommandTip(int command) const {
             id = 123;
             break;
         case 32773:
-            id = crossHairOn_ ? 131 : 124;
+            id = tools_->CrossHairOn() ? 131 : 124;
             break;
         case 32774:
-            id = xRulerOn_ ? 132 : 125;
+            id = tools_->XAxisRulerOn() ? 132 : 125;
             break;
         case 32780:
-            id = yRulerOn_ ? 133 : 126;
+            id = tools_->YAxisRulerOn() ? 133 : 126;
             break;
         case 32775:
             id = plotFeed_->AbscissaShown() ? 134 : 127;
@@ -925,7 +933,36 @@ void CTiltwiseDlg::ExportPicture() {
     Chart()->SaveImage(PictureFileName(), ChartRect{0, 0, 800, 360});
 }
 
-void CTiltwiseDlg::OnMeasuringCommand(int) {}  // the measuring tools arrive with the cursors
+void CTiltwiseDlg::OnMeasuringCommand(int command) {
+    switch (command) {
+        case 32781:
+            tools_->ShowMouse();
+            break;
+        case 32773:
+            tools_->ToggleCrossHair();
+            if (!tools_->CrossHairOn()) {
+                for (int id : {1075, 1076, 1077, 1078}) SetLabelText(id, QString());
+            }
+            break;
+        case 32774:
+            tools_->ToggleXAxisRuler();
+            break;
+        case 32780:
+            tools_->ToggleYAxisRuler(plotFeed_->PointCount());
+            break;
+        default:  // 32779 and anything else: nothing
+            break;
+    }
+}
+
+void CTiltwiseDlg::CursorReadout() {
+    if (!tools_->CrossHairOn()) return;
+    const MeasuringTools::Readout r = tools_->CursorReadout(readout_.ValueFormat());
+    SetLabelText(1075, QString::fromStdString(r.xPos));
+    SetLabelText(1076, QString::fromStdString(r.yPos));
+    SetLabelText(1077, QString::fromStdString(r.xDiff));
+    SetLabelText(1078, QString::fromStdString(r.yDiff));
+}
 
 // ---- events ---------------------------------------------------------------
 

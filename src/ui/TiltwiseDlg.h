@@ -30,6 +30,7 @@
 class CSkinAdapter;
 class CChartCtrl;
 class PlotFeed;
+class MeasuringTools;
 namespace ListCtrlEx {
 class CListCtrlEx;
 }
@@ -120,6 +121,7 @@ public:
     CChartCtrl* Chart() const;
     PlotFeed& Plot() { return *plotFeed_; }
     CToolbarDlg* Toolbar() const { return toolbar_; }
+    MeasuringTools& Tools() { return *tools_; }
 
     // ChartCommandTarget: the command bar's buttons.
     void OnChartCommand(int command) override;
@@ -218,6 +220,7 @@ private:
     void ShowCsvPath(const std::string& path);
     void TakeTimeSpan();
     void OnMeasuringCommand(int command);
+    void CursorReadout();
     bool InsideLogoArea(const QPoint& clientPos) const;
 
     DialogContext context_;
@@ -243,9 +246,7 @@ private:
     std::unique_ptr<CsvRecorder> recorder_;
     std::unique_ptr<PlotFeed> plotFeed_;
     CToolbarDlg* toolbar_ = nullptr;
-    bool crossHairOn_ = false;
-    bool xRulerOn_ = false;
-    bool yRulerOn_ = false;
+    std::unique_ptr<MeasuringTools> tools_;
     DecodeParameters decode_;
     std::unique_ptr<CSerialPort> ownPort_;
     CSerialPort* port_ = nullptr;

@@ -1,0 +1,96 @@
+#include "MeasuringTools.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "ChartCore.h"
+#include "ValueText.h"
+
+namespace {
+
+constexpr Color kCrossHairColour = MakeColor(85, 85, 85);
+constexpr Color kRulerColour = MakeColor(160, 82, 45);
+
+}  // namespace
+
+void CCustomCursorListener::CursorMoved(CChartCursor*, double xValue, double yValue) {
+    X = xValue;
+    Y = yValue;
+}
+
+std::string CCustomSeriesMouseListener::BalloonText(double y) {
+    char value[32];
+    std::snprintf(value, sizeof value, "%g", y);
+    return std::string("                  Y=") + value;
+}
+
+void CCustomSeriesMouseListener::SeriesMouseEvent(MouseEvent event, ChartPoint,
+                                                  CChartSerieBase<SChartXYPoint>* serie,
+                                                  unsigned pointIndex) {
+    if (event != LButtonDown || pointIndex == kNoPointIndex || !serie) return;
+    if (pointIndex >= serie->GetPointsCount()) return;
+    // The balloon stands at the point that was clicked, not at the trace's start.
+    serie->AddBalloonLabel(pointIndex, BalloonText(serie->GetPoint(pointIndex).Y));
+}
+
+void MeasuringTools::ShowMouse() {
+    chart_.ShowMouseCursor(true);
+}
+
+void MeasuringTools::ToggleCrossHair() {
+    if (!crossHair_) {
+        chart_.ShowMouseCursor(false);
+        crossHair_ = chart_.AddCrossHairCursor();
+        crossHair_->SetColor(kCrossHairColour);
+        return;
+    }
+    chart_.ShowMouseCursor(true);
+    chart_.RemoveCursor(crossHair_->GetId());
+    crossHair_ = nullptr;
+    chart_.Refresh();
+}
+
+void MeasuringTools::ToggleXAxisRuler() {
+    if (!xRuler_) {
+        xRuler_ = chart_.AddDragLineCursor(CChartCore::Left);
+        xRuler_->SetColor(kRulerColour);
+        xRuler_->SetPosition(xRulerStart_);
+        xRuler_->AddListener(&xListener_);
+        return;
+    }
+    chart_.RemoveCursor(xRuler_->GetId());
+    xRuler_ = nullptr;
+    chart_.Refresh();
+}
+
+void MeasuringTools::ToggleYAxisRuler(unsigned pointCount) {
+    if (!yRuler_) {
+        // The middle of the shown samples, whose numbers are 0 .. n - 1.
+        const double start = static_cast<double>(pointCount / 2);
+        yRuler_ = chart_.AddDragLineCursor(CChartCore::Bottom);
+        yRuler_->SetColor(kRulerColour);
+        yRuler_->SetPosition(start);
+        yRuler_->AddListener(&yListener_);
+        yListener_.X = start;
+        yListener_.Y = xRulerStart_;
+        return;
+    }
+    chart_.RemoveCursor(yRuler_->GetId());
+    yRuler_ = nullptr;
+    chart_.Refresh();
+}
+
+MeasuringTools::Readout MeasuringTools::CursorReadout(const std::string& format) {
+    Readout r;
+    if (!crossHair_) return r;
+    const double v = yListener_.X;
+    const double h = xListener_.Y;
+    xRulerStart_ = h;
+    const double cx = crossHair_->GetXValue();
+    const double cy = crossHair_->GetYValue();
+    r.xPos = "xPos:" + FormatValueText(format, cx) + "s";
+    r.yPos = "yPos:" + FormatValueText(format, cy) + "g";
+    r.xDiff = "xDiff:" + FormatValueText(format, std::fabs(cx - v)) + "s";
+    r.yDiff = "yDiff:" + FormatValueText(format, std::fabs(cy - h)) + "g";
+    return r;
+}
