@@ -463,7 +463,13 @@ void CChartCore::OnLButtonDown(int x, int y) {
         zoomRect_ = {x, y, x, y};
     }
     if (plottingRect_.Contains(point) && !cursors_.empty()) {
-        ForEachCursor([&](CChartCursor& cursor) { cursor.OnButtonDown(x, y); });
+        bool grabbed = false;
+        ForEachCursor([&](CChartCursor& cursor) {
+            cursor.OnButtonDown(x, y);
+            grabbed = grabbed || cursor.HoldsButton();
+        });
+        // A press that grabs a ruler moves the ruler; it must not also zoom.
+        if (grabbed) zooming_ = false;
         InvalidateWindow();
     }
     DispatchMouse(LButtonDown, point);

@@ -30,6 +30,8 @@ public:
     virtual void OnButtonDown(int, int) {}
     virtual void OnButtonUp(int, int) {}
     virtual void Draw(DrawSurface& surface) = 0;
+    // True while the cursor holds the left button for itself (a grabbed line).
+    virtual bool HoldsButton() const { return false; }
 
     void SetColor(Color color);
     Color GetColor() const { return color_; }
@@ -92,6 +94,7 @@ public:
     // The line's pixel along its axis.
     int GetPosition() const { return position_; }
     bool IsDragging() const { return dragging_; }
+    bool HoldsButton() const override { return dragging_; }
     bool IsOnHorizontalAxis() const { return horizontal_; }
 
 private:

@@ -103,6 +103,16 @@ TEST_F(PointerChart, DragLineIsGrabbedWithinThreePixelsAndReportsEachMove) {
     ExpectFullRanges();
 }
 
+TEST_F(PointerChart, DraggingARulerAslantMovesItWithoutZooming) {
+    CChartDragLineCursor* line = chart_.AddDragLineCursor(CChartCore::Bottom);
+    line->SetPosition(39.5);
+    Press(Qt::LeftButton, 201, 120);
+    Move(240, 170);
+    Release(Qt::LeftButton, 240, 170);
+    EXPECT_EQ(line->GetPosition(), 240);
+    ExpectFullRanges();
+}
+
 TEST_F(PointerChart, ListenersAreToldInRegistrationOrderOncePerRegistration) {
     CChartDragLineCursor* line = chart_.AddDragLineCursor(CChartCore::Left);
     line->SetPosition(5.0);
