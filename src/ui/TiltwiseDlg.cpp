@@ -296,6 +296,9 @@ void CTiltwiseDlg::InitWindow() {
     initialised_ = true;
     RecordLogoArea();
     PlaceWindow();
+    // The list measured its columns before it had its final size; fit them once now,
+    // as every resize does, so the last column's texts are not cut.
+    FitParameterColumns();
     FocusAndCentreAddresses();
 }
 
@@ -827,7 +830,10 @@ void CTiltwiseDlg::FitParameterColumns() {
     list->resizeColumnToContents(2);
     const int content = list->columnWidth(2);
     const int heading = list->horizontalHeader()->sectionSizeHint(2);
-    list->setColumnWidth(2, std::max(content, heading));
+    // ... and at least the rest of the list, so that a value growing after the
+    // fit ("0.00" at start, "-12.345deg" later) is not cut.
+    const int rest = list->viewport()->width() - 2 * third;
+    list->setColumnWidth(2, std::max({content, heading, rest}));
     list->setUpdatesEnabled(true);
 }
 
