@@ -12,18 +12,9 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+#include "SystemCalls.h"
 
-// Every blocking or interruptible call is retried when a signal lands in it:
-// the operator's terminal or a debugger may deliver SIGWINCH, SIGCHLD, ...
-template <typename F>
-auto RetryEintr(F call) -> decltype(call()) {
-    decltype(call()) r;
-    do {
-        r = call();
-    } while (r == -1 && errno == EINTR);
-    return r;
-}
+namespace {
 
 void Signal(int fd) {
     const uint64_t one = 1;
@@ -39,13 +30,6 @@ void Reset(int fd) {
 // A pulled USB adapter makes every call fail with one of these.
 bool AdapterGone(int err) {
     return err == EIO || err == ENXIO || err == ENODEV;
-}
-
-std::string SystemText(int err) {
-    char buffer[256];
-    // GNU strerror_r may return a static string instead of filling the buffer.
-    const char* text = strerror_r(err, buffer, sizeof buffer);
-    return text ? text : "";
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "ModbusProtocol.h"
+#include "SystemCalls.h"
 #include "TarqProtocol.h"
 #include "ValueText.h"
 
@@ -16,22 +17,6 @@ namespace {
 
 constexpr std::chrono::seconds kTick{1};
 constexpr std::chrono::seconds kRetryPeriod{1};
-
-template <typename F>
-auto RetryEintr(F call) -> decltype(call()) {
-    decltype(call()) r;
-    do {
-        r = call();
-    } while (r == -1 && errno == EINTR);
-    return r;
-}
-
-std::string SystemText(int err) {
-    char buffer[256];
-    // GNU strerror_r may return a static string instead of filling the buffer.
-    const char* text = strerror_r(err, buffer, sizeof buffer);
-    return text ? text : "";
-}
 
 }  // namespace
 
