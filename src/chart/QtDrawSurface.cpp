@@ -210,16 +210,21 @@ void QtDrawSurface::LineTo(int x, int y) {
 void QtDrawSurface::DrawSolidPolyline(const ChartPoint* points, int count) {
     const ChartRect clip = DrawableRect();
     if (clip.IsEmpty()) return;
-    std::unique_ptr<SpanSink> sink;
-    if (pixels_) {
-        sink = std::make_unique<ImageSpanSink>(*pixels_, pen_.color);
+    // Sinks live on the stack: the grid alone draws thousands of dashes a redraw.
+    if (pixels_ && pen_.width > 1) {
+        // The traces' path: rows go straight into the pixels.
+        const PixelSpanSink direct{reinterpret_cast<std::uint32_t*>(pixels_->bits()),
+                                   pixels_->bytesPerLine() / 4, OpaquePixel(pen_.color)};
+        WideLineRaster(pen_.width, clip).Polyline(points, count, direct);
+    } else if (pixels_) {
+        ImageSpanSink sink(*pixels_, pen_.color);
+        ThinLineRaster(clip).Polyline(points, count, sink);
     } else {
-        sink = std::make_unique<PainterSpanSink>(painter_, pen_.color);
-    }
-    if (pen_.width > 1) {
-        WideLineRaster(pen_.width, clip).Polyline(points, count, *sink);
-    } else {
-        ThinLineRaster(clip).Polyline(points, count, *sink);
+        PainterSpanSink sink(painter_, pen_.color);
+        if (pen_.width > 1)
+            WideLineRaster(pen_.width, clip).Polyline(points, count, sink);
+        else
+            ThinLineRaster(clip).Polyline(points, count, sink);
     }
 }
 

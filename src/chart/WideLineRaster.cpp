@@ -17,12 +17,51 @@ int CeilToInt(double v) {
     return i + (i < v);
 }
 
+// Collects rows for a virtual sink: a call per row would cost more than the row.
+class BatchedSpans {
+public:
+    explicit BatchedSpans(SpanSink& sink) : sink_(sink) {}
+    ~BatchedSpans() { Flush(); }
+    BatchedSpans(const BatchedSpans&) = delete;
+    BatchedSpans& operator=(const BatchedSpans&) = delete;
+    void Span(int y, int x0, int x1) {
+        batch_[count_++] = {y, x0, x1};
+        if (count_ == kBatch) Flush();
+    }
+    void Flush() {
+        if (count_ > 0) sink_.Spans(batch_, count_);
+        count_ = 0;
+    }
+
+private:
+    static constexpr int kBatch = 256;
+    SpanSink& sink_;
+    RowSpan batch_[kBatch];
+    int count_ = 0;
+};
+
 }  // namespace
 
 WideLineRaster::WideLineRaster(int width, const ChartRect& clip)
     : radius_(0.5 * (width < 1 ? 1 : width)), clip_(clip) {}
 
 void WideLineRaster::Segment(ChartPoint a, ChartPoint b, SpanSink& sink) const {
+    BatchedSpans batched(sink);
+    SegmentTo(a, b, batched);
+}
+
+void WideLineRaster::Polyline(const ChartPoint* points, int count, SpanSink& sink) const {
+    BatchedSpans batched(sink);
+    PolylineTo(points, count, batched);
+}
+
+void WideLineRaster::Polyline(const ChartPoint* points, int count,
+                              const PixelSpanSink& sink) const {
+    PolylineTo(points, count, sink);
+}
+
+template <class Sink>
+void WideLineRaster::SegmentTo(ChartPoint a, ChartPoint b, Sink& sink) const {
     const double r = radius_;
     const double ax = a.x, ay = a.y, bx = b.x, by = b.y;
     const double dx = bx - ax, dy = by - ay;
@@ -46,20 +85,11 @@ void WideLineRaster::Segment(ChartPoint a, ChartPoint b, SpanSink& sink) const {
     // Bounds for the columns, a little outside the clip, so that conversions stay in range.
     const double leftBound = clip_.left - 1.0, rightBound = clip_.right + 1.0;
     const double r2 = r * r;
-    // Spans go out in batches: a call per row would cost more than the row.
-    constexpr int kBatch = 256;
-    RowSpan batch[kBatch];
-    int batched = 0;
     auto emit = [&](int row, double lo, double hi) {
         // Columns whose centre lies in [lo, hi].
         const int left = std::max(CeilToInt(std::max(lo - 0.5, leftBound)), clip_.left);
         const int right = std::min(FloorToInt(std::min(hi - 0.5, rightBound)) + 1, clip_.right);
-        if (left >= right) return;
-        batch[batched++] = {row, left, right};
-        if (batched == kBatch) {
-            sink.Spans(batch, batched);
-            batched = 0;
-        }
+        if (left < right) sink.Span(row, left, right);
     };
 
     auto anyRow = [&](int row) {
@@ -146,12 +176,7 @@ void WideLineRaster::Segment(ChartPoint a, ChartPoint b, SpanSink& sink) const {
                 const std::int64_t last = (leftEdge + width) >> 32;
                 const int left = int(std::max<std::int64_t>(first, clip_.left));
                 const int right = int(std::min<std::int64_t>(last + 1, clip_.right));
-                if (left >= right) continue;
-                batch[batched++] = {row, left, right};
-                if (batched == kBatch) {
-                    sink.Spans(batch, batched);
-                    batched = 0;
-                }
+                if (left < right) sink.Span(row, left, right);
             }
         } else {
             for (int row = middleFirst; row <= middleLast; ++row) {
@@ -161,10 +186,10 @@ void WideLineRaster::Segment(ChartPoint a, ChartPoint b, SpanSink& sink) const {
         }
         for (int row = middleLast + 1; row <= lastRow; ++row) anyRow(row);
     }
-    if (batched > 0) sink.Spans(batch, batched);
 }
 
-void WideLineRaster::Polyline(const ChartPoint* points, int count, SpanSink& sink) const {
+template <class Sink>
+void WideLineRaster::PolylineTo(const ChartPoint* points, int count, Sink& sink) const {
     if (clip_.IsEmpty()) return;
     int i = 0;
     while (i < count - 1) {
@@ -179,7 +204,7 @@ void WideLineRaster::Polyline(const ChartPoint* points, int count, SpanSink& sin
                 lo = std::min(lo, points[j].y);
                 hi = std::max(hi, points[j].y);
             }
-            Segment({start.x, lo}, {start.x, hi}, sink);
+            SegmentTo({start.x, lo}, {start.x, hi}, sink);
         } else if (points[j].y == start.y) {
             int lo = std::min(start.x, points[j].x), hi = std::max(start.x, points[j].x);
             while (j + 1 < count && points[j + 1].y == start.y) {
@@ -187,9 +212,9 @@ void WideLineRaster::Polyline(const ChartPoint* points, int count, SpanSink& sin
                 lo = std::min(lo, points[j].x);
                 hi = std::max(hi, points[j].x);
             }
-            Segment({lo, start.y}, {hi, start.y}, sink);
+            SegmentTo({lo, start.y}, {hi, start.y}, sink);
         } else {
-            Segment(start, points[j], sink);
+            SegmentTo(start, points[j], sink);
         }
         i = j;
     }
