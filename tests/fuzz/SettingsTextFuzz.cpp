@@ -1,12 +1,10 @@
-// The texts an operator types or a settings file holds: numbers, resolutions,
-// value formats and addresses. None may crash, overflow or yield a format
-// outside "%.<0..6>f".
+// The number texts an operator types or a settings file holds: ranges and
+// resolutions. None may crash, overflow or yield a format outside "%.<0..6>f".
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
-#include "ConnectionPanel.h"
 #include "Settings.h"
 #include "ValueText.h"
 
@@ -23,11 +21,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!IsValueFormat(format)) std::abort();
     FormatValueText(format, n);
     FormatValueText(text, n);  // an arbitrary text as a format falls back safely
-
-    uint8_t address = 0;
-    if (ConnectionPanel::ParseDeviceAddress(text, address)) {
-        if (text.empty() || text.size() > 3) std::abort();
-    }
-    ConnectionPanel::PortNumberOf(text);
     return 0;
 }
