@@ -4,7 +4,9 @@
 #include <QEventLoop>
 #include <QLocale>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "BackgroundArt.h"
 #include "DialogUnits.h"
@@ -22,6 +24,47 @@ Language LanguageForFlag(int languageFlag) {
 int BackgroundPictureForFlag(int languageFlag) {
     return languageFlag == 0 ? kChineseBackgroundId : kEnglishBackgroundId;
 }
+
+namespace {
+
+// Options for unattended runs; a missing or bad number leaves the option off.
+struct RunOptions {
+    explicit RunOptions(const QStringList& args) {
+        record = args.contains(QStringLiteral("--record"));
+        seconds = Number(args, QStringLiteral("--run-seconds"));
+        stallMs = Number(args, QStringLiteral("--stall-ms"));
+        const int at = args.indexOf(QStringLiteral("--stats"));
+        if (at >= 0 && at + 1 < args.size()) statsFile = args.at(at + 1);
+    }
+    static int Number(const QStringList& args, const QString& name) {
+        const int at = args.indexOf(name);
+        if (at < 0 || at + 1 >= args.size()) return 0;
+        bool ok = false;
+        const int value = args.at(at + 1).toInt(&ok);
+        return ok && value > 0 ? value : 0;
+    }
+    bool record = false;
+    int seconds = 0;
+    int stallMs = 0;
+    QString statsFile;
+};
+
+void WriteStats(const QString& file, CTiltwiseDlg& dialog) {
+    const WindowStats& s = dialog.Stats();
+    const RecorderStats r = dialog.Recorder().Stats();
+    std::FILE* out = std::fopen(file.toLocal8Bit().constData(), "w");
+    if (!out) return;
+    std::fprintf(out,
+                 "frames=%llu\nmiscount=%d\nrows_written=%llu\nrows_dropped=%llu\n"
+                 "readout_ticks=%llu\nreadout_max_late_ms=%ld\n",
+                 static_cast<unsigned long long>(s.framesCounted), dialog.Receive().Miscount(),
+                 static_cast<unsigned long long>(r.rowsWritten),
+                 static_cast<unsigned long long>(r.rowsDropped),
+                 static_cast<unsigned long long>(s.readoutTicks), s.maxReadoutLateMs);
+    std::fclose(out);
+}
+
+}  // namespace
 
 CTiltwiseApp::CTiltwiseApp(QStringList arguments) : arguments_(std::move(arguments)) {}
 
@@ -84,7 +127,19 @@ int CTiltwiseApp::Run() {
                 return 1;
             }
         } else {
+            RunOptions run(arguments_);
+            // Unattended runs (soak and line-rate checks) drive the window from here.
+            QTimer stall;
+            if (run.record) dialog.OnRecordClicked();
+            if (run.stallMs > 0) {
+                QObject::connect(&stall, &QTimer::timeout, [&run] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(run.stallMs));
+                });
+                stall.start(1000);
+            }
+            if (run.seconds > 0) QTimer::singleShot(run.seconds * 1000, &dialog, &QDialog::close);
             dialog.exec();
+            if (!run.statsFile.isEmpty()) WriteStats(run.statsFile, dialog);
         }
     }
     skin.Shutdown();

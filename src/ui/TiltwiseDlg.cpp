@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
@@ -479,8 +480,9 @@ void CTiltwiseDlg::DeliverMeasurement(const Measurement& m) {
 }
 
 void CTiltwiseDlg::ReadoutTick() {
-    const LiveReadout::TickTexts t =
-        readout_.Tick(receivePath_->TakeFramesThisSecond(), receivePath_->MiscountText());
+    const int frames = receivePath_->TakeFramesThisSecond();
+    stats_.framesCounted += static_cast<uint64_t>(frames);
+    const LiveReadout::TickTexts t = readout_.Tick(frames, receivePath_->MiscountText());
     SetLabelText(1022, QString::fromStdString(t.rate));
     SetLabelText(1030, QString::fromStdString(t.temperature));
     SetLabelText(1029, QString::fromStdString(t.miscount));
@@ -623,9 +625,22 @@ void CTiltwiseDlg::OnTimer(int id) {
         case AcquisitionCycle::kPollTimer:
             acquisition_->PollTick();
             break;
-        case AcquisitionCycle::kReadoutTimer:
+        case AcquisitionCycle::kReadoutTimer: {
+            // How late the once-a-second tick comes is how responsive the window is.
+            const auto now = std::chrono::steady_clock::now();
+            if (stats_.readoutTicks > 0) {
+                const auto period = std::chrono::milliseconds(timers_->Period(id));
+                const auto late = now - lastReadoutTick_ - period;
+                stats_.maxReadoutLateMs = std::max<long>(
+                    stats_.maxReadoutLateMs,
+                    static_cast<long>(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(late).count()));
+            }
+            lastReadoutTick_ = now;
+            ++stats_.readoutTicks;
             acquisition_->ReadoutTick();
             break;
+        }
         case AcquisitionCycle::kSettingsTimer:
             commands_->OnTimeout();
             break;

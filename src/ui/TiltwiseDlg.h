@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QSize>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -77,6 +78,13 @@ extern const char* const kEnglishPageUrl;
 // Where a control of the template sits in pixels, for the given units.
 QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Language lang);
 
+// What a long run of the window is judged by.
+struct WindowStats {
+    uint64_t framesCounted = 0;  // complete measurement frames, good or bad
+    uint64_t readoutTicks = 0;
+    long maxReadoutLateMs = 0;  // the once-a-second tick's worst lateness
+};
+
 class CTiltwiseDlg : public QDialog,
                      private SettingsView,
                      public SerialOwner,
@@ -118,6 +126,7 @@ public:
     // Every accepted measurement: formatted once, then recorded and plotted.
     void DeliverMeasurement(const Measurement& m);
     CsvRecorder& Recorder() { return *recorder_; }
+    const WindowStats& Stats() const { return stats_; }
     CChartCtrl* Chart() const;
     PlotFeed& Plot() { return *plotFeed_; }
     CToolbarDlg* Toolbar() const { return toolbar_; }
@@ -247,6 +256,8 @@ private:
     std::unique_ptr<PlotFeed> plotFeed_;
     CToolbarDlg* toolbar_ = nullptr;
     std::unique_ptr<MeasuringTools> tools_;
+    WindowStats stats_;
+    std::chrono::steady_clock::time_point lastReadoutTick_;
     DecodeParameters decode_;
     std::unique_ptr<CSerialPort> ownPort_;
     CSerialPort* port_ = nullptr;
