@@ -139,7 +139,7 @@ void ReceivePath::CompleteTarqFrame() {
     if (kind == kAcknowledge) {
         // Only a frame started under this protocol has the length-5 shape; one
         // carried over a protocol switch is not an acknowledgement.
-        const bool shaped = count_ == kTarqAckSize;
+        const bool shaped = count_ == kTarqAckSize && frame_[1] == kTarqAckSize - 1;
         if (ok && shaped && handlers_.OnTarqAcknowledge)
             handlers_.OnTarqAcknowledge(frame_, count_);
         return;

@@ -545,3 +545,25 @@ TEST(ReceivePathHandlersTest, EveryHandlerMayBeLeftEmpty) {
 }
 
 }  // namespace
+
+namespace {
+
+// A Modbus collection cut by a protocol switch can end in a frame-protocol
+// acknowledgement state; six bytes with a right sum are still no acknowledgement
+// unless their length byte says 5.
+TEST(ReceivePathAcrossSwitch, PatchedFrameIsNoAcknowledgement) {
+    DecodeParameters params;
+    int acks = 0;
+    ReceiveHandlers handlers;
+    handlers.OnTarqAcknowledge = [&acks](const uint8_t*, size_t) { ++acks; };
+    ReceivePath path(params, handlers);
+    path.SetDeviceAddress(1);
+    const auto modbus = Hex("5b 01 00 01 06 0f");
+    path.OnRxModbus(modbus.data(), modbus.size());
+    const auto tarq = Hex("16");
+    path.OnRxTarq(tarq.data(), tarq.size());
+    EXPECT_EQ(acks, 0);
+    EXPECT_EQ(path.ReceiveState(), ReceivePath::kIdle);
+}
+
+}  // namespace
