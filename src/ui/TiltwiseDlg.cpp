@@ -516,7 +516,7 @@ void CTiltwiseDlg::LimitTrafficPane() {
 }
 
 bool CTiltwiseDlg::CreateTooltips() {
-    tooltipsCreated_ = true;
+    // Qt's tooltips need no control of their own; the step stays for its place in the order.
     return true;
 }
 

@@ -246,7 +246,6 @@ private:
     QSize screenSize_;
     ScaleState scale_;
     bool initialised_ = false;
-    bool tooltipsCreated_ = false;
     QRect logoArea_;
 
     LinkState link_;
@@ -267,5 +266,4 @@ private:
     std::unique_ptr<SettingsCommands> commands_;
     std::unique_ptr<AcquisitionCycle> acquisition_;
     int labelRepaints_ = 0;
-    bool wasMaximised_ = false;
 };
