@@ -13,34 +13,12 @@
 
 namespace {
 
-// Runs the Qt event loop (where the channel's deliveries land) until `done`.
-bool ProcessUntil(const std::function<bool()>& done,
-                  std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-class WindowDeviceLinkTest : public WindowFixture {
+class WindowDeviceLinkTest : public PortWindowFixture {
 protected:
     std::unique_ptr<CTiltwiseDlg> Start(int configuredPort) {
         ini->WriteString("LANGUAGE", "EN");
-        ini->WriteInt("COM", configuredPort);
-        ini->WriteInt("BAUD", 4);
-        port = std::make_unique<CSerialPort>(PortMap(ports.Path()));
-        DialogContext c = Context(Language::English);
-        c.port = port.get();
-        c.discoverPorts = [this] { return PortMap(ports.Path()).Discover(PosixPortFileSystem()); };
-        auto dlg = std::make_unique<CTiltwiseDlg>(c);
-        dlg->InitWindow();
-        return dlg;
+        return StartOnPort(configuredPort, 4);
     }
-
-    PortsDir ports;
-    std::unique_ptr<CSerialPort> port;
 };
 
 TEST_F(WindowDeviceLinkTest, StartupOpensTheDemoPortAndShowsItsTraffic) {

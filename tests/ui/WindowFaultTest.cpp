@@ -12,36 +12,16 @@
 
 namespace {
 
-bool ProcessUntil(const std::function<bool()>& done,
-                  std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-class WindowFaultTest : public WindowFixture {
+class WindowFaultTest : public PortWindowFixture {
 protected:
     std::unique_ptr<CTiltwiseDlg> StartWithSim(const std::vector<std::string>& args) {
         sim = std::make_unique<SimProcess>(args);
         EXPECT_TRUE(sim->Started());
         ports.Link(150, sim->PtyPath());
-        ini->WriteInt("COM", 150);
-        ini->WriteInt("BAUD", 2);
-        port = std::make_unique<CSerialPort>(PortMap(ports.Path()));
-        DialogContext c = Context(Language::English);
-        c.port = port.get();
-        c.discoverPorts = [this] { return PortMap(ports.Path()).Discover(PosixPortFileSystem()); };
-        auto dlg = std::make_unique<CTiltwiseDlg>(c);
-        dlg->InitWindow();
-        return dlg;
+        return StartOnPort(150, 2);
     }
 
-    PortsDir ports;
     std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<CSerialPort> port;
 };
 
 TEST_F(WindowFaultTest, MissingConfigFolderRunsOnBuiltInsWithoutMessages) {

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <chrono>
+#include <functional>
 #include <memory>
 
 #include "IniFile.h"
+#include "SimProcess.h"
 #include "TiltwiseDlg.h"
 #include "UiFakes.h"
 
@@ -42,4 +46,34 @@ protected:
     RecordingUrls urls;
     FakeTimers timers;
     CannedFolders folders;
+};
+
+// Runs the Qt event loop (where the channel's deliveries land) until `done`.
+inline bool ProcessUntil(const std::function<bool()>& done,
+                         std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+// The window with a real channel whose ports come from a scratch ports folder.
+class PortWindowFixture : public WindowFixture {
+protected:
+    std::unique_ptr<CTiltwiseDlg> StartOnPort(int configuredPort, int baudIndex) {
+        ini->WriteInt("COM", configuredPort);
+        ini->WriteInt("BAUD", baudIndex);
+        port = std::make_unique<CSerialPort>(PortMap(ports.Path()));
+        DialogContext c = Context(Language::English);
+        c.port = port.get();
+        c.discoverPorts = [this] { return PortMap(ports.Path()).Discover(PosixPortFileSystem()); };
+        auto dlg = std::make_unique<CTiltwiseDlg>(c);
+        dlg->InitWindow();
+        return dlg;
+    }
+
+    PortsDir ports;
+    std::unique_ptr<CSerialPort> port;
 };
