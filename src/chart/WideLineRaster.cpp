@@ -40,6 +40,15 @@ private:
     int count_ = 0;
 };
 
+// Spans known to hold one to three pixels inside the clip.
+template <class Sink>
+void NarrowSpan(Sink& sink, int y, int x0, int x1) {
+    sink.Span(y, x0, x1);
+}
+void NarrowSpan(const PixelSpanSink& sink, int y, int x0, int x1) {
+    sink.NarrowSpan(y, x0, x1);
+}
+
 }  // namespace
 
 WideLineRaster::WideLineRaster(int width, const ChartRect& clip)
@@ -166,17 +175,32 @@ void WideLineRaster::SegmentTo(ChartPoint a, ChartPoint b, Sink& sink) const {
         constexpr double kFixedLimit = 1 << 20;
         const double firstLeft = ax + (middleFirst + 0.5 - ay) * acrossSlope - acrossHalf - 0.5;
         if (std::fabs(acrossSlope) < kFixedLimit && std::fabs(firstLeft) < kFixedLimit * 256 &&
-            acrossHalf < kFixedLimit && middleLast - middleFirst < (1 << 20)) {
+            acrossHalf < kFixedLimit &&
+            std::fabs(acrossSlope) * (middleLast - middleFirst) < kFixedLimit * 256) {
             std::int64_t leftEdge = std::llround(firstLeft * kOne);
             const std::int64_t width = std::llround(2 * acrossHalf * kOne);
             const std::int64_t step = std::llround(acrossSlope * kOne);
-            constexpr std::int64_t kFraction = (std::int64_t(1) << 32) - 1;
-            for (int row = middleFirst; row <= middleLast; ++row, leftEdge += step) {
-                const std::int64_t first = (leftEdge + kFraction) >> 32;
-                const std::int64_t last = (leftEdge + width) >> 32;
-                const int left = int(std::max<std::int64_t>(first, clip_.left));
-                const int right = int(std::min<std::int64_t>(last + 1, clip_.right));
-                if (left < right) sink.Span(row, left, right);
+            constexpr std::int64_t kUnit = std::int64_t(1) << 32;
+            constexpr std::int64_t kFraction = kUnit - 1;
+            // Both edges are linear in the row, so the end rows bound them all.
+            const std::int64_t lastEdge = leftEdge + step * (middleLast - middleFirst);
+            const bool narrowInside = width >= kUnit && width < 3 * kUnit &&
+                                      std::min(leftEdge, lastEdge) > (clip_.left - 1) * kUnit &&
+                                      std::max(leftEdge, lastEdge) + width < clip_.right * kUnit;
+            if (narrowInside) {
+                for (int row = middleFirst; row <= middleLast; ++row, leftEdge += step) {
+                    const int first = int((leftEdge + kFraction) >> 32);
+                    const int last = int((leftEdge + width) >> 32);
+                    NarrowSpan(sink, row, first, last + 1);
+                }
+            } else {
+                for (int row = middleFirst; row <= middleLast; ++row, leftEdge += step) {
+                    const std::int64_t first = (leftEdge + kFraction) >> 32;
+                    const std::int64_t last = (leftEdge + width) >> 32;
+                    const int left = int(std::max<std::int64_t>(first, clip_.left));
+                    const int right = int(std::min<std::int64_t>(last + 1, clip_.right));
+                    if (left < right) sink.Span(row, left, right);
+                }
             }
         } else {
             for (int row = middleFirst; row <= middleLast; ++row) {
