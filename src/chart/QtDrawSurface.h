@@ -70,6 +70,7 @@ private:
     // Solid lines are rasterised here, with exact end points, and written
     // straight into the image where there is one.
     void DrawSolidPolyline(const ChartPoint* points, int count);
+    void DrawStraightThinLine(ChartPoint from, ChartPoint to);
     ChartRect DrawableRect() const;
 
     QPainter painter_;

@@ -40,13 +40,28 @@ private:
     int count_ = 0;
 };
 
-// Spans known to hold one to three pixels inside the clip.
+// Rows of a band whose left edge walks by `step` (32.32 fixed point) and whose
+// every row holds one to three pixels inside the clip.
+constexpr int kFractionBits = 32;
+constexpr std::int64_t kFraction = (std::int64_t(1) << kFractionBits) - 1;
+
 template <class Sink>
-void NarrowSpan(Sink& sink, int y, int x0, int x1) {
-    sink.Span(y, x0, x1);
+void NarrowRows(Sink& sink, int first, int last, std::int64_t leftEdge, std::int64_t step,
+                std::int64_t width) {
+    for (int row = first; row <= last; ++row, leftEdge += step) {
+        sink.Span(row, int((leftEdge + kFraction) >> kFractionBits),
+                  int((leftEdge + width) >> kFractionBits) + 1);
+    }
 }
-void NarrowSpan(const PixelSpanSink& sink, int y, int x0, int x1) {
-    sink.NarrowSpan(y, x0, x1);
+
+void NarrowRows(const PixelSpanSink& sink, int first, int last, std::int64_t leftEdge,
+                std::int64_t step, std::int64_t width) {
+    // Held in locals: the stores could otherwise alias the sink's own fields.
+    const PixelSpanSink local = sink;
+    for (int row = first; row <= last; ++row, leftEdge += step) {
+        local.NarrowSpan(row, int((leftEdge + kFraction) >> kFractionBits),
+                         int((leftEdge + width) >> kFractionBits) + 1);
+    }
 }
 
 }  // namespace
@@ -180,19 +195,14 @@ void WideLineRaster::SegmentTo(ChartPoint a, ChartPoint b, Sink& sink) const {
             std::int64_t leftEdge = std::llround(firstLeft * kOne);
             const std::int64_t width = std::llround(2 * acrossHalf * kOne);
             const std::int64_t step = std::llround(acrossSlope * kOne);
-            constexpr std::int64_t kUnit = std::int64_t(1) << 32;
-            constexpr std::int64_t kFraction = kUnit - 1;
+            constexpr std::int64_t kUnit = kFraction + 1;
             // Both edges are linear in the row, so the end rows bound them all.
             const std::int64_t lastEdge = leftEdge + step * (middleLast - middleFirst);
             const bool narrowInside = width >= kUnit && width < 3 * kUnit &&
                                       std::min(leftEdge, lastEdge) > (clip_.left - 1) * kUnit &&
                                       std::max(leftEdge, lastEdge) + width < clip_.right * kUnit;
             if (narrowInside) {
-                for (int row = middleFirst; row <= middleLast; ++row, leftEdge += step) {
-                    const int first = int((leftEdge + kFraction) >> 32);
-                    const int last = int((leftEdge + width) >> 32);
-                    NarrowSpan(sink, row, first, last + 1);
-                }
+                NarrowRows(sink, middleFirst, middleLast, leftEdge, step, width);
             } else {
                 for (int row = middleFirst; row <= middleLast; ++row, leftEdge += step) {
                     const std::int64_t first = (leftEdge + kFraction) >> 32;

@@ -64,12 +64,21 @@ TEST_F(SurfaceTest, ImageAndPainterDrawingGiveTheSamePixels) {
     std::uniform_int_distribution<int> coordinate(-30, 90);
     {
         QtDrawSurface reference(&plain);
-        for (int width : {0, 1, 2, 3}) {
-            reference.SelectPen({PenSolid, width, kBlack, false});
-            surface_->SelectPen({PenSolid, width, kBlack, false});
-            for (int i = 0; i < 20; ++i) {
+        for (int width : {0, 1, 2, 3, 0, 1, 2}) {
+            if (width == 3) {
+                reference.IntersectClip({7, 11, 41, 53});
+                surface_->IntersectClip({7, 11, 41, 53});
+            }
+            for (int i = 0; i < 60; ++i) {
+                // A colour per line, so that a line drawn wrong shows through later ones.
+                const Color color = MakeColor(4 * i, 40 * width, 255 - 4 * i);
+                reference.SelectPen({PenSolid, width, color, false});
+                surface_->SelectPen({PenSolid, width, color, false});
                 const ChartPoint a{coordinate(random), coordinate(random)};
-                const ChartPoint b{coordinate(random), coordinate(random)};
+                ChartPoint b{coordinate(random), coordinate(random)};
+                // Lines along a row or a column take a path of their own.
+                if (i % 3 == 1) b.x = a.x;
+                if (i % 3 == 2) b.y = a.y;
                 reference.MoveTo(a.x, a.y);
                 reference.LineTo(b.x, b.y);
                 surface_->MoveTo(a.x, a.y);
