@@ -88,7 +88,10 @@ AppendResult PosixChunkSink::Append(const std::string& path, std::string_view da
     if (fd < 0) return AppendResult::OpenFailed;
 
     const off_t start = created ? 0 : ::lseek(fd, 0, SEEK_END);
-    bool ok = start >= 0 && WriteAll(fd, data.data(), data.size()) && SyncRetrying(fd);
+    errno = 0;
+    bool ok = start >= 0 && WriteAll(fd, data.data(), data.size());
+    const bool tooLarge = !ok && errno == EFBIG;
+    ok = ok && SyncRetrying(fd);
     if (ok && created) SyncFolderOf(path);
     if (!ok) {
         // Rows that are only half in the file would be written again whole at
@@ -103,7 +106,8 @@ AppendResult PosixChunkSink::Append(const std::string& path, std::string_view da
     // Not retried on EINTR: Linux has released the descriptor either way. The
     // data is already on the disk, so an error here changes nothing.
     ::close(fd);
-    return ok ? AppendResult::Written : AppendResult::WriteFailed;
+    if (ok) return AppendResult::Written;
+    return tooLarge ? AppendResult::FileTooLarge : AppendResult::WriteFailed;
 }
 
 bool PosixChunkSink::MakeFolder(const std::string& folder) {

@@ -8,9 +8,10 @@
 // the disk fail on demand; PosixChunkSink is the real one.
 
 enum class AppendResult {
-    Written,      // every byte is in the file and on the disk
-    OpenFailed,   // the file could not be opened or created
-    WriteFailed,  // opened, but writing or flushing failed (disk full, I/O error)
+    Written,       // every byte is in the file and on the disk
+    OpenFailed,    // the file could not be opened or created
+    WriteFailed,   // opened, but writing or flushing failed (disk full, I/O error)
+    FileTooLarge,  // the process's file-size limit stops this file; a new one may take it
 };
 
 class ChunkSink {

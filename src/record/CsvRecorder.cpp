@@ -265,16 +265,16 @@ std::string CsvRecorder::PathForChunk() {
 
 AppendResult CsvRecorder::AppendWithFallbacks(const std::string& path) {
     AppendResult result = sink_.Append(path, held_);
-    if (result != AppendResult::OpenFailed) return result;
-
-    // Most often the data folder is missing (a fresh install, a removed
-    // stick's mount point): make it rather than lose the rows.
-    if (sink_.MakeFolder(FolderOf(path))) {
-        result = sink_.Append(path, held_);
-        if (result != AppendResult::OpenFailed) return result;
+    if (result == AppendResult::OpenFailed) {
+        // Most often the data folder is missing (a fresh install, a removed
+        // stick's mount point): make it rather than lose the rows.
+        if (sink_.MakeFolder(FolderOf(path))) result = sink_.Append(path, held_);
     }
-    // The file itself may be unusable (made read-only, a folder in its place):
-    // go on under a fresh name, as a rotation would.
+    if (result != AppendResult::OpenFailed && result != AppendResult::FileTooLarge) return result;
+
+    // The file itself may be unusable (made read-only, a folder in its place,
+    // grown to the file-size limit): go on under a fresh name, as a rotation
+    // would. Within the same second the name is the same; the next cycle's is not.
     const std::string fresh = FreshName();
     if (fresh == path) return result;
     result = sink_.Append(fresh, held_);

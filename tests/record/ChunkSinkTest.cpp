@@ -25,10 +25,10 @@ protected:
     FileSizeLimit limit(4096);
     Check(sink.Append(path, std::string(1000, 'a')) == AppendResult::Written, "first chunk");
     // Partly written before the limit stops it: that part must come out again.
-    Check(sink.Append(path, std::string(10000, 'b')) == AppendResult::WriteFailed,
+    Check(sink.Append(path, std::string(10000, 'b')) == AppendResult::FileTooLarge,
           "crossing chunk not refused");
     Check(ReadFile(path) == std::string(1000, 'a'), "partial chunk left in the file");
-    Check(sink.Append(fresh, std::string(5000, 'c')) == AppendResult::WriteFailed,
+    Check(sink.Append(fresh, std::string(5000, 'c')) == AppendResult::FileTooLarge,
           "new file not refused");
     Check(!fs::exists(fresh), "refused new file left behind");
     limit.Lift();

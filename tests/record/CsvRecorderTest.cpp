@@ -172,6 +172,32 @@ TEST_F(CsvRecorderTest, FileLargerThanTheLimitContinuesInANewFileWithoutHeader) 
     EXPECT_EQ(CsvFilesIn(root_).size(), 2u);
 }
 
+TEST_F(CsvRecorderTest, FileSizeLimitContinuesInANewFileWithEveryRow) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto child = [&] {
+        record_test::FileSizeLimit limit(1000);
+        auto rec = Make(Options());
+        record_test::Check(rec->Start(Folder(), "Tiltscope"), "start");
+        const std::string firstPath = rec->CurrentPath();
+        const auto first = Rows(*rec, 0, 10);  // about 430 bytes with the header
+        record_test::Check(rec->WriteNow(kWait), "first write");
+        clock_.AdvanceMs(1000);
+        const auto second = Rows(*rec, 10, 20);  // would take the file past 1000 bytes
+        record_test::Check(rec->WriteNow(kWait), "second write");
+        rec->Stop();
+        limit.Lift();
+        record_test::Check(SplitLines(ReadFile(firstPath)) == WithHeader(first), "first file");
+        record_test::Check(rec->CurrentPath() != firstPath, "no new file");
+        record_test::Check(SplitLines(ReadFile(rec->CurrentPath())) == second, "second file");
+        const RecorderStats s = rec->Stats();
+        record_test::Check(s.rowsWritten == 30 && s.rowsDropped == 0, "row counts");
+        std::error_code ec;
+        fs::remove_all(root_, ec);  // the child skips TearDown
+        std::exit(0);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(CsvRecorderTest, FileOfExactlyTheLimitIsNotRotated) {
     // The size the first chunk will have: header and two rows of known length.
     const std::string stamp = FormatRowTimeStamp(clock_.Now());

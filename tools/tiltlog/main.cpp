@@ -46,8 +46,10 @@ int BlockSignals() {
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGHUP);
     if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return -1;
-    // A closed pipe on standard output shows as EPIPE from write instead.
+    // A closed pipe on standard output shows as EPIPE from write instead, and
+    // the file-size limit as EFBIG (the recorder then goes on in a new file).
     ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
     return ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
