@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <vector>
 
 #include "ModbusProtocol.h"
@@ -279,6 +281,23 @@ TEST(SimulatorFaults, NoiseBeforeEachFrameAvoidsTheBytesReceiversHuntFor) {
         EXPECT_EQ(f[40], 0x68);
         EXPECT_TRUE(ChecksumHolds(Bytes(f.begin() + 40, f.end())));
     }
+}
+
+TEST(SimulatorFaults, GarbageOutputCarriesEveryByteValueAndRepliesStayWhole) {
+    SimulatorOptions o = TarqSensor();
+    o.garbage = true;
+    SensorSimulator sim(o);
+    std::array<bool, 256> seen{};
+    for (int i = 0; i < 200; ++i) {
+        const Bytes f = sim.MakeMeasurementFrame(1.0);
+        ASSERT_EQ(f.size(), 17u);
+        for (uint8_t b : f) seen[b] = true;
+    }
+    EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](bool s) { return s; }));
+    const Bytes reply = Send(sim, TarqRead(0));
+    ASSERT_FALSE(reply.empty());
+    EXPECT_EQ(reply[0], 0x68);
+    EXPECT_TRUE(ChecksumHolds(reply));
 }
 
 TEST(SimulatorFaults, SilentSensorNeitherAnswersNorChanges) {

@@ -12,6 +12,7 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kResolution = 0.01;
+constexpr size_t kGarbageFrameBytes = 17;  // as long as the longest measurement frame
 
 // A request that stops half-way is forgotten after this much silence, as a
 // sensor's receiver times out, so a torn request cannot swallow the next one.
@@ -104,6 +105,11 @@ std::vector<uint8_t> SensorSimulator::OnBytes(const uint8_t* bytes, size_t count
 }
 
 std::vector<uint8_t> SensorSimulator::MakeMeasurementFrame(double now) {
+    if (options_.garbage) {
+        std::vector<uint8_t> noise(kGarbageFrameBytes);
+        for (uint8_t& b : noise) b = NextNoiseByte();
+        return noise;
+    }
     const bool spoil = NextMeasurementSpoilt();
     if (options_.protocol == SimProtocol::Tarq) return WithNoise(TarqMeasurement(now, spoil));
     return WithNoise(ModbusMeasurement(address_, now, spoil));
@@ -351,16 +357,20 @@ std::vector<uint8_t> SensorSimulator::WithNoise(std::vector<uint8_t> frame) {
     std::vector<uint8_t> noisy;
     noisy.reserve(frame.size() + static_cast<size_t>(options_.noiseBytes));
     while (noisy.size() < static_cast<size_t>(options_.noiseBytes)) {
-        // xorshift32: cheap, and the same seed gives the same line every run.
-        noiseState_ ^= noiseState_ << 13;
-        noiseState_ ^= noiseState_ >> 17;
-        noiseState_ ^= noiseState_ << 5;
-        const auto b = static_cast<uint8_t>(noiseState_ >> 24);
+        const uint8_t b = NextNoiseByte();
         if (b == kTarqHeader || b == address_ || b == previousAddress_) continue;
         noisy.push_back(b);
     }
     noisy.insert(noisy.end(), frame.begin(), frame.end());
     return noisy;
+}
+
+uint8_t SensorSimulator::NextNoiseByte() {
+    // xorshift32: cheap, and the same seed gives the same line every run.
+    noiseState_ ^= noiseState_ << 13;
+    noiseState_ ^= noiseState_ >> 17;
+    noiseState_ ^= noiseState_ << 5;
+    return static_cast<uint8_t>(noiseState_ >> 24);
 }
 
 bool SensorSimulator::SetFrequency(uint8_t value, const double* table) {

@@ -29,6 +29,9 @@ struct SimulatorOptions {
     uint32_t noiseSeed = 0x2545F491u;
     // A sensor that hears nothing: requests are dropped unanswered and unapplied.
     bool silent = false;
+    // Automatic output is line noise of every byte value, 0x68 and the address
+    // included, a frame's worth at a time; replies to requests stay whole.
+    bool garbage = false;
 };
 
 struct TiltSample {
@@ -82,6 +85,7 @@ private:
     // Counts the measurement frame and says whether this one is to be spoilt.
     bool NextMeasurementSpoilt();
     std::vector<uint8_t> WithNoise(std::vector<uint8_t> frame);
+    uint8_t NextNoiseByte();
     bool SetFrequency(uint8_t value, const double* table);
     void SetZero(bool on, double now);
 

@@ -70,6 +70,8 @@ void PrintHelp(FILE* to) {
         "                            (default 0 = never)\n"
         "  --noise N                 N random bytes before every frame, never 0x68 and never\n"
         "                            the address (default 0)\n"
+        "  --garbage                 automatic output is random bytes of every value, 17 per\n"
+        "                            frame, instead of measurements (default off)\n"
         "  --split                   write every frame in 3-byte pieces 2 ms apart (default off)\n"
         "  --silent                  never answer a request (default off)\n"
         "  --unplug-after N          close the terminal after N frames sent (replies included),\n"
@@ -115,6 +117,7 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         kNoise,
         kSplit,
         kSilent,
+        kGarbage,
         kUnplugAfter,
         kLink,
         kPortsDir,
@@ -132,6 +135,7 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         {"noise", required_argument, nullptr, kNoise},
         {"split", no_argument, nullptr, kSplit},
         {"silent", no_argument, nullptr, kSilent},
+        {"garbage", no_argument, nullptr, kGarbage},
         {"unplug-after", required_argument, nullptr, kUnplugAfter},
         {"link", required_argument, nullptr, kLink},
         {"ports-dir", required_argument, nullptr, kPortsDir},
@@ -202,6 +206,9 @@ bool ParseArgs(int argc, char** argv, Args& args) {
                 break;
             case kSilent:
                 args.sim.silent = true;
+                break;
+            case kGarbage:
+                args.sim.garbage = true;
                 break;
             case kUnplugAfter:
                 if (!ParseLong(a, 1, std::numeric_limits<long>::max(), args.unplugAfter))
