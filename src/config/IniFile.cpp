@@ -181,12 +181,23 @@ bool WriteAll(int fd, const std::string& data) {
 // Written beside the file and renamed over it, so that a power cut on site
 // leaves the old settings or the new ones, never half a file. The name is unique
 // so that tiltlog and the window never share a half-written temp file.
+// A folder we may not add to, holding a file we may write (a shared install
+// made read-only but for the settings): the file is rewritten where it is.
+// Not atomic, so only the fallback.
+bool RewriteInPlace(const std::string& target, const std::string& data) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, data) && ::ftruncate(fd, static_cast<off_t>(data.size())) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
 bool ReplaceFile(const std::string& target, const std::string& data, const struct stat* old) {
     static std::atomic<unsigned> counter{0};
     const std::string temp =
         target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
+    if (fd < 0) return old && errno == EACCES && RewriteInPlace(target, data);
     bool ok = WriteAll(fd, data);
     if (ok && old) {
         // Ownership may fail for a normal user, which cannot give files away

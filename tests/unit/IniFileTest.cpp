@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -220,6 +221,51 @@ TEST_F(IniFileTest, ReadOnlyFileIsNotWrittenEvenByRoot) {
     ASSERT_EQ(::stat(path_.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0444u);
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"Config.ini"});
+}
+
+// Mode bits do not bind root: the body runs with an ordinary user's rights,
+// in a child of its own (the death-test re-run), and ends it.
+[[noreturn]] void AsOrdinaryUser(const fs::path& root, const std::function<bool()>& body) {
+    const bool privileged = ::geteuid() == 0;
+    // Keeping root as the saved id lets the child clean up afterwards.
+    if (privileged && (::setegid(65534) != 0 || ::seteuid(65534) != 0)) std::_Exit(2);
+    const bool ok = body();
+    if (privileged && (::seteuid(0) != 0 || ::setegid(0) != 0)) std::_Exit(3);
+    std::error_code ec;
+    fs::permissions(root / "config", fs::perms::owner_all, ec);
+    fs::remove_all(root, ec);
+    std::exit(ok ? 0 : 1);
+}
+
+TEST_F(IniFileTest, ReadOnlyFolderStillTakesChangesToAWritableFile) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Put("[Config]\r\nLANGUAGE=CH\r\n");
+    ASSERT_EQ(::chmod(root_.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(path_.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod((root_ / "config").c_str(), 0555), 0);
+    EXPECT_EXIT(AsOrdinaryUser(root_,
+                               [&] {
+                                   const CIniFile ini(path_);
+                                   return ini.WriteString("LANGUAGE", "EN") &&
+                                          ini.WriteString("NEW", "1") &&
+                                          Get() == "[Config]\r\nLANGUAGE=EN\r\nNEW=1\r\n" &&
+                                          FolderEntries().size() == 1;
+                               }),
+                ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(IniFileTest, ReadOnlyFolderWithoutTheFileRefusesTheWrite) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    ASSERT_EQ(::chmod(root_.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod((root_ / "config").c_str(), 0555), 0);
+    EXPECT_EXIT(AsOrdinaryUser(root_,
+                               [&] {
+                                   const CIniFile ini(path_);
+                                   return !ini.WriteString("LANGUAGE", "EN") &&
+                                          FolderEntries().empty() &&
+                                          ini.ReadString("LANGUAGE", "none") == "none";
+                               }),
+                ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(IniFileTest, WriteKeepsTheModeAndLeavesNoTempFile) {
