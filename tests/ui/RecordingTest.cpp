@@ -119,4 +119,34 @@ TEST_F(RecordingTest, ClosingTheWindowWritesWhatIsBuffered) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 6);
 }
 
+TEST_F(RecordingTest, FileSizeLimitMidRecordingLosesNoRow) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto child = [&] {
+        record_test::FileSizeLimit limit(1500);
+        auto dlg = Open();
+        RecordButton(*dlg)->click();
+        const std::string first = ShownPath(*dlg);
+        Deliver(*dlg, 20);  // about 900 bytes with the header
+        record_test::Check(dlg->Recorder().WriteNow(std::chrono::seconds(10)), "first write");
+        Deliver(*dlg, 20);  // these would take the file past the limit
+        record_test::Check(dlg->Recorder().WriteNow(std::chrono::seconds(10)), "second write");
+        RecordButton(*dlg)->click();
+        limit.Lift();
+
+        const std::string second = dlg->Recorder().CurrentPath();
+        record_test::Check(second != first, "no second file");
+        const std::string a = Slurp(first), b = Slurp(second);
+        record_test::Check(std::count(a.begin(), a.end(), '\n') == 21, "first file rows");
+        record_test::Check(std::count(b.begin(), b.end(), '\n') == 20, "second file rows");
+        record_test::Check(b.rfind("X(deg)", 0) != 0, "header repeated");
+        record_test::Check(dlg->Recorder().Stats().rowsDropped == 0, "rows dropped");
+        dlg.reset();
+        std::filesystem::remove_all(scratch.Root());
+        // Straight out: Qt's font caches are never torn down in a child, and the
+        // leak check at a normal exit would count them.
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
