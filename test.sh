@@ -24,6 +24,7 @@ if command -v clang++ >/dev/null; then
         -DTILTSCOPE_TESTS=OFF -DTILTSCOPE_BENCH=OFF -DTILTSCOPE_GUI=OFF
     cmake --build build/fuzz
     for target in build/fuzz/tests/fuzz/fuzz_*; do
+        [ -f "$target" ] && [ -x "$target" ] || continue  # build-system folders share the prefix
         name=$(basename "$target")
         corpus=tests/fuzz/corpus/${name#fuzz_}
         work=build/fuzz/corpus-$name

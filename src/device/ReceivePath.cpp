@@ -2,6 +2,7 @@
 
 #include <array>
 #include <utility>
+#include <vector>
 
 #include "ModbusProtocol.h"
 #include "TarqProtocol.h"
@@ -40,20 +41,34 @@ ReceivePath::ReceivePath(const DecodeParameters& params, ReceiveHandlers handler
     : params_(params), handlers_(std::move(handlers)) {}
 
 void ReceivePath::AppendHex(uint8_t b) {
-    traffic_.append(kHex[b].data(), kHex[b].size());
+    if (!quiet_) traffic_.append(kHex[b].data(), kHex[b].size());
+}
+
+void ReceivePath::AppendText(const char* text) {
+    if (!quiet_) traffic_ += text;
+}
+
+void ReceivePath::EchoFrameByte(uint8_t b) {
+    if (rxPrefixDue_) {
+        AppendText(kRxPrefix);
+        rxPrefixDue_ = false;
+    }
+    AppendHex(b);
 }
 
 void ReceivePath::StartFrame(uint8_t b) {
-    traffic_ += kRxPrefix;
+    AppendText(kRxPrefix);
     AppendHex(b);
     frame_[0] = b;
     count_ = 1;
     state_ = kStartSeen;
+    bytesBeforeRequest_ = 0;
+    rxPrefixDue_ = false;
 }
 
 void ReceivePath::Store(uint8_t b) {
     frame_[count_++] = b;
-    AppendHex(b);
+    EchoFrameByte(b);
 }
 
 void ReceivePath::DropIfFull() {
@@ -61,7 +76,7 @@ void ReceivePath::DropIfFull() {
     // switch) can get here; a frame-protocol frame ends by its length byte. The
     // byte that did not fit is then read as in idle: it may start the next frame.
     if (state_ < kStartSeen || count_ < kFrameBufferSize) return;
-    traffic_ += kLineEnd;
+    AppendText(kLineEnd);
     ++overlongDropped_;
     state_ = kIdle;
 }
@@ -72,6 +87,15 @@ void ReceivePath::OnTxFrame(const uint8_t* bytes, size_t count) {
     traffic_ += kTxPrefix;
     for (size_t i = 0; i < count; ++i) AppendHex(bytes[i]);
     traffic_ += kLineEnd;
+    if (state_ >= kStartSeen && tarqFrameOpen_) {
+        // A frame-protocol sensor may be sending by itself, and the rest of this
+        // frame be on the line already: dropping it would lose a good frame at
+        // every poll. Should it fail its checksum, it was the stale half of a
+        // cut-off reply, and what came after this request is read afresh.
+        bytesBeforeRequest_ = count_;
+        rxPrefixDue_ = true;
+        return;
+    }
     // A half-assembled reply is abandoned: the answer to this request follows.
     state_ = kIdleAfterTransmit;
 }
@@ -92,7 +116,7 @@ void ReceivePath::OnRxTarq(const uint8_t* bytes, size_t count) {
                 // The length byte sits at index 1 whatever was collected before.
                 frame_[1] = b;
                 count_ = 2;
-                AppendHex(b);
+                EchoFrameByte(b);
                 switch (b) {
                     case 5:
                         state_ = kAcknowledge;
@@ -123,7 +147,10 @@ void ReceivePath::OnRxTarq(const uint8_t* bytes, size_t count) {
                 if (count_ > frame_[1]) CompleteTarqFrame();
                 break;
             default:
-                if (b == kTarqHeader) StartFrame(b);
+                if (b == kTarqHeader) {
+                    StartFrame(b);
+                    tarqFrameOpen_ = true;
+                }
                 break;
         }
     }
@@ -133,9 +160,14 @@ void ReceivePath::CompleteTarqFrame() {
     const int kind = state_;
     // Idle before any hand-over, so a handler that transmits leaves state 1 behind.
     state_ = kIdle;
-    replySeen_ = true;
-    traffic_ += kLineEnd;
+    AppendText(kLineEnd);
     const bool ok = TarqChecksum(frame_, count_) == frame_[count_ - 1];
+    if (!ok && bytesBeforeRequest_ > 0) {
+        RereadAfterRequest();
+        return;
+    }
+    bytesBeforeRequest_ = 0;
+    replySeen_ = true;
     if (kind == kAcknowledge) {
         // Only a frame started under this protocol has the length-5 shape; one
         // carried over a protocol switch is not an acknowledgement.
@@ -154,6 +186,19 @@ void ReceivePath::CompleteTarqFrame() {
     else
         DecodeTarqFourByteGroup(frame_, count_, hasTemperature_, params_.ResolutionFactor, last_);
     Deliver();
+}
+
+void ReceivePath::RereadAfterRequest() {
+    // Neither a frame nor a miscount: the part before the request was left over
+    // from a reply cut off, and the request's answer may start after it.
+    const std::vector<uint8_t> after(frame_ + bytesBeforeRequest_, frame_ + count_);
+    bytesBeforeRequest_ = 0;
+    state_ = kIdleAfterTransmit;
+    const bool wasQuiet = std::exchange(quiet_, true);  // these bytes are on screen already
+    OnRxTarq(after.data(), after.size());
+    quiet_ = wasQuiet;
+    // A frame left open continues on a line of its own.
+    rxPrefixDue_ = state_ >= kStartSeen;
 }
 
 void ReceivePath::OnRxModbus(const uint8_t* bytes, size_t count) {
@@ -182,7 +227,10 @@ void ReceivePath::OnRxModbus(const uint8_t* bytes, size_t count) {
                 if (count_ >= kModbusEchoSize) CompleteModbusEcho();
                 break;
             default:
-                if (b == deviceAddress_) StartFrame(b);
+                if (b == deviceAddress_) {
+                    StartFrame(b);
+                    tarqFrameOpen_ = false;
+                }
                 break;
         }
     }
@@ -191,7 +239,7 @@ void ReceivePath::OnRxModbus(const uint8_t* bytes, size_t count) {
 void ReceivePath::CompleteModbusRead() {
     state_ = kIdle;
     replySeen_ = true;
-    traffic_ += kLineEnd;
+    AppendText(kLineEnd);
     ++framesThisSecond_;
     if (ModbusCrc(frame_, count_) != 0) {
         CountMiscount();
@@ -204,7 +252,7 @@ void ReceivePath::CompleteModbusRead() {
 void ReceivePath::CompleteModbusEcho() {
     state_ = kIdle;
     replySeen_ = true;
-    traffic_ += kLineEnd;
+    AppendText(kLineEnd);
     // Echoes are neither measurements nor miscounts. A 0x06 met late in a state-2
     // collection ends a longer run of bytes, which is no echo whatever its CRC.
     if (count_ == kModbusEchoSize && ModbusCrc(frame_, count_) == 0 && handlers_.OnModbusEcho)

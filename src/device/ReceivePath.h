@@ -51,7 +51,8 @@ public:
     void SetDeviceAddress(uint8_t address) { deviceAddress_ = address; }
     uint8_t DeviceAddress() const { return deviceAddress_; }
 
-    // MSG_TX_FRAME: queue, echo "Tx: ...", and abandon any half-assembled reply.
+    // MSG_TX_FRAME: queue, echo "Tx: ...", and abandon any half-assembled
+    // Modbus reply. A half frame of the frame protocol is kept (see OnTxFrame).
     void OnTxFrame(const uint8_t* bytes, size_t count);
     // MSG_RX_TARQ / MSG_RX_MODBUS, chosen by `message`.
     void OnRxBlock(int message, const uint8_t* bytes, const RxBlockInfo& info);
@@ -76,12 +77,15 @@ public:
 
 private:
     void AppendHex(uint8_t b);
+    void AppendText(const char* text);
+    void EchoFrameByte(uint8_t b);
     void StartFrame(uint8_t b);
     void Store(uint8_t b);
     void DropIfFull();
     void CountMiscount();
     void Deliver();
     void CompleteTarqFrame();
+    void RereadAfterRequest();
     void CompleteModbusRead();
     void CompleteModbusEcho();
 
@@ -94,6 +98,13 @@ private:
     int state_ = kIdle;
     uint8_t frame_[kFrameBufferSize] = {};
     size_t count_ = 0;
+    // The open frame was started by the frame protocol, whose sensors may send
+    // by themselves while a request goes out.
+    bool tarqFrameOpen_ = false;
+    // Bytes of the open frame that came before the last request; 0 if none did.
+    size_t bytesBeforeRequest_ = 0;
+    bool rxPrefixDue_ = false;  // the echo resumes after a "Tx:" line
+    bool quiet_ = false;        // bytes read again are not echoed again
     bool hasTemperature_ = false;
     Measurement last_;
     std::string traffic_;

@@ -200,16 +200,44 @@ TEST_F(ReceivePathTest, NoiseBeforeHeaderIsDroppedWithoutEcho) {
     EXPECT_EQ(path_.PendingTrafficText(), kTarqReplyEcho);
 }
 
-TEST_F(ReceivePathTest, TransmissionMidFrameAbandonsIt) {
+// A sensor sending by itself is mid-frame whenever a poll goes out: the frame
+// must survive the request.
+TEST_F(ReceivePathTest, RequestDuringAFrameKeepsTheFrameWhoseRestFollows) {
     FeedTarq("68 0D 00 84");
     Transmit(BuildTarqFrame(kTarqReadAngles, 0));
     FeedTarq("00 12 34 10 05 67 00 25 10 88");
-    EXPECT_TRUE(delivered_.empty());
-    EXPECT_EQ(path_.FramesThisSecond(), 0);
-    EXPECT_EQ(path_.PendingTrafficText(), "Rx: 68 0d 00 84 Tx: 68 04 00 04 08 \r\n");
-    // The next whole reply is read normally.
+    ASSERT_EQ(delivered_.size(), 1u);
+    EXPECT_EQ(delivered_[0].x, 1234 * kR);
+    EXPECT_EQ(path_.FramesThisSecond(), 1);
+    EXPECT_EQ(path_.Miscount(), 0);
+    EXPECT_EQ(path_.PendingTrafficText(),
+              "Rx: 68 0d 00 84 Tx: 68 04 00 04 08 \r\nRx: 00 12 34 10 05 67 00 25 10 88 \r\n");
+}
+
+TEST_F(ReceivePathTest, CutOffReplyGivesWayToTheNextReplyUncounted) {
+    FeedTarq("68 0D 00 84 00 12");  // the sensor stopped mid-reply
+    Transmit(BuildTarqFrame(kTarqReadAngles, 0));
     FeedTarq(kTarqReply);
-    EXPECT_EQ(delivered_.size(), 1u);
+    ASSERT_EQ(delivered_.size(), 1u);
+    EXPECT_EQ(delivered_[0].x, 1234 * kR);
+    EXPECT_EQ(path_.FramesThisSecond(), 1);
+    EXPECT_EQ(path_.Miscount(), 0);  // the left-over half is no bad frame
+    // And the next exchange reads as usual.
+    Transmit(BuildTarqFrame(kTarqReadAngles, 0));
+    FeedTarq(kTarqReply);
+    EXPECT_EQ(delivered_.size(), 2u);
+    EXPECT_EQ(path_.Miscount(), 0);
+}
+
+TEST_F(ReceivePathTest, CutOffReplyFollowedByAReplyInPiecesIsReadOnce) {
+    FeedTarq("68 0D 00");
+    Transmit(BuildTarqFrame(kTarqReadAngles, 0));
+    const auto reply = Hex(kTarqReply);
+    for (uint8_t b : reply) FeedTarq(std::vector<uint8_t>{b});
+    ASSERT_EQ(delivered_.size(), 1u);
+    EXPECT_EQ(delivered_[0].x, 1234 * kR);
+    EXPECT_EQ(path_.Miscount(), 0);
+    EXPECT_EQ(path_.ReceiveState(), ReceivePath::kIdle);
 }
 
 TEST_F(ReceivePathTest, TarqChecksumFailureCountsMiscountAndKeepsMeasurement) {
