@@ -101,6 +101,23 @@ TEST_F(WindowFaultTest, PulledAdapterWhileRecordingKeepsEveryRowReceivedBeforeIt
     EXPECT_EQ(dlg->Recorder().Stats().rowsDropped, 0u);
 }
 
+TEST_F(WindowFaultTest, PollsCuttingIntoTheSensorsOwnOutputLoseNoFrame) {
+    // Frames in 3-byte pieces 2 ms apart, and a poll at every turn of the loop:
+    // most polls go out while a frame is half in.
+    auto dlg = StartWithSim(
+        {"--auto-hz", "200", "--count", "100", "--split", "--auto-after-request", "--silent"});
+    ASSERT_TRUE(dlg->Link().linkOpen);
+    const ReceivePath& path = dlg->Receive();
+    ASSERT_TRUE(ProcessUntil(
+        [&] {
+            timers.Tick(AcquisitionCycle::kPollTimer);
+            return path.FramesThisSecond() >= 100;
+        },
+        std::chrono::seconds(20)));
+    EXPECT_EQ(path.FramesThisSecond(), 100);
+    EXPECT_EQ(path.Miscount(), 0);
+}
+
 TEST_F(WindowFaultTest, SilentSensorLeavesTheWindowQuietAndResponsive) {
     auto dlg = StartWithSim({"--silent"});
     ASSERT_TRUE(dlg->Link().linkOpen);
