@@ -500,6 +500,10 @@ TEST_F(ModbusReceiveTest, TransmissionMidReplyAbandonsIt) {
     FeedModbus("30 00 00 28 23 00 00 09 CE E4 4C");
     EXPECT_TRUE(delivered_.empty());
     EXPECT_EQ(path_.PendingTrafficText(), "Rx: 01 03 0a 39 Tx: 01 03 00 02 00 04 e5 c9 \r\n");
+    // The answer to the request is read whole, and the cut one was no miscount.
+    FeedModbus(kModbusReply);
+    EXPECT_EQ(delivered_.size(), 1u);
+    EXPECT_EQ(path_.Miscount(), 0);
 }
 
 TEST_F(ModbusReceiveTest, OverlongCollectionIsDroppedAndNextFrameDecodes) {
