@@ -162,7 +162,9 @@ void ReceivePath::CompleteTarqFrame() {
     state_ = kIdle;
     AppendText(kLineEnd);
     const bool ok = TarqChecksum(frame_, count_) == frame_[count_ - 1];
-    if (!ok && bytesBeforeRequest_ > 0) {
+    // The length byte always lands at index 1, so a frame carried across a
+    // protocol switch can end shorter than what came before the request.
+    if (!ok && bytesBeforeRequest_ > 0 && bytesBeforeRequest_ < count_) {
         RereadAfterRequest();
         return;
     }
@@ -202,6 +204,10 @@ void ReceivePath::RereadAfterRequest() {
 }
 
 void ReceivePath::OnRxModbus(const uint8_t* bytes, size_t count) {
+    // A frame carried over from the frame protocol is a Modbus collection now:
+    // a request abandons it, and nothing of it is read again.
+    tarqFrameOpen_ = false;
+    bytesBeforeRequest_ = 0;
     for (size_t i = 0; i < count; ++i) {
         const uint8_t b = bytes[i];
         DropIfFull();

@@ -240,6 +240,20 @@ TEST_F(ReceivePathTest, CutOffReplyFollowedByAReplyInPiecesIsReadOnce) {
     EXPECT_EQ(path_.ReceiveState(), ReceivePath::kIdle);
 }
 
+TEST_F(ReceivePathTest, FrameCarriedThroughModbusAroundARequestIsNotReadAgain) {
+    // Started by the frame protocol, grown by a Modbus collection, cut by a
+    // request, then ended by the frame protocol with a short length byte.
+    FeedTarq("68");
+    FeedModbus("11 22 33 44 55 66 77 88 99");
+    Transmit(BuildTarqFrame(kTarqReadAngles, 0));
+    FeedTarq("02 00 00");
+    EXPECT_TRUE(delivered_.empty());
+    EXPECT_LT(path_.ReceiveState(), ReceivePath::kStartSeen);
+    EXPECT_EQ(path_.Miscount(), 0);
+    FeedTarq(kTarqReply);
+    EXPECT_EQ(delivered_.size(), 1u);
+}
+
 TEST_F(ReceivePathTest, TarqChecksumFailureCountsMiscountAndKeepsMeasurement) {
     FeedTarq(kTarqReply);
     const Measurement before = path_.LastMeasurement();
