@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -56,11 +57,23 @@ void NarrowRows(Sink& sink, int first, int last, std::int64_t leftEdge, std::int
 
 void NarrowRows(const PixelSpanSink& sink, int first, int last, std::int64_t leftEdge,
                 std::int64_t step, std::int64_t width) {
-    // Held in locals: the stores could otherwise alias the sink's own fields.
-    const PixelSpanSink local = sink;
-    for (int row = first; row <= last; ++row, leftEdge += step) {
-        local.NarrowSpan(row, int((leftEdge + kFraction) >> kFractionBits),
-                         int((leftEdge + width) >> kFractionBits) + 1);
+    if (width < 2 * (kFraction + 1)) {
+        NarrowRows<const PixelSpanSink>(sink, first, last, leftEdge, step, width);
+        return;
+    }
+    // Every row holds two or three pixels (all the steep rows of a 2-pixel
+    // pen): one double-pixel store at the left and one pixel at the right, with
+    // no loop whose mispredicted exit would cost more than the stores. The
+    // sink's fields are held in locals, or the stores could alias them.
+    const std::uint32_t value = sink.value;
+    const std::ptrdiff_t stride = sink.stride;
+    const std::uint64_t pair = value | std::uint64_t(value) << 32;
+    std::uint32_t* rowStart = sink.bits + first * stride;
+    for (int row = first; row <= last; ++row, leftEdge += step, rowStart += stride) {
+        const int left = int((leftEdge + kFraction) >> kFractionBits);
+        const int right = int((leftEdge + width) >> kFractionBits);
+        std::memcpy(rowStart + left, &pair, sizeof pair);
+        rowStart[right] = value;
     }
 }
 

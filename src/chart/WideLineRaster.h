@@ -32,14 +32,6 @@ struct PixelSpanSink {
         std::uint32_t* row = bits + y * stride;
         for (int x = x0; x < x1; ++x) row[x] = value;
     }
-    // One to three pixels with no branch: the rows of a steep 2-pixel line,
-    // where a loop's mispredicted exits cost more than the stores.
-    void NarrowSpan(int y, int x0, int x1) const {
-        std::uint32_t* row = bits + y * stride;
-        row[x0] = value;
-        row[(x0 + x1 - 1) >> 1] = value;
-        row[x1 - 1] = value;
-    }
 };
 
 // Lines wider than one pixel, as the pixels whose centre lies within half the
