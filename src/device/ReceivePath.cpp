@@ -233,10 +233,7 @@ void ReceivePath::OnRxModbus(const uint8_t* bytes, size_t count) {
                 if (count_ >= kModbusEchoSize) CompleteModbusEcho();
                 break;
             default:
-                if (b == deviceAddress_) {
-                    StartFrame(b);
-                    tarqFrameOpen_ = false;
-                }
+                if (b == deviceAddress_) StartFrame(b);
                 break;
         }
     }
