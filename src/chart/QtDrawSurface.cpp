@@ -227,13 +227,8 @@ void QtDrawSurface::DrawStraightThinLine(ChartPoint from, ChartPoint to) {
     }
     line = line.Intersected(clip);
     if (line.IsEmpty()) return;
-    const QRgb value = OpaquePixel(pen_.color);
-    uchar* bits = pixels_->bits();
-    const qsizetype stride = pixels_->bytesPerLine();
-    for (int y = line.top; y < line.bottom; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
-        std::fill(row + line.left, row + line.right, value);
-    }
+    ImageSpanSink sink(*pixels_, pen_.color);
+    for (int y = line.top; y < line.bottom; ++y) sink.Span(y, line.left, line.right);
 }
 
 void QtDrawSurface::DrawSolidPolyline(const ChartPoint* points, int count) {

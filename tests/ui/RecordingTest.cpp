@@ -3,8 +3,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "RecordTestSupport.h"
 #include "WindowFixture.h"
@@ -13,13 +11,7 @@ namespace {
 
 using record_test::At;
 using record_test::FakeClock;
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using record_test::ReadFile;
 
 class RecordingTest : public WindowFixture {
 protected:
@@ -29,9 +21,6 @@ protected:
         auto dlg = std::make_unique<CTiltwiseDlg>(c);
         dlg->InitWindow();
         return dlg;
-    }
-    static QPushButton* RecordButton(CTiltwiseDlg& dlg) {
-        return qobject_cast<QPushButton*>(dlg.Control(1008));
     }
     static std::string ShownPath(CTiltwiseDlg& dlg) {
         return qobject_cast<QLineEdit*>(dlg.Control(1073))->text().toStdString();
@@ -61,7 +50,7 @@ TEST_F(RecordingTest, RecordButtonWritesEveryRowWithTheHeader) {
     RecordButton(*dlg)->click();  // stop writes what is buffered
     EXPECT_EQ(RecordButton(*dlg)->text(), QStringLiteral("Start"));
 
-    const std::string text = Slurp(file);
+    const std::string text = ReadFile(file);
     EXPECT_EQ(
         text.rfind("X(deg),Y(deg),Temperature, Time\r\n0.00,-1.25,23.50,2024-3-5 9:7:4'82 \r\n", 0),
         0u)
@@ -90,8 +79,8 @@ TEST_F(RecordingTest, BrowseMidRecordingContinuesInTheNewFolderWithoutHeader) {
     Deliver(*dlg, 4);
     RecordButton(*dlg)->click();
 
-    EXPECT_EQ(Slurp(first).rfind("X(deg)", 0), 0u);
-    const std::string moved = Slurp(second);
+    EXPECT_EQ(ReadFile(first).rfind("X(deg)", 0), 0u);
+    const std::string moved = ReadFile(second);
     EXPECT_NE(moved.rfind("X(deg)", 0), 0u) << moved;
     EXPECT_EQ(std::count(moved.begin(), moved.end(), '\n'), 4);
 }
@@ -115,7 +104,7 @@ TEST_F(RecordingTest, ClosingTheWindowWritesWhatIsBuffered) {
     const std::string file = ShownPath(*dlg);
     Deliver(*dlg, 5);
     dlg->close();
-    const std::string text = Slurp(file);
+    const std::string text = ReadFile(file);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 6);
 }
 
@@ -135,7 +124,7 @@ TEST_F(RecordingTest, FileSizeLimitMidRecordingLosesNoRow) {
 
         const std::string second = dlg->Recorder().CurrentPath();
         record_test::Check(second != first, "no second file");
-        const std::string a = Slurp(first), b = Slurp(second);
+        const std::string a = ReadFile(first), b = ReadFile(second);
         record_test::Check(std::count(a.begin(), a.end(), '\n') == 21, "first file rows");
         record_test::Check(std::count(b.begin(), b.end(), '\n') == 20, "second file rows");
         record_test::Check(b.rfind("X(deg)", 0) != 0, "header repeated");

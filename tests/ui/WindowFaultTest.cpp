@@ -6,12 +6,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "AcquisitionCycle.h"
+#include "RecordTestSupport.h"
 #include "SimProcess.h"
 #include "WindowFixture.h"
 
@@ -26,12 +26,8 @@ protected:
         return StartOnPort(150, 2);
     }
 
-    static QPushButton* RecordButton(CTiltwiseDlg& dlg) {
-        return qobject_cast<QPushButton*>(dlg.Control(1008));
-    }
     static size_t CsvRows(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        const std::string text = record_test::ReadFile(path);
         const auto lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
         return lines > 0 ? lines - 1 : 0;  // the header
     }

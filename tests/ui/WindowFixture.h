@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPushButton>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -31,6 +32,10 @@ protected:
         c.folders = &folders;
         c.screenSize = QSize(1920, 1080);
         return c;
+    }
+
+    static QPushButton* RecordButton(CTiltwiseDlg& dlg) {
+        return qobject_cast<QPushButton*>(dlg.Control(1008));
     }
 
     std::unique_ptr<CTiltwiseDlg> Make(Language lang, bool init = true) {
