@@ -1,8 +1,8 @@
 #include "ReceivePath.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
-#include <vector>
 
 #include "ModbusProtocol.h"
 #include "TarqProtocol.h"
@@ -32,8 +32,49 @@ constexpr char kLineEnd[] = "\r\n";
 
 constexpr size_t kTarqAckSize = 6;
 constexpr size_t kModbusEchoSize = 8;
+constexpr size_t kModbusExceptionSize = 5;
 // Address, function, byte count and the two CRC bytes around the data.
 constexpr size_t kModbusReadOverhead = 5;
+
+// The lengths of the replies the sensors send; anything else after a 0x68 is
+// noise, and waiting for it to end would swallow the frames behind it.
+bool TarqLengthAccepted(uint8_t length) {
+    switch (length) {
+        case 5:
+        case 10:
+        case 13:
+        case 15:
+        case 16:
+        case 17:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A read of one to five of the registers from 2 on: two bytes each.
+bool ModbusByteCountAccepted(uint8_t n) {
+    return n >= 2 && n <= 10 && n % 2 == 0;
+}
+
+bool ModbusExceptionFunction(uint8_t function) {
+    return function == (kModbusRead | 0x80) || function == (kModbusWrite | 0x80);
+}
+
+// The size of the frame whose first bytes are at p (n of them there), 0 when
+// they start no frame the protocol accepts.
+size_t TarqFrameSize(const uint8_t* p, size_t n) {
+    if (n < 2 || p[0] != kTarqHeader || !TarqLengthAccepted(p[1])) return 0;
+    return size_t{p[1]} + 1;
+}
+
+size_t ModbusFrameSize(const uint8_t* p, size_t n, uint8_t address) {
+    if (n < 2 || p[0] != address) return 0;
+    if (p[1] == kModbusWrite) return kModbusEchoSize;
+    if (ModbusExceptionFunction(p[1])) return kModbusExceptionSize;
+    if (p[1] != kModbusRead || n < 3 || !ModbusByteCountAccepted(p[2])) return 0;
+    return p[2] + kModbusReadOverhead;
+}
 
 }  // namespace
 
@@ -41,11 +82,26 @@ ReceivePath::ReceivePath(const DecodeParameters& params, ReceiveHandlers handler
     : params_(params), handlers_(std::move(handlers)) {}
 
 void ReceivePath::AppendHex(uint8_t b) {
-    if (!quiet_) traffic_.append(kHex[b].data(), kHex[b].size());
+    if (quiet_) return;
+    traffic_.append(kHex[b].data(), kHex[b].size());
+    BoundTraffic();
 }
 
 void ReceivePath::AppendText(const char* text) {
-    if (!quiet_) traffic_ += text;
+    if (quiet_) return;
+    traffic_ += text;
+    BoundTraffic();
+}
+
+void ReceivePath::BoundTraffic() {
+    // Cut in halves, not per byte, so a flood costs one move per limit's worth.
+    if (traffic_.size() <= 2 * kTrafficTextLimit) return;
+    size_t cut = traffic_.size() - kTrafficTextLimit;
+    // Start the kept part on a line of its own where one begins soon after.
+    const size_t line = traffic_.find('\n', cut);
+    if (line != std::string::npos && line - cut < 64) cut = line + 1;
+    traffic_.erase(0, cut);
+    trafficDropped_ += cut;
 }
 
 void ReceivePath::EchoFrameByte(uint8_t b) {
@@ -56,47 +112,46 @@ void ReceivePath::EchoFrameByte(uint8_t b) {
     AppendHex(b);
 }
 
-void ReceivePath::StartFrame(uint8_t b) {
+void ReceivePath::StartFrame(uint8_t b, Protocol protocol) {
     AppendText(kRxPrefix);
     AppendHex(b);
     frame_[0] = b;
     count_ = 1;
     state_ = kStartSeen;
-    bytesBeforeRequest_ = 0;
+    open_ = protocol;
+    bytesBeforeRequest_ = requestMark_;
     rxPrefixDue_ = false;
 }
 
 void ReceivePath::Store(uint8_t b) {
+    // Every accepted frame ends by its size before the buffer is full.
+    if (count_ >= kFrameBufferSize) return;
     frame_[count_++] = b;
     EchoFrameByte(b);
 }
 
-void ReceivePath::DropIfFull() {
-    // Only a Modbus collection in state 2 (or a frame carried across a protocol
-    // switch) can get here; a frame-protocol frame ends by its length byte. The
-    // byte that did not fit is then read as in idle: it may start the next frame.
-    if (state_ < kStartSeen || count_ < kFrameBufferSize) return;
-    AppendText(kLineEnd);
-    ++overlongDropped_;
-    state_ = kIdle;
-}
-
 void ReceivePath::OnTxFrame(const uint8_t* bytes, size_t count) {
     if (!linkOpen_) return;
+    // A reply that a false start has swallowed is whole already: read it before
+    // the request decides what becomes of the open candidate.
+    ReadHiddenFrames(false);
     if (writeQueue_) writeQueue_->QueueWrite(bytes, static_cast<uint32_t>(count));
     traffic_ += kTxPrefix;
     for (size_t i = 0; i < count; ++i) AppendHex(bytes[i]);
     traffic_ += kLineEnd;
-    if (state_ >= kStartSeen && tarqFrameOpen_) {
+    BoundTraffic();
+    requestMark_ = 0;
+    if (state_ >= kStartSeen && open_ == Protocol::Tarq) {
         // A frame-protocol sensor may be sending by itself, and the rest of this
         // frame be on the line already: dropping it would lose a good frame at
         // every poll. Should it fail its checksum, it was the stale half of a
-        // cut-off reply, and what came after this request is read afresh.
+        // cut-off reply, and what came after this request is searched again.
         bytesBeforeRequest_ = count_;
         rxPrefixDue_ = true;
         return;
     }
-    // A half-assembled reply is abandoned: the answer to this request follows.
+    // A half-assembled Modbus reply is abandoned: the answer to this request follows.
+    open_ = Protocol::None;
     state_ = kIdleAfterTransmit;
 }
 
@@ -108,52 +163,149 @@ void ReceivePath::OnRxBlock(int message, const uint8_t* bytes, const RxBlockInfo
 }
 
 void ReceivePath::OnRxTarq(const uint8_t* bytes, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t b = bytes[i];
-        DropIfFull();
-        switch (state_) {
-            case kStartSeen:
-                // The length byte sits at index 1 whatever was collected before.
-                frame_[1] = b;
-                count_ = 2;
-                EchoFrameByte(b);
-                switch (b) {
-                    case 5:
-                        state_ = kAcknowledge;
-                        break;
-                    case 10:
-                    case 13:
-                        state_ = kThreeByteGroup;
-                        hasTemperature_ = b == 13;
-                        break;
-                    case 15:
-                    case 16:
-                    case 17:
-                        state_ = kFourByteGroup;
-                        hasTemperature_ = b != 15;
-                        break;
-                    default:
-                        // Unknown lengths read like the three-byte group and keep
-                        // the temperature decision of the last known length.
-                        state_ = kThreeByteGroup;
-                        break;
-                }
-                break;
-            case kThreeByteGroup:
-            case kFourByteGroup:
-            case kAcknowledge:
-                Store(b);
-                // L + 1 bytes; a length below 2 still ends after three.
-                if (count_ > frame_[1]) CompleteTarqFrame();
-                break;
-            default:
-                if (b == kTarqHeader) {
-                    StartFrame(b);
-                    tarqFrameOpen_ = true;
-                }
-                break;
-        }
+    Feed(Protocol::Tarq, bytes, count);
+}
+
+void ReceivePath::OnRxModbus(const uint8_t* bytes, size_t count) {
+    Feed(Protocol::Modbus, bytes, count);
+}
+
+void ReceivePath::Feed(Protocol protocol, const uint8_t* bytes, size_t count) {
+    if (state_ >= kStartSeen && open_ != protocol) {
+        // Begun under the other protocol: no frame of this one.
+        AppendText(kLineEnd);
+        state_ = kIdle;
+        open_ = Protocol::None;
+        bytesBeforeRequest_ = 0;
     }
+    if (protocol == Protocol::Tarq) {
+        for (size_t i = 0; i < count; ++i) TarqByte(bytes[i]);
+    } else {
+        for (size_t i = 0; i < count; ++i) ModbusByte(bytes[i]);
+    }
+    // The line has gone quiet for now: a frame that ends with it and hides behind
+    // a false start would otherwise wait for bytes that may never come.
+    ReadHiddenFrames(true);
+}
+
+void ReceivePath::TarqByte(uint8_t b) {
+    switch (state_) {
+        case kStartSeen:
+            Store(b);
+            switch (b) {
+                case 5:
+                    state_ = kAcknowledge;
+                    break;
+                case 10:
+                case 13:
+                    state_ = kThreeByteGroup;
+                    break;
+                case 15:
+                case 16:
+                case 17:
+                    state_ = kFourByteGroup;
+                    break;
+                default:
+                    Reject();
+                    break;
+            }
+            break;
+        case kThreeByteGroup:
+        case kFourByteGroup:
+        case kAcknowledge:
+            Store(b);
+            if (count_ == size_t{frame_[1]} + 1) CompleteTarqFrame();
+            break;
+        default:
+            if (b == kTarqHeader) StartFrame(b, Protocol::Tarq);
+            break;
+    }
+}
+
+void ReceivePath::ModbusByte(uint8_t b) {
+    switch (state_) {
+        case kStartSeen:
+            Store(b);
+            if (b == kModbusRead)
+                state_ = kThreeByteGroup;
+            else if (b == kModbusWrite)
+                state_ = kAcknowledge;
+            else if (ModbusExceptionFunction(b))
+                state_ = kException;
+            else
+                Reject();
+            break;
+        case kThreeByteGroup:
+        case kFourByteGroup:
+            Store(b);
+            if (count_ == 3 && !ModbusByteCountAccepted(b))
+                Reject();
+            else if (count_ == frame_[2] + kModbusReadOverhead)
+                CompleteModbusRead();
+            break;
+        case kAcknowledge:
+            Store(b);
+            if (count_ == kModbusEchoSize) CompleteModbusEcho();
+            break;
+        case kException:
+            Store(b);
+            if (count_ == kModbusExceptionSize) CompleteModbusException();
+            break;
+        default:
+            if (b == deviceAddress_) StartFrame(b, Protocol::Modbus);
+            break;
+    }
+}
+
+void ReceivePath::Reject() {
+    AppendText(kLineEnd);
+    Resync();
+}
+
+void ReceivePath::Resync() {
+    ++resyncs_;
+    uint8_t rest[kFrameBufferSize];
+    const size_t n = count_ > 0 ? count_ - 1 : 0;
+    std::copy(frame_ + 1, frame_ + 1 + n, rest);
+    const Protocol protocol = open_;
+    const size_t mark = bytesBeforeRequest_ > 1 ? bytesBeforeRequest_ - 1 : 0;
+    state_ = kIdle;
+    count_ = 0;
+    open_ = Protocol::None;
+    bytesBeforeRequest_ = 0;
+
+    const bool wasQuiet = std::exchange(quiet_, true);  // these bytes are on screen already
+    const size_t outerMark = std::exchange(requestMark_, mark);
+    for (size_t i = 0; i < n; ++i) {
+        if (protocol == Protocol::Tarq)
+            TarqByte(rest[i]);
+        else
+            ModbusByte(rest[i]);
+        if (requestMark_ > 0) --requestMark_;
+    }
+    requestMark_ = outerMark;
+    quiet_ = wasQuiet;
+    // A frame left open continues on a line of its own.
+    rxPrefixDue_ = state_ >= kStartSeen;
+}
+
+bool ReceivePath::HiddenFrame(bool atEnd) const {
+    for (size_t k = 1; k < count_; ++k) {
+        const uint8_t* p = frame_ + k;
+        const size_t left = count_ - k;
+        const size_t size = open_ == Protocol::Tarq ? TarqFrameSize(p, left)
+                                                    : ModbusFrameSize(p, left, deviceAddress_);
+        if (size == 0 || size > left || (atEnd && size != left)) continue;
+        const bool ok = open_ == Protocol::Tarq ? TarqChecksum(p, size) == p[size - 1]
+                                                : ModbusCrc(p, size) == 0;
+        if (ok) return true;
+    }
+    return false;
+}
+
+void ReceivePath::ReadHiddenFrames(bool atEnd) {
+    // Each round gives up one byte of the candidate, so this ends.
+    while (state_ >= kStartSeen && HiddenFrame(atEnd)) Reject();
 }
 
 void ReceivePath::CompleteTarqFrame() {
@@ -162,27 +314,27 @@ void ReceivePath::CompleteTarqFrame() {
     state_ = kIdle;
     AppendText(kLineEnd);
     const bool ok = TarqChecksum(frame_, count_) == frame_[count_ - 1];
-    // The length byte always lands at index 1, so a frame carried across a
-    // protocol switch can end shorter than what came before the request.
-    if (!ok && bytesBeforeRequest_ > 0 && bytesBeforeRequest_ < count_) {
-        RereadAfterRequest();
+    if (!ok) {
+        // Begun before the last request, it was the stale half of a reply cut
+        // off: neither a frame nor a miscount.
+        const bool stale = bytesBeforeRequest_ > 0 && bytesBeforeRequest_ < count_;
+        if (kind != kAcknowledge && !stale) {
+            ++framesThisSecond_;
+            CountMiscount();
+        }
+        Resync();
         return;
     }
+    open_ = Protocol::None;
     bytesBeforeRequest_ = 0;
     replySeen_ = true;
     if (kind == kAcknowledge) {
-        // Only a frame started under this protocol has the length-5 shape; one
-        // carried over a protocol switch is not an acknowledgement.
-        const bool shaped = count_ == kTarqAckSize && frame_[1] == kTarqAckSize - 1;
-        if (ok && shaped && handlers_.OnTarqAcknowledge)
-            handlers_.OnTarqAcknowledge(frame_, count_);
+        if (handlers_.OnTarqAcknowledge) handlers_.OnTarqAcknowledge(frame_, count_);
         return;
     }
+    const uint8_t length = frame_[1];
+    hasTemperature_ = length == 13 || length == 16 || length == 17;
     ++framesThisSecond_;
-    if (!ok) {
-        CountMiscount();
-        return;
-    }
     if (kind == kThreeByteGroup)
         DecodeTarqThreeByteGroup(frame_, count_, hasTemperature_, params_.ResolutionFactor, last_);
     else
@@ -190,76 +342,45 @@ void ReceivePath::CompleteTarqFrame() {
     Deliver();
 }
 
-void ReceivePath::RereadAfterRequest() {
-    // Neither a frame nor a miscount: the part before the request was left over
-    // from a reply cut off, and the request's answer may start after it.
-    const std::vector<uint8_t> after(frame_ + bytesBeforeRequest_, frame_ + count_);
-    bytesBeforeRequest_ = 0;
-    state_ = kIdleAfterTransmit;
-    const bool wasQuiet = std::exchange(quiet_, true);  // these bytes are on screen already
-    OnRxTarq(after.data(), after.size());
-    quiet_ = wasQuiet;
-    // A frame left open continues on a line of its own.
-    rxPrefixDue_ = state_ >= kStartSeen;
-}
-
-void ReceivePath::OnRxModbus(const uint8_t* bytes, size_t count) {
-    // A frame carried over from the frame protocol is a Modbus collection now:
-    // a request abandons it, and nothing of it is read again.
-    tarqFrameOpen_ = false;
-    bytesBeforeRequest_ = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t b = bytes[i];
-        DropIfFull();
-        switch (state_) {
-            case kStartSeen:
-                // Anything but a read or write function (an exception reply, noise)
-                // is collected until one of the two turns up.
-                Store(b);
-                if (b == kModbusRead)
-                    state_ = kThreeByteGroup;
-                else if (b == kModbusWrite)
-                    state_ = kAcknowledge;
-                break;
-            case kThreeByteGroup:
-            case kFourByteGroup:
-                Store(b);
-                // At least, not exactly: after a long state-2 collection the count
-                // may already lie beyond the byte count's end, and must still stop.
-                if (count_ >= frame_[2] + kModbusReadOverhead) CompleteModbusRead();
-                break;
-            case kAcknowledge:
-                Store(b);
-                if (count_ >= kModbusEchoSize) CompleteModbusEcho();
-                break;
-            default:
-                if (b == deviceAddress_) StartFrame(b);
-                break;
-        }
-    }
-}
-
 void ReceivePath::CompleteModbusRead() {
     state_ = kIdle;
-    replySeen_ = true;
     AppendText(kLineEnd);
     ++framesThisSecond_;
     if (ModbusCrc(frame_, count_) != 0) {
         CountMiscount();
+        Resync();
         return;
     }
+    open_ = Protocol::None;
+    replySeen_ = true;
     DecodeModbusRead(frame_, count_, params_, last_);
     Deliver();
 }
 
 void ReceivePath::CompleteModbusEcho() {
     state_ = kIdle;
-    replySeen_ = true;
     AppendText(kLineEnd);
-    // Echoes are neither measurements nor miscounts. A 0x06 met late in a state-2
-    // collection ends a longer run of bytes, which is no echo whatever its CRC.
-    if (count_ == kModbusEchoSize && ModbusCrc(frame_, count_) == 0 && handlers_.OnModbusEcho)
-        handlers_.OnModbusEcho(frame_, count_);
+    // Echoes are neither measurements nor miscounts.
+    if (ModbusCrc(frame_, count_) != 0) {
+        Resync();
+        return;
+    }
+    open_ = Protocol::None;
+    replySeen_ = true;
+    if (handlers_.OnModbusEcho) handlers_.OnModbusEcho(frame_, count_);
+}
+
+void ReceivePath::CompleteModbusException() {
+    state_ = kIdle;
+    AppendText(kLineEnd);
+    if (ModbusCrc(frame_, count_) != 0) {
+        Resync();
+        return;
+    }
+    // The sensor is there and has refused the request; a settings command that
+    // waits for its echo then ends with its time-out box.
+    open_ = Protocol::None;
+    replySeen_ = true;
 }
 
 void ReceivePath::CountMiscount() {

@@ -29,7 +29,11 @@ struct ReceiveHandlers {
 // request run there, so nothing here needs a lock.
 class ReceivePath {
 public:
-    static constexpr size_t kFrameBufferSize = 4096;
+    // The longest frame either protocol accepts (a four-byte frame of length 17).
+    static constexpr size_t kFrameBufferSize = 18;
+    // The traffic text keeps its newest part, as the pane does: a line that never
+    // stops cannot grow it without bound between two flushes.
+    static constexpr size_t kTrafficTextLimit = 65535;
 
     // Receive states; the numbers are those the traffic traces were written with.
     enum State : int {
@@ -39,6 +43,7 @@ public:
         kThreeByteGroup = 3,  // Modbus: read reply
         kFourByteGroup = 4,   // Modbus: read reply as well
         kAcknowledge = 5,     // Modbus: write echo
+        kException = 6,       // Modbus only: exception reply, five bytes
     };
 
     ReceivePath(const DecodeParameters& params, ReceiveHandlers handlers);
@@ -53,6 +58,7 @@ public:
 
     // MSG_TX_FRAME: queue, echo "Tx: ...", and abandon any half-assembled
     // Modbus reply. A half frame of the frame protocol is kept (see OnTxFrame).
+    // Either way a whole frame hidden behind a false start is read first.
     void OnTxFrame(const uint8_t* bytes, size_t count);
     // MSG_RX_TARQ / MSG_RX_MODBUS, chosen by `message`.
     void OnRxBlock(int message, const uint8_t* bytes, const RxBlockInfo& info);
@@ -72,22 +78,38 @@ public:
     const Measurement& LastMeasurement() const { return last_; }
     bool HasTemperature() const { return hasTemperature_; }
     int ReceiveState() const { return state_; }
-    // Modbus frames dropped because they would outgrow the frame buffer.
-    int OverlongDropped() const { return overlongDropped_; }
+    // Candidate frames given up (bad length, function, byte count, checksum or
+    // CRC) and searched again from their second byte.
+    uint64_t Resyncs() const { return resyncs_; }
+    // Traffic text cut away because no flush came in time to take it.
+    uint64_t TrafficBytesDropped() const { return trafficDropped_; }
 
 private:
+    enum class Protocol { None, Tarq, Modbus };
+
     void AppendHex(uint8_t b);
     void AppendText(const char* text);
+    void BoundTraffic();
     void EchoFrameByte(uint8_t b);
-    void StartFrame(uint8_t b);
+    void StartFrame(uint8_t b, Protocol protocol);
     void Store(uint8_t b);
-    void DropIfFull();
+    void TarqByte(uint8_t b);
+    void ModbusByte(uint8_t b);
+    void Feed(Protocol protocol, const uint8_t* bytes, size_t count);
+    // The open candidate is no frame: close its echo line and search its bytes
+    // again from the second one, quietly, since they are on screen already.
+    void Reject();
+    void Resync();
+    // A whole frame that passes its check inside the open candidate, at index 1
+    // or later; `atEnd` asks for one that ends with the bytes collected.
+    bool HiddenFrame(bool atEnd) const;
+    void ReadHiddenFrames(bool atEnd);
     void CountMiscount();
     void Deliver();
     void CompleteTarqFrame();
-    void RereadAfterRequest();
     void CompleteModbusRead();
     void CompleteModbusEcho();
+    void CompleteModbusException();
 
     const DecodeParameters& params_;
     ReceiveHandlers handlers_;
@@ -98,11 +120,14 @@ private:
     int state_ = kIdle;
     uint8_t frame_[kFrameBufferSize] = {};
     size_t count_ = 0;
-    // The open frame was started by the frame protocol, whose sensors may send
+    // Which protocol opened the candidate; the frame protocol's sensors may send
     // by themselves while a request goes out.
-    bool tarqFrameOpen_ = false;
+    Protocol open_ = Protocol::None;
     // Bytes of the open frame that came before the last request; 0 if none did.
     size_t bytesBeforeRequest_ = 0;
+    // While bytes are searched again: how many of those still to come preceded
+    // the last request.
+    size_t requestMark_ = 0;
     bool rxPrefixDue_ = false;  // the echo resumes after a "Tx:" line
     bool quiet_ = false;        // bytes read again are not echoed again
     bool hasTemperature_ = false;
@@ -112,5 +137,6 @@ private:
     int framesThisSecond_ = 0;
     int miscount_ = 0;
     std::string miscountText_ = "0";
-    int overlongDropped_ = 0;
+    uint64_t resyncs_ = 0;
+    uint64_t trafficDropped_ = 0;
 };

@@ -284,19 +284,14 @@ struct TemperatureStep {
     bool hasTemperature;
 };
 
-TEST_F(ReceivePathTest, TemperatureFollowsTheLastKnownLength) {
+TEST_F(ReceivePathTest, TemperatureFollowsTheFrameLength) {
     const std::vector<TemperatureStep> steps = {
         // L = 13 carries one.
         {kTarqReply, 1234 * kR, 2510 * kR, true},
         // L = 10 does not, and the last one stays.
         {"68 0A 00 84 00 00 07 00 00 00 00", 7 * kR, 2510 * kR, false},
-        // L = 11, unknown: read as three-byte, still without temperature.
-        {"68 0B 00 84 00 00 08 00 00 00 99 00", 8 * kR, 2510 * kR, false},
-        // L = 13 again, then L = 14 keeps the decision and carries one.
+        // L = 13 again carries one.
         {"68 0D 00 84 00 00 09 00 00 00 00 00 11 00", 9 * kR, 11 * kR, true},
-        {"68 0E 00 84 00 00 0A 00 00 00 00 00 12 00 00", 10 * kR, 12 * kR, true},
-        // L = 11 after L = 13: the would-be temperature passes the frame's end.
-        {"68 0B 00 84 00 00 0B 00 00 00 00 00", 11 * kR, 12 * kR, true},
     };
     for (size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE(i);
@@ -320,17 +315,78 @@ TEST_F(ReceivePathTest, CommandEightyOneUpdatesXOnly) {
     EXPECT_EQ(delivered_[2].y, 8 * kR);
 }
 
-TEST_F(ReceivePathTest, LengthBelowTwoEndsAfterThreeBytes) {
-    FeedTarq("68 00 00");
+TEST_F(ReceivePathTest, LengthNoReplyHasIsNoiseAndTheSearchGoesOn) {
+    // 0x0B, 0x00 and 0x68 are lengths no sensor sends: nothing is waited for.
+    FeedTarq(Concat(Hex("68 0B 68 00 68 68"), Hex(kTarqReply)));
+    ASSERT_EQ(delivered_.size(), 1u);
+    EXPECT_EQ(delivered_[0].x, 1234 * kR);
+    EXPECT_EQ(path_.FramesThisSecond(), 1);
+    EXPECT_EQ(path_.Miscount(), 0);
     EXPECT_EQ(path_.ReceiveState(), ReceivePath::kIdle);
-    FeedTarq("68 01 55");
+}
+
+// ---- Frame protocol: noise on the line ------------------------------------------
+
+TEST_F(ReceivePathTest, StrayHeaderAfterAReplyCostsNoLaterReply) {
+    for (const char* stray : {"68", "68 FF", "68 68 68"}) {
+        SCOPED_TRACE(stray);
+        delivered_.clear();
+        FeedTarq(Concat(Hex(kTarqReply), Hex(stray)));
+        for (int i = 0; i < 5; ++i) {
+            Transmit(BuildTarqFrame(kTarqReadAngles, 0));
+            FeedTarq(kTarqReply);
+        }
+        EXPECT_EQ(delivered_.size(), 6u);
+    }
+    EXPECT_EQ(path_.Miscount(), 0);
+}
+
+TEST_F(ReceivePathTest, FalseStartThatSwallowsAReplyIsSearchedAgain) {
+    // Noise that reads as the start of a 14-byte frame takes the reply's first
+    // twelve bytes; its checksum fails and the reply is found inside it.
+    FeedTarq(Concat(Hex("33 68 0D"), Hex(kTarqReply)));
+    ASSERT_EQ(delivered_.size(), 1u);
+    EXPECT_EQ(delivered_[0].x, 1234 * kR);
+    EXPECT_EQ(path_.Miscount(), 1);  // the false frame, counted as any bad one
     EXPECT_EQ(path_.ReceiveState(), ReceivePath::kIdle);
-    EXPECT_EQ(path_.FramesThisSecond(), 2);
-    EXPECT_EQ(path_.Miscount(), 1);
-    EXPECT_EQ(path_.PendingTrafficText(), "Rx: 68 00 00 \r\nRx: 68 01 55 \r\n");
+}
+
+TEST_F(ReceivePathTest, FalseStartLongerThanTheReplyBehindItGivesWayWhenTheLineFallsQuiet) {
+    // 68 11 would end four bytes after the reply; nothing more comes.
+    FeedTarq(Concat(Hex("68 11"), Hex(kTarqReply)));
+    ASSERT_EQ(delivered_.size(), 1u);
+    EXPECT_EQ(delivered_[0].x, 1234 * kR);
+    EXPECT_EQ(path_.Miscount(), 0);
+    // A reply split after such a false start is found once its last byte is in.
+    delivered_.clear();
+    const auto reply = Hex(kTarqReply);
+    FeedTarq(Concat(Hex("68 11"), std::vector<uint8_t>(reply.begin(), reply.begin() + 9)));
+    EXPECT_TRUE(delivered_.empty());
+    FeedTarq(std::vector<uint8_t>(reply.begin() + 9, reply.end()));
+    EXPECT_EQ(delivered_.size(), 1u);
+}
+
+TEST_F(ReceivePathTest, FalseStartBeforeARequestCostsNeitherTheReplyBeforeNorAfter) {
+    FeedTarq(Concat(Hex("68 11"), Hex(kTarqReply + " 00 00")));
+    Transmit(BuildTarqFrame(kTarqReadAngles, 0));
+    EXPECT_EQ(delivered_.size(), 1u);  // read before the request went out
+    FeedTarq(Concat(Hex("68"), Hex(kTarqReply)));
+    EXPECT_EQ(delivered_.size(), 2u);
+    EXPECT_EQ(path_.ReceiveState(), ReceivePath::kIdle);
+}
+
+TEST_F(ReceivePathTest, TrafficTextKeepsItsNewestPartUnderAFlood) {
+    const std::vector<uint8_t> flood(100000, 0x68);
+    for (int i = 0; i < 10; ++i) FeedTarq(flood);
     FeedTarq(kTarqReply);
-    ASSERT_FALSE(delivered_.empty());
-    EXPECT_EQ(delivered_.back().x, 1234 * kR);
+    const std::string& text = path_.PendingTrafficText();
+    EXPECT_LE(text.size(), 2 * ReceivePath::kTrafficTextLimit);
+    EXPECT_GT(path_.TrafficBytesDropped(), 0u);
+    // The reply's header byte ends the flood's last line; the rest follows on its own.
+    const std::string tail = "68 \r\nRx: 0d 00 84 00 12 34 10 05 67 00 25 10 88 \r\n";
+    ASSERT_GE(text.size(), tail.size());
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+    EXPECT_EQ(delivered_.size(), 1u);
 }
 
 // ---- Frame protocol: acknowledgements ------------------------------------------
@@ -354,7 +410,8 @@ TEST_P(TarqAckTest, OnlyAcknowledgementsWithAValidChecksumArePassedOn) {
     EXPECT_TRUE(delivered_.empty());
     EXPECT_EQ(path_.FramesThisSecond(), 0);
     EXPECT_EQ(path_.Miscount(), 0);
-    EXPECT_TRUE(path_.ReplySeen());
+    // Only a frame that passes its check is a reply: noise confirms no port.
+    EXPECT_EQ(path_.ReplySeen(), c.passed);
     EXPECT_EQ(path_.ReceiveState(), ReceivePath::kIdle);
 }
 
@@ -403,29 +460,35 @@ TEST_F(ModbusReceiveTest, TwoRepliesInOneBlockGiveTwoMeasurements) {
     EXPECT_EQ(path_.FramesThisSecond(), 2);
 }
 
-TEST_F(ModbusReceiveTest, ExceptionReplyKeepsCollectingUntilAReadOrWriteByte) {
+TEST_F(ModbusReceiveTest, ExceptionReplyIsReadWholeAndUncounted) {
     FeedModbus("01 83 02 C0 F1");
-    EXPECT_EQ(path_.ReceiveState(), ReceivePath::kStartSeen);
-    EXPECT_FALSE(path_.ReplySeen());
-    EXPECT_EQ(path_.FramesThisSecond(), 0);
-    FeedModbus("00 01 FF");
-    EXPECT_EQ(path_.ReceiveState(), ReceivePath::kStartSeen);
-    FeedModbus("06");
-    EXPECT_EQ(path_.ReceiveState(), ReceivePath::kAcknowledge);
-    EXPECT_EQ(path_.PendingTrafficText(), "Rx: 01 83 02 c0 f1 00 01 ff 06 ");
-}
-
-TEST_F(ModbusReceiveTest, ReadByteAfterLongCollectionStillEndsTheFrame) {
-    // The byte count sits at index 2 (here 0x02) and the count is already past
-    // its end when the 0x03 arrives: the next byte must close the frame.
-    FeedModbus("01 83 02 C0 F1 00 00 00 03");
-    EXPECT_EQ(path_.ReceiveState(), ReceivePath::kThreeByteGroup);
-    FeedModbus("00");
     EXPECT_EQ(path_.ReceiveState(), ReceivePath::kIdle);
-    EXPECT_EQ(path_.FramesThisSecond(), 1);
-    EXPECT_EQ(path_.Miscount(), 1);
+    EXPECT_TRUE(path_.ReplySeen());
+    EXPECT_EQ(path_.FramesThisSecond(), 0);
+    EXPECT_EQ(path_.Miscount(), 0);
+    EXPECT_EQ(path_.PendingTrafficText(), "Rx: 01 83 02 c0 f1 \r\n");
     FeedModbus(kModbusReply);
     EXPECT_EQ(delivered_.size(), 1u);
+}
+
+TEST_F(ModbusReceiveTest, NoiseThatStartsWithTheAddressCostsNoReply) {
+    // An unknown function, a byte count no read has, a false start that swallows
+    // the reply's start, and one that would end after it.
+    for (const char* noise : {"01 01", "01 03 FF", "01 03 0A 01", "01 03 0A"}) {
+        SCOPED_TRACE(noise);
+        delivered_.clear();
+        FeedModbus(Concat(Hex(noise), Hex(kModbusReply)));
+        ASSERT_EQ(delivered_.size(), 1u);
+        EXPECT_EQ(delivered_[0].x, 33.44999694824219);
+        EXPECT_EQ(path_.ReceiveState(), ReceivePath::kIdle);
+    }
+}
+
+TEST_F(ModbusReceiveTest, StrayAddressAfterAReplyCostsNoLaterReply) {
+    FeedModbus(kModbusReply + " 01");
+    for (int i = 0; i < 5; ++i) FeedModbus(kModbusReply);
+    EXPECT_EQ(delivered_.size(), 6u);
+    EXPECT_EQ(path_.Miscount(), 0);
 }
 
 TEST_F(ModbusReceiveTest, EightByteReplyKeepsTemperatureAndShorterKeepsAngles) {
@@ -486,18 +549,6 @@ TEST_F(ModbusReceiveTest, WriteEchoWithBadCrcIsIgnoredAndNotCounted) {
     EXPECT_EQ(path_.ReceiveState(), ReceivePath::kIdle);
 }
 
-TEST_F(ModbusReceiveTest, LateWriteByteEndsARunThatIsNoEcho) {
-    // The 0x06 arrives as the eighth byte of a state-2 collection; the nine
-    // bytes carry a valid CRC but are longer than any echo.
-    const auto run = Hex("01 00 00 00 00 10 00 06 00");
-    ASSERT_EQ(ModbusCrc(run.data(), run.size()), 0);
-    FeedModbus(run);
-    EXPECT_EQ(path_.ReceiveState(), ReceivePath::kIdle);
-    EXPECT_TRUE(path_.ReplySeen());
-    EXPECT_TRUE(echoes_.empty());
-    EXPECT_EQ(path_.FramesThisSecond(), 0);
-}
-
 TEST_F(ModbusReceiveTest, FrameCarriedAcrossAProtocolSwitchIsNoAcknowledgement) {
     // A write echo begun under Modbus, finished by frame-protocol bytes whose
     // checksum happens to hold: seven bytes, not an acknowledgement.
@@ -518,38 +569,6 @@ TEST_F(ModbusReceiveTest, TransmissionMidReplyAbandonsIt) {
     FeedModbus(kModbusReply);
     EXPECT_EQ(delivered_.size(), 1u);
     EXPECT_EQ(path_.Miscount(), 0);
-}
-
-TEST_F(ModbusReceiveTest, OverlongCollectionIsDroppedAndNextFrameDecodes) {
-    // Address, then filler that is never a function byte: the buffer fills up.
-    std::vector<uint8_t> filler(ReceivePath::kFrameBufferSize, 0x00);
-    filler[0] = 0x01;
-    FeedModbus(filler);
-    EXPECT_EQ(path_.ReceiveState(), ReceivePath::kStartSeen);
-    EXPECT_EQ(path_.OverlongDropped(), 0);
-    // The first byte that does not fit ends the collection and is looked at
-    // afresh: here it starts the next reply.
-    FeedModbus(kModbusReply);
-    EXPECT_EQ(path_.OverlongDropped(), 1);
-    ASSERT_EQ(delivered_.size(), 1u);
-    EXPECT_EQ(delivered_[0].x, 33.44999694824219);
-    // The dropped collection's line is ended before the next one starts.
-    const std::string tail = "00 \r\nRx: 01 03 0a 39 30 00 00 28 23 00 00 09 ce e4 4c \r\n";
-    const std::string text = path_.PendingTrafficText();
-    ASSERT_GE(text.size(), tail.size());
-    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
-}
-
-TEST_F(ModbusReceiveTest, FullBufferCarriedAcrossAProtocolSwitchIsDropped) {
-    std::vector<uint8_t> filler(ReceivePath::kFrameBufferSize - 1, 0x00);
-    filler[0] = 0x01;
-    filler.push_back(0x03);  // read function as the very last byte that fits
-    FeedModbus(filler);
-    EXPECT_EQ(path_.ReceiveState(), ReceivePath::kThreeByteGroup);
-    FeedTarq(kTarqReply);
-    EXPECT_EQ(path_.OverlongDropped(), 1);
-    ASSERT_EQ(delivered_.size(), 1u);
-    EXPECT_EQ(delivered_[0].x, 1234 * kR);
 }
 
 // ---- Dispatch ------------------------------------------------------------------
