@@ -272,4 +272,23 @@ void ConnectionPanel::ReadDeviceAddress() {
 void ConnectionPanel::AdoptDeviceAddress(uint8_t address, const std::string& boxText) {
     SetDeviceAddress(address);
     view_.SetControlText(ctl::kAddress, boxText);
+    store_.WriteString("ADDR", boxText);
+}
+
+void ConnectionPanel::UseDeviceAddress(uint8_t address) {
+    SetDeviceAddress(address);
+}
+
+void ConnectionPanel::UseLine(uint32_t baud, char parity) {
+    if (state_.baud == baud && state_.parity == parity) return;
+    state_.baud = baud;
+    state_.parity = parity;
+    ReopenIfOpen();
+}
+
+void ConnectionPanel::StoreLineChoice() {
+    const int baud = view_.ListSelection(ctl::kBaudList);
+    const int parity = view_.ListSelection(ctl::kParityList);
+    if (baud >= 0) store_.WriteInt("BAUD", baud);
+    if (parity >= 0) store_.WriteInt("PARITY", parity);
 }

@@ -27,8 +27,15 @@ public:
     bool OpenCloseToggle();
     void ReopenIfOpen();
     void ReadDeviceAddress();
-    // A confirmed address change: the sensor now answers at `address`, shown as `boxText`.
+    // A confirmed address change: the sensor now answers at `address`, shown as
+    // `boxText` and stored for the next start.
     void AdoptDeviceAddress(uint8_t address, const std::string& boxText);
+    // Talks to `address` from now on without touching the address box or the file.
+    void UseDeviceAddress(uint8_t address);
+    // Reopens an open link at these line settings; the lists are left alone.
+    void UseLine(uint32_t baud, char parity);
+    // Stores the baud and parity lists' positions for the next start.
+    void StoreLineChoice();
     void ApplyProtocol(int position);
 
     // Selection and button handlers (operator actions only).

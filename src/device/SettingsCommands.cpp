@@ -45,6 +45,7 @@ void SettingsCommands::Begin(const char* english, const char* chinese) {
 void SettingsCommands::Register(Kind kind) {
     countdown_ = kTurns;
     kind_ = kind;
+    follow_ = Follow::None;  // a new command overwrites an unfinished one
     // A Modbus write is confirmed by the echo of its repetition.
     awaited_ = Modbus() ? 2 : 1;
 }
@@ -53,6 +54,69 @@ void SettingsCommands::ResetMachinery() {
     countdown_ = kTurns;
     awaited_ = 0;
     kind_ = kNone;
+    follow_ = Follow::None;
+}
+
+void SettingsCommands::EndWithBox(const std::string& text, const std::string& caption,
+                                  BoxIcon icon) {
+    // The command ends here: its time-out would be a second box for one click.
+    view_.StopTimer(kTimeoutTimer);
+    name_.clear();
+    view_.ShowBox(text, caption, icon);
+}
+
+bool SettingsCommands::RefuseBroadcast() {
+    if (!Modbus() || state_.deviceAddress != 0) return false;
+    EndWithBox(view_.ChineseSelected()
+                   ? "地址 0 是 Modbus "
+                     "广播地址：总线上的每个传感器都会执行此设置。请输入传感器自己的地址。"
+                   : "Address 0 is the Modbus broadcast address: every sensor on the bus would "
+                     "take this setting. Enter the sensor's own address.",
+               "Warning", BoxIcon::Exclamation);
+    return true;
+}
+
+bool SettingsCommands::ChangesLine(int kind) const {
+    return Modbus() && (kind == kAddress || kind == kBaud || kind == kParity);
+}
+
+void SettingsCommands::BeginFollow(const Setting& next) {
+    old_ = Setting{state_.deviceAddress, state_.baud, state_.parity};
+    new_ = next;
+    follow_ = Follow::AwaitEcho;
+}
+
+void SettingsCommands::Use(const Setting& setting) {
+    panel_.UseDeviceAddress(setting.address);
+    panel_.UseLine(setting.baud, setting.parity);
+}
+
+void SettingsCommands::SendRead() {
+    const std::vector<uint8_t> frame = BuildModbusRead(state_.deviceAddress);
+    transmit_(frame.data(), frame.size());
+}
+
+void SettingsCommands::Confirm() {
+    awaited_ = 0;
+    view_.StopTimer(kTimeoutTimer);
+    view_.PostOpConfirmed();
+}
+
+std::string SettingsCommands::MayNowBeAt() const {
+    const bool chinese = view_.ChineseSelected();
+    switch (kind_) {
+        case kAddress:
+            return (chinese ? "传感器现在可能在地址 " : ": the sensor may now be at address ") +
+                   std::to_string(new_.address);
+        case kBaud:
+            return chinese ? "传感器现在可能在 " + std::to_string(new_.baud) + " 波特率"
+                           : ": the sensor may now be at " + std::to_string(new_.baud) + " baud";
+        case kParity:
+            return (chinese ? "传感器现在可能在校验位 " : ": the sensor may now be at parity ") +
+                   std::string(1, new_.parity);
+        default:
+            return "";
+    }
 }
 
 void SettingsCommands::SendTarq(Kind kind) {
@@ -118,12 +182,13 @@ void SettingsCommands::Send(Kind kind) {
 void SettingsCommands::OnSetBaud() {
     Begin("Set Baud", "设置波特率");
     panel_.ReadDeviceAddress();
+    if (RefuseBroadcast()) return;
     const int position = view_.ListSelection(ctl::kDeviceBaudList);
-    if (position < 0) return;  // nothing chosen: the time-out box ends it
+    if (position < 0 || position >= 7) return;  // nothing chosen: the time-out box ends it
     if (Modbus()) {
         const int code = ModbusBaudCode(position);
         if (code < 0) {
-            view_.ShowBox("The protocol does not support this choice!", "Tiltscope", BoxIcon::None);
+            EndWithBox("The protocol does not support this choice!", "Tiltscope", BoxIcon::None);
             return;
         }
         value_ = static_cast<uint8_t>(code);
@@ -132,6 +197,10 @@ void SettingsCommands::OnSetBaud() {
     }
     Send(kBaud);
     Register(kBaud);
+    if (ChangesLine(kBaud)) {
+        newBaudPosition_ = position;
+        BeginFollow(Setting{state_.deviceAddress, kBaudTable[position], state_.parity});
+    }
 }
 
 bool SettingsCommands::FrequencyValue(uint8_t& value) const {
@@ -150,6 +219,7 @@ void SettingsCommands::OnSetFrequency() {
     Begin("Set Fre", "设置频率");
     if (!state_.linkOpen) return;
     panel_.ReadDeviceAddress();
+    if (RefuseBroadcast()) return;
     FrequencyValue(value_);
     Send(kFrequency);
     Register(kFrequency);
@@ -158,6 +228,7 @@ void SettingsCommands::OnSetFrequency() {
 void SettingsCommands::OnSetAddress() {
     Begin("Set Addr", "设置地址");
     panel_.ReadDeviceAddress();
+    if (RefuseBroadcast()) return;
     const std::string text = view_.ControlText(ctl::kNewAddress);
     newAddressText_ = text;
     if (text.empty() || text.size() > 3) {
@@ -175,6 +246,7 @@ void SettingsCommands::OnSetAddress() {
     value_ = static_cast<uint8_t>(address);
     Send(kAddress);
     Register(kAddress);
+    if (ChangesLine(kAddress)) BeginFollow(Setting{value_, state_.baud, state_.parity});
 }
 
 void SettingsCommands::OnSave() {
@@ -188,18 +260,24 @@ void SettingsCommands::OnSave() {
 void SettingsCommands::OnSetParity() {
     // The button is hidden under the frame protocol, which sets no parity.
     if (!Modbus()) return;
+    // Like the other line changes it ends with one box, whatever happens.
+    Begin("Set Parity", "设置校验位");
     panel_.ReadDeviceAddress();
+    if (RefuseBroadcast()) return;
     static const uint8_t kParityCodes[] = {1, 2, 0};  // N, O, E
     const int position = view_.ListSelection(ctl::kDeviceParityList);
     if (position < 0 || position > 2) return;
     value_ = kParityCodes[position];
     Send(kParity);
     Register(kParity);
+    newParityPosition_ = position;
+    BeginFollow(Setting{state_.deviceAddress, state_.baud, kParityTable[position]});
 }
 
 void SettingsCommands::OnSetZero() {
     Begin("Set zero", "设置零点");
     panel_.ReadDeviceAddress();
+    if (RefuseBroadcast()) return;
     value_ = Modbus() ? 0xFF : 1;
     Send(kZero);
     Register(kZero);
@@ -208,6 +286,7 @@ void SettingsCommands::OnSetZero() {
 void SettingsCommands::OnClearZero() {
     Begin("Clc zero", "清除零点");
     panel_.ReadDeviceAddress();
+    if (RefuseBroadcast()) return;
     value_ = 0;
     Send(kZero);
     Register(kZero);
@@ -217,6 +296,22 @@ bool SettingsCommands::SettingsStep() {
     if (countdown_ == 0) return false;
     --countdown_;
     if (awaited_ == 0) return false;
+    switch (follow_) {
+        case Follow::EchoSeen:
+        case Follow::AtOld:
+            Use(new_);
+            follow_ = Follow::AtNew;
+            SendRead();
+            return true;
+        case Follow::AtNew:
+            // No answer there: the sensor may wait for the repeat at the old setting.
+            Use(old_);
+            follow_ = Follow::AtOld;
+            Send(static_cast<Kind>(kind_));
+            return true;
+        default:
+            break;
+    }
     switch (kind_) {
         case kSave:
             if (Modbus())
@@ -261,15 +356,21 @@ void SettingsCommands::OnTarqAcknowledge(const uint8_t* frame, size_t count) {
 }
 
 void SettingsCommands::OnModbusEcho(const uint8_t*, size_t) {
-    view_.StopTimer(kTimeoutTimer);
+    // The time-out keeps running until the command is confirmed: an echo whose
+    // repeat is never answered must still end with a box.
     if (awaited_ == 2) {
         awaited_ = 1;
+        if (follow_ == Follow::AwaitEcho) {
+            follow_ = Follow::EchoSeen;
+            countdown_ = kTurns;  // turns to look for the sensor at both settings
+        }
         return;
     }
-    if (awaited_ == 1) {
-        awaited_ = 0;
-        view_.PostOpConfirmed();
-    }
+    if (awaited_ == 1) Confirm();
+}
+
+void SettingsCommands::OnMeasurement() {
+    if (follow_ == Follow::AtNew && awaited_ > 0) Confirm();
 }
 
 void SettingsCommands::OnOpConfirmed() {
@@ -279,6 +380,20 @@ void SettingsCommands::OnOpConfirmed() {
 
 bool SettingsCommands::ApplyConfirmedSetting(uint8_t status) {
     if (status == 0xFF) return false;
+    if (follow_ != Follow::None) {
+        // The sensor answers at the new setting: the link stays there, and so
+        // does the next start.
+        Use(new_);
+        if (kind_ == kAddress) {
+            panel_.AdoptDeviceAddress(new_.address, newAddressText_);
+        } else {
+            if (kind_ == kBaud) view_.SelectListEntry(ctl::kBaudList, newBaudPosition_);
+            if (kind_ == kParity) view_.SelectListEntry(ctl::kParityList, newParityPosition_);
+            panel_.StoreLineChoice();
+        }
+        ResetMachinery();
+        return true;
+    }
     if (kind_ == kBaud) {
         const int position = view_.ListSelection(ctl::kDeviceBaudList);
         if (position >= 0 && position < 7) {
@@ -303,6 +418,15 @@ bool SettingsCommands::ApplyConfirmedSetting(uint8_t status) {
 void SettingsCommands::OnTimeout() {
     view_.StopTimer(kTimeoutTimer);
     const bool chinese = view_.ChineseSelected();
-    view_.ShowBox(name_ + (chinese ? "操作失败!" : " failure"), "Warning", BoxIcon::Exclamation);
+    std::string text = name_ + (chinese ? "操作失败!" : " failure");
+    if (follow_ != Follow::None) {
+        // The write may have been taken; say where the sensor may be, and go on
+        // where the operator had it, since nothing confirmed the change.
+        text += MayNowBeAt();
+        Use(old_);
+        follow_ = Follow::None;
+        awaited_ = 0;
+    }
+    view_.ShowBox(text, "Warning", BoxIcon::Exclamation);
     name_.clear();
 }

@@ -44,6 +44,8 @@ public:
 
     void OnTarqAcknowledge(const uint8_t* frame, size_t count);
     void OnModbusEcho(const uint8_t* frame, size_t count);
+    // Every accepted measurement: a sensor followed to a new setting answers there.
+    void OnMeasurement();
     // MSG_OP_CONFIRMED.
     void OnOpConfirmed();
     bool ApplyConfirmedSetting(uint8_t status);
@@ -56,11 +58,40 @@ public:
     uint8_t OperationValue() const { return value_; }
     const std::string& OperationName() const { return name_; }
 
+    // Where a Modbus address, baud or parity change stands. A standard device takes
+    // the new setting as soon as it has echoed the write, so the repeat at the old
+    // one goes unanswered; others wait for the repeat. The machine follows the
+    // sensor to the new setting and tries the old one in turn.
+    enum class Follow {
+        None,
+        AwaitEcho,  // the write is out; no echo yet
+        EchoSeen,   // one echo: the next tick goes to the new setting
+        AtNew,      // polling at the new setting for an answer
+        AtOld,      // back at the old setting with the repeated write
+    };
+    Follow FollowState() const { return follow_; }
+
     // The Modbus code of a device-baud list position, or -1 where the protocol has none.
     static int ModbusBaudCode(int position);
 
 private:
+    // The line a Modbus sensor is reached at.
+    struct Setting {
+        uint8_t address = 0;
+        uint32_t baud = 0;
+        char parity = 'N';
+    };
+
     bool Modbus() const { return state_.protocol == 1; }
+    // Modbus writes to address 0 reach every sensor on the bus: refused with a box.
+    bool RefuseBroadcast();
+    void EndWithBox(const std::string& text, const std::string& caption, BoxIcon icon);
+    bool ChangesLine(int kind) const;
+    void BeginFollow(const Setting& next);
+    void Use(const Setting& setting);
+    void Confirm();
+    std::string MayNowBeAt() const;
+    void SendRead();
     void Begin(const char* english, const char* chinese);
     void Register(Kind kind);
     void Send(Kind kind);
@@ -80,4 +111,9 @@ private:
     std::string name_;
     // The new-address box as last read, for the address box after a confirmed change.
     std::string newAddressText_;
+    Follow follow_ = Follow::None;
+    Setting old_;
+    Setting new_;
+    int newBaudPosition_ = -1;
+    int newParityPosition_ = -1;
 };

@@ -133,7 +133,10 @@ void CTiltwiseDlg::CreateDeviceLink() {
     handlers.OnModbusEcho = [this](const uint8_t* frame, size_t count) {
         commands_->OnModbusEcho(frame, count);
     };
-    handlers.DeliverMeasurement = [this](const Measurement& m) { DeliverMeasurement(m); };
+    handlers.DeliverMeasurement = [this](const Measurement& m) {
+        DeliverMeasurement(m);
+        commands_->OnMeasurement();
+    };
     receivePath_ = std::make_unique<ReceivePath>(decode_, handlers);
     receivePath_->SetWriteQueue(port_);
     panel_ = std::make_unique<ConnectionPanel>(link_, *this, store_, *port_, *this, *receivePath_,

@@ -48,6 +48,7 @@ protected:
             commands.OnTarqAcknowledge(f, n);
         };
         h.OnModbusEcho = [this](const uint8_t* f, size_t n) { commands.OnModbusEcho(f, n); };
+        h.DeliverMeasurement = [this](const Measurement&) { commands.OnMeasurement(); };
         return h;
     }
     void StartSim(const std::vector<std::string>& args) {

@@ -51,6 +51,7 @@ protected:
             commands.OnTarqAcknowledge(f, n);
         };
         h.OnModbusEcho = [this](const uint8_t* f, size_t n) { commands.OnModbusEcho(f, n); };
+        h.DeliverMeasurement = [this](const Measurement&) { commands.OnMeasurement(); };
         return h;
     }
     void UseModbus() { panel.ApplyProtocol(1); }
@@ -179,8 +180,9 @@ TEST_F(DeviceLinkTest, ModbusRefusesBaudRatesWithoutACode) {
     ASSERT_EQ(view.boxes.size(), 2u);
     EXPECT_EQ(view.boxes[0].text, "The protocol does not support this choice!");
     EXPECT_EQ(view.boxes[0].icon, BoxIcon::None);
+    // The refusal is the one box of the click: no time-out box follows.
     TimeoutIfRunning();
-    EXPECT_EQ(view.boxes.back().text, "Set Baud failure");
+    EXPECT_EQ(view.boxes.size(), 2u);
 
     view.SelectListEntry(ctl::kDeviceBaudList, 2);
     commands.OnSetBaud();
@@ -213,6 +215,158 @@ TEST_F(DeviceLinkTest, NewAddressThatIsNoAddressSendsNothing) {
         commands.OnSetAddress();
         EXPECT_EQ(Sent(), before) << "'" << text << "'";
     }
+}
+
+TEST_F(DeviceLinkTest, TarqNewAddressOf255OrMoreSendsNothing) {
+    for (const char* text : {"255", "256", "999"}) {
+        view.SetControlText(ctl::kNewAddress, text);
+        commands.OnSetAddress();
+        EXPECT_EQ(Sent(), 0u) << text;
+    }
+    view.SetControlText(ctl::kNewAddress, "254");
+    commands.OnSetAddress();
+    ASSERT_EQ(Sent(), 1u);
+    EXPECT_EQ(queue.sent[0], Hex("68 05 00 0F FE 12"));
+}
+
+TEST_F(DeviceLinkTest, EverySettingsCommandTimesOutAfterOneSecond) {
+    commands.OnSetZero();
+    EXPECT_TRUE(view.timerRunning[3]);
+    EXPECT_EQ(view.timerPeriod[3], 1000);
+    UseModbus();
+    view.timerPeriod[3] = 0;
+    commands.OnSetParity();
+    EXPECT_EQ(view.timerPeriod[3], 1000);
+}
+
+TEST_F(DeviceLinkTest, ModbusWriteToAddressZeroIsRefusedBeforeAnythingIsSent) {
+    UseModbus();
+    view.SetControlText(ctl::kAddress, "0");
+    view.SetControlText(ctl::kNewAddress, "5");
+    view.SelectListEntry(ctl::kDeviceBaudList, 3);
+    for (auto command : {&SettingsCommands::OnSetAddress, &SettingsCommands::OnSetZero,
+                         &SettingsCommands::OnClearZero, &SettingsCommands::OnSetBaud,
+                         &SettingsCommands::OnSetFrequency, &SettingsCommands::OnSetParity}) {
+        view.boxes.clear();
+        (commands.*command)();
+        EXPECT_EQ(Sent(), 0u);
+        ASSERT_EQ(view.boxes.size(), 1u);
+        EXPECT_EQ(view.boxes[0].text,
+                  "Address 0 is the Modbus broadcast address: every sensor on the bus would take "
+                  "this setting. Enter the sensor's own address.");
+        EXPECT_EQ(view.boxes[0].icon, BoxIcon::Exclamation);
+        TimeoutIfRunning();
+        EXPECT_EQ(view.boxes.size(), 1u);
+    }
+    view.chinese = true;
+    view.boxes.clear();
+    commands.OnSetAddress();
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text.rfind("地址 0 是 Modbus 广播地址", 0), 0u);
+}
+
+TEST_F(DeviceLinkTest, ModbusEchoWhoseRepeatIsNeverAnsweredStillEndsWithABox) {
+    UseModbus();
+    commands.OnSetZero();
+    Reply("01 06 00 10 00 FF C8 4F");
+    PollTicks(3);
+    TimeoutIfRunning();
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, "Set zero failure");
+}
+
+class ModbusFollowTest : public DeviceLinkTest {
+protected:
+    ModbusFollowTest() {
+        UseModbus();
+        view.SetControlText(ctl::kNewAddress, "2");
+        commands.OnSetAddress();
+    }
+    void EchoAtOne() { Reply("01 06 00 11 00 02 58 0E"); }
+    std::string ReadReplyFrom(int address) {
+        std::vector<uint8_t> f{static_cast<uint8_t>(address),
+                               0x03,
+                               0x0A,
+                               0x39,
+                               0x30,
+                               0,
+                               0,
+                               0x28,
+                               0x23,
+                               0,
+                               0,
+                               0x09,
+                               0xCE};
+        const uint16_t crc = ModbusCrc(f.data(), f.size());
+        f.push_back(static_cast<uint8_t>(crc & 0xFF));
+        f.push_back(static_cast<uint8_t>(crc >> 8));
+        std::string text;
+        for (uint8_t b : f) text += std::to_string(0) + "x" + std::to_string(b) + " ";
+        char hex[4];
+        text.clear();
+        for (uint8_t b : f) {
+            std::snprintf(hex, sizeof hex, "%02X ", b);
+            text += hex;
+        }
+        return text;
+    }
+    void ExpectConfirmedAtTwo() {
+        ASSERT_EQ(view.posted, 1);
+        commands.OnOpConfirmed();
+        ASSERT_EQ(view.boxes.size(), 1u);
+        EXPECT_EQ(view.boxes[0].text, "operate successfully!!");
+        EXPECT_EQ(state.deviceAddress, 2);
+        EXPECT_EQ(path.DeviceAddress(), 2);
+        EXPECT_EQ(view.ControlText(ctl::kAddress), "2");
+        EXPECT_EQ(store.values["ADDR"], "2");
+        TimeoutIfRunning();
+        EXPECT_EQ(view.boxes.size(), 1u);
+        PollTicks(1);
+        EXPECT_EQ(queue.sent.back(), BuildModbusRead(2));
+    }
+};
+
+TEST_F(ModbusFollowTest, DeviceThatTakesTheAddressAtOnceIsFollowedAndConfirmedThere) {
+    EchoAtOne();
+    PollTicks(1);
+    EXPECT_EQ(queue.sent.back(), BuildModbusRead(2));
+    EXPECT_EQ(commands.FollowState(), SettingsCommands::Follow::AtNew);
+    Reply(ReadReplyFrom(2));
+    ExpectConfirmedAtTwo();
+}
+
+TEST_F(ModbusFollowTest, DeviceThatWaitsForTheRepeatIsConfirmedByItsSecondEcho) {
+    EchoAtOne();
+    PollTicks(1);  // nobody answers at address 2
+    PollTicks(1);
+    EXPECT_EQ(queue.sent.back(), BuildModbusWrite(1, kModbusRegAddress, 2));
+    EXPECT_EQ(path.DeviceAddress(), 1);
+    EchoAtOne();
+    ExpectConfirmedAtTwo();
+}
+
+TEST_F(ModbusFollowTest, SensorAnsweringNowhereEndsWithOneBoxNamingTheNewAddress) {
+    EchoAtOne();
+    PollTicks(5);
+    TimeoutIfRunning();
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, "Set Addr failure: the sensor may now be at address 2");
+    EXPECT_EQ(view.boxes[0].icon, BoxIcon::Exclamation);
+    // Nothing confirmed it: the link goes on where the operator had it.
+    EXPECT_EQ(path.DeviceAddress(), 1);
+    EXPECT_EQ(store.values.count("ADDR") ? store.values["ADDR"] : "1", "1");
+    Reply(ReadReplyFrom(2));
+    EXPECT_EQ(view.posted, 0);
+}
+
+TEST_F(ModbusFollowTest, FailureBoxNamesTheSettingInChineseToo) {
+    view.chinese = true;
+    commands.OnSetAddress();
+    EchoAtOne();
+    PollTicks(5);
+    TimeoutIfRunning();
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, "设置地址操作失败!传感器现在可能在地址 2");
 }
 
 TEST_F(DeviceLinkTest, ConfirmedModbusAddressChangeMovesTheAddressBox) {
