@@ -270,17 +270,27 @@ TEST(SimulatorFaults, EveryNthMeasurementFrameHasABadCheck) {
     EXPECT_TRUE(ChecksumHolds(Send(t, BuildTarqFrame(kTarqSaveSettings, 0))));
 }
 
-TEST(SimulatorFaults, NoiseBeforeEachFrameAvoidsTheBytesReceiversHuntFor) {
+TEST(SimulatorFaults, NoiseBeforeEachFrameCarriesEveryByteValueAndLeavesTheFrameWhole) {
     SimulatorOptions o = TarqSensor(13, 0x84, 0x21);
     o.noiseBytes = 40;
     SensorSimulator sim(o);
-    for (const Bytes& f : {Send(sim, TarqRead(0x21)), sim.MakeMeasurementFrame(1.0),
-                           Send(sim, BuildTarqFrame(kTarqSaveSettings, 0x21))}) {
-        ASSERT_GT(f.size(), 40u);
-        for (size_t i = 0; i < 40; ++i) EXPECT_TRUE(f[i] != 0x68 && f[i] != 0x21) << i;
-        EXPECT_EQ(f[40], 0x68);
-        EXPECT_TRUE(ChecksumHolds(Bytes(f.begin() + 40, f.end())));
+    std::array<bool, 256> seen{};
+    for (int i = 0; i < 100; ++i) {
+        for (const Bytes& f : {Send(sim, TarqRead(0x21)), sim.MakeMeasurementFrame(1.0),
+                               Send(sim, BuildTarqFrame(kTarqSaveSettings, 0x21))}) {
+            ASSERT_GT(f.size(), 40u);
+            for (size_t n = 0; n < 40; ++n) seen[f[n]] = true;
+            const Bytes frame(f.begin() + 40, f.end());
+            EXPECT_EQ(frame[0], 0x68);
+            EXPECT_EQ(frame.size(), size_t{frame[1]} + 1);
+            EXPECT_EQ(frame[2], 0x21);
+            EXPECT_TRUE(ChecksumHolds(frame));
+        }
     }
+    // The bytes a receiver hunts for are among them.
+    EXPECT_TRUE(seen[0x68]);
+    EXPECT_TRUE(seen[0x21]);
+    EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](bool s) { return s; }));
 }
 
 TEST(SimulatorFaults, GarbageOutputCarriesEveryByteValueAndRepliesStayWhole) {
