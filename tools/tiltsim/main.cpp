@@ -63,15 +63,16 @@ void PrintHelp(FILE* to) {
         "line of standard output.\n"
         "\n"
         "  --protocol tarq|modbus    wire protocol (default tarq)\n"
-        "  --address N               bus address 0..254 (default 0 for tarq, 1 for modbus)\n"
+        "  --address N               bus address 0..254, for modbus 1..254 as 0 is the\n"
+        "                            broadcast address (default 0 for tarq, 1 for modbus)\n"
         "  --layout 10|13|15|16|17   frame-protocol reply length byte (default 13)\n"
         "  --command 81|82|84|94     frame-protocol reply command, hex (default 84)\n"
         "  --auto-hz RATE|max        automatic output, frames per second; 0 = off, max = as\n"
         "                            fast as the terminal takes them (default 0)\n"
         "  --count N                 stop automatic output after N frames, keep answering\n"
+        "                            (default no limit)\n"
         "  --auto-after-request      hold automatic output until the first request arrives\n"
         "                            (a client that purges its input on open loses nothing)\n"
-        "                            (default no limit)\n"
         "  --bad-checksum-every N    wrong checksum or CRC on every Nth measurement frame\n"
         "                            (default 0 = never)\n"
         "  --noise N                 N random bytes of every value before every frame, 0x68\n"
@@ -277,6 +278,11 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         return false;
     }
     if (!args.addressGiven && args.sim.protocol == SimProtocol::Modbus) args.sim.address = 1;
+    if (args.sim.protocol == SimProtocol::Modbus && args.sim.address == 0) {
+        fputs("tiltsim: a Modbus sensor cannot have the broadcast address 0 (see --help)\n",
+              stderr);
+        return false;
+    }
     if (args.sim.standardDevice && args.sim.protocol != SimProtocol::Modbus) {
         fputs("tiltsim: --standard needs --protocol modbus (see --help)\n", stderr);
         return false;
