@@ -216,6 +216,21 @@ TEST(ModbusSimulator, ReadReplyDecodesToTheSignal) {
     }
 }
 
+TEST(ModbusSimulator, StandardReadOfFiveRegistersGetsTheSameTenDataBytes) {
+    // A standard master asks for X (registers 2-3), Y (4-5) and the temperature (6).
+    SensorSimulator sim(ModbusSensor(1, true));
+    const Bytes five = Send(sim, WithCrc({0x01, 0x03, 0x00, 0x02, 0x00, 0x05}), 12.0);
+    const Bytes four = Send(sim, BuildModbusRead(1), 12.0);
+    ASSERT_EQ(five.size(), 15u);
+    EXPECT_EQ(five[2], 10);
+    EXPECT_EQ(five, four);
+    Measurement m;
+    DecodeModbusRead(five.data(), five.size(), DecodeParameters{}, m);
+    EXPECT_NEAR(m.x, sim.Reading(12.0).x, kTolerance);
+    EXPECT_NEAR(m.y, sim.Reading(12.0).y, kTolerance);
+    EXPECT_NEAR(m.temperature, sim.Reading(12.0).temperature, kTolerance);
+}
+
 TEST(ModbusSimulator, AnswersOnlyWholeRequestsToItsOwnAddress) {
     SensorSimulator sim(ModbusSensor(1));
     EXPECT_TRUE(Send(sim, BuildModbusRead(2)).empty());
