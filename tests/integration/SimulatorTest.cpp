@@ -7,6 +7,7 @@
 #include <array>
 #include <vector>
 
+#include "LineMatch.h"
 #include "ModbusProtocol.h"
 #include "SensorSimulator.h"
 #include "TarqProtocol.h"
@@ -32,11 +33,23 @@ SimulatorOptions TarqSensor(int layout = 13, uint8_t command = 0x84, uint8_t add
     return o;
 }
 
-SimulatorOptions ModbusSensor(uint8_t address = 1) {
+SimulatorOptions ModbusSensor(uint8_t address = 1, bool standard = false) {
     SimulatorOptions o;
     o.protocol = SimProtocol::Modbus;
     o.address = address;
+    o.standardDevice = standard;
     return o;
+}
+
+// A client's raw terminal at `speed` with the given parity flags.
+termios ClientLine(speed_t speed, tcflag_t parityFlags = 0) {
+    termios tio{};
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+    tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CMSPAR);
+    tio.c_cflag |= parityFlags;
+    return tio;
 }
 
 bool ChecksumHolds(const Bytes& f) {
@@ -203,6 +216,21 @@ TEST(ModbusSimulator, ReadReplyDecodesToTheSignal) {
     }
 }
 
+TEST(ModbusSimulator, StandardReadOfFiveRegistersGetsTheSameTenDataBytes) {
+    // A standard master asks for X (registers 2-3), Y (4-5) and the temperature (6).
+    SensorSimulator sim(ModbusSensor(1, true));
+    const Bytes five = Send(sim, WithCrc({0x01, 0x03, 0x00, 0x02, 0x00, 0x05}), 12.0);
+    const Bytes four = Send(sim, BuildModbusRead(1), 12.0);
+    ASSERT_EQ(five.size(), 15u);
+    EXPECT_EQ(five[2], 10);
+    EXPECT_EQ(five, four);
+    Measurement m;
+    DecodeModbusRead(five.data(), five.size(), DecodeParameters{}, m);
+    EXPECT_NEAR(m.x, sim.Reading(12.0).x, kTolerance);
+    EXPECT_NEAR(m.y, sim.Reading(12.0).y, kTolerance);
+    EXPECT_NEAR(m.temperature, sim.Reading(12.0).temperature, kTolerance);
+}
+
 TEST(ModbusSimulator, AnswersOnlyWholeRequestsToItsOwnAddress) {
     SensorSimulator sim(ModbusSensor(1));
     EXPECT_TRUE(Send(sim, BuildModbusRead(2)).empty());
@@ -255,6 +283,146 @@ TEST(ModbusSimulator, NewAddressTakesOverOnceTheMasterUsesIt) {
     EXPECT_EQ(sim.Address(), 2);
 }
 
+TEST(ModbusSimulator, StandardDeviceTakesNewAddressAtOnce) {
+    SensorSimulator sim(ModbusSensor(1, true));
+    const Bytes setAddress = BuildModbusWrite(1, kModbusRegAddress, 2);
+    EXPECT_EQ(Send(sim, setAddress), setAddress);  // the echo still comes from 1
+    EXPECT_EQ(sim.Address(), 2);
+    // Even the master's confirming repeat to the old address goes unheard.
+    EXPECT_TRUE(Send(sim, setAddress).empty());
+    EXPECT_TRUE(Send(sim, BuildModbusRead(1)).empty());
+    const Bytes reply = Send(sim, BuildModbusRead(2));
+    ASSERT_EQ(reply.size(), 15u);
+    EXPECT_EQ(reply[0], 2);
+    EXPECT_TRUE(CrcHolds(reply));
+}
+
+TEST(ModbusSimulator, StandardDeviceTakesNewBaudAndParityAtOnce) {
+    SensorSimulator sim(ModbusSensor(1, true));
+    EXPECT_TRUE(LineMatches(ClientLine(B9600), sim.Baud(), sim.Parity()));
+    const Bytes setBaud = BuildModbusWrite(1, kModbusRegBaud, 0xA2);
+    EXPECT_EQ(Send(sim, setBaud), setBaud);
+    EXPECT_EQ(sim.Baud(), 19200u);
+    // A client still at the old speed no longer hears the sensor; one that follows does.
+    EXPECT_FALSE(LineMatches(ClientLine(B9600), sim.Baud(), sim.Parity()));
+    EXPECT_TRUE(LineMatches(ClientLine(B19200), sim.Baud(), sim.Parity()));
+
+    const Bytes setOdd = BuildModbusWrite(1, kModbusRegParity, 2);
+    EXPECT_EQ(Send(sim, setOdd), setOdd);
+    EXPECT_EQ(sim.Parity(), 'O');
+    EXPECT_FALSE(LineMatches(ClientLine(B19200), sim.Baud(), sim.Parity()));
+    EXPECT_TRUE(LineMatches(ClientLine(B19200, PARENB | PARODD), sim.Baud(), sim.Parity()));
+
+    const Bytes setEven = BuildModbusWrite(1, kModbusRegParity, 0);
+    EXPECT_EQ(Send(sim, setEven), setEven);
+    EXPECT_EQ(sim.Parity(), 'E');
+    EXPECT_TRUE(LineMatches(ClientLine(B19200, PARENB), sim.Baud(), sim.Parity()));
+}
+
+TEST(ModbusSimulator, StandardDeviceStartsOnTheLineItIsGiven) {
+    SimulatorOptions o = ModbusSensor(1, true);
+    o.baud = 38400;
+    o.parity = 'E';
+    SensorSimulator sim(o);
+    EXPECT_EQ(sim.Baud(), 38400u);
+    EXPECT_EQ(sim.Parity(), 'E');
+}
+
+TEST(ModbusSimulator, DefaultModeStillAnswersTheOldAddressAfterAChange) {
+    SensorSimulator sim(ModbusSensor(1));
+    const Bytes setAddress = BuildModbusWrite(1, kModbusRegAddress, 2);
+    EXPECT_EQ(Send(sim, setAddress), setAddress);
+    EXPECT_EQ(sim.Address(), 2);
+    const Bytes old = Send(sim, BuildModbusRead(1));
+    ASSERT_EQ(old.size(), 15u);
+    EXPECT_EQ(old[0], 1);
+    EXPECT_EQ(Send(sim, BuildModbusRead(2)).at(0), 2);
+    // Once the master has used the new address, the old one is let go.
+    EXPECT_TRUE(Send(sim, BuildModbusRead(1)).empty());
+}
+
+TEST(ModbusSimulator, BroadcastWriteIsAppliedWithoutReplyInBothModes) {
+    for (bool standard : {false, true}) {
+        SCOPED_TRACE(standard ? "standard" : "default");
+        SensorSimulator sim(ModbusSensor(1, standard));
+        EXPECT_TRUE(Send(sim, BuildModbusWrite(0, kModbusRegFrequency, 2)).empty());
+        EXPECT_EQ(sim.OutputHz(), 25.0);
+        EXPECT_TRUE(Send(sim, BuildModbusWrite(0, kModbusRegBaud, 0xA3)).empty());
+        EXPECT_EQ(sim.Baud(), 38400u);
+        EXPECT_TRUE(Send(sim, BuildModbusWrite(0, kModbusRegZero, 0xFF), 12.0).empty());
+        EXPECT_TRUE(sim.ZeroSet());
+        // A refused value is neither applied nor answered with an exception.
+        EXPECT_TRUE(Send(sim, BuildModbusWrite(0, kModbusRegBaud, 0xB0)).empty());
+        EXPECT_EQ(sim.Baud(), 38400u);
+        // Reads and unserved functions are never taken from the broadcast address.
+        EXPECT_TRUE(Send(sim, WithCrc({0x00, 0x03, 0x00, 0x02, 0x00, 0x04})).empty());
+        EXPECT_TRUE(Send(sim, WithCrc({0x00, 0x04, 0x00, 0x02, 0x00, 0x04})).empty());
+        EXPECT_TRUE(Send(sim, BuildModbusWrite(0, kModbusRegAddress, 5)).empty());
+        EXPECT_EQ(sim.Address(), 5);
+        EXPECT_EQ(Send(sim, BuildModbusRead(5)).at(0), 5);
+    }
+}
+
+TEST(ModbusSimulator, UnservedFunctionGetsIllegalFunctionException) {
+    for (bool standard : {false, true}) {
+        SCOPED_TRACE(standard ? "standard" : "default");
+        SensorSimulator sim(ModbusSensor(1, standard));
+        EXPECT_EQ(Send(sim, WithCrc({0x01, 0x04, 0x00, 0x02, 0x00, 0x04})),
+                  WithCrc({0x01, 0x84, 0x01}));
+        EXPECT_EQ(Send(sim, WithCrc({0x01, 0x10, 0x00, 0x11, 0x00, 0x01})),
+                  WithCrc({0x01, 0x90, 0x01}));
+        EXPECT_EQ(sim.Address(), 1);
+        // Only a whole request to this sensor is refused; anything else is noise.
+        Bytes torn = WithCrc({0x01, 0x04, 0x00, 0x02, 0x00, 0x04});
+        torn[3] ^= 1;
+        EXPECT_TRUE(Send(sim, torn).empty());
+        EXPECT_TRUE(Send(sim, WithCrc({0x02, 0x04, 0x00, 0x02, 0x00, 0x04})).empty());
+        // The sensor goes on reading requests behind it.
+        EXPECT_EQ(Send(sim, BuildModbusRead(1)).size(), 15u);
+    }
+}
+
+TEST(SimulatorLine, TermiosSpeedMapsToTheSensorsBaudNumbers) {
+    const struct {
+        speed_t speed;
+        uint32_t baud;
+    } cases[] = {{B2400, 2400},   {B4800, 4800},     {B9600, 9600},     {B19200, 19200},
+                 {B38400, 38400}, {B115200, 115200}, {B230400, 230400}, {B50, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.baud);
+        EXPECT_EQ(TermiosBaud(ClientLine(c.speed)), c.baud);
+    }
+}
+
+TEST(SimulatorLine, TermiosParityFlagsMapToTheSensorsParityLetters) {
+    EXPECT_EQ(TermiosParity(ClientLine(B9600)), 'N');
+    EXPECT_EQ(TermiosParity(ClientLine(B9600, PARENB)), 'E');
+    EXPECT_EQ(TermiosParity(ClientLine(B9600, PARENB | PARODD)), 'O');
+    EXPECT_EQ(TermiosParity(ClientLine(B9600, PARENB | PARODD | CMSPAR)), 'M');
+    EXPECT_EQ(TermiosParity(ClientLine(B9600, PARENB | CMSPAR)), 'S');
+    // What a pseudo-terminal shows of a client that asked for odd parity.
+    EXPECT_EQ(TermiosParity(ClientLine(B9600, PARODD)), 'O');
+}
+
+TEST(SimulatorLine, LineMatchesOnlyTheSensorsSpeedAndParity) {
+    EXPECT_TRUE(LineMatches(ClientLine(B9600), 9600, 'N'));
+    EXPECT_TRUE(LineMatches(ClientLine(B115200, PARENB), 115200, 'E'));
+    EXPECT_FALSE(LineMatches(ClientLine(B19200), 9600, 'N'));
+    EXPECT_FALSE(LineMatches(ClientLine(B9600, PARENB), 9600, 'N'));
+    EXPECT_FALSE(LineMatches(ClientLine(B9600, PARENB | PARODD), 9600, 'E'));
+    EXPECT_FALSE(LineMatches(ClientLine(B9600), 9600, 'O'));
+    // Receiving at another speed than sending is not the sensor's line either.
+    termios split = ClientLine(B9600);
+    cfsetispeed(&split, B19200);
+    EXPECT_FALSE(LineMatches(split, 9600, 'N'));
+    // An input speed of 0 follows the output speed.
+    termios follows = ClientLine(B9600);
+    cfsetispeed(&follows, B0);
+    EXPECT_TRUE(LineMatches(follows, 9600, 'N'));
+    // A speed the sensor has no number for never matches.
+    EXPECT_FALSE(LineMatches(ClientLine(B50), 0, 'N'));
+}
+
 TEST(SimulatorFaults, EveryNthMeasurementFrameHasABadCheck) {
     SimulatorOptions tarq = TarqSensor(), modbus = ModbusSensor();
     tarq.badChecksumEvery = modbus.badChecksumEvery = 3;
@@ -270,17 +438,27 @@ TEST(SimulatorFaults, EveryNthMeasurementFrameHasABadCheck) {
     EXPECT_TRUE(ChecksumHolds(Send(t, BuildTarqFrame(kTarqSaveSettings, 0))));
 }
 
-TEST(SimulatorFaults, NoiseBeforeEachFrameAvoidsTheBytesReceiversHuntFor) {
+TEST(SimulatorFaults, NoiseBeforeEachFrameCarriesEveryByteValueAndLeavesTheFrameWhole) {
     SimulatorOptions o = TarqSensor(13, 0x84, 0x21);
     o.noiseBytes = 40;
     SensorSimulator sim(o);
-    for (const Bytes& f : {Send(sim, TarqRead(0x21)), sim.MakeMeasurementFrame(1.0),
-                           Send(sim, BuildTarqFrame(kTarqSaveSettings, 0x21))}) {
-        ASSERT_GT(f.size(), 40u);
-        for (size_t i = 0; i < 40; ++i) EXPECT_TRUE(f[i] != 0x68 && f[i] != 0x21) << i;
-        EXPECT_EQ(f[40], 0x68);
-        EXPECT_TRUE(ChecksumHolds(Bytes(f.begin() + 40, f.end())));
+    std::array<bool, 256> seen{};
+    for (int i = 0; i < 100; ++i) {
+        for (const Bytes& f : {Send(sim, TarqRead(0x21)), sim.MakeMeasurementFrame(1.0),
+                               Send(sim, BuildTarqFrame(kTarqSaveSettings, 0x21))}) {
+            ASSERT_GT(f.size(), 40u);
+            for (size_t n = 0; n < 40; ++n) seen[f[n]] = true;
+            const Bytes frame(f.begin() + 40, f.end());
+            EXPECT_EQ(frame[0], 0x68);
+            EXPECT_EQ(frame.size(), size_t{frame[1]} + 1);
+            EXPECT_EQ(frame[2], 0x21);
+            EXPECT_TRUE(ChecksumHolds(frame));
+        }
     }
+    // The bytes a receiver hunts for are among them.
+    EXPECT_TRUE(seen[0x68]);
+    EXPECT_TRUE(seen[0x21]);
+    EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](bool s) { return s; }));
 }
 
 TEST(SimulatorFaults, GarbageOutputCarriesEveryByteValueAndRepliesStayWhole) {

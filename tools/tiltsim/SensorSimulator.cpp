@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <utility>
 
 #include "LineSettings.h"
 #include "ModbusProtocol.h"
@@ -28,6 +29,8 @@ constexpr uint8_t kCmdSave = 0x53;
 constexpr uint8_t kTarqBroadcast = 0xFF;
 constexpr uint8_t kAckFailure = 0xFF;
 
+constexpr uint8_t kModbusBroadcast = 0x00;
+constexpr uint8_t kModbusIllegalFunction = 0x01;
 constexpr uint8_t kModbusIllegalAddress = 0x02;
 constexpr uint8_t kModbusIllegalValue = 0x03;
 
@@ -64,6 +67,8 @@ SensorSimulator::SensorSimulator(const SimulatorOptions& options)
     : options_(options),
       address_(options.address),
       outputHz_(options.outputHz),
+      baud_(options.baud),
+      parity_(options.parity),
       noiseState_(options.noiseSeed ? options.noiseSeed : 1u) {}
 
 TiltSample SensorSimulator::Signal(double t) {
@@ -189,17 +194,13 @@ void SensorSimulator::HandleTarq(const uint8_t* frame, double now, Frames& out) 
 }
 
 void SensorSimulator::FeedModbus(double now, Frames& out) {
-    // Both requests are eight bytes; the CRC separates a request from noise that
-    // happens to start with the address.
+    // Every request the sensor takes is eight bytes; the CRC separates a request
+    // from noise that happens to start with the address.
     size_t i = 0;
     while (i < rx_.size()) {
-        const bool ours = rx_[i] == address_ || rx_[i] == previousAddress_;
+        const uint8_t to = rx_[i];
+        const bool ours = to == address_ || to == previousAddress_ || to == kModbusBroadcast;
         if (!ours) {
-            ++i;
-            continue;
-        }
-        if (rx_.size() - i < 2) break;
-        if (rx_[i + 1] != kModbusRead && rx_[i + 1] != kModbusWrite) {
             ++i;
             continue;
         }
@@ -219,17 +220,27 @@ void SensorSimulator::HandleModbus(const uint8_t* frame, double now, Frames& out
     const uint8_t function = frame[1];
     const unsigned reg = static_cast<unsigned>(frame[2] << 8 | frame[3]);
     const unsigned value = static_cast<unsigned>(frame[4] << 8 | frame[5]);
+    // A broadcast is obeyed by every sensor on the bus, so none may answer it.
+    const bool broadcast = to == kModbusBroadcast;
+    const auto reply = [&](std::vector<uint8_t> f) {
+        if (!broadcast) out.push_back(WithNoise(std::move(f)));
+    };
+    if (broadcast && function != kModbusWrite) return;
     // The master has switched over once it speaks to the new address.
     if (to == address_) previousAddress_ = -1;
 
+    if (function != kModbusRead && function != kModbusWrite) {
+        reply(ModbusException(to, function, kModbusIllegalFunction));
+        return;
+    }
     if (function == kModbusRead) {
         // Registers 2.. hold X, Y and the temperature; the sensor sends all ten
         // data bytes whether four or five registers are asked for.
         if (reg != 2 || (value != 4 && value != 5)) {
-            out.push_back(WithNoise(ModbusException(to, function, kModbusIllegalAddress)));
+            reply(ModbusException(to, function, kModbusIllegalAddress));
             return;
         }
-        out.push_back(WithNoise(ModbusMeasurement(to, now, NextMeasurementSpoilt())));
+        reply(ModbusMeasurement(to, now, NextMeasurementSpoilt()));
         return;
     }
 
@@ -265,16 +276,16 @@ void SensorSimulator::HandleModbus(const uint8_t* frame, double now, Frames& out
         }
     }
     if (!known) {
-        out.push_back(WithNoise(ModbusException(to, function, kModbusIllegalAddress)));
+        reply(ModbusException(to, function, kModbusIllegalAddress));
         return;
     }
     if (!ok) {
-        out.push_back(WithNoise(ModbusException(to, function, kModbusIllegalValue)));
+        reply(ModbusException(to, function, kModbusIllegalValue));
         return;
     }
-    out.push_back(WithNoise(std::vector<uint8_t>(frame, frame + 8)));
+    reply(std::vector<uint8_t>(frame, frame + 8));
     if (newAddress >= 0 && newAddress != address_) {
-        previousAddress_ = to;
+        if (!options_.standardDevice) previousAddress_ = broadcast ? address_ : to;
         address_ = static_cast<uint8_t>(newAddress);
     }
 }
@@ -356,11 +367,8 @@ std::vector<uint8_t> SensorSimulator::WithNoise(std::vector<uint8_t> frame) {
     if (options_.noiseBytes <= 0) return frame;
     std::vector<uint8_t> noisy;
     noisy.reserve(frame.size() + static_cast<size_t>(options_.noiseBytes));
-    while (noisy.size() < static_cast<size_t>(options_.noiseBytes)) {
-        const uint8_t b = NextNoiseByte();
-        if (b == kTarqHeader || b == address_ || b == previousAddress_) continue;
-        noisy.push_back(b);
-    }
+    while (noisy.size() < static_cast<size_t>(options_.noiseBytes))
+        noisy.push_back(NextNoiseByte());
     noisy.insert(noisy.end(), frame.begin(), frame.end());
     return noisy;
 }

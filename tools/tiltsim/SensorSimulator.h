@@ -22,9 +22,9 @@ struct SimulatorOptions {
     double outputHz = 0.0;
     // Every Nth measurement frame goes out with a wrong checksum or CRC; 0 = never.
     int badChecksumEvery = 0;
-    // Random bytes written before every frame. They never equal 0x68 or the
-    // sensor's address, the bytes a receiver hunts for, so a receiver that skips
-    // line noise correctly still gets every frame.
+    // Random bytes of every value written before every frame, 0x68 and the
+    // address included, as a real line carries them: a receiver has to find the
+    // frame behind false starts, not merely skip bytes it does not hunt for.
     int noiseBytes = 0;
     uint32_t noiseSeed = 0x2545F491u;
     // A sensor that hears nothing: requests are dropped unanswered and unapplied.
@@ -32,6 +32,13 @@ struct SimulatorOptions {
     // Automatic output is line noise of every byte value, 0x68 and the address
     // included, a frame's worth at a time; replies to requests stay whole.
     bool garbage = false;
+    // Modbus only: behave as a standard Modbus device. A new address, baud rate or
+    // parity holds from the echo on (the old address is no longer heard), and
+    // tiltsim answers only a client whose line settings equal the sensor's.
+    bool standardDevice = false;
+    // The line the sensor starts on; settings requests change it.
+    uint32_t baud = 9600;
+    char parity = 'N';
 };
 
 struct TiltSample {
@@ -91,12 +98,13 @@ private:
 
     SimulatorOptions options_;
     uint8_t address_;
-    // Modbus: the address the master still uses after an address change, since it
-    // confirms a write only by the echo of a repeated request to the old address.
+    // Modbus, default mode: the address the master still uses after an address
+    // change, since it confirms a write only by the echo of a repeated request to
+    // the old address. A standard device forgets the old address at once.
     int previousAddress_ = -1;
     double outputHz_;
-    uint32_t baud_ = 9600;
-    char parity_ = 'N';
+    uint32_t baud_;
+    char parity_;
     bool zeroSet_ = false;
     TiltSample zero_;
     int saveCount_ = 0;

@@ -18,10 +18,13 @@
 #include <cmath>
 #include <cstdint>
 #include <deque>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "LineMatch.h"
+#include "LineSettings.h"
 #include "SensorSimulator.h"
 
 namespace {
@@ -38,6 +41,9 @@ constexpr double kMaxAutoLagSeconds = 0.1;
 constexpr int kMaxBurstFrames = 64;
 // After a read error on the master, look again this much later rather than spin.
 constexpr double kReadRetrySeconds = 0.1;
+// --standard, --auto-hz max: while the client's line differs, frames are dropped
+// as soon as they are made; look at the line again this much later, not at once.
+constexpr double kLineRecheckSeconds = 0.02;
 
 struct Args {
     SimulatorOptions sim;
@@ -57,19 +63,20 @@ void PrintHelp(FILE* to) {
         "line of standard output.\n"
         "\n"
         "  --protocol tarq|modbus    wire protocol (default tarq)\n"
-        "  --address N               bus address 0..254 (default 0 for tarq, 1 for modbus)\n"
+        "  --address N               bus address 0..254, for modbus 1..254 as 0 is the\n"
+        "                            broadcast address (default 0 for tarq, 1 for modbus)\n"
         "  --layout 10|13|15|16|17   frame-protocol reply length byte (default 13)\n"
         "  --command 81|82|84|94     frame-protocol reply command, hex (default 84)\n"
         "  --auto-hz RATE|max        automatic output, frames per second; 0 = off, max = as\n"
         "                            fast as the terminal takes them (default 0)\n"
         "  --count N                 stop automatic output after N frames, keep answering\n"
+        "                            (default no limit)\n"
         "  --auto-after-request      hold automatic output until the first request arrives\n"
         "                            (a client that purges its input on open loses nothing)\n"
-        "                            (default no limit)\n"
         "  --bad-checksum-every N    wrong checksum or CRC on every Nth measurement frame\n"
         "                            (default 0 = never)\n"
-        "  --noise N                 N random bytes before every frame, never 0x68 and never\n"
-        "                            the address (default 0)\n"
+        "  --noise N                 N random bytes of every value before every frame, 0x68\n"
+        "                            and the address included (default 0)\n"
         "  --garbage                 automatic output is random bytes of every value, 17 per\n"
         "                            frame, instead of measurements (default off)\n"
         "  --split                   write every frame in 3-byte pieces 2 ms apart (default off)\n"
@@ -79,9 +86,24 @@ void PrintHelp(FILE* to) {
         "  --link COM<n>             register as port COM<n>: a link DIR/COM<n> to the terminal,\n"
         "                            removed on exit (default none)\n"
         "  --ports-dir DIR           DIR for --link (default ../config/ports)\n"
+        "  --standard                Modbus only: behave as a standard Modbus device: a new\n"
+        "                            address, baud rate or parity holds at once after the\n"
+        "                            echo (the old address is no longer answered), and only a\n"
+        "                            client whose terminal has the sensor's speed and parity\n"
+        "                            is heard or sent to (default off: the old address keeps\n"
+        "                            being answered after a change, and any line settings do)\n"
+        "  --baud N                  the sensor's line speed at start: 2400, 4800, 9600, 19200,\n"
+        "                            38400, 115200 or 230400 (default 9600)\n"
+        "  --parity N|O|E            the sensor's parity at start (default N)\n"
         "  --help                    show this text\n"
         "\n"
         "A settings request for the output frequency changes the --auto-hz rate.\n"
+        "Modbus: a standard master reads 5 registers from register 2: X in registers 2-3,\n"
+        "Y in 4-5, the temperature in 6. The sensor answers with 10 data bytes whether 4\n"
+        "or 5 registers are asked for. A request to address 0 (broadcast) is obeyed and\n"
+        "never answered; a function other than 03 and 06 gets exception 01.\n"
+        "A pseudo-terminal keeps no even-parity flag: with --standard, even parity and none\n"
+        "cannot be told apart there.\n"
         "SIGUSR1 unplugs at once (an unplugged port loses its --link as well);\n"
         "SIGINT, SIGTERM and SIGHUP remove the link and exit 0.\n"
         "At exit \"frames_sent=N\" (every frame written in full) goes to standard error.\n",
@@ -121,6 +143,9 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         kUnplugAfter,
         kLink,
         kPortsDir,
+        kStandard,
+        kBaud,
+        kParity,
         kHelp
     };
     static const option kOptions[] = {
@@ -139,6 +164,9 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         {"unplug-after", required_argument, nullptr, kUnplugAfter},
         {"link", required_argument, nullptr, kLink},
         {"ports-dir", required_argument, nullptr, kPortsDir},
+        {"standard", no_argument, nullptr, kStandard},
+        {"baud", required_argument, nullptr, kBaud},
+        {"parity", required_argument, nullptr, kParity},
         {"help", no_argument, nullptr, kHelp},
         {nullptr, 0, nullptr, 0},
     };
@@ -223,6 +251,21 @@ bool ParseArgs(int argc, char** argv, Args& args) {
                 if (*a == '\0') return Fail("ports-dir", a);
                 args.portsDir = a;
                 break;
+            case kStandard:
+                args.sim.standardDevice = true;
+                break;
+            case kBaud:
+                if (!ParseLong(a, 1, 230400, v) ||
+                    std::find(std::begin(kSupportedBauds), std::end(kSupportedBauds), v) ==
+                        std::end(kSupportedBauds))
+                    return Fail("baud", a);
+                args.sim.baud = static_cast<uint32_t>(v);
+                break;
+            case kParity:
+                if (strcmp(a, "N") != 0 && strcmp(a, "O") != 0 && strcmp(a, "E") != 0)
+                    return Fail("parity", a);
+                args.sim.parity = a[0];
+                break;
             case kHelp:
                 PrintHelp(stdout);
                 exit(0);
@@ -235,6 +278,15 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         return false;
     }
     if (!args.addressGiven && args.sim.protocol == SimProtocol::Modbus) args.sim.address = 1;
+    if (args.sim.protocol == SimProtocol::Modbus && args.sim.address == 0) {
+        fputs("tiltsim: a Modbus sensor cannot have the broadcast address 0 (see --help)\n",
+              stderr);
+        return false;
+    }
+    if (args.sim.standardDevice && args.sim.protocol != SimProtocol::Modbus) {
+        fputs("tiltsim: --standard needs --protocol modbus (see --help)\n", stderr);
+        return false;
+    }
     return true;
 }
 
@@ -261,7 +313,8 @@ bool MakeDirs(const std::string& path) {
 // Opens the master and configures the slave; the slave stays open with us so the
 // master never reports a hang-up while no client has it open, and its raw mode
 // (no echo, no line editing) is what a client finds when it opens the terminal.
-bool OpenPty(int& master, int& slave, std::string& slavePath) {
+// `line`, when given, is the speed and parity a client finds there too.
+bool OpenPty(int& master, int& slave, std::string& slavePath, const LineSettings* line) {
     master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0) return false;
     char name[128];
@@ -273,6 +326,11 @@ bool OpenPty(int& master, int& slave, std::string& slavePath) {
     termios tio{};
     if (tcgetattr(slave, &tio) != 0) return false;
     cfmakeraw(&tio);
+    if (line) {
+        termios wanted{};
+        if (!BuildTermios(tio, *line, wanted)) return false;
+        tio = wanted;
+    }
     if (tcsetattr(slave, TCSANOW, &tio) != 0) return false;
     const int flags = fcntl(master, F_GETFL);
     return flags >= 0 && fcntl(master, F_SETFL, flags | O_NONBLOCK) == 0;
@@ -284,6 +342,10 @@ struct Piece {
     size_t written = 0;
     bool last = true;
     bool pauseBefore = false;
+    // The sensor's line when the frame was made: an echo goes out at the old
+    // settings even when the request it answers changed them.
+    uint32_t baud = 0;
+    char parity = 'N';
 };
 
 class Simulator {
@@ -291,7 +353,10 @@ public:
     explicit Simulator(const Args& args) : args_(args), sensor_(args.sim) {}
 
     int Run() {
-        if (!OpenPty(master_, slave_, slavePath_)) {
+        LineSettings line;
+        line.baud = sensor_.Baud();
+        line.parity = sensor_.Parity();
+        if (!OpenPty(master_, slave_, slavePath_, args_.sim.standardDevice ? &line : nullptr)) {
             perror("tiltsim: pseudo-terminal");
             return 1;
         }
@@ -379,7 +444,28 @@ private:
                 static_cast<unsigned long long>(framesSent_));
     }
 
-    void Enqueue(const std::vector<uint8_t>& frame) {
+    // Whether the client's terminal, as it is set now, has the line the sensor
+    // uses; a standard device talking at other settings is garbage to it.
+    bool ClientHears(uint32_t baud, char parity) const {
+        if (!args_.sim.standardDevice) return true;
+        termios tio{};
+        // The master reports the slave's settings, which the client sets.
+        if (tcgetattr(master_, &tio) != 0) return true;
+        return LineMatches(tio, baud, parity);
+    }
+
+    // Drops the rest of the frame at the front of the queue.
+    void DropFrontFrame() {
+        while (!queue_.empty()) {
+            const bool last = queue_.front().last;
+            queue_.pop_front();
+            if (last) break;
+        }
+        --framesQueued_;
+        frontDue_ = 0;
+    }
+
+    void Enqueue(const std::vector<uint8_t>& frame, uint32_t baud, char parity) {
         if (frame.empty()) return;
         if (queue_.empty()) frontDue_ = 0;
         const size_t piece = args_.split ? kSplitPieceBytes : frame.size();
@@ -390,6 +476,8 @@ private:
                            frame.begin() + static_cast<std::ptrdiff_t>(end));
             p.last = end == frame.size();
             p.pauseBefore = at != 0;
+            p.baud = baud;
+            p.parity = parity;
             queue_.push_back(std::move(p));
         }
         ++framesQueued_;
@@ -400,6 +488,11 @@ private:
     void Flush(double now) {
         while (master_ >= 0 && !queue_.empty() && frontDue_ <= now) {
             Piece& p = queue_.front();
+            if (p.written == 0 && !ClientHears(p.baud, p.parity)) {
+                DropFrontFrame();
+                lineRecheckAt_ = now + kLineRecheckSeconds;
+                continue;
+            }
             const ssize_t n =
                 write(master_, p.bytes.data() + p.written, p.bytes.size() - p.written);
             if (n < 0) {
@@ -435,6 +528,7 @@ private:
         if (!AutoOutputOn()) return;
         const double hz = sensor_.OutputHz();
         if (std::isinf(hz)) {
+            if (now < lineRecheckAt_) return;
             // As fast as the line takes them: refill whenever the last frame is out,
             // a bounded burst per turn so requests and signals still get theirs.
             for (int i = 0; i < kMaxBurstFrames && queue_.empty() && AutoOutputOn(); ++i) {
@@ -456,7 +550,7 @@ private:
     }
 
     void MakeAutoFrame(double now) {
-        Enqueue(sensor_.MakeMeasurementFrame(now));
+        Enqueue(sensor_.MakeMeasurementFrame(now), sensor_.Baud(), sensor_.Parity());
         ++autoMade_;
     }
 
@@ -465,9 +559,14 @@ private:
         for (;;) {
             const ssize_t n = read(master_, buf, sizeof buf);
             if (n > 0) {
+                // Replies go out at the line the request came in on, before any
+                // setting it carried takes hold.
+                const uint32_t baud = sensor_.Baud();
+                const char parity = sensor_.Parity();
+                if (!ClientHears(baud, parity)) continue;  // garbage to the sensor
                 requestSeen_ = true;
                 for (const auto& frame : sensor_.Feed(buf, static_cast<size_t>(n), now))
-                    Enqueue(frame);
+                    Enqueue(frame, baud, parity);
                 if (static_cast<size_t>(n) < sizeof buf) return;
                 continue;
             }
@@ -504,7 +603,8 @@ private:
                 // everything: only look for requests and signals, then go on.
                 const bool unlimited = std::isinf(sensor_.OutputHz());
                 if (!unlimited || queue_.empty())
-                    wakeAt = std::min(wakeAt, unlimited ? now : nextAuto_);
+                    wakeAt =
+                        std::min(wakeAt, unlimited ? std::max(now, lineRecheckAt_) : nextAuto_);
             }
         }
         int timeoutMs = -1;
@@ -552,6 +652,7 @@ private:
     uint64_t autoMade_ = 0;
     bool requestSeen_ = false;
     double readRetryAt_ = 0;
+    double lineRecheckAt_ = 0;
 };
 
 }  // namespace
