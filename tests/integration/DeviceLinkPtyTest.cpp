@@ -7,6 +7,7 @@
 #include "AcquisitionCycle.h"
 #include "ConnectionPanel.h"
 #include "FakeDeviceLinkView.h"
+#include "ModbusProtocol.h"
 #include "ReceivePath.h"
 #include "Serialport.h"
 #include "SettingsCommands.h"
@@ -48,7 +49,10 @@ protected:
             commands.OnTarqAcknowledge(f, n);
         };
         h.OnModbusEcho = [this](const uint8_t* f, size_t n) { commands.OnModbusEcho(f, n); };
-        h.DeliverMeasurement = [this](const Measurement&) { commands.OnMeasurement(); };
+        h.DeliverMeasurement = [this](const Measurement&) {
+            ++measurements;
+            commands.OnMeasurement();
+        };
         return h;
     }
     void StartSim(const std::vector<std::string>& args) {
@@ -65,8 +69,42 @@ protected:
         ASSERT_FALSE(state.startupUnconfirmed);
     }
 
+    // The window's timer 1 while a settings command runs, until it is confirmed.
+    bool TickUntilConfirmed() {
+        for (int i = 0; i < 6; ++i) {
+            cycle.PollTick();
+            if (owner.PumpUntil(
+                    port, [&] { return view.posted > 0; }, std::chrono::milliseconds(300)))
+                return true;
+        }
+        return false;
+    }
+    // After the change the sensor answers polls where the link now is.
+    bool AnswersPolls() {
+        const int before = measurements;
+        for (int i = 0; i < 5; ++i) {
+            cycle.PollTick();
+            if (owner.PumpUntil(
+                    port, [&] { return measurements > before; }, std::chrono::milliseconds(500)))
+                return true;
+        }
+        return false;
+    }
+    void StartModbus(const std::vector<std::string>& extra) {
+        std::vector<std::string> args{"--protocol", "modbus", "--address", "1"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        ASSERT_NO_FATAL_FAILURE(StartSim(args));
+        discovered = {kPort};
+        store.values["COM"] = "7";
+        panel.ApplyProtocol(1);
+        panel.StartupScan();
+        ASSERT_NO_FATAL_FAILURE(ConfirmStartup());
+        ASSERT_TRUE(AnswersPolls());
+    }
+
     PortsDir ports;
     std::unique_ptr<SimProcess> sim;
+    int measurements = 0;
     std::vector<int> discovered;
     LinkState state;
     FakeDeviceLinkView view;
@@ -158,6 +196,79 @@ TEST_F(DeviceLinkPtyTest, ConfirmedModbusBaudChangeReopensAndSelectsTheNewRate) 
     EXPECT_EQ(LineSpeed(sim->PtyPath()), B19200);
     ASSERT_FALSE(view.boxes.empty());
     EXPECT_EQ(view.boxes.back().text, "operate successfully!!");
+}
+
+// Both kinds of Modbus sensor: one that keeps answering the old setting until the
+// repeat (tiltsim's default) and a standard device that moves at once.
+class ModbusLineChangeTest : public DeviceLinkPtyTest, public ::testing::WithParamInterface<bool> {
+protected:
+    std::vector<std::string> Mode() const {
+        return GetParam() ? std::vector<std::string>{"--standard"} : std::vector<std::string>{};
+    }
+    void ExpectOneSuccessBox() {
+        commands.OnOpConfirmed();
+        ASSERT_EQ(view.boxes.size(), 1u);
+        EXPECT_EQ(view.boxes[0].text, "operate successfully!!");
+        EXPECT_FALSE(view.timerRunning[3]);
+    }
+};
+
+TEST_P(ModbusLineChangeTest, AddressChangeEndsWithOneBoxAndPollingAtTheNewAddress) {
+    ASSERT_NO_FATAL_FAILURE(StartModbus(Mode()));
+    view.SetControlText(ctl::kNewAddress, "2");
+    commands.OnSetAddress();
+    ASSERT_TRUE(TickUntilConfirmed());
+    ASSERT_NO_FATAL_FAILURE(ExpectOneSuccessBox());
+    EXPECT_EQ(state.deviceAddress, 2);
+    EXPECT_EQ(store.values["ADDR"], "2");
+    EXPECT_TRUE(AnswersPolls());
+    EXPECT_EQ(path.DeviceAddress(), 2);
+}
+
+TEST_P(ModbusLineChangeTest, BaudChangeEndsWithOneBoxAndPollingAtTheNewRate) {
+    ASSERT_NO_FATAL_FAILURE(StartModbus(Mode()));
+    view.SelectListEntry(ctl::kDeviceBaudList, 3);  // 19200
+    commands.OnSetBaud();
+    ASSERT_TRUE(TickUntilConfirmed());
+    ASSERT_NO_FATAL_FAILURE(ExpectOneSuccessBox());
+    EXPECT_EQ(LineSpeed(sim->PtyPath()), B19200);
+    EXPECT_EQ(view.ListSelection(ctl::kBaudList), 3);
+    EXPECT_EQ(store.values["BAUD"], "3");
+    EXPECT_TRUE(AnswersPolls());
+}
+
+TEST_P(ModbusLineChangeTest, ParityChangeEndsWithOneBoxAndPollingAtTheNewParity) {
+    ASSERT_NO_FATAL_FAILURE(StartModbus(Mode()));
+    view.SelectListEntry(ctl::kDeviceParityList, 1);  // odd
+    commands.OnSetParity();
+    ASSERT_TRUE(TickUntilConfirmed());
+    ASSERT_NO_FATAL_FAILURE(ExpectOneSuccessBox());
+    EXPECT_EQ(state.parity, 'O');
+    EXPECT_EQ(view.ListSelection(ctl::kParityList), 1);
+    EXPECT_EQ(store.values["PARITY"], "1");
+    EXPECT_TRUE(AnswersPolls());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothDeviceKinds, ModbusLineChangeTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return std::string(p.param ? "StandardDevice" : "WaitsForRepeat");
+                         });
+
+TEST_F(DeviceLinkPtyTest, LineChangeAnsweredNowhereEndsWithABoxNamingTheNewSetting) {
+    ASSERT_NO_FATAL_FAILURE(StartModbus({}));
+    sim.reset();
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--protocol", "modbus", "--standard", "--silent"}));
+    panel.ReopenIfOpen();
+    view.SelectListEntry(ctl::kDeviceBaudList, 3);
+    commands.OnSetBaud();
+    EXPECT_FALSE(TickUntilConfirmed());
+    ASSERT_TRUE(view.timerRunning[3]);
+    commands.OnTimeout();
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, "Set Baud failure: the sensor may now be at 19200 baud");
+    EXPECT_EQ(LineSpeed(sim->PtyPath()), B9600);  // where the operator had it
+    EXPECT_EQ(store.values.count("BAUD"), 1u);
+    EXPECT_EQ(store.values["BAUD"], "2");
 }
 
 TEST_F(DeviceLinkPtyTest, TarqZeroCommandIsAcknowledgedBySensor) {

@@ -301,9 +301,7 @@ protected:
         f.push_back(static_cast<uint8_t>(crc & 0xFF));
         f.push_back(static_cast<uint8_t>(crc >> 8));
         std::string text;
-        for (uint8_t b : f) text += std::to_string(0) + "x" + std::to_string(b) + " ";
         char hex[4];
-        text.clear();
         for (uint8_t b : f) {
             std::snprintf(hex, sizeof hex, "%02X ", b);
             text += hex;
