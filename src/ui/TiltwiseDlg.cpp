@@ -477,6 +477,7 @@ void CTiltwiseDlg::ParameterCommit(int row, int column, const QString& text) {
 }
 
 void CTiltwiseDlg::DeliverMeasurement(const Measurement& m) {
+    ++stats_.measurements;
     readout_.Format(m);
     recorder_->AppendRow(readout_.XValueText(), readout_.YValueText(), readout_.TemperatureText());
     if (plotFeed_) plotFeed_->AppendPlotSample(m.x, m.y);
@@ -658,7 +659,9 @@ void CTiltwiseDlg::OnTimer(int id) {
 // ---- SerialOwner ----------------------------------------------------------
 
 void CTiltwiseDlg::DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) {
+    ++deliveryDepth_;
     receivePath_->OnRxBlock(message, bytes, info);
+    --deliveryDepth_;
 }
 
 void CTiltwiseDlg::WakeUiThread() {
@@ -755,6 +758,15 @@ std::string CTiltwiseDlg::ResourceString(int id) const {
 
 void CTiltwiseDlg::ShowBox(const std::string& text, const std::string& caption, BoxIcon icon) {
     if (!context_.messages) return;
+    if (deliveryDepth_ > 0) {
+        // A box waits for the operator; raised from a received frame it would hold
+        // the monitor thread, and the line's bytes would pile up in the kernel
+        // until they were lost. It opens once the delivery has returned.
+        QMetaObject::invokeMethod(
+            this, [this, text, caption, icon] { ShowBox(text, caption, icon); },
+            Qt::QueuedConnection);
+        return;
+    }
     MessageIcon m = MessageIcon::None;
     if (icon == BoxIcon::Exclamation) m = MessageIcon::Warning;
     if (icon == BoxIcon::Error) m = MessageIcon::Error;

@@ -81,6 +81,7 @@ QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Languag
 // What a long run of the window is judged by.
 struct WindowStats {
     uint64_t framesCounted = 0;  // complete measurement frames, good or bad
+    uint64_t measurements = 0;   // accepted ones, each a row while recording
     uint64_t readoutTicks = 0;
     long maxReadoutLateMs = 0;  // the once-a-second tick's worst lateness
 };
@@ -266,4 +267,5 @@ private:
     std::unique_ptr<SettingsCommands> commands_;
     std::unique_ptr<AcquisitionCycle> acquisition_;
     int labelRepaints_ = 0;
+    int deliveryDepth_ = 0;  // inside the channel's hand-off of received bytes
 };

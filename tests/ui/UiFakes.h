@@ -2,6 +2,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,11 @@ public:
     void ShowMessage(const std::string& text, const std::string& caption,
                      MessageIcon icon) override {
         shown.push_back({text, caption, icon});
+        // A real box runs the event loop until the operator answers.
+        if (whileShown) whileShown();
     }
     std::vector<ShownMessage> shown;
+    std::function<void()> whileShown;
 };
 
 class RecordingUrls : public UrlOpener {

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 
 #include "AcquisitionCycle.h"
@@ -112,6 +113,66 @@ TEST_F(WindowFaultTest, PollsCuttingIntoTheSensorsOwnOutputLoseNoFrame) {
         std::chrono::seconds(20)));
     EXPECT_EQ(path.FramesThisSecond(), 100);
     EXPECT_EQ(path.Miscount(), 0);
+}
+
+// Milliseconds since midnight of each row's time stamp ("... h:m:s'ms ").
+std::vector<long> RowTimes(const std::string& path) {
+    std::vector<long> times;
+    const std::string text = record_test::ReadFile(path);
+    size_t at = text.find('\n');  // past the header
+    while (at != std::string::npos && at + 1 < text.size()) {
+        const size_t end = text.find('\n', at + 1);
+        const std::string row = text.substr(at + 1, end - at - 1);
+        const size_t comma = row.rfind(',');
+        int h = 0, m = 0, sec = 0, ms = 0;
+        if (comma != std::string::npos &&
+            std::sscanf(row.c_str() + comma + 1, "%*d-%*d-%*d %d:%d:%d'%d", &h, &m, &sec, &ms) == 4)
+            times.push_back(((h * 60L + m) * 60 + sec) * 1000 + ms);
+        at = end;
+    }
+    return times;
+}
+
+TEST_F(WindowFaultTest, ResultBoxHeldOpenStopsNeitherReceptionNorPollsNorRows) {
+    auto dlg = StartWithSim({"--auto-hz", "100"});
+    ASSERT_TRUE(dlg->Link().linkOpen);
+    ASSERT_TRUE(ProcessUntil([&] { return dlg->Stats().measurements > 10; }));
+    RecordButton(*dlg)->click();
+    const std::string file = dlg->Recorder().CurrentPath();
+
+    // The operator leaves the result box open for ten seconds; meanwhile the
+    // window's timers go on as they do under a real box.
+    int pollsWhileOpen = 0;
+    uint64_t atOpen = 0;
+    messages.whileShown = [&] {
+        atOpen = dlg->Stats().measurements;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        auto nextPoll = std::chrono::steady_clock::now();
+        while (std::chrono::steady_clock::now() < until) {
+            if (std::chrono::steady_clock::now() >= nextPoll) {
+                timers.Tick(AcquisitionCycle::kPollTimer);
+                ++pollsWhileOpen;
+                nextPoll += std::chrono::milliseconds(200);
+            }
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    };
+    qobject_cast<QPushButton*>(dlg->Control(1028))->click();  // set zero: acknowledged
+    ASSERT_TRUE(ProcessUntil([&] { return !messages.shown.empty(); }));
+    messages.whileShown = nullptr;
+    ASSERT_EQ(messages.shown[0].text, "Set zero successfully!");
+    // About 1000 frames came in while the box was open.
+    EXPECT_GT(dlg->Stats().measurements - atOpen, 500u);
+    EXPECT_GT(pollsWhileOpen, 40);
+    RecordButton(*dlg)->click();
+
+    const std::vector<long> times = RowTimes(file);
+    EXPECT_EQ(times.size(), dlg->Recorder().Stats().rowsWritten);
+    EXPECT_EQ(dlg->Recorder().Stats().rowsDropped, 0u);
+    ASSERT_GT(times.size(), 900u);
+    long worst = 0;
+    for (size_t i = 1; i < times.size(); ++i) worst = std::max(worst, times[i] - times[i - 1]);
+    EXPECT_LE(worst, 100) << "largest gap between rows, ms";
 }
 
 TEST_F(WindowFaultTest, SilentSensorLeavesTheWindowQuietAndResponsive) {
