@@ -7,7 +7,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -77,6 +79,11 @@ LineSettings Line(uint32_t portnr = kPort, uint32_t baud = 9600) {
     return line;
 }
 
+bool Discovered(const PortsDir& ports, int portnr) {
+    const std::vector<int> found = PortMap(ports.Path()).Discover(PosixPortFileSystem());
+    return std::find(found.begin(), found.end(), portnr) != found.end();
+}
+
 class SerialPortTest : public ::testing::Test {
 protected:
     SerialPortTest()
@@ -138,6 +145,30 @@ TEST(SerialPortBounds, MissingDeviceFailsWithTheSystemReasonAndNoBox) {
     EXPECT_FALSE(port.Open(&owner, Line(7)));
     EXPECT_EQ(port.LastOpenError(), ENOENT);
     EXPECT_TRUE(owner.Errors().empty());
+}
+
+TEST(SerialPortBounds, DanglingLinkIsAMissingPortAndTheTablesDeviceIsNotOpened) {
+    PortsDir ports;
+    // COM1's table device is /dev/ttyS0, there on nearly every PC: the open must
+    // fail on the link all the same.
+    const std::string gone = ports.Path() + "/unplugged-adapter";
+    ports.Link(1, gone);
+    CSerialPort port(PortMap(ports.Path()));
+    TestOwner owner;
+    EXPECT_FALSE(port.Open(&owner, Line(1)));
+    EXPECT_EQ(port.LastOpenError(), ENOENT);
+    EXPECT_EQ(port.DevicePath(), ports.Path() + "/COM1");
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(owner.Errors().empty());
+    EXPECT_FALSE(Discovered(ports, 1));
+
+    // The target back (a pty here, as an adapter plugged in again): the link opens.
+    RawPty pty;
+    std::filesystem::create_symlink(pty.SlavePath(), gone);
+    EXPECT_TRUE(Discovered(ports, 1));
+    ASSERT_TRUE(port.Open(&owner, Line(1)));
+    EXPECT_EQ(port.DevicePath(), ports.Path() + "/COM1");
+    port.Close();
 }
 
 TEST_F(SimExchangeTest, OpenPollCloseAndReopenEachExchangeAReply) {
