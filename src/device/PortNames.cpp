@@ -17,6 +17,11 @@ bool PosixPortFileSystem::Exists(const std::string& path) const {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+bool PosixPortFileSystem::EntryExists(const std::string& path) const {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
 bool PosixPortFileSystem::IsCharDevice(const std::string& path) const {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
@@ -58,7 +63,9 @@ std::string PortMap::DevicePath(int portnr, const PortFileSystem& fs) const {
     if (portnr < 1 || portnr >= kMaxSerialPortNum) return "";
     if (portnr == pinnedPort_) return pinnedPath_;
     const std::string over = OverridePath(portnr);
-    if (fs.Exists(over)) return over;
+    // A link whose adapter is unplugged still names this port: opening it fails,
+    // where the table's device would be some other sensor.
+    if (fs.EntryExists(over)) return over;
     return DefaultDevicePath(portnr);
 }
 
@@ -66,7 +73,7 @@ std::vector<int> PortMap::Discover(const PortFileSystem& fs) const {
     std::vector<int> ports;
     for (int n = 1; n < kMaxSerialPortNum; ++n) {
         const std::string over = OverridePath(n);
-        if (fs.Exists(over)) {
+        if (fs.EntryExists(over)) {
             // A link to a device that has gone is no port, though the link remains.
             if (fs.IsCharDevice(over)) ports.push_back(n);
             continue;

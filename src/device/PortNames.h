@@ -16,6 +16,8 @@ public:
     virtual ~PortFileSystem() = default;
     // True when `path` (links followed) exists at all.
     virtual bool Exists(const std::string& path) const = 0;
+    // True when `path` itself is in its folder, even a link whose target is gone.
+    virtual bool EntryExists(const std::string& path) const = 0;
     // True when `path` (links followed) is a character device.
     virtual bool IsCharDevice(const std::string& path) const = 0;
     // The first line of a small text file, or "" when it cannot be read.
@@ -26,6 +28,7 @@ public:
 class PosixPortFileSystem : public PortFileSystem {
 public:
     bool Exists(const std::string& path) const override;
+    bool EntryExists(const std::string& path) const override;
     bool IsCharDevice(const std::string& path) const override;
     std::string ReadLine(const std::string& path) const override;
 };
@@ -36,7 +39,7 @@ class PortMap {
 public:
     explicit PortMap(std::string portsDir = "../config/ports");
 
-    // The override if it exists, else the default table:
+    // The override if it is in the folder, even as a dangling link, else the default table:
     // COM1-32 ttyS0-31, COM33-64 ttyUSB0-31, COM65-96 ttyACM0-31, COM97-128 ttyAMA0-31.
     // Numbers outside every range give "".
     std::string DevicePath(int portnr, const PortFileSystem& fs) const;

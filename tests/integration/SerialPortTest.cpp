@@ -7,7 +7,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -77,6 +79,11 @@ LineSettings Line(uint32_t portnr = kPort, uint32_t baud = 9600) {
     return line;
 }
 
+bool Discovered(const PortsDir& ports, int portnr) {
+    const std::vector<int> found = PortMap(ports.Path()).Discover(PosixPortFileSystem());
+    return std::find(found.begin(), found.end(), portnr) != found.end();
+}
+
 class SerialPortTest : public ::testing::Test {
 protected:
     SerialPortTest()
@@ -140,6 +147,30 @@ TEST(SerialPortBounds, MissingDeviceFailsWithTheSystemReasonAndNoBox) {
     EXPECT_TRUE(owner.Errors().empty());
 }
 
+TEST(SerialPortBounds, DanglingLinkIsAMissingPortAndTheTablesDeviceIsNotOpened) {
+    PortsDir ports;
+    // COM1's table device is /dev/ttyS0, there on nearly every PC: the open must
+    // fail on the link all the same.
+    const std::string gone = ports.Path() + "/unplugged-adapter";
+    ports.Link(1, gone);
+    CSerialPort port(PortMap(ports.Path()));
+    TestOwner owner;
+    EXPECT_FALSE(port.Open(&owner, Line(1)));
+    EXPECT_EQ(port.LastOpenError(), ENOENT);
+    EXPECT_EQ(port.DevicePath(), ports.Path() + "/COM1");
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(owner.Errors().empty());
+    EXPECT_FALSE(Discovered(ports, 1));
+
+    // The target back (a pty here, as an adapter plugged in again): the link opens.
+    RawPty pty;
+    std::filesystem::create_symlink(pty.SlavePath(), gone);
+    EXPECT_TRUE(Discovered(ports, 1));
+    ASSERT_TRUE(port.Open(&owner, Line(1)));
+    EXPECT_EQ(port.DevicePath(), ports.Path() + "/COM1");
+    port.Close();
+}
+
 TEST_F(SimExchangeTest, OpenPollCloseAndReopenEachExchangeAReply) {
     ASSERT_NO_FATAL_FAILURE(OpenSim({"--protocol", "tarq"}));
     for (int round = 0; round < 2; ++round) {
@@ -163,13 +194,62 @@ TEST_F(SimExchangeTest, OpenPollCloseAndReopenEachExchangeAReply) {
 }
 
 TEST_F(SimExchangeTest, SplitReplyArrivesInSeveralDeliveriesAndIsAssembledOnce) {
-    ASSERT_NO_FATAL_FAILURE(OpenSim({"--protocol", "tarq", "--split"}));
+    // The test stands on the line between the channel and tiltsim and hands the
+    // reply on in pieces, each only once the one before has been delivered: how
+    // fast anything runs cannot merge them.
+    sim = std::make_unique<SimProcess>(std::vector<std::string>{"--protocol", "tarq"});
+    ASSERT_TRUE(sim->Started());
+    const int sensor = ::open(sim->PtyPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(sensor, 0);
+    RawPty line;
+    ports.Link(kPort, line.SlavePath());
+    ASSERT_TRUE(port.Open(&owner, Line()));
+    ASSERT_TRUE(port.StartMonitor());
+    path.SetLinkOpen(true);
+
     SendRead();
-    ASSERT_TRUE(owner.PumpUntil(port, [&] { return path.FramesThisSecond() == 1; }));
-    EXPECT_GT(owner.blocks.size(), 1u);
+    const std::vector<uint8_t> request = line.Read(5);
+    ASSERT_EQ(request.size(), 5u);
+    ASSERT_EQ(::write(sensor, request.data(), request.size()), 5);
+    std::vector<uint8_t> reply;
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (reply.size() < 14 && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{sensor, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0) continue;
+        uint8_t buffer[64];
+        const ssize_t n = ::read(sensor, buffer, sizeof buffer);
+        if (n > 0) reply.insert(reply.end(), buffer, buffer + n);
+    }
+    ::close(sensor);
+    ASSERT_EQ(reply.size(), 14u);
+
+    constexpr size_t kPiece = 3;
+    const auto deliveredBytes = [&] {
+        size_t n = 0;
+        for (const auto& b : owner.blocks) n += b.bytes.size();
+        return n;
+    };
+    size_t pieces = 0;
+    for (size_t at = 0; at < reply.size(); at += kPiece, ++pieces) {
+        const size_t end = std::min(reply.size(), at + kPiece);
+        line.Write(std::vector<uint8_t>(reply.begin() + at, reply.begin() + end));
+        ASSERT_TRUE(owner.PumpUntil(port, [&] { return deliveredBytes() == end; })) << at;
+        EXPECT_EQ(Measurements(), end == reply.size() ? 1 : 0) << at;
+    }
+
+    EXPECT_GE(owner.blocks.size(), pieces);
+    std::vector<uint8_t> joined;
+    for (const auto& b : owner.blocks) {
+        EXPECT_EQ(b.message, MSG_RX_TARQ);
+        joined.insert(joined.end(), b.bytes.begin(), b.bytes.end());
+    }
+    EXPECT_EQ(joined, reply);
+    EXPECT_EQ(Measurements(), 1);
+    EXPECT_EQ(path.FramesThisSecond(), 1);
     EXPECT_EQ(path.Miscount(), 0);
     const std::string text = path.PendingTrafficText();
     EXPECT_EQ(text.find("Rx: "), text.rfind("Rx: ")) << text;
+    EXPECT_NE(text.find("Rx: "), std::string::npos) << text;
 }
 
 TEST_F(SimExchangeTest, NoiseBeforeEachReplyIsDroppedWithoutEcho) {

@@ -24,6 +24,22 @@ size_t Lines(const std::string& text) {
     return n;
 }
 
+size_t Count(const std::string& text, const std::string& what, size_t from = 0) {
+    size_t n = 0;
+    for (size_t at = text.find(what, from); at != std::string::npos;
+         at = text.find(what, at + what.size()))
+        ++n;
+    return n;
+}
+
+// A Config.ini with nothing in it but the folder it stands in: COM numbers lead
+// through the ports folder beside it.
+std::string EmptyConfig(const std::string& folder) {
+    std::filesystem::create_directories(folder + "/ports");
+    std::ofstream(folder + "/Config.ini") << "[Config]\r\n";
+    return folder + "/Config.ini";
+}
+
 TEST(TiltlogPty, CountEndsTheRunAfterThatManyRowsDecodedAsTheWindowDoes) {
     SimProcess sim({"--address", "3"});
     Rig rig(sim.PtyPath(), kTarqRequest);
@@ -131,6 +147,56 @@ TEST(TiltlogPty, ReconnectReopensAPulledAdapterAndLosesNoRow) {
     std::filesystem::remove_all(out);
 }
 
+TEST(TiltlogPty, ReconnectWaitsForADanglingLinksTargetAndNeverOpensTheTablesDevice) {
+    SimProcess sim({});
+    Rig rig(sim.PtyPath(), kTarqRequest);
+    rig.Pull();
+    const std::string cfg = TempFolder();
+    const std::string ini = EmptyConfig(cfg);
+    // COM1's table device, /dev/ttyS0, is there on most PCs and must stay unused.
+    std::filesystem::create_symlink(rig.Link(), cfg + "/ports/COM1");
+    const std::string port = "COM1 (" + cfg + "/ports/COM1)";
+    const std::string missing =
+        "tiltlog: cannot open " + port + ": No such file or directory; trying again every second\n";
+    const std::string out = TempFolder();
+    rig.Start(
+        {"--config", ini, "--port", "COM1", "--interval-ms", "30", "--reconnect", "--output", out},
+        true);
+
+    // Two status lines after the message: retries and ticks share the second and
+    // a retry comes first, so the link has been tried again in between.
+    const auto waitedTwoTicks = [&](size_t from) {
+        return rig.WaitFor([&] { return Count(rig.err, "waiting for " + port, from) >= 2; });
+    };
+    ASSERT_TRUE(rig.WaitForError(missing)) << rig.err;
+    ASSERT_TRUE(waitedTwoTicks(rig.err.find(missing))) << rig.err;
+    rig.Plug();
+    rig.PassRequests(5);
+    ASSERT_TRUE(rig.WaitForError("tiltlog: logging " + port + " at 9600 8N1")) << rig.err;
+    ASSERT_TRUE(rig.WaitForError("rows 5 (")) << rig.err;
+    EXPECT_EQ(Count(rig.err, "cannot open"), 1u) << rig.err;
+
+    // Unplugged while logging: the recording goes on only with the link's own target.
+    rig.Pull();
+    ASSERT_TRUE(rig.WaitForError("tiltlog: lost " + port + "; trying again every second\n"))
+        << rig.err;
+    const size_t lost = rig.err.find("tiltlog: lost ");
+    ASSERT_TRUE(rig.WaitFor([&] { return Count(rig.err, missing, lost) == 1; })) << rig.err;
+    ASSERT_TRUE(waitedTwoTicks(rig.err.find(missing, lost))) << rig.err;
+    rig.Plug();
+    ASSERT_TRUE(rig.WaitForError("tiltlog: " + port + " open again\n")) << rig.err;
+    rig.PassRequests(5);
+    ASSERT_TRUE(rig.WaitForError("rows 10 (")) << rig.err;
+    EXPECT_EQ(Count(rig.err, "cannot open"), 2u) << rig.err;
+    rig.Signal(SIGTERM);
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    const std::vector<Row> rows = OnlyFileRows(out);
+    EXPECT_EQ(rows.size(), 10u);
+    EXPECT_EQ(rows, WindowRows(rig.delivered, kProtocolTarq, 0));
+    std::filesystem::remove_all(out);
+    std::filesystem::remove_all(cfg);
+}
+
 TEST(TiltlogPty, ConfigFileChoosesTheLinkAndALostPortEndsWithStatusThree) {
     const std::string cfg = TempFolder();
     SimProcess sim({"--protocol", "modbus", "--link", "COM7", "--ports-dir", cfg + "/ports",
@@ -213,6 +279,19 @@ TEST(TiltlogUsage, AMissingPortGivesTheSystemsReasonAndStatusThreeUnlessReconnec
     waiting.Signal(SIGINT);
     EXPECT_EQ(waiting.Wait(), 0);
     EXPECT_EQ(waiting.out, "");
+}
+
+TEST(TiltlogUsage, ADanglingComLinkIsAMissingPortWithStatusThree) {
+    const std::string cfg = TempFolder();
+    const std::string ini = EmptyConfig(cfg);
+    std::filesystem::create_symlink(cfg + "/unplugged-adapter", cfg + "/ports/COM1");
+    Rig rig;
+    rig.Start({"--config", ini, "--port", "COM1", "--output", "-"});
+    EXPECT_EQ(rig.Wait(), 3);
+    EXPECT_EQ(rig.err,
+              "tiltlog: cannot open COM1 (" + cfg + "/ports/COM1): No such file or directory\n");
+    EXPECT_EQ(rig.out, "");
+    std::filesystem::remove_all(cfg);
 }
 
 TEST(TiltlogUsage, HelpListsEveryOptionTheDefaultsAndTheExitStatuses) {

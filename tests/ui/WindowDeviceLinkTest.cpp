@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <cerrno>
 #include <chrono>
 
 #include "IniFile.h"
@@ -68,6 +69,31 @@ TEST_F(WindowDeviceLinkTest, MissingConfiguredPortLeavesTheLinkClosedWithoutABox
     EXPECT_FALSE(dlg->Link().linkOpen);
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(qobject_cast<QPushButton*>(dlg->Control(1001))->text(), QStringLiteral("Open"));
+}
+
+TEST_F(WindowDeviceLinkTest, DanglingLinkIsAMissingPortAtStartAndOnOpen) {
+    // COM1's table device, /dev/ttyS0, exists on most PCs: it must not be opened
+    // in the unplugged adapter's place.
+    ports.Link(1, ports.Path() + "/unplugged-adapter");
+    auto dlg = Start(1);
+    EXPECT_FALSE(dlg->Link().linkOpen);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(port->DevicePath(), "");
+
+    auto* list = qobject_cast<QComboBox*>(dlg->Control(1003));
+    const int com1 = list->findText(QStringLiteral("COM1"));
+    ASSERT_GE(com1, 0);
+    if (list->currentIndex() == com1) {
+        qobject_cast<QPushButton*>(dlg->Control(1001))->click();
+    } else {
+        list->setCurrentIndex(com1);  // the first change opens, as a click would
+    }
+    EXPECT_FALSE(dlg->Link().linkOpen);
+    EXPECT_FALSE(port->IsOpen());
+    EXPECT_EQ(port->DevicePath(), ports.Path() + "/COM1");
+    EXPECT_EQ(port->LastOpenError(), ENOENT);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Serial port open failed");
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "AcquisitionCycle.h"
@@ -513,6 +517,94 @@ TEST_F(DeviceLinkTest, SetFrequencyOnAClosedLinkOnlyTimesOut) {
     commands.OnSetFrequency();
     EXPECT_EQ(Sent(), 0u);
     EXPECT_TRUE(view.timerRunning[3]);
+}
+
+// Only the ports folder's entries are there, and nothing behind them: an open
+// fails, but the path it tried shows which port the panel chose.
+class EntriesOnly : public PortFileSystem {
+public:
+    explicit EntriesOnly(std::set<std::string> entries) : entries_(std::move(entries)) {}
+    bool Exists(const std::string&) const override { return false; }
+    bool EntryExists(const std::string& path) const override { return entries_.count(path) > 0; }
+    bool IsCharDevice(const std::string&) const override { return false; }
+    std::string ReadLine(const std::string&) const override { return ""; }
+
+private:
+    std::set<std::string> entries_;
+};
+
+std::vector<int> Numbers(int first, int last) {
+    std::vector<int> numbers;
+    for (int n = first; n <= last; ++n) numbers.push_back(n);
+    return numbers;
+}
+
+std::vector<std::string> ComNames(const std::vector<int>& numbers) {
+    std::vector<std::string> names;
+    for (int n : numbers) names.push_back("COM" + std::to_string(n));
+    return names;
+}
+
+// The start-up scan with a discovery of the test's choosing; numbers above the
+// table's COM1-COM15 keep discovered entries apart from the fifteen defaults.
+class StartupScanTest : public ::testing::Test {
+protected:
+    StartupScanTest()
+        : port(PortMap("/nonexistent/ports"),
+               std::make_shared<EntriesOnly>(std::set<std::string>{"/nonexistent/ports/COM101",
+                                                                   "/nonexistent/ports/COM119"})),
+          path(params, ReceiveHandlers{}),
+          panel(state, view, store, port, owner, path, [this] { return discovered; }) {
+        panel.FillLists();
+    }
+    std::vector<std::string> PortList() const { return view.lists.at(ctl::kPortList).entries; }
+
+    std::vector<int> discovered;
+    LinkState state;
+    FakeDeviceLinkView view;
+    FakeSettingsStore store;
+    DecodeParameters params;
+    NoOwner owner;
+    CSerialPort port;
+    ReceivePath path;
+    ConnectionPanel panel;
+};
+
+TEST_F(StartupScanTest, NineteenDiscoveredPortsAreScannedAndTheConfiguredOneIsOpened) {
+    discovered = Numbers(101, 119);
+    store.values["COM"] = "119";
+    panel.StartupScan();
+    EXPECT_EQ(PortList(), ComNames(discovered));
+    EXPECT_EQ(view.ListSelection(ctl::kPortList), 18);
+    EXPECT_EQ(state.autoOpenedIndex, 18);
+    EXPECT_EQ(port.DevicePath(), "/nonexistent/ports/COM119");
+    EXPECT_EQ(port.LastOpenError(), ENOENT);
+    // The start-up open is unconfirmed: its failure says nothing.
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_FALSE(state.linkOpen);
+}
+
+TEST_F(StartupScanTest, TwentyDiscoveredPortsFallBackToTheDefaultsAheadOfThemAndOpenNothing) {
+    discovered = Numbers(101, 120);
+    store.values["COM"] = "101";
+    panel.StartupScan();
+    std::vector<std::string> expected = ComNames(Numbers(1, 15));
+    for (const std::string& name : ComNames(discovered)) expected.push_back(name);
+    EXPECT_EQ(PortList(), expected);
+    EXPECT_EQ(view.ListSelection(ctl::kPortList), 0);
+    EXPECT_EQ(port.DevicePath(), "");
+    EXPECT_FALSE(state.linkOpen);
+    EXPECT_TRUE(view.boxes.empty());
+}
+
+TEST_F(StartupScanTest, NoDiscoveredPortGivesExactlyComOneToFifteenWithTheFirstSelected) {
+    store.values["COM"] = "101";
+    panel.StartupScan();
+    EXPECT_EQ(PortList(), ComNames(Numbers(1, 15)));
+    EXPECT_EQ(view.ListSelection(ctl::kPortList), 0);
+    EXPECT_EQ(port.DevicePath(), "");
+    EXPECT_FALSE(state.linkOpen);
+    EXPECT_TRUE(view.boxes.empty());
 }
 
 }  // namespace

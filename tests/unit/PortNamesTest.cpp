@@ -8,20 +8,36 @@
 
 namespace {
 
-// A file tree in memory: character devices, other files and small text files.
+// A file tree in memory: character devices, other files, small text files and
+// symbolic links, which lead to their target or, dangling, nowhere.
 class FakeFileSystem : public PortFileSystem {
 public:
     std::set<std::string> devices;
     std::set<std::string> files;
     std::map<std::string, std::string> text;
+    std::map<std::string, std::string> links;
 
     bool Exists(const std::string& path) const override {
-        return devices.count(path) || files.count(path) || text.count(path);
+        const std::string p = Resolve(path);
+        return devices.count(p) || files.count(p) || text.count(p);
     }
-    bool IsCharDevice(const std::string& path) const override { return devices.count(path) > 0; }
+    bool EntryExists(const std::string& path) const override {
+        return links.count(path) || devices.count(path) || files.count(path) || text.count(path);
+    }
+    bool IsCharDevice(const std::string& path) const override {
+        return devices.count(Resolve(path)) > 0;
+    }
     std::string ReadLine(const std::string& path) const override {
-        auto it = text.find(path);
+        auto it = text.find(Resolve(path));
         return it == text.end() ? "" : it->second;
+    }
+    std::string Resolve(std::string path) const {
+        for (int hops = 0; hops < 8; ++hops) {
+            auto it = links.find(path);
+            if (it == links.end()) break;
+            path = it->second;
+        }
+        return path;
     }
     void AddUart(int index, const std::string& type) {
         const std::string name = "ttyS" + std::to_string(index);
@@ -77,12 +93,36 @@ TEST(PortNames, DiscoveryOfAnEmptyMachineIsEmpty) {
     EXPECT_TRUE(PortMap("p").Discover(fs).empty());
 }
 
-TEST(PortNames, ADanglingOverrideHidesTheTableEntryAndIsNoPort) {
+TEST(PortNames, AnOverrideThatIsNoDeviceHidesTheTableEntryAndIsNoPort) {
     FakeFileSystem fs;
     fs.files.insert("p/COM33");  // a plain file where a device link should be
     fs.devices.insert("/dev/ttyUSB0");
     PortMap map("p");
     EXPECT_TRUE(map.Discover(fs).empty());
+}
+
+TEST(PortNames, DanglingLinkIsAMissingPort) {
+    FakeFileSystem fs;
+    // The adapter behind the link is unplugged; the table's devices are all there.
+    fs.links["p/COM33"] = "/dev/serial/by-id/usb-unplugged";
+    fs.links["p/COM1"] = "/dev/serial/by-id/usb-unplugged-too";
+    fs.devices.insert("/dev/ttyUSB0");
+    fs.AddUart(0, "4");
+    PortMap map("p");
+    EXPECT_TRUE(map.Discover(fs).empty());
+    // Opening leads to the link, which fails, never to the table's device.
+    EXPECT_EQ(map.DevicePath(33, fs), "p/COM33");
+    EXPECT_EQ(map.DevicePath(1, fs), "p/COM1");
+}
+
+TEST(PortNames, LinkWhoseTargetIsBackIsListedAndLeadsThroughTheLink) {
+    FakeFileSystem fs;
+    fs.links["p/COM3"] = "/dev/serial/by-id/usb-adapter";
+    fs.links["/dev/serial/by-id/usb-adapter"] = "/dev/ttyUSB4";
+    fs.devices.insert("/dev/ttyUSB4");
+    PortMap map("p");
+    EXPECT_EQ(map.Discover(fs), (std::vector<int>{3, 37}));
+    EXPECT_EQ(map.DevicePath(3, fs), "p/COM3");
 }
 
 }  // namespace
