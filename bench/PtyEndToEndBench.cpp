@@ -106,8 +106,8 @@ int main(int argc, char** argv) {
     ReceiveHandlers handlers;
     handlers.DeliverMeasurement = [&](const Measurement& m) {
         ++measurements;
-        const bool real = std::abs(m.x) <= 6 && std::abs(m.y) <= 4 && m.temperature > 23 &&
-                          m.temperature < 27;
+        const bool real =
+            std::abs(m.x) <= 6 && std::abs(m.y) <= 4 && m.temperature > 23 && m.temperature < 27;
         if (!real) ++implausible;
     };
     ReceivePath path(params, handlers);
@@ -134,7 +134,8 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     auto last = start;
     // Done when every frame is in, or when the line has been quiet for 3 s.
-    while (frames < total + 1 &&
+    // Frames the noise forms count as frames too: wait for the real ones.
+    while (measurements - implausible < total + 1 &&
            std::chrono::steady_clock::now() - last < std::chrono::seconds(3)) {
         while (port.ServiceDeliveries()) {
         }
