@@ -461,6 +461,16 @@ TEST(SimulatorFaults, NoiseBeforeEachFrameCarriesEveryByteValueAndLeavesTheFrame
     EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](bool s) { return s; }));
 }
 
+TEST(SimulatorFaults, FloodOutputIsOneByteValueAndRepliesStayWhole) {
+    SimulatorOptions o = TarqSensor();
+    o.floodByte = 0x68;
+    SensorSimulator sim(o);
+    EXPECT_EQ(sim.MakeMeasurementFrame(1.0), Bytes(17, 0x68));
+    const Bytes reply = Send(sim, TarqRead(0));
+    ASSERT_FALSE(reply.empty());
+    EXPECT_TRUE(ChecksumHolds(reply));
+}
+
 TEST(SimulatorFaults, GarbageOutputCarriesEveryByteValueAndRepliesStayWhole) {
     SimulatorOptions o = TarqSensor();
     o.garbage = true;

@@ -110,6 +110,8 @@ std::vector<uint8_t> SensorSimulator::OnBytes(const uint8_t* bytes, size_t count
 }
 
 std::vector<uint8_t> SensorSimulator::MakeMeasurementFrame(double now) {
+    if (options_.floodByte >= 0)
+        return std::vector<uint8_t>(kGarbageFrameBytes, static_cast<uint8_t>(options_.floodByte));
     if (options_.garbage) {
         std::vector<uint8_t> noise(kGarbageFrameBytes);
         for (uint8_t& b : noise) b = NextNoiseByte();

@@ -32,6 +32,8 @@ struct SimulatorOptions {
     // Automatic output is line noise of every byte value, 0x68 and the address
     // included, a frame's worth at a time; replies to requests stay whole.
     bool garbage = false;
+    // Automatic output is this one byte value over and over; -1 = off.
+    int floodByte = -1;
     // Modbus only: behave as a standard Modbus device. A new address, baud rate or
     // parity holds from the echo on (the old address is no longer heard), and
     // tiltsim answers only a client whose line settings equal the sensor's.

@@ -79,6 +79,8 @@ void PrintHelp(FILE* to) {
         "                            and the address included (default 0)\n"
         "  --garbage                 automatic output is random bytes of every value, 17 per\n"
         "                            frame, instead of measurements (default off)\n"
+        "  --flood HEX               automatic output is that one byte value, 17 per frame,\n"
+        "                            instead of measurements (--flood 68: a line of headers)\n"
         "  --split                   write every frame in 3-byte pieces 2 ms apart (default off)\n"
         "  --silent                  never answer a request (default off)\n"
         "  --unplug-after N          close the terminal after N frames sent (replies included),\n"
@@ -140,6 +142,7 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         kSplit,
         kSilent,
         kGarbage,
+        kFlood,
         kUnplugAfter,
         kLink,
         kPortsDir,
@@ -161,6 +164,7 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         {"split", no_argument, nullptr, kSplit},
         {"silent", no_argument, nullptr, kSilent},
         {"garbage", no_argument, nullptr, kGarbage},
+        {"flood", required_argument, nullptr, kFlood},
         {"unplug-after", required_argument, nullptr, kUnplugAfter},
         {"link", required_argument, nullptr, kLink},
         {"ports-dir", required_argument, nullptr, kPortsDir},
@@ -238,6 +242,13 @@ bool ParseArgs(int argc, char** argv, Args& args) {
             case kGarbage:
                 args.sim.garbage = true;
                 break;
+            case kFlood: {
+                char* end = nullptr;
+                const long byte = std::strtol(a, &end, 16);
+                if (end == a || *end != '\0' || byte < 0 || byte > 255) return Fail("flood", a);
+                args.sim.floodByte = static_cast<int>(byte);
+                break;
+            }
             case kUnplugAfter:
                 if (!ParseLong(a, 1, std::numeric_limits<long>::max(), args.unplugAfter))
                     return Fail("unplug-after", a);
