@@ -12,21 +12,14 @@ flood=${1:-20}
 quiet=${2:-10}
 byte=${3:-68}
 
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DTILTSCOPE_TESTS=OFF -DTILTSCOPE_BENCH=OFF >/dev/null
-cmake --build build/release >/dev/null
-
-root=$(mktemp -d /tmp/tiltscope-flood-XXXXXX)
-mkdir -p "$root/bin" "$root/config/ports" "$root/data" "$root/picture"
-cp build/release/src/app/tiltscope build/release/tools/tiltsim/tiltsim "$root/bin/"
-printf '[Config]\r\nLANGUAGE=EN\r\nCOM=150\r\nBAUD=6\r\nPARITY=0\r\nPATH=%s\r\n' "$root/data" \
-    >"$root/config/Config.ini"
+source bench/stage.sh
+stage_installation flood
 
 cd "$root/bin"
 ./tiltsim --flood "$byte" --auto-hz max --auto-after-request --silent --link COM150 \
     >"$root/sim.out" 2>"$root/sim.err" &
 sim=$!
-for _ in $(seq 1 50); do [ -s "$root/sim.out" ] && break; sleep 0.1; done
+wait_for_sim
 
 QT_QPA_PLATFORM=offscreen ./tiltscope --record --run-seconds $((flood + quiet + 5)) \
     --stats "$root/stats.txt" 2>"$root/app.err" &

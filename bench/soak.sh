@@ -15,15 +15,8 @@ seconds=${1:-600}
 rate=${2:-1650}
 stall=${3:-0}
 
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DTILTSCOPE_TESTS=OFF -DTILTSCOPE_BENCH=OFF >/dev/null
-cmake --build build/release >/dev/null
-
-root=$(mktemp -d /tmp/tiltscope-soak-XXXXXX)
-mkdir -p "$root/bin" "$root/config/ports" "$root/data" "$root/picture"
-cp build/release/src/app/tiltscope build/release/tools/tiltsim/tiltsim "$root/bin/"
-printf '[Config]\r\nLANGUAGE=EN\r\nCOM=150\r\nBAUD=6\r\nPARITY=0\r\nPATH=%s\r\n' "$root/data" \
-    >"$root/config/Config.ini"
+source bench/stage.sh
+stage_installation soak
 
 cd "$root/bin"
 # The sensor streams a known number of frames, starting at the window's first
@@ -34,7 +27,7 @@ frames=$((rate * (seconds > 20 ? seconds - 10 : seconds / 2)))
 ./tiltsim --auto-hz "$rate" --count "$frames" --auto-after-request --silent --link COM150 ${SIM_ARGS:-} \
     >"$root/sim.out" 2>"$root/sim.err" &
 sim=$!
-for _ in $(seq 1 50); do [ -s "$root/sim.out" ] && break; sleep 0.1; done
+wait_for_sim
 
 args=(--record --run-seconds "$seconds" --stats "$root/stats.txt")
 [ "$stall" -gt 0 ] && args+=(--stall-ms "$stall")
