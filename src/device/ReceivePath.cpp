@@ -377,10 +377,10 @@ void ReceivePath::CompleteModbusException() {
         Resync();
         return;
     }
-    // The sensor is there and has refused the request; a settings command that
-    // waits for its echo then ends with its time-out box.
+    // The sensor is there and has refused the request.
     open_ = Protocol::None;
     replySeen_ = true;
+    if (handlers_.OnModbusException) handlers_.OnModbusException(frame_, count_);
 }
 
 void ReceivePath::CountMiscount() {

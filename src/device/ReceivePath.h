@@ -22,6 +22,8 @@ struct ReceiveHandlers {
     std::function<void(const uint8_t* frame, size_t count)> OnTarqAcknowledge;
     // A Modbus write echo (8 bytes) whose CRC holds.
     std::function<void(const uint8_t* frame, size_t count)> OnModbusEcho;
+    // A Modbus exception reply (5 bytes) whose CRC holds: the request was refused.
+    std::function<void(const uint8_t* frame, size_t count)> OnModbusException;
 };
 
 // The shared receive state of both protocols, the transmit handler and the

@@ -369,6 +369,15 @@ void SettingsCommands::OnModbusEcho(const uint8_t*, size_t) {
     if (awaited_ == 1) Confirm();
 }
 
+void SettingsCommands::OnModbusException(const uint8_t* frame, size_t count) {
+    if (awaited_ == 0 || count < 2 || frame[1] != (kModbusWrite | 0x80)) return;
+    // The sensor kept its setting: say so now rather than where it might be later.
+    awaited_ = 0;
+    follow_ = Follow::None;
+    const bool chinese = view_.ChineseSelected();
+    EndWithBox(name_ + (chinese ? "操作失败!" : " failure"), "Warning", BoxIcon::Exclamation);
+}
+
 void SettingsCommands::OnMeasurement() {
     if (follow_ == Follow::AtNew && awaited_ > 0) Confirm();
 }

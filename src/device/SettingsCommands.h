@@ -44,6 +44,8 @@ public:
 
     void OnTarqAcknowledge(const uint8_t* frame, size_t count);
     void OnModbusEcho(const uint8_t* frame, size_t count);
+    // A refused request: a pending write fails at once, and nothing moved.
+    void OnModbusException(const uint8_t* frame, size_t count);
     // Every accepted measurement: a sensor followed to a new setting answers there.
     void OnMeasurement();
     // MSG_OP_CONFIRMED.

@@ -133,6 +133,9 @@ void CTiltwiseDlg::CreateDeviceLink() {
     handlers.OnModbusEcho = [this](const uint8_t* frame, size_t count) {
         commands_->OnModbusEcho(frame, count);
     };
+    handlers.OnModbusException = [this](const uint8_t* frame, size_t count) {
+        commands_->OnModbusException(frame, count);
+    };
     handlers.DeliverMeasurement = [this](const Measurement& m) {
         DeliverMeasurement(m);
         commands_->OnMeasurement();

@@ -78,6 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     handlers.OnModbusEcho = [](const uint8_t* frame, size_t count) {
         Require(count == 8 && ModbusCrc(frame, count) == 0);
     };
+    handlers.OnModbusException = [](const uint8_t* frame, size_t count) {
+        Require(count == 5 && (frame[1] & 0x80) != 0 && ModbusCrc(frame, count) == 0);
+    };
 
     NullQueue queue;
     ReceivePath path(params, handlers);

@@ -89,7 +89,7 @@ protected:
     SerialPortTest()
         : port(PortMap(ports.Path())),
           path(params, ReceiveHandlers{[this](const Measurement& m) { delivered.push_back(m); },
-                                       nullptr, nullptr}) {
+                                       nullptr, nullptr, nullptr}) {
         path.SetWriteQueue(&port);
     }
     ~SerialPortTest() override { port.Close(); }

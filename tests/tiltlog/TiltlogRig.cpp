@@ -206,7 +206,7 @@ std::vector<Row> WindowRows(const Bytes& received, int protocol, uint8_t address
                             rows.push_back({FormatValueText(f, m.x), FormatValueText(f, m.y),
                                             FormatValueText(f, m.temperature)});
                         },
-                        nullptr, nullptr});
+                        nullptr, nullptr, nullptr});
     path.SetDeviceAddress(address);
     path.OnRxBlock(protocol == kProtocolModbus ? MSG_RX_MODBUS : MSG_RX_TARQ, received.data(),
                    RxBlockInfo{0, static_cast<uint32_t>(received.size())});

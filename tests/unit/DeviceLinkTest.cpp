@@ -55,6 +55,9 @@ protected:
             commands.OnTarqAcknowledge(f, n);
         };
         h.OnModbusEcho = [this](const uint8_t* f, size_t n) { commands.OnModbusEcho(f, n); };
+        h.OnModbusException = [this](const uint8_t* f, size_t n) {
+            commands.OnModbusException(f, n);
+        };
         h.DeliverMeasurement = [this](const Measurement&) { commands.OnMeasurement(); };
         return h;
     }
@@ -277,6 +280,24 @@ TEST_F(DeviceLinkTest, ModbusEchoWhoseRepeatIsNeverAnsweredStillEndsWithABox) {
     TimeoutIfRunning();
     ASSERT_EQ(view.boxes.size(), 1u);
     EXPECT_EQ(view.boxes[0].text, "Set zero failure");
+}
+
+TEST_F(DeviceLinkTest, RefusedModbusWriteFailsAtOnceWithoutNamingANewSetting) {
+    UseModbus();
+    view.SetControlText(ctl::kNewAddress, "2");
+    commands.OnSetAddress();
+    std::vector<uint8_t> refusal{0x01, 0x86, 0x03};
+    const uint16_t crc = ModbusCrc(refusal.data(), refusal.size());
+    refusal.push_back(static_cast<uint8_t>(crc & 0xFF));
+    refusal.push_back(static_cast<uint8_t>(crc >> 8));
+    path.OnRxModbus(refusal.data(), refusal.size());
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, "Set Addr failure");
+    PollTicks(3);
+    TimeoutIfRunning();
+    EXPECT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(path.DeviceAddress(), 1);
+    EXPECT_EQ(queue.sent.back(), BuildModbusRead(1));
 }
 
 class ModbusFollowTest : public DeviceLinkTest {

@@ -25,8 +25,8 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
       parts_(parts),
       decode_(options.Decode()),
       valueFormat_(options.ValueFormat()),
-      path_(decode_,
-            ReceiveHandlers{[this](const Measurement& m) { OnMeasurement(m); }, nullptr, nullptr}) {
+      path_(decode_, ReceiveHandlers{[this](const Measurement& m) { OnMeasurement(m); }, nullptr,
+                                     nullptr, nullptr}) {
     path_.SetWriteQueue(&parts_.port);
     path_.SetDeviceAddress(options_.address);
     const int protocol = options_.protocol;
