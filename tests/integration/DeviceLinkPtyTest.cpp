@@ -210,6 +210,8 @@ protected:
         ASSERT_EQ(view.boxes.size(), 1u);
         EXPECT_EQ(view.boxes[0].text, "operate successfully!!");
         EXPECT_FALSE(view.timerRunning[3]);
+        // Reopening at the new setting raised no port error either.
+        for (const auto& e : owner.Errors()) ADD_FAILURE() << e.first;
     }
 };
 
