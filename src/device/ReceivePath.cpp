@@ -82,15 +82,11 @@ ReceivePath::ReceivePath(const DecodeParameters& params, ReceiveHandlers handler
     : params_(params), handlers_(std::move(handlers)) {}
 
 void ReceivePath::AppendHex(uint8_t b) {
-    if (quiet_) return;
-    traffic_.append(kHex[b].data(), kHex[b].size());
-    BoundTraffic();
+    if (!quiet_) traffic_.append(kHex[b].data(), kHex[b].size());
 }
 
 void ReceivePath::AppendText(const char* text) {
-    if (quiet_) return;
-    traffic_ += text;
-    BoundTraffic();
+    if (!quiet_) traffic_ += text;
 }
 
 void ReceivePath::BoundTraffic() {
@@ -186,6 +182,8 @@ void ReceivePath::Feed(Protocol protocol, const uint8_t* bytes, size_t count) {
     // The line has gone quiet for now: a frame that ends with it and hides behind
     // a false start would otherwise wait for bytes that may never come.
     ReadHiddenFrames(true);
+    // Once a block: one read holds no more than the driver's buffer.
+    BoundTraffic();
 }
 
 void ReceivePath::TarqByte(uint8_t b) {
