@@ -6,6 +6,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "FilePrefix.h"
+
 namespace {
 
 bool IsDigit(char ch) {
@@ -152,7 +154,10 @@ void LoadSettings(const CIniFile& ini, Settings& s, SettingsView& view) {
     }
 
     std::string text = ini.ReadString("MODEL");
-    if (!text.empty()) s.CsvPrefix = text;
+    if (FilePrefixAllowed(text))
+        s.CsvPrefix = text;
+    else if (!text.empty())
+        view.RefuseModel(text);
     text = ini.ReadString("PATH");
     if (!text.empty()) s.CsvFolder = text;
     text = ini.ReadString("ADDR");

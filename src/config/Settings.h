@@ -30,6 +30,8 @@ public:
     // without writing PROTOCOL back.
     virtual void ApplyProtocol() = 0;
     virtual void SetAddressFieldText(const std::string& text) = 0;
+    // MODEL names no file in the data folder; the built-in prefix stays.
+    virtual void RefuseModel(const std::string& text) = 0;
 };
 
 // Takes the stored settings into `s` and `view`. Without a file, writes the

@@ -611,6 +611,21 @@ void CTiltwiseDlg::SetAddressFieldText(const std::string& text) {
     static_cast<QLineEdit*>(Control(1080))->setText(QString::fromStdString(text));
 }
 
+void CTiltwiseDlg::RefuseModel(const std::string& text) {
+    // Joined to the data folder, such a name would write files elsewhere.
+    const std::string name = settings_.CsvPrefix;
+    if (context_.language == Language::Chinese)
+        ShowBox("Config.ini 中的 MODEL=" + text +
+                    " 不能作为文件名的开头（不可含 /、.. 或控制字符），已使用 \"" + name + "\"。",
+                "Message", BoxIcon::Exclamation);
+    else
+        ShowBox("MODEL=" + text +
+                    " in Config.ini cannot begin a file name (no /, .. or control "
+                    "characters); \"" +
+                    name + "\" is used.",
+                "Message", BoxIcon::Exclamation);
+}
+
 // ---- run time -------------------------------------------------------------
 
 void CTiltwiseDlg::SetLabelText(int id, const QString& text) {

@@ -168,6 +168,7 @@ private:
     void SelectProtocolIndex(int index) override;
     void ApplyProtocol() override;
     void SetAddressFieldText(const std::string& text) override;
+    void RefuseModel(const std::string& text) override;
 
     // DeviceLinkView on the window's widgets.
     void ClearList(int id) override;

@@ -35,6 +35,21 @@ protected:
     FakeClock clock{At(2024, 3, 5, 9, 7, 3, 45)};
 };
 
+TEST_F(RecordingTest, ModelThatLeadsOutOfTheDataFolderIsRefusedOnceAndTheBuiltInUsed) {
+    ini->WriteString("MODEL", "../../escaped-x");
+    auto dlg = Open();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "MODEL=../../escaped-x in Config.ini cannot begin a file name (no /, .. or control "
+              "characters); \"Tiltscope\" is used.");
+    EXPECT_EQ(ShownPath(*dlg), scratch.Root() + "/data/Tiltscope_20240305090703.csv");
+    RecordButton(*dlg)->click();
+    Deliver(*dlg, 3);
+    RecordButton(*dlg)->click();
+    EXPECT_TRUE(std::filesystem::exists(ShownPath(*dlg)));
+    EXPECT_FALSE(std::filesystem::exists(scratch.Root() + "/../escaped-x_20240305090703.csv"));
+}
+
 TEST_F(RecordingTest, RecordButtonWritesEveryRowWithTheHeader) {
     auto dlg = Open();
     const std::string data = scratch.Root() + "/data";

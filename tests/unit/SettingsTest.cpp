@@ -28,6 +28,7 @@ public:
     void SetAddressFieldText(const std::string& text) override {
         calls.push_back("address '" + text + "'");
     }
+    void RefuseModel(const std::string& text) override { calls.push_back("refuse " + text); }
     std::vector<std::string> calls;
 };
 
@@ -128,6 +129,23 @@ TEST_F(SettingsTest, EmptyFileKeepsTheBuiltInsAndSelectsTheFirstEntries) {
 TEST_F(SettingsTest, EmptyValuesKeepTheBuiltIns) {
     Load("MODEL=\r\nPATH= \r\nADDR=\r\nxRange=\r\nyRange=\r\nRatio=\r\n");
     ExpectBuiltIns(settings_);
+    EXPECT_EQ(view_.calls.front(), "address ''");
+}
+
+TEST_F(SettingsTest, ModelThatLeadsOutOfTheDataFolderIsRefusedAndTheBuiltInKept) {
+    const std::vector<std::string> models = {
+        "../../escaped-x", "a/b", "..", ".", "x..y", "tab\there", std::string(237, 'm')};
+    for (const std::string& model : models) {
+        SCOPED_TRACE(model);
+        view_.calls.clear();
+        settings_ = Settings{};
+        Load("MODEL=" + model + "\r\n");
+        EXPECT_EQ(settings_.CsvPrefix, "Tiltscope");
+        EXPECT_EQ(view_.calls.front(), "refuse " + model);
+    }
+    view_.calls.clear();
+    Load("MODEL=TL-2 (dam 3)\r\n");
+    EXPECT_EQ(settings_.CsvPrefix, "TL-2 (dam 3)");
     EXPECT_EQ(view_.calls.front(), "address ''");
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "FilePrefix.h"
 #include "IniFile.h"
 #include "PortNames.h"
 #include "Settings.h"
@@ -209,8 +210,9 @@ bool SetRange(const std::string& v, const Problem& p, std::string& text) {
 }
 
 bool SetPrefix(const std::string& v, const Problem& p, LoggerOptions& o) {
-    if (v.empty() || v.find('/') != std::string::npos || v == "." || v == "..")
-        return p.Fail(v, "cannot begin a file name");
+    if (!FilePrefixAllowed(v))
+        return p.Fail(v, "cannot begin a file name (no /, .., control characters; at most " +
+                             std::to_string(kMaxFilePrefixBytes) + " bytes)");
     o.prefix = v;
     return true;
 }
