@@ -226,6 +226,44 @@ TEST_F(CsvRecorderTest, FileOfExactlyTheLimitIsNotRotated) {
     rec->Stop();
 }
 
+TEST_F(CsvRecorderTest, ByDefaultAFileIsContinuedPastFortyMebibytesNotFortyMegabytes) {
+    ASSERT_EQ(RecorderOptions{}.rotateAboveBytes, Options().rotateAboveBytes);
+    auto rec = Make(Options());
+    ASSERT_TRUE(rec->Start(Folder(), "Tiltscope"));
+    const std::string first = rec->CurrentPath();
+    const std::string x(4000, '1');
+    const uint64_t rowBytes = x.size() + std::string(",-0.37,23.50,").size() +
+                              FormatRowTimeStamp(clock_.Now()).size() + 2;
+    uint64_t size = kHeader.size() + 2;
+    auto fillTo = [&](uint64_t target) {
+        while (size + rowBytes <= target) {
+            rec->AppendRow(x, "-0.37", "23.50");
+            size += rowBytes;
+        }
+        ASSERT_TRUE(rec->WriteNow(kWait));
+    };
+    // Past 40,000,000 bytes but within 41,943,040: the same file goes on.
+    ASSERT_NO_FATAL_FAILURE(fillTo(41943040));
+    ASSERT_GT(size, 40000000u);
+    uint64_t onDisk = 0;
+    ASSERT_TRUE(PosixChunkSink().FileSize(first, onDisk));
+    ASSERT_EQ(onDisk, size);
+    clock_.AdvanceMs(1000);  // a continuation would have a name of its own
+    rec->AppendRow("0.25", "-0.37", "23.50");
+    ASSERT_TRUE(rec->WriteNow(kWait));
+    EXPECT_EQ(rec->CurrentPath(), first);
+    // Once it is larger than 41,943,040 bytes the next rows go to a new file.
+    rec->AppendRow(x, "-0.37", "23.50");
+    ASSERT_TRUE(rec->WriteNow(kWait));
+    ASSERT_TRUE(PosixChunkSink().FileSize(first, onDisk));
+    ASSERT_GT(onDisk, 41943040u);
+    clock_.AdvanceMs(1000);  // the new file's name is the time of its first row
+    rec->AppendRow("0.25", "-0.37", "23.50");
+    ASSERT_TRUE(rec->WriteNow(kWait));
+    EXPECT_NE(rec->CurrentPath(), first);
+    rec->Stop();
+}
+
 TEST_F(CsvRecorderTest, RotationNamesTheNewFileWithTheLatestPrefix) {
     RecorderOptions o = Options();
     o.rotateAboveBytes = 10;
