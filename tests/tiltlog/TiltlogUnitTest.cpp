@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -124,6 +125,11 @@ TEST_F(TiltlogConfig, AnUnusableValueNamesTheFileAndTheKey) {
     EXPECT_EQ(Error({"--config", path}),
               "--config " + path + ": BAUD: '7' is not a list position 0 to 6");
     EXPECT_EQ(Error({"--config", dir_}), "--config: '" + dir_ + "' is not a file");
+    // A FIFO is refused at once: opening it would wait for a writer forever.
+    const std::string fifo = dir_ + "/fifo.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Error({"--config", fifo}), "--config: '" + fifo + "' is not a file");
+    EXPECT_EQ(Error({"--config", "/dev/null"}), "--config: '/dev/null' is not a file");
 }
 
 TEST(TiltlogStatus, FiguresStayWholeAndAPathGivesWayFromTheLeft) {

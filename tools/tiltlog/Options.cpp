@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -219,14 +221,19 @@ bool SetPrefix(const std::string& v, const Problem& p, LoggerOptions& o) {
 
 // The keys the window stores; list positions for BAUD and PARITY, as its lists have.
 bool ApplyConfig(const std::string& path, LoggerOptions& o, std::string& message) {
-    std::ifstream probe(path);
-    if (!probe) {
+    // Looked at before it is opened: opening a FIFO would wait for a writer.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
         message = "--config: cannot read '" + path + "': " + std::strerror(errno);
         return false;
     }
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
+    if (!S_ISREG(st.st_mode)) {
         message = "--config: '" + path + "' is not a file";
+        return false;
+    }
+    std::ifstream probe(path);
+    if (!probe) {
+        message = "--config: cannot read '" + path + "': " + std::strerror(errno);
         return false;
     }
     const CIniFile ini(path);
