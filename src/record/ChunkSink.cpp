@@ -77,13 +77,33 @@ bool PosixChunkSink::FileSize(const std::string& path, uint64_t& size) {
 }
 
 AppendResult PosixChunkSink::Append(const std::string& path, std::string_view data) {
-    const int appendFlags = O_WRONLY | O_APPEND | O_CLOEXEC;
+    return Write(path, data, false);
+}
+
+AppendResult PosixChunkSink::Create(const std::string& path, std::string_view data) {
+    return Write(path, data, true);
+}
+
+AppendResult PosixChunkSink::Write(const std::string& path, std::string_view data,
+                                   bool mustCreate) {
+    // Never through a link: the data folder may be one others can write to.
+    const int appendFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW;
     // O_EXCL first, so that we know whether a failed chunk left a file of ours behind.
     bool created = true;
     int fd = OpenRetrying(path.c_str(), appendFlags | O_CREAT | O_EXCL, 0666);
     if (fd < 0 && errno == EEXIST) {
         created = false;
         fd = OpenRetrying(path.c_str(), appendFlags);
+        // A link planted at the name is never followed (ELOOP). For a name the
+        // recording has not written yet, an existing file is taken only if it
+        // is a plain file of our own (a recording earlier in the same second).
+        if (fd < 0 && errno == ELOOP) return AppendResult::NameTaken;
+        struct stat st {};
+        if (fd >= 0 && mustCreate &&
+            (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
+            ::close(fd);
+            return AppendResult::NameTaken;
+        }
     }
     if (fd < 0) return AppendResult::OpenFailed;
 

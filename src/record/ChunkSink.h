@@ -12,6 +12,7 @@ enum class AppendResult {
     OpenFailed,    // the file could not be opened or created
     WriteFailed,   // opened, but writing or flushing failed (disk full, I/O error)
     FileTooLarge,  // the process's file-size limit stops this file; a new one may take it
+    NameTaken,     // a link, or (Create) another's file, has the name; never written through
 };
 
 class ChunkSink {
@@ -27,6 +28,14 @@ public:
     // tear rows.
     virtual AppendResult Append(const std::string& path, std::string_view data) = 0;
 
+    // As Append, for a file the recording has not written yet: a link at the
+    // name, or a file that is not a plain file of our own, is NameTaken, so that
+    // nobody else's file is ever written through. Sinks without names take it
+    // as Append.
+    virtual AppendResult Create(const std::string& path, std::string_view data) {
+        return Append(path, data);
+    }
+
     // Creates the folder and any missing parents; true when it exists afterwards.
     virtual bool MakeFolder(const std::string& folder) = 0;
 };
@@ -38,5 +47,9 @@ class PosixChunkSink : public ChunkSink {
 public:
     bool FileSize(const std::string& path, uint64_t& size) override;
     AppendResult Append(const std::string& path, std::string_view data) override;
+    AppendResult Create(const std::string& path, std::string_view data) override;
     bool MakeFolder(const std::string& folder) override;
+
+private:
+    AppendResult Write(const std::string& path, std::string_view data, bool mustCreate);
 };

@@ -105,3 +105,11 @@ std::string DefaultDataFolder(const std::string& executablePath) {
     if (above.back() == '/') above.pop_back();
     return above + "/data";
 }
+
+std::string NumberedCsvFileName(const std::string& path, int n) {
+    const std::string suffix = ".csv";
+    const bool csv = path.size() >= suffix.size() &&
+                     path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
+    const std::string stem = csv ? path.substr(0, path.size() - suffix.size()) : path;
+    return stem + "-" + std::to_string(n) + (csv ? suffix : "");
+}

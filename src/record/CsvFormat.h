@@ -17,6 +17,8 @@ extern const char kCsvLineEnd[];
 // the same second are equal: a second recording then appends to the first file.
 std::string MakeCsvFileName(const std::string& folder, const std::string& prefix,
                             const LocalTime& time);
+// The same name numbered, for a name someone else holds: "..._20240305090703-2.csv".
+std::string NumberedCsvFileName(const std::string& path, int n);
 
 // "2024-3-5 9:7:3'45 ": year-month-day hour:minute:second'millisecond, no
 // leading zeros, one trailing blank.

@@ -49,6 +49,7 @@ bool CsvRecorder::Start(const std::string& folder, const std::string& prefix) {
     }
     // No writer runs now, so its own state can be reset from here.
     held_.clear();
+    ownFile_.clear();
     heldRows_ = 0;
     heldHeaderBytes_ = 0;
     headerDue_ = true;
@@ -263,12 +264,34 @@ std::string CsvRecorder::PathForChunk() {
     return path_;
 }
 
+AppendResult CsvRecorder::Put(const std::string& path) {
+    const AppendResult result =
+        path == ownFile_ ? sink_.Append(path, held_) : sink_.Create(path, held_);
+    if (result == AppendResult::Written) ownFile_ = path;
+    return result;
+}
+
+AppendResult CsvRecorder::PutUnderOwnName(const std::string& path) {
+    AppendResult result = Put(path);
+    // The name is someone else's (a recording started in the same second, a
+    // file or link planted at the name): number ours instead.
+    for (int n = 2; result == AppendResult::NameTaken && n < 100; ++n) {
+        const std::string numbered = NumberedCsvFileName(path, n);
+        result = Put(numbered);
+        if (result == AppendResult::Written) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (path_ == path) path_ = numbered;
+        }
+    }
+    return result;
+}
+
 AppendResult CsvRecorder::AppendWithFallbacks(const std::string& path) {
-    AppendResult result = sink_.Append(path, held_);
+    AppendResult result = PutUnderOwnName(path);
     if (result == AppendResult::OpenFailed) {
         // Most often the data folder is missing (a fresh install, a removed
         // stick's mount point): make it rather than lose the rows.
-        if (sink_.MakeFolder(FolderOf(path))) result = sink_.Append(path, held_);
+        if (sink_.MakeFolder(FolderOf(path))) result = PutUnderOwnName(path);
     }
     if (result != AppendResult::OpenFailed && result != AppendResult::FileTooLarge) return result;
 
@@ -277,10 +300,10 @@ AppendResult CsvRecorder::AppendWithFallbacks(const std::string& path) {
     // would. Within the same second the name is the same; the next cycle's is not.
     const std::string fresh = FreshName();
     if (fresh == path) return result;
-    result = sink_.Append(fresh, held_);
+    result = PutUnderOwnName(fresh);
     if (result == AppendResult::Written) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (path_ == path) path_ = fresh;
+        if (path_ == path) path_ = ownFile_;
     }
     return result;
 }

@@ -94,6 +94,9 @@ private:
     void WriteHeld(uint64_t takenRows);
     std::string PathForChunk();
     AppendResult AppendWithFallbacks(const std::string& path);
+    // Append to the recording's own file, Create any other.
+    AppendResult Put(const std::string& path);
+    AppendResult PutUnderOwnName(const std::string& path);
     void TrimHeld();
     std::string FreshName();
     void Count(uint64_t RecorderStats::*counter, uint64_t amount);
@@ -124,6 +127,8 @@ private:
 
     // The writer thread's own: taken rows not yet on the disk.
     std::string held_;
+    // The file this recording has written to: only it may be appended to.
+    std::string ownFile_;
     uint64_t heldRows_ = 0;
     size_t heldHeaderBytes_ = 0;  // a header at the front of held_, never dropped
     bool headerDue_ = false;

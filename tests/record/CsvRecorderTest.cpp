@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -421,6 +423,37 @@ TEST_F(CsvRecorderTest, StopWhileTheDiskRefusesCountsTheRowsAsAbandoned) {
     EXPECT_EQ(s.rowsAbandoned, 3u);
     EXPECT_EQ(s.rowsWritten, 0u);
     EXPECT_EQ(s.bytesHeld, 0u);
+}
+
+TEST_F(CsvRecorderTest, LinkPlantedAtTheNewFilesNameIsNeverWrittenThrough) {
+    const fs::path victim = root_ / "victim.csv";
+    std::ofstream(victim) << "someone else's\n";
+    fs::create_symlink(victim, root_ / "Tiltscope_20240305090703.csv");
+    auto rec = Make(Options());
+    ASSERT_TRUE(rec->Start(Folder(), "Tiltscope"));
+    const auto rows = Rows(*rec, 0, 3);
+    ASSERT_TRUE(rec->WriteNow(kWait));
+    EXPECT_EQ(ReadFile(victim.string()), "someone else's\n");
+    EXPECT_EQ(rec->CurrentPath(), Folder() + "/Tiltscope_20240305090703-2.csv");
+    EXPECT_EQ(SplitLines(ReadFile(rec->CurrentPath())), WithHeader(rows));
+    // The numbered file is the recording's own from now on.
+    const auto more = Rows(*rec, 3, 2);
+    rec->Stop();
+    EXPECT_EQ(SplitLines(ReadFile(rec->CurrentPath())), WithHeader(Join(rows, more)));
+}
+
+TEST_F(CsvRecorderTest, AnotherUsersFileAtTheNewFilesNameIsLeftAlone) {
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+    const fs::path theirs = root_ / "Tiltscope_20240305090703.csv";
+    std::ofstream(theirs) << "theirs\n";
+    ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+    auto rec = Make(Options());
+    ASSERT_TRUE(rec->Start(Folder(), "Tiltscope"));
+    const auto rows = Rows(*rec, 0, 2);
+    rec->Stop();
+    EXPECT_EQ(ReadFile(theirs.string()), "theirs\n");
+    EXPECT_EQ(rec->CurrentPath(), Folder() + "/Tiltscope_20240305090703-2.csv");
+    EXPECT_EQ(SplitLines(ReadFile(rec->CurrentPath())), WithHeader(rows));
 }
 
 TEST_F(CsvRecorderTest, MissingDataFolderIsCreated) {

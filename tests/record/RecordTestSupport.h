@@ -71,13 +71,19 @@ public:
         return real_.FileSize(path, size);
     }
     AppendResult Append(const std::string& path, std::string_view data) override {
+        return Forward(path, data, false);
+    }
+    AppendResult Create(const std::string& path, std::string_view data) override {
+        return Forward(path, data, true);
+    }
+    AppendResult Forward(const std::string& path, std::string_view data, bool create) {
         const int inFlight = ++inFlight_;
         int seen = maxInFlight_.load();
         while (inFlight > seen && !maxInFlight_.compare_exchange_weak(seen, inFlight)) {
         }
         ++appends_;
         AppendResult result = AppendResult::WriteFailed;
-        if (!refuseWrite_) result = real_.Append(path, data);
+        if (!refuseWrite_) result = create ? real_.Create(path, data) : real_.Append(path, data);
         --inFlight_;
         return result;
     }
