@@ -288,6 +288,9 @@ bool CIniFile::WriteString(const std::string& key, const std::string& value) con
     // Anything but a regular file (a folder, a fifo, a link to /dev/null) is
     // not ours to replace.
     if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    // Through a link only into a file of our own: a link planted in a shared
+    // config folder must not let us rewrite another user's file.
+    if (target != path_ && st.st_uid != ::geteuid()) return false;
     // Root may write anything, but a file without write bits was made read-only
     // by someone who meant it.
     if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) return false;

@@ -291,6 +291,18 @@ TEST_F(IniFileTest, SymlinkedFileIsWrittenThroughNotReplaced) {
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"Config.ini"});
 }
 
+TEST_F(IniFileTest, LinkToAnotherUsersFileIsNotWrittenThrough) {
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+    const fs::path theirs = root_ / "theirs.ini";
+    Put(theirs.string(), "[Config]\r\nA=1\r\n");
+    ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+    fs::create_symlink(theirs, path_);
+    const CIniFile ini(path_);
+    EXPECT_FALSE(ini.WriteString("A", "2"));
+    EXPECT_EQ(Get(theirs.string()), "[Config]\r\nA=1\r\n");
+    EXPECT_TRUE(fs::is_symlink(path_));
+}
+
 TEST_F(IniFileTest, DanglingLinkIsLeftAlone) {
     fs::create_symlink(root_ / "nowhere.ini", path_);
     const CIniFile ini(path_);
