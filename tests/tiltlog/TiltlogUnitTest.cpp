@@ -96,6 +96,18 @@ protected:
     std::string dir_;
 };
 
+TEST(TiltlogOptions, APrefixThatNamesNoFileInTheFolderIsRefusedAtStart) {
+    const std::string rule =
+        "' cannot begin a file name (no /, .., control characters; at most "
+        "236 bytes)";
+    for (const std::string& prefix : std::vector<std::string>{
+             "../up", "a/b", "..", "bell\a", "line\nbreak", std::string(237, 'p')}) {
+        EXPECT_EQ(Error({"--prefix", prefix}), "--prefix: '" + prefix + rule);
+    }
+    LoggerOptions o;
+    ASSERT_EQ(Parse({"--prefix", std::string(236, 'p')}, o).action, ParseOutcome::Action::Run);
+}
+
 TEST_F(TiltlogConfig, KeysApplyAsTheWindowStoresThemAndFlagsWin) {
     const std::string path = Write(
         "MODEL=Site9\nPROTOCOL=1\nADDR=5\nxRange=45deg\nyRange=30\nRatio=0.001\nPATH=/srv/tilt\n"
