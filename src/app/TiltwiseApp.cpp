@@ -14,6 +14,7 @@
 #include "QtPlatform.h"
 #include "Serialport.h"
 #include "Settings.h"
+#include "SignalExit.h"
 #include "SkinAdapter.h"
 #include "TiltwiseDlg.h"
 
@@ -56,11 +57,12 @@ void WriteStats(const QString& file, CTiltwiseDlg& dialog) {
     if (!out) return;
     std::fprintf(out,
                  "frames=%llu\nmiscount=%d\nrows_written=%llu\nrows_dropped=%llu\n"
-                 "readout_ticks=%llu\nreadout_max_late_ms=%ld\n",
+                 "readout_ticks=%llu\nreadout_max_late_ms=%ld\nmeasurements=%llu\n",
                  static_cast<unsigned long long>(s.framesCounted), dialog.Receive().Miscount(),
                  static_cast<unsigned long long>(r.rowsWritten),
                  static_cast<unsigned long long>(r.rowsDropped),
-                 static_cast<unsigned long long>(s.readoutTicks), s.maxReadoutLateMs);
+                 static_cast<unsigned long long>(s.readoutTicks), s.maxReadoutLateMs,
+                 static_cast<unsigned long long>(s.measurements));
     std::fclose(out);
 }
 
@@ -128,6 +130,17 @@ int CTiltwiseApp::Run() {
             }
         } else {
             RunOptions run(arguments_);
+            // A signal ends the run as the close button does: open boxes go first,
+            // since each holds an event loop of its own, then the window writes
+            // every row it has received.
+            SignalExit exitOnSignal([&dialog](int) {
+                for (int i = 0; i < 16; ++i) {
+                    auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                    if (!box || box == &dialog) break;
+                    box->reject();
+                }
+                dialog.close();
+            });
             // Unattended runs (soak and line-rate checks) drive the window from here.
             QTimer stall;
             if (run.record) dialog.OnRecordClicked();
