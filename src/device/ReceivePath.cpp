@@ -190,23 +190,12 @@ void ReceivePath::TarqByte(uint8_t b) {
     switch (state_) {
         case kStartSeen:
             Store(b);
-            switch (b) {
-                case 5:
-                    state_ = kAcknowledge;
-                    break;
-                case 10:
-                case 13:
-                    state_ = kThreeByteGroup;
-                    break;
-                case 15:
-                case 16:
-                case 17:
-                    state_ = kFourByteGroup;
-                    break;
-                default:
-                    Reject();
-                    break;
-            }
+            if (!TarqLengthAccepted(b))
+                Reject();
+            else
+                state_ = b == kTarqAckSize - 1 ? kAcknowledge
+                         : b <= 13             ? kThreeByteGroup
+                                               : kFourByteGroup;
             break;
         case kThreeByteGroup:
         case kFourByteGroup:
@@ -243,11 +232,11 @@ void ReceivePath::ModbusByte(uint8_t b) {
             break;
         case kAcknowledge:
             Store(b);
-            if (count_ == kModbusEchoSize) CompleteModbusEcho();
+            if (count_ == kModbusEchoSize) CompleteModbusAnswer(handlers_.OnModbusEcho);
             break;
         case kException:
             Store(b);
-            if (count_ == kModbusExceptionSize) CompleteModbusException();
+            if (count_ == kModbusExceptionSize) CompleteModbusAnswer(handlers_.OnModbusException);
             break;
         default:
             if (b == deviceAddress_) StartFrame(b, Protocol::Modbus);
@@ -355,30 +344,17 @@ void ReceivePath::CompleteModbusRead() {
     Deliver();
 }
 
-void ReceivePath::CompleteModbusEcho() {
-    state_ = kIdle;
-    AppendText(kLineEnd);
-    // Echoes are neither measurements nor miscounts.
-    if (ModbusCrc(frame_, count_) != 0) {
-        Resync();
-        return;
-    }
-    open_ = Protocol::None;
-    replySeen_ = true;
-    if (handlers_.OnModbusEcho) handlers_.OnModbusEcho(frame_, count_);
-}
-
-void ReceivePath::CompleteModbusException() {
+void ReceivePath::CompleteModbusAnswer(const FrameHandler& handler) {
+    // Echoes and exceptions are neither measurements nor miscounts.
     state_ = kIdle;
     AppendText(kLineEnd);
     if (ModbusCrc(frame_, count_) != 0) {
         Resync();
         return;
     }
-    // The sensor is there and has refused the request.
     open_ = Protocol::None;
     replySeen_ = true;
-    if (handlers_.OnModbusException) handlers_.OnModbusException(frame_, count_);
+    if (handler) handler(frame_, count_);
 }
 
 void ReceivePath::CountMiscount() {

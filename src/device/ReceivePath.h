@@ -110,8 +110,9 @@ private:
     void Deliver();
     void CompleteTarqFrame();
     void CompleteModbusRead();
-    void CompleteModbusEcho();
-    void CompleteModbusException();
+    using FrameHandler = std::function<void(const uint8_t* frame, size_t count)>;
+    // A write echo or an exception reply: checked, then handed to `handler`.
+    void CompleteModbusAnswer(const FrameHandler& handler);
 
     const DecodeParameters& params_;
     ReceiveHandlers handlers_;
