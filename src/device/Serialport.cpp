@@ -378,3 +378,8 @@ void CSerialPort::ReleaseDevice(Handle next) {
 void CSerialPort::Show(const std::string& text, const std::string& caption) {
     if (owner_) owner_->ShowPortError(text, caption);
 }
+
+bool CSerialPort::DeviceTermios(struct termios& out) const {
+    std::lock_guard<std::recursive_mutex> lock(channelLock_);
+    return handle_ == Handle::Open && fd_ >= 0 && ::tcgetattr(fd_, &out) == 0;
+}

@@ -74,6 +74,9 @@ public:
     // errno of the last failed Open, 0 after a successful one.
     int LastOpenError() const { return lastOpenError_; }
     const std::string& DevicePath() const { return devicePath_; }
+    // The line settings the device holds now, as the driver reports them. The
+    // port is opened for exclusive use, so nobody else (but root) can look.
+    bool DeviceTermios(struct termios& out) const;
 
 private:
     enum class Handle { None, Open, Invalid };

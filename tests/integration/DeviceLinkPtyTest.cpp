@@ -18,13 +18,10 @@ namespace {
 
 constexpr int kPort = 7;
 
-// The line speed the device is set to now, read through a descriptor of our own.
-speed_t LineSpeed(const std::string& device) {
-    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+// The line speed the open device is set to now, as the driver reports it.
+speed_t LineSpeed(const CSerialPort& port) {
     termios t{};
-    if (fd >= 0) ::tcgetattr(fd, &t);
-    if (fd >= 0) ::close(fd);
-    return cfgetospeed(&t);
+    return port.DeviceTermios(t) ? cfgetospeed(&t) : 0;
 }
 
 // The window's device link with tiltsim on the line and the test as the UI thread.
@@ -158,13 +155,13 @@ TEST_F(DeviceLinkPtyTest, BaudChangeWhileOpenReopensAtTheNewRate) {
     store.values["COM"] = "7";
     panel.StartupScan();
     ASSERT_NO_FATAL_FAILURE(ConfirmStartup());
-    EXPECT_EQ(LineSpeed(sim->PtyPath()), B9600);
+    EXPECT_EQ(LineSpeed(port), B9600);
 
     view.SelectListEntry(ctl::kBaudList, 4);
     panel.OnBaudSelected();
     EXPECT_TRUE(port.IsOpen());
     EXPECT_EQ(state.baud, 38400u);
-    EXPECT_EQ(LineSpeed(sim->PtyPath()), B38400);
+    EXPECT_EQ(LineSpeed(port), B38400);
 
     // Closed, a change only records the choice.
     panel.OnOpenClicked();
@@ -193,7 +190,7 @@ TEST_F(DeviceLinkPtyTest, ConfirmedModbusBaudChangeReopensAndSelectsTheNewRate) 
     commands.OnOpConfirmed();
     EXPECT_EQ(view.ListSelection(ctl::kBaudList), 3);
     EXPECT_TRUE(port.IsOpen());
-    EXPECT_EQ(LineSpeed(sim->PtyPath()), B19200);
+    EXPECT_EQ(LineSpeed(port), B19200);
     ASSERT_FALSE(view.boxes.empty());
     EXPECT_EQ(view.boxes.back().text, "operate successfully!!");
 }
@@ -233,7 +230,7 @@ TEST_P(ModbusLineChangeTest, BaudChangeEndsWithOneBoxAndPollingAtTheNewRate) {
     commands.OnSetBaud();
     ASSERT_TRUE(TickUntilConfirmed());
     ASSERT_NO_FATAL_FAILURE(ExpectOneSuccessBox());
-    EXPECT_EQ(LineSpeed(sim->PtyPath()), B19200);
+    EXPECT_EQ(LineSpeed(port), B19200);
     EXPECT_EQ(view.ListSelection(ctl::kBaudList), 3);
     EXPECT_EQ(store.values["BAUD"], "3");
     EXPECT_TRUE(AnswersPolls());
@@ -268,7 +265,7 @@ TEST_F(DeviceLinkPtyTest, LineChangeAnsweredNowhereEndsWithABoxNamingTheNewSetti
     commands.OnTimeout();
     ASSERT_EQ(view.boxes.size(), 1u);
     EXPECT_EQ(view.boxes[0].text, "Set Baud failure: the sensor may now be at 19200 baud");
-    EXPECT_EQ(LineSpeed(sim->PtyPath()), B9600);  // where the operator had it
+    EXPECT_EQ(LineSpeed(port), B9600);  // where the operator had it
     EXPECT_EQ(store.values.count("BAUD"), 1u);
     EXPECT_EQ(store.values["BAUD"], "2");
 }
