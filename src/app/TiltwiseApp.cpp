@@ -57,12 +57,14 @@ void WriteStats(const QString& file, CTiltwiseDlg& dialog) {
     if (!out) return;
     std::fprintf(out,
                  "frames=%llu\nmiscount=%d\nrows_written=%llu\nrows_dropped=%llu\n"
-                 "readout_ticks=%llu\nreadout_max_late_ms=%ld\nmeasurements=%llu\n",
+                 "readout_ticks=%llu\nreadout_max_late_ms=%ld\nmeasurements=%llu\n"
+                 "rows_abandoned=%llu\n",
                  static_cast<unsigned long long>(s.framesCounted), dialog.Receive().Miscount(),
                  static_cast<unsigned long long>(r.rowsWritten),
                  static_cast<unsigned long long>(r.rowsDropped),
                  static_cast<unsigned long long>(s.readoutTicks), s.maxReadoutLateMs,
-                 static_cast<unsigned long long>(s.measurements));
+                 static_cast<unsigned long long>(s.measurements),
+                 static_cast<unsigned long long>(r.rowsAbandoned));
     std::fclose(out);
 }
 
@@ -77,6 +79,7 @@ int CTiltwiseApp::SystemLanguageId() {
 int CTiltwiseApp::Run() {
     // The one serial channel lives from start to end of the process.
     CSerialPort serialPort;
+    int status = 0;
 
     CSkinAdapter skin;
     skin.Start(nullptr, "SCRIBBLE", nullptr, nullptr);
@@ -139,7 +142,7 @@ int CTiltwiseApp::Run() {
                     if (!box || box == &dialog) break;
                     box->reject();
                 }
-                dialog.close();
+                dialog.CloseWithoutAsking();
             });
             // Unattended runs (soak and line-rate checks) drive the window from here.
             QTimer stall;
@@ -153,8 +156,16 @@ int CTiltwiseApp::Run() {
             if (run.seconds > 0) QTimer::singleShot(run.seconds * 1000, &dialog, &QDialog::close);
             dialog.exec();
             if (!run.statsFile.isEmpty()) WriteStats(run.statsFile, dialog);
+            // Said in the window already, if anyone was there; the journal keeps this.
+            const RecorderStats r = dialog.Recorder().Stats();
+            if (r.rowsAbandoned + r.rowsDropped > 0) {
+                std::fprintf(stderr, "tiltscope: %llu rows could not be written to %s\n",
+                             static_cast<unsigned long long>(r.rowsAbandoned + r.rowsDropped),
+                             dialog.Recorder().CurrentPath().c_str());
+                status = 1;
+            }
         }
     }
     skin.Shutdown();
-    return 0;
+    return status;
 }

@@ -97,21 +97,31 @@ AppendResult PosixChunkSink::Write(const std::string& path, std::string_view dat
         // A link planted at the name is never followed (ELOOP). For a name the
         // recording has not written yet, an existing file is taken only if it
         // is a plain file of our own (a recording earlier in the same second).
-        if (fd < 0 && errno == ELOOP) return AppendResult::NameTaken;
+        if (fd < 0 && errno == ELOOP) {
+            lastError_ = ELOOP;
+            return AppendResult::NameTaken;
+        }
         struct stat st {};
         if (fd >= 0 && mustCreate &&
             (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
             ::close(fd);
+            lastError_ = EEXIST;
             return AppendResult::NameTaken;
         }
     }
-    if (fd < 0) return AppendResult::OpenFailed;
+    if (fd < 0) {
+        lastError_ = errno;
+        return AppendResult::OpenFailed;
+    }
 
     const off_t start = created ? 0 : ::lseek(fd, 0, SEEK_END);
     errno = 0;
     bool ok = start >= 0 && WriteAll(fd, data.data(), data.size());
     const bool tooLarge = !ok && errno == EFBIG;
     ok = ok && SyncRetrying(fd);
+    // Taken before the clean-up below can change errno. A short write that
+    // ended without an error is the disk being full.
+    const int writeError = ok ? 0 : (errno != 0 ? errno : ENOSPC);
     if (ok && created) SyncFolderOf(path);
     if (!ok) {
         // Rows that are only half in the file would be written again whole at
@@ -127,19 +137,32 @@ AppendResult PosixChunkSink::Write(const std::string& path, std::string_view dat
     // data is already on the disk, so an error here changes nothing.
     ::close(fd);
     if (ok) return AppendResult::Written;
+    lastError_ = writeError;
     return tooLarge ? AppendResult::FileTooLarge : AppendResult::WriteFailed;
 }
 
 bool PosixChunkSink::MakeFolder(const std::string& folder) {
-    if (folder.empty()) return false;
+    if (folder.empty()) {
+        lastError_ = ENOENT;
+        return false;
+    }
+    return MakeFolders(folder);
+}
+
+bool PosixChunkSink::MakeFolders(const std::string& folder) {
     if (IsFolder(folder)) return true;
     // Parents first; a folder made meanwhile by someone else counts as made.
     const std::string parent = ParentOf(folder);
-    if (parent != folder && !IsFolder(parent) && !MakeFolder(parent)) return false;
+    if (parent != folder && !IsFolder(parent) && !MakeFolders(parent)) return false;
     int rc;
     do {
         rc = ::mkdir(folder.c_str(), 0777);
     } while (rc < 0 && errno == EINTR);
-    if (rc == 0 || errno == EEXIST) return IsFolder(folder);
+    if (rc == 0 || errno == EEXIST) {
+        if (IsFolder(folder)) return true;
+        lastError_ = ENOTDIR;  // a file has the folder's name
+        return false;
+    }
+    lastError_ = errno;
     return false;
 }

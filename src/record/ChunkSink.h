@@ -38,6 +38,10 @@ public:
 
     // Creates the folder and any missing parents; true when it exists afterwards.
     virtual bool MakeFolder(const std::string& folder) = 0;
+
+    // The system's reason (an errno value) why the last Append, Create or
+    // MakeFolder did not succeed; 0 when the sink cannot tell.
+    virtual int LastError() const { return 0; }
 };
 
 // open/write/fsync/close per chunk: the file is never held open between
@@ -49,7 +53,11 @@ public:
     AppendResult Append(const std::string& path, std::string_view data) override;
     AppendResult Create(const std::string& path, std::string_view data) override;
     bool MakeFolder(const std::string& folder) override;
+    int LastError() const override { return lastError_; }
 
 private:
     AppendResult Write(const std::string& path, std::string_view data, bool mustCreate);
+    bool MakeFolders(const std::string& folder);
+
+    int lastError_ = 0;
 };

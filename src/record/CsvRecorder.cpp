@@ -1,6 +1,7 @@
 #include "CsvRecorder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -45,6 +46,7 @@ bool CsvRecorder::Start(const std::string& folder, const std::string& prefix) {
         writeRequested_ = 0;
         writeServed_ = 0;
         stats_ = RecorderStats{};
+        fault_ = WriteFault{};
         recording_.store(true, std::memory_order_relaxed);
     }
     // No writer runs now, so its own state can be reset from here.
@@ -145,7 +147,13 @@ RecorderStats CsvRecorder::Stats() const {
     std::lock_guard<std::mutex> lock(mutex_);
     RecorderStats s = stats_;
     s.bytesHeld += buffers_[front_].size();
+    s.rowsCollected = frontRows_;
     return s;
+}
+
+WriteFault CsvRecorder::Fault() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return fault_;
 }
 
 void CsvRecorder::Count(uint64_t RecorderStats::*counter, uint64_t amount) {
@@ -155,10 +163,16 @@ void CsvRecorder::Count(uint64_t RecorderStats::*counter, uint64_t amount) {
 
 void CsvRecorder::WriterMain() {
     std::unique_lock<std::mutex> lock(mutex_);
+    // The first cycle puts the header down at once: a folder that takes no
+    // files is known while the operator still looks at the record button.
+    bool first = true;
     for (;;) {
         const auto due = std::chrono::steady_clock::now() + options_.writePeriod;
-        wake_.wait_until(lock, due,
-                         [this] { return stopping_ || writeRequested_ != writeServed_; });
+        if (!first) {
+            wake_.wait_until(lock, due,
+                             [this] { return stopping_ || writeRequested_ != writeServed_; });
+        }
+        first = false;
         const bool last = stopping_;
         const uint64_t serving = writeRequested_;
         const uint64_t takenRows = TakeFilledBuffer();
@@ -175,6 +189,7 @@ void CsvRecorder::WriterMain() {
             heldRows_ = 0;
         }
         stats_.bytesHeld = held_.size();
+        stats_.rowsHeld = heldRows_;
         writeServed_ = serving;
         cycleDone_.notify_all();
         if (last) return;
@@ -210,7 +225,7 @@ void CsvRecorder::WriteHeld(uint64_t takenRows) {
 
     const std::string path = PathForChunk();
     if (AppendWithFallbacks(path) != AppendResult::Written) {
-        Count(&RecorderStats::failedWrites, 1);
+        NoteFault(path);
         // Kept for the next cycle. The bound only applies to rows the disk has
         // refused: a working disk never loses a row, however large the chunk.
         TrimHeld();
@@ -221,6 +236,8 @@ void CsvRecorder::WriteHeld(uint64_t takenRows) {
         std::lock_guard<std::mutex> lock(mutex_);
         stats_.rowsWritten += heldRows_;
         ++stats_.chunksWritten;
+        fault_.trouble = WriteTrouble::None;
+        fault_.fileMade = true;
     }
     held_.clear();
     // After an outage the buffer may have grown to the bound; give that back.
@@ -229,6 +246,19 @@ void CsvRecorder::WriteHeld(uint64_t takenRows) {
     backlog_ = false;
     heldRows_ = 0;
     heldHeaderBytes_ = 0;
+}
+
+void CsvRecorder::NoteFault(const std::string& path) {
+    const int error = sink_.LastError();
+    // Space comes back when someone makes it; nothing else here passes by itself.
+    const WriteTrouble trouble =
+        error == ENOSPC || error == EDQUOT ? WriteTrouble::DiskFull : WriteTrouble::Refused;
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++stats_.failedWrites;
+    if (fault_.trouble != trouble) ++fault_.number;
+    fault_.trouble = trouble;
+    fault_.error = error;
+    fault_.path = path;
 }
 
 void CsvRecorder::TrimHeld() {
@@ -297,9 +327,9 @@ AppendResult CsvRecorder::AppendWithFallbacks(const std::string& path) {
 
     // The file itself may be unusable (made read-only, a folder in its place,
     // grown to the file-size limit): go on under a fresh name, as a rotation
-    // would. Within the same second the name is the same; the next cycle's is not.
-    const std::string fresh = FreshName();
-    if (fresh == path) return result;
+    // would. Within the same second the fresh name is this one: number it.
+    std::string fresh = FreshName();
+    if (fresh == path) fresh = NumberedCsvFileName(path, 2);
     result = PutUnderOwnName(fresh);
     if (result == AppendResult::Written) {
         std::lock_guard<std::mutex> lock(mutex_);

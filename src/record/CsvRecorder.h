@@ -28,11 +28,29 @@ struct RecorderOptions {
     ChunkSink* sink = nullptr;
 };
 
+// Why the disk does not take the rows.
+enum class WriteTrouble : uint8_t {
+    None,
+    DiskFull,  // no space or quota left: passes by itself; the rows are held meanwhile
+    Refused,   // permission, read-only file system, a folder that cannot be made, ...
+};
+
+// The recording's latest write failure, for the operator.
+struct WriteFault {
+    WriteTrouble trouble = WriteTrouble::None;  // None once a write succeeds again
+    int error = 0;                              // the system's reason, an errno value
+    std::string path;                           // the file that could not be written
+    bool fileMade = false;  // this recording has put its header on the disk already
+    uint64_t number = 0;    // counts the faults of this recording; a new number is a new fault
+};
+
 // Counters of the current (or last) recording; Start resets them.
 struct RecorderStats {
     uint64_t rowsWritten = 0;    // on the disk
     uint64_t rowsDropped = 0;    // given up, oldest first, past heldBytesLimit
     uint64_t rowsAbandoned = 0;  // still refused by the disk when the recording stopped
+    uint64_t rowsHeld = 0;       // refused by the disk, kept in memory for the next write
+    uint64_t rowsCollected = 0;  // waiting for the next write
     uint64_t bytesHeld = 0;      // in memory, not yet on the disk
     uint64_t failedWrites = 0;   // chunk attempts the disk refused (each is retried)
     uint64_t chunksWritten = 0;
@@ -53,9 +71,10 @@ public:
     CsvRecorder& operator=(const CsvRecorder&) = delete;
 
     // Begins a recording in a new file named from the current time; the header
-    // is its first line. A recording in progress is stopped first. False when
-    // the writer thread cannot be started (the recorder stays idle). The folder
-    // is created when missing, at the first write.
+    // is its first line, written at once so that a folder that takes no files is
+    // known at the start (see Fault). A recording in progress is stopped first.
+    // False when the writer thread cannot be started (the recorder stays idle).
+    // The folder is created when missing.
     bool Start(const std::string& folder, const std::string& prefix);
 
     // Writes every row collected so far, then ends the writer. Returns once the
@@ -86,12 +105,15 @@ public:
     std::string CurrentPath() const;
     std::string Folder() const;
     RecorderStats Stats() const;
+    WriteFault Fault() const;
+    uint64_t HeldBytesLimit() const { return options_.heldBytesLimit; }
 
 private:
     void StopLocked();  // controlMutex_ held
     void WriterMain();
     uint64_t TakeFilledBuffer();  // mutex_ held; returns the rows taken
     void WriteHeld(uint64_t takenRows);
+    void NoteFault(const std::string& path);
     std::string PathForChunk();
     AppendResult AppendWithFallbacks(const std::string& path);
     // Append to the recording's own file, Create any other.
@@ -124,6 +146,7 @@ private:
     uint64_t writeRequested_ = 0;
     uint64_t writeServed_ = 0;
     RecorderStats stats_;  // bytesHeld counts held_ only; Stats() adds the filling buffer
+    WriteFault fault_;
 
     // The writer thread's own: taken rows not yet on the disk.
     std::string held_;

@@ -14,6 +14,10 @@ public:
     // An owner-less box with an OK button; returns when the operator has answered.
     virtual void ShowMessage(const std::string& text, const std::string& caption,
                              MessageIcon icon) = 0;
+    // A box with two buttons: true for `retry`, false for `discard`, for the
+    // box closed otherwise (Escape, the window's close button) too.
+    virtual bool AskRetry(const std::string& text, const std::string& caption,
+                          const std::string& retry, const std::string& discard) = 0;
 };
 
 class UrlOpener {

@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 void QtMessageSink::ShowMessage(const std::string& text, const std::string& caption,
@@ -24,6 +25,18 @@ void QtMessageSink::ShowMessage(const std::string& text, const std::string& capt
     QMessageBox box(qicon, QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::Ok);
     box.exec();
+}
+
+bool QtMessageSink::AskRetry(const std::string& text, const std::string& caption,
+                             const std::string& retry, const std::string& discard) {
+    QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption),
+                    QString::fromStdString(text), QMessageBox::NoButton);
+    QPushButton* again = box.addButton(QString::fromStdString(retry), QMessageBox::AcceptRole);
+    QPushButton* drop = box.addButton(QString::fromStdString(discard), QMessageBox::RejectRole);
+    box.setDefaultButton(again);
+    box.setEscapeButton(drop);
+    box.exec();
+    return box.clickedButton() == again;
 }
 
 std::string QtFolderPicker::PickFolder(const std::string& title) {

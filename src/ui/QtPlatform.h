@@ -10,6 +10,8 @@ class QtMessageSink : public MessageSink {
 public:
     void ShowMessage(const std::string& text, const std::string& caption,
                      MessageIcon icon) override;
+    bool AskRetry(const std::string& text, const std::string& caption, const std::string& retry,
+                  const std::string& discard) override;
 };
 
 class QtUrlOpener : public UrlOpener {

@@ -31,6 +31,7 @@
 #include "MeasuringTools.h"
 #include "PlotFeed.h"
 #include "QtPlatform.h"
+#include "RecordingMessages.h"
 #include "SkinAdapter.h"
 #include "StringTable.h"
 #include "ToolbarDlg.h"
@@ -392,16 +393,61 @@ void CTiltwiseDlg::SetRecorderIdle() {
     recorder_->Stop();
 }
 
+void CTiltwiseDlg::ShowRecordButtonIdle() {
+    static_cast<QPushButton*>(Control(1008))
+        ->setText(QString::fromUtf8(LoadResourceString(IDS_START, context_.language)));
+}
+
 void CTiltwiseDlg::OnRecordClicked() {
-    auto* button = static_cast<QPushButton*>(Control(1008));
     if (recorder_->IsRecording()) {
-        button->setText(QString::fromUtf8(LoadResourceString(IDS_START, context_.language)));
+        ShowRecordButtonIdle();
         recorder_->Stop();
         return;
     }
     if (!recorder_->Start(settings_.CsvFolder, settings_.CsvPrefix)) return;
+    recordingAlerts_.Reset();
     ShowCsvPath(recorder_->CurrentPath());
-    button->setText(QString::fromUtf8(LoadResourceString(IDS_STOP, context_.language)));
+    static_cast<QPushButton*>(Control(1008))
+        ->setText(QString::fromUtf8(LoadResourceString(IDS_STOP, context_.language)));
+}
+
+void CTiltwiseDlg::CheckRecording() {
+    if (!recorder_->IsRecording()) return;
+    const auto news = recordingAlerts_.Check(recorder_->Fault(), recorder_->Stats(),
+                                             std::chrono::steady_clock::now());
+    for (const RecordingNews& n : news) {
+        const std::string text =
+            RecordingNewsText(n, context_.language, recorder_->HeldBytesLimit());
+        if (text.empty()) continue;
+        if (n.event == RecordingEvent::CannotCreate) {
+            // Nothing of this recording is on the disk: it has not really begun.
+            ShowRecordButtonIdle();
+            recorder_->Stop();
+        }
+        ShowBox(text, "Message",
+                n.event == RecordingEvent::CannotCreate ? BoxIcon::Error : BoxIcon::Exclamation);
+    }
+}
+
+void CTiltwiseDlg::OfferUnwrittenRows() {
+    if (!context_.messages) return;
+    while (recorder_->IsRecording()) {
+        // Most often this write takes every row and nothing needs asking.
+        if (!recorder_->WriteNow(std::chrono::seconds(5))) return;
+        const WriteFault fault = recorder_->Fault();
+        const RecorderStats s = recorder_->Stats();
+        if (fault.trouble == WriteTrouble::None || s.rowsHeld == 0) return;
+        const Language lang = context_.language;
+        if (!context_.messages->AskRetry(
+                UnwrittenRowsText(s.rowsHeld + s.rowsCollected, fault, lang), "Message",
+                RetryButtonText(lang), DiscardButtonText(lang)))
+            return;
+    }
+}
+
+void CTiltwiseDlg::CloseWithoutAsking() {
+    closingWithoutAsking_ = true;
+    close();
 }
 
 void CTiltwiseDlg::OnBrowseClicked() {
@@ -661,6 +707,7 @@ void CTiltwiseDlg::OnTimer(int id) {
             lastReadoutTick_ = now;
             ++stats_.readoutTicks;
             acquisition_->ReadoutTick();
+            CheckRecording();
             break;
         }
         case AcquisitionCycle::kSettingsTimer:
@@ -1046,6 +1093,7 @@ void CTiltwiseDlg::changeEvent(QEvent* event) {
 }
 
 void CTiltwiseDlg::closeEvent(QCloseEvent* event) {
+    if (!closingWithoutAsking_) OfferUnwrittenRows();
     SetRecorderIdle();
     QDialog::closeEvent(event);
 }

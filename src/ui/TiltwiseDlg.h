@@ -22,6 +22,7 @@
 #include "LocalClock.h"
 #include "PlatformSeams.h"
 #include "ReceivePath.h"
+#include "RecordingAlerts.h"
 #include "ScaleLayout.h"
 #include "Serialport.h"
 #include "Settings.h"
@@ -141,6 +142,8 @@ public:
     // The record button and Browse.
     void OnRecordClicked();
     void OnBrowseClicked();
+    // A signal's end: as the close button, but nobody is there to answer a box.
+    void CloseWithoutAsking();
 
     // The parameter list's end of an edit: ranges and resolution take effect.
     void ParameterCommit(int row, int column, const QString& text);
@@ -228,6 +231,9 @@ private:
     void FitParameterColumns();
     void OnLanguageButton(int flag);
     void SetRecorderIdle();
+    void CheckRecording();
+    void OfferUnwrittenRows();
+    void ShowRecordButtonIdle();
     void ShowCsvPath(const std::string& path);
     void TakeTimeSpan();
     void OnMeasuringCommand(int command);
@@ -254,6 +260,8 @@ private:
     LiveReadout readout_;
     SystemClock systemClock_;
     std::unique_ptr<CsvRecorder> recorder_;
+    RecordingAlerts recordingAlerts_;
+    bool closingWithoutAsking_ = false;
     std::unique_ptr<PlotFeed> plotFeed_;
     CToolbarDlg* toolbar_ = nullptr;
     std::unique_ptr<MeasuringTools> tools_;

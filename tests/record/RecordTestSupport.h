@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -88,8 +92,12 @@ public:
         return result;
     }
     bool MakeFolder(const std::string& folder) override { return real_.MakeFolder(folder); }
+    int LastError() const override {
+        return refuseWrite_ ? refuseError_.load() : real_.LastError();
+    }
 
     std::atomic<bool> refuseWrite_{false};
+    std::atomic<int> refuseError_{ENOSPC};
     std::atomic<int> appends_{0};
     std::atomic<int> maxInFlight_{0};
 
@@ -155,6 +163,68 @@ public:
 
 private:
     rlimit saved_{};
+};
+
+// A small file system of the test's own, so that a full disk and a read-only
+// one are real. Mounting needs root; Mounted() says whether it worked.
+class ScratchMount {
+public:
+    ScratchMount(const fs::path& at, size_t bytes) : at_(at) {
+        fs::create_directories(at_);
+        const std::string size = "size=" + std::to_string(bytes) + ",mode=0777";
+        mounted_ = ::geteuid() == 0 &&
+                   ::mount("tmpfs", at_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, size.c_str()) == 0;
+    }
+    ~ScratchMount() {
+        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    ScratchMount(const ScratchMount&) = delete;
+    ScratchMount& operator=(const ScratchMount&) = delete;
+
+    bool Mounted() const { return mounted_; }
+    bool SetReadOnly(bool readOnly) {
+        const unsigned long flags = MS_REMOUNT | MS_NOSUID | MS_NODEV | (readOnly ? MS_RDONLY : 0);
+        return ::mount("tmpfs", at_.c_str(), "tmpfs", flags, nullptr) == 0;
+    }
+    // Takes all the space there is; removing the file gives it back.
+    void Fill(const std::string& name) {
+        std::FILE* f = std::fopen((at_ / name).c_str(), "wb");
+        if (!f) return;
+        static const char block[4096] = {};
+        while (std::fwrite(block, 1, sizeof block, f) == sizeof block) {
+        }
+        while (std::fwrite(block, 1, 1, f) == 1) {
+        }
+        std::fclose(f);
+    }
+
+private:
+    fs::path at_;
+    bool mounted_ = false;
+};
+
+// A folder that takes no files: a read-only file system where the test may
+// mount one, else a folder without write permission (which root would ignore).
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const fs::path& at) : at_(at), mount_(at, 1 << 20) {
+        if (mount_.Mounted()) {
+            ok_ = mount_.SetReadOnly(true);
+        } else if (::geteuid() != 0) {
+            ok_ = ::chmod(at_.c_str(), 0555) == 0;
+        }
+    }
+    ~ReadOnlyFolder() {
+        if (!mount_.Mounted()) ::chmod(at_.c_str(), 0755);
+    }
+    bool Ok() const { return ok_; }
+    // What open(2) says there.
+    int Error() const { return mount_.Mounted() ? EROFS : EACCES; }
+
+private:
+    fs::path at_;
+    ScratchMount mount_;
+    bool ok_ = false;
 };
 
 class TempFolderTest : public ::testing::Test {

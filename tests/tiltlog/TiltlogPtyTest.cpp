@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "DeviceTypes.h"
+#include "RecordTestSupport.h"
 #include "SimProcess.h"
 #include "TarqProtocol.h"
 #include "TiltlogRig.h"
@@ -121,6 +124,57 @@ TEST(TiltlogPty, SigtermWritesEveryRowReceivedThoughTheWriterIsNotDue) {
     const std::vector<Row> rows = OnlyFileRows(out);
     EXPECT_EQ(rows.size(), 8u);
     EXPECT_EQ(rows, WindowRows(rig.delivered, kProtocolTarq, 0));
+    std::filesystem::remove_all(out);
+}
+
+TEST(TiltlogPty, AFolderThatTakesNoFilesIsSaidOnceAtTheStartAndEndsWithStatusOne) {
+    SimProcess sim({});
+    Rig rig(sim.PtyPath(), kTarqRequest);
+    rig.PassRequests(1000);
+    const std::string out = TempFolder();
+    {
+        record_test::ReadOnlyFolder readOnly(out);
+        if (!readOnly.Ok()) GTEST_SKIP() << "no way to make a folder read-only here";
+        const std::string reason = std::strerror(readOnly.Error());
+        rig.Start({"--port", rig.Link(), "--interval-ms", "30", "--output", out});
+        ASSERT_TRUE(rig.WaitForError(": " + reason +
+                                     "; the rows are held in memory and written when it can be\n"))
+            << rig.err;
+        EXPECT_EQ(rig.err.find("cannot write " + out + "/Tiltscope_"),
+                  rig.err.find("cannot write "));
+        // Some rows later, still said once: the next time is a minute on.
+        ASSERT_TRUE(rig.WaitFor([&] { return rig.delivered.size() > 20 * 13; })) << rig.err;
+        rig.Signal(SIGTERM);
+        EXPECT_EQ(rig.Wait(), 1) << rig.err;
+        EXPECT_EQ(Count(rig.err, "cannot write "), 1u) << rig.err;
+        EXPECT_NE(rig.err.find(" rows could not be written to " + out + "/Tiltscope_"),
+                  std::string::npos)
+            << rig.err;
+        EXPECT_NE(rig.err.find(".csv: " + reason + "\n"), std::string::npos) << rig.err;
+    }
+    std::filesystem::remove_all(out);
+}
+
+TEST(TiltlogPty, AFullDiskIsSaidOnceAndEveryRowIsWrittenWhenSpaceReturns) {
+    SimProcess sim({});
+    Rig rig(sim.PtyPath(), kTarqRequest);
+    rig.PassRequests(1000);
+    const std::string out = TempFolder();
+    {
+        record_test::ScratchMount disk(out, 64 * 1024);
+        if (!disk.Mounted()) GTEST_SKIP() << "mounting a file system of the test's own needs root";
+        disk.Fill("filler");
+        rig.Start({"--port", rig.Link(), "--interval-ms", "30", "--output", out});
+        ASSERT_TRUE(rig.WaitForError(": the disk is full (" + std::string(std::strerror(ENOSPC)) +
+                                     "); the rows are held in memory until there is space\n"))
+            << rig.err;
+        std::filesystem::remove(out + "/filler");
+        ASSERT_TRUE(rig.WaitForError(".csv again\n")) << rig.err;
+        rig.Signal(SIGTERM);
+        EXPECT_EQ(rig.Wait(), 0) << rig.err;
+        EXPECT_EQ(Count(rig.err, "the disk is full"), 1u) << rig.err;
+        EXPECT_EQ(OnlyFileRows(out), WindowRows(rig.delivered, kProtocolTarq, 0));
+    }
     std::filesystem::remove_all(out);
 }
 

@@ -2,16 +2,22 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 
+#include "AcquisitionCycle.h"
 #include "RecordTestSupport.h"
 #include "WindowFixture.h"
 
 namespace {
 
 using record_test::At;
+using record_test::Eventually;
 using record_test::FakeClock;
 using record_test::ReadFile;
+namespace fs = std::filesystem;
 
 class RecordingTest : public WindowFixture {
 protected:
@@ -32,8 +38,133 @@ protected:
         }
     }
 
+    void ReadoutTick() { timers.Tick(AcquisitionCycle::kReadoutTimer); }
+    static size_t Lines(const std::string& text) {
+        return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    }
+    std::string Data() const { return scratch.Root() + "/data"; }
+
     FakeClock clock{At(2024, 3, 5, 9, 7, 3, 45)};
 };
+
+TEST_F(RecordingTest, FolderThatTakesNoFilesIsToldOnceAndTheButtonShowsTheRecordingStopped) {
+    fs::create_directories(Data());
+    record_test::ReadOnlyFolder readOnly(Data());
+    if (!readOnly.Ok()) GTEST_SKIP() << "no way to make a folder read-only here";
+    auto dlg = Open();
+    RecordButton(*dlg)->click();
+    const std::string file = ShownPath(*dlg);
+    Deliver(*dlg, 3);
+    ASSERT_TRUE(Eventually([&] { return dlg->Recorder().Fault().number == 1; }));
+    ReadoutTick();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Cannot create the recording file " + file + ": " +
+                                          std::strerror(readOnly.Error()) +
+                                          ". Recording has stopped.");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Error);
+    EXPECT_EQ(RecordButton(*dlg)->text(), QStringLiteral("Start"));
+    EXPECT_FALSE(dlg->Recorder().IsRecording());
+    ReadoutTick();
+    ReadoutTick();
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_FALSE(fs::exists(file));
+}
+
+TEST_F(RecordingTest, DataFolderThatCannotBeMadeIsToldInChineseWithTheSystemsReason) {
+    std::ofstream(scratch.Root() + "/stick") << "a file where a folder should be\n";
+    ini->WriteString("PATH", scratch.Root() + "/stick/data");
+    DialogContext c = Context(Language::Chinese);
+    c.clock = &clock;
+    CTiltwiseDlg dlg(c);
+    dlg.InitWindow();
+    RecordButton(dlg)->click();
+    const std::string file = ShownPath(dlg);
+    ASSERT_TRUE(Eventually([&] { return dlg.Recorder().Fault().number == 1; }));
+    ReadoutTick();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "无法创建记录文件 " + file + "：" + std::strerror(ENOTDIR) + "。记录已停止。");
+    EXPECT_EQ(RecordButton(dlg)->text(), QString::fromUtf8("开始"));
+}
+
+TEST_F(RecordingTest, FullDiskIsToldOnceAndTheRecordingGoesOnWhenSpaceReturns) {
+    record_test::ScratchMount disk(Data(), 64 * 1024);
+    if (!disk.Mounted()) GTEST_SKIP() << "mounting a file system of the test's own needs root";
+    disk.Fill("filler");
+    auto dlg = Open();
+    RecordButton(*dlg)->click();
+    const std::string file = ShownPath(*dlg);
+    Deliver(*dlg, 20);
+    ASSERT_TRUE(dlg->Recorder().WriteNow(std::chrono::seconds(10)));
+    ReadoutTick();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "The disk is full: " + file + " takes no more rows (" + std::strerror(ENOSPC) +
+                  "). The rows are kept in memory and written as soon as there is space.");
+    EXPECT_EQ(RecordButton(*dlg)->text(), QStringLiteral("Stop"));
+    Deliver(*dlg, 20);
+    ASSERT_TRUE(dlg->Recorder().WriteNow(std::chrono::seconds(10)));
+    ReadoutTick();
+    EXPECT_EQ(messages.shown.size(), 1u);
+
+    fs::remove(Data() + "/filler");
+    Deliver(*dlg, 10);
+    ASSERT_TRUE(dlg->Recorder().WriteNow(std::chrono::seconds(10)));
+    ReadoutTick();
+    EXPECT_EQ(messages.shown.size(), 1u);  // writing again needs no box
+    RecordButton(*dlg)->click();
+    EXPECT_EQ(Lines(ReadFile(file)), 51u);
+    EXPECT_EQ(dlg->Recorder().Stats().rowsWritten, 50u);
+}
+
+TEST_F(RecordingTest, ClosingWithRowsTheDiskRefusesAsksAndTryingAgainWritesThem) {
+    record_test::ScratchMount disk(Data(), 64 * 1024);
+    if (!disk.Mounted()) GTEST_SKIP() << "mounting a file system of the test's own needs root";
+    disk.Fill("filler");
+    auto dlg = Open();
+    dlg->show();
+    RecordButton(*dlg)->click();
+    const std::string file = ShownPath(*dlg);
+    Deliver(*dlg, 12);
+    int asked = 0;
+    messages.answers = {true, true};
+    messages.whileShown = [&] {
+        // The operator makes room before the second try.
+        if (++asked == 2) fs::remove(Data() + "/filler");
+    };
+    dlg->close();
+    ASSERT_EQ(messages.asked.size(), 2u);
+    EXPECT_EQ(messages.asked[0].text, "12 rows have not been written to " + file + " (" +
+                                          std::strerror(ENOSPC) + "). Try again, or discard them?");
+    EXPECT_EQ(messages.asked[0].retry, "Try again");
+    EXPECT_EQ(messages.asked[0].discard, "Discard");
+    EXPECT_EQ(Lines(ReadFile(file)), 13u);
+    EXPECT_EQ(dlg->Recorder().Stats().rowsAbandoned, 0u);
+}
+
+TEST_F(RecordingTest, ClosingWithRowsTheDiskRefusesAndDiscardingCountsThemAbandoned) {
+    record_test::ScratchMount disk(Data(), 64 * 1024);
+    if (!disk.Mounted()) GTEST_SKIP() << "mounting a file system of the test's own needs root";
+    disk.Fill("filler");
+    auto dlg = Open();
+    dlg->show();
+    RecordButton(*dlg)->click();
+    Deliver(*dlg, 7);
+    dlg->close();  // no answer left: discard
+    ASSERT_EQ(messages.asked.size(), 1u);
+    EXPECT_EQ(dlg->Recorder().Stats().rowsAbandoned, 7u);
+    EXPECT_FALSE(dlg->Recorder().IsRecording());
+}
+
+TEST_F(RecordingTest, ClosingWithEveryRowWrittenAsksNothing) {
+    auto dlg = Open();
+    dlg->show();
+    RecordButton(*dlg)->click();
+    Deliver(*dlg, 4);
+    dlg->close();
+    EXPECT_TRUE(messages.asked.empty());
+    EXPECT_TRUE(messages.shown.empty());
+}
 
 TEST_F(RecordingTest, ModelThatLeadsOutOfTheDataFolderIsRefusedOnceAndTheBuiltInUsed) {
     ini->WriteString("MODEL", "../../escaped-x");

@@ -22,7 +22,21 @@ public:
         // A real box runs the event loop until the operator answers.
         if (whileShown) whileShown();
     }
+    bool AskRetry(const std::string& text, const std::string& caption, const std::string& retry,
+                  const std::string& discard) override {
+        asked.push_back({text, caption, retry, discard});
+        if (whileShown) whileShown();
+        if (answers.empty()) return false;
+        const bool answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
+    struct Question {
+        std::string text, caption, retry, discard;
+    };
     std::vector<ShownMessage> shown;
+    std::vector<Question> asked;
+    std::vector<bool> answers;  // taken in turn; when none are left, discard
     std::function<void()> whileShown;
 };
 

@@ -165,10 +165,45 @@ void Logger::OnPortLost() {
     }
 }
 
+void Logger::TellRecording() {
+    if (options_.ToStandardOutput() || !parts_.recorder.IsRecording()) return;
+    const RecorderStats stats = parts_.recorder.Stats();
+    for (const RecordingNews& n :
+         alerts_.Check(parts_.recorder.Fault(), stats, SteadyClock::now())) {
+        const std::string& file = n.fault.path;
+        const std::string reason = SystemText(n.fault.error);
+        const std::string held = std::to_string(n.rowsHeld) + " rows held";
+        switch (n.event) {
+            case RecordingEvent::CannotCreate:
+            case RecordingEvent::CannotWrite:
+                parts_.console.Message("cannot write " + file + ": " + reason +
+                                       "; the rows are held in memory and written when it can be");
+                break;
+            case RecordingEvent::DiskFull:
+                parts_.console.Message(file + ": the disk is full (" + reason +
+                                       "); the rows are held in memory until there is space");
+                break;
+            case RecordingEvent::StillFailing:
+                parts_.console.Message("still cannot write " + file + ": " + reason + "; " + held);
+                break;
+            case RecordingEvent::Dropping:
+                parts_.console.Message(
+                    "more than " +
+                    std::to_string(parts_.recorder.HeldBytesLimit() / (1024 * 1024)) +
+                    " MiB of rows held: the oldest are being dropped");
+                break;
+            case RecordingEvent::WritingAgain:
+                parts_.console.Message("writing to " + parts_.recorder.CurrentPath() + " again");
+                break;
+        }
+    }
+}
+
 void Logger::Tick() {
     framesPerSecond_ = path_.TakeFramesThisSecond();
     // Nobody shows the traffic here; only keep it from growing.
     path_.TakeTrafficText();
+    TellRecording();
     if (!parts_.console.Terminal()) return;
     StatusFigures s;
     s.linkOpen = path_.LinkOpen();
@@ -285,8 +320,10 @@ int Logger::Finish(int status) {
     const RecorderStats stats = parts_.recorder.Stats();
     const uint64_t lost = stats.rowsAbandoned + stats.rowsDropped;
     if (lost != 0) {
+        const WriteFault fault = parts_.recorder.Fault();
         parts_.console.Message(std::to_string(lost) + " rows could not be written to " +
-                               OutputName());
+                               OutputName() +
+                               (fault.error != 0 ? ": " + SystemText(fault.error) : ""));
         return status == kExitOk ? kExitFailure : status;
     }
     if (recorded) parts_.console.Message(std::to_string(rows_) + " rows to " + OutputName());

@@ -11,6 +11,7 @@
 #include "CsvRecorder.h"
 #include "Options.h"
 #include "ReceivePath.h"
+#include "RecordingAlerts.h"
 #include "Serialport.h"
 #include "StreamSink.h"
 
@@ -49,6 +50,7 @@ private:
     void OnMeasurement(const Measurement& m);
     void SendRequest();
     void Tick();
+    void TellRecording();
     void PrintPortErrors();
     std::vector<std::string> TakePortErrors();
     std::string DescribePort() const;
@@ -62,6 +64,8 @@ private:
     const DecodeParameters decode_;
     const std::string valueFormat_;
     ReceivePath path_;
+    // Nobody answers a box here: a lasting fault is said again once a minute.
+    RecordingAlerts alerts_{std::chrono::minutes(1)};
 
     std::mutex errorsMutex_;
     std::vector<std::string> portErrors_;
