@@ -196,17 +196,21 @@ bool ReplaceFile(const std::string& target, const std::string& data, const struc
     static std::atomic<unsigned> counter{0};
     const std::string temp =
         target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // Created with the file's own mode and given its owner before a byte is in
+    // it: a copy left by a crash is never more open than the settings are.
+    const mode_t mode = old ? (old->st_mode & 0777) : 0666;
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) return old && errno == EACCES && RewriteInPlace(target, data);
-    bool ok = WriteAll(fd, data);
-    if (ok && old) {
+    bool ok = true;
+    if (old) {
         // Ownership may fail for a normal user, which cannot give files away
-        // anyway; the mode must carry over or a private file would become readable.
+        // anyway; the mode must carry over exactly, whatever the umask took.
         if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
             // not ours to give away: the file stays the writer's
         }
         ok = ::fchmod(fd, old->st_mode & 07777) == 0;
     }
+    ok = ok && WriteAll(fd, data);
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;

@@ -15,6 +15,20 @@ std::string FolderOf(const std::string& path) {
     return std::filesystem::path(path).parent_path().string();
 }
 
+// Drops whole rows from `from` on, oldest first, until at least `excess` bytes
+// are gone; returns the rows dropped.
+uint64_t DropOldestRows(std::string& rows, size_t from, size_t excess) {
+    if (excess == 0 || rows.size() <= from) return 0;
+    const size_t cut = std::min(rows.size(), from + excess);
+    const size_t lineEnd = rows.find('\n', cut - 1);
+    const size_t end = lineEnd == std::string::npos ? rows.size() : lineEnd + 1;
+    const auto dropped =
+        static_cast<uint64_t>(std::count(rows.begin() + static_cast<std::ptrdiff_t>(from),
+                                         rows.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
+    rows.erase(from, end - from);
+    return dropped;
+}
+
 }  // namespace
 
 CsvRecorder::CsvRecorder(Clock& clock, RecorderOptions options)
@@ -115,8 +129,14 @@ void CsvRecorder::AppendRow(const std::string& x, const std::string& y,
 
     std::lock_guard<std::mutex> lock(mutex_);
     if (!recording_.load(std::memory_order_relaxed)) return;
-    csv_detail::AppendRowWithStamp(buffers_[front_], x, y, temperature, stamp, stampSize);
+    std::string& buffer = buffers_[front_];
+    csv_detail::AppendRowWithStamp(buffer, x, y, temperature, stamp, stampSize);
     ++frontRows_;
+    if (buffer.size() >= options_.earlyWriteBytes && !earlyWriteAsked_) {
+        earlyWriteAsked_ = true;
+        ++writeRequested_;
+        wake_.notify_all();
+    }
 }
 
 bool CsvRecorder::WriteNow(std::chrono::milliseconds timeout) {
@@ -203,6 +223,7 @@ uint64_t CsvRecorder::TakeFilledBuffer() {
     // buffer not being filled is always empty outside this swap.
     spare_.swap(filled);
     front_ ^= 1;
+    earlyWriteAsked_ = false;
     const uint64_t rows = frontRows_;
     frontRows_ = 0;
     return rows;
@@ -214,13 +235,28 @@ void CsvRecorder::WriteHeld(uint64_t takenRows) {
         heldHeaderBytes_ = held_.size();
         headerDue_ = false;
     }
-    if (held_.empty()) {
-        held_.swap(spare_);  // the common case: no copy
-    } else {
-        held_.append(spare_);
-        spare_.clear();
-    }
     heldRows_ += takenRows;
+    if (!backlog_ && held_.empty()) {
+        held_.swap(spare_);  // the common case: no copy
+    } else if (!backlog_) {
+        held_.append(spare_);  // after a header: a working disk takes any chunk whole
+        spare_.clear();
+    } else {
+        // An outage goes on. The new rows join the held ones within the bound,
+        // and in memory too: room is made before they are added, and the
+        // buffer is given the bound's size once rather than doubled past it.
+        MakeRoomFor(spare_);
+        const size_t needed = held_.size() + spare_.size();
+        if (held_.capacity() < needed) {
+            std::string grown;
+            grown.reserve(std::max<size_t>(needed, options_.heldBytesLimit));
+            grown.append(held_);
+            held_.swap(grown);
+        }
+        held_.append(spare_);
+        // It becomes the buffer rows are collected in; meanwhile it holds nothing.
+        std::string().swap(spare_);
+    }
     if (held_.empty()) return;
 
     const std::string path = PathForChunk();
@@ -261,19 +297,22 @@ void CsvRecorder::NoteFault(const std::string& path) {
     fault_.path = path;
 }
 
+void CsvRecorder::MakeRoomFor(std::string& incoming) {
+    const size_t limit = static_cast<size_t>(options_.heldBytesLimit);
+    if (held_.size() + incoming.size() <= limit) return;
+    uint64_t dropped =
+        DropOldestRows(held_, heldHeaderBytes_, held_.size() + incoming.size() - limit);
+    // New rows alone past the bound: the oldest of them go as well.
+    if (held_.size() + incoming.size() > limit)
+        dropped += DropOldestRows(incoming, 0, held_.size() + incoming.size() - limit);
+    heldRows_ -= std::min(dropped, heldRows_);
+    Count(&RecorderStats::rowsDropped, dropped);
+}
+
 void CsvRecorder::TrimHeld() {
     if (held_.size() <= options_.heldBytesLimit) return;
-    const size_t from = heldHeaderBytes_;
-    if (held_.size() <= from) return;
-    const size_t excess = static_cast<size_t>(held_.size() - options_.heldBytesLimit);
-    // Whole rows only: from the first row up to the end of the row the cut falls in.
-    const size_t cut = std::min(held_.size(), from + excess);
-    const size_t lineEnd = held_.find('\n', cut - 1);
-    const size_t end = lineEnd == std::string::npos ? held_.size() : lineEnd + 1;
-    const auto dropped =
-        static_cast<uint64_t>(std::count(held_.begin() + static_cast<std::ptrdiff_t>(from),
-                                         held_.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
-    held_.erase(from, end - from);
+    const uint64_t dropped = DropOldestRows(
+        held_, heldHeaderBytes_, static_cast<size_t>(held_.size() - options_.heldBytesLimit));
     heldRows_ -= std::min(dropped, heldRows_);
     Count(&RecorderStats::rowsDropped, dropped);
 }

@@ -24,6 +24,9 @@ struct RecorderOptions {
     uint64_t rotateAboveBytes = 40ull * 1024 * 1024;
     // Rows kept while the disk refuses them; past this the oldest go first.
     uint64_t heldBytesLimit = 64ull * 1024 * 1024;
+    // A buffer that has collected this much is written at once, not at the end
+    // of the period: on a fast line the buffers stay this small.
+    uint64_t earlyWriteBytes = 8ull * 1024 * 1024;
     // Where chunks go; null means the real disk. Not owned; must outlive the recorder.
     ChunkSink* sink = nullptr;
 };
@@ -120,6 +123,7 @@ private:
     AppendResult Put(const std::string& path);
     AppendResult PutUnderOwnName(const std::string& path);
     void TrimHeld();
+    void MakeRoomFor(std::string& incoming);
     std::string FreshName();
     void Count(uint64_t RecorderStats::*counter, uint64_t amount);
 
@@ -140,6 +144,7 @@ private:
     std::string buffers_[2];
     int front_ = 0;  // the buffer AppendRow fills
     uint64_t frontRows_ = 0;
+    bool earlyWriteAsked_ = false;
     std::string folder_;
     std::string prefix_;
     std::string path_;

@@ -403,6 +403,49 @@ TEST_F(CsvRecorderTest, HeldRowsPastTheBoundDropTheOldestFirstAndCountThem) {
     EXPECT_EQ(rec->Stats().rowsDropped, 15u);
 }
 
+TEST_F(CsvRecorderTest, ABufferThatReachesTheEarlyWriteSizeIsWrittenBeforeThePeriodEnds) {
+    RecorderOptions o = Options();  // the period is an hour
+    o.earlyWriteBytes = 2000;
+    auto rec = Make(o);
+    ASSERT_TRUE(rec->Start(Folder(), "Tiltscope"));
+    ASSERT_TRUE(Eventually([&] { return rec->Stats().chunksWritten == 1; }));  // the header
+    const auto rows = Rows(*rec, 0, 60);                                       // about 2,500 bytes
+    ASSERT_TRUE(Eventually([&] { return rec->Stats().chunksWritten == 2; }));
+    EXPECT_GE(rec->Stats().rowsWritten, 45u);
+    rec->Stop();
+    EXPECT_EQ(SplitLines(ReadFile(rec->CurrentPath())), WithHeader(rows));
+}
+
+TEST_F(CsvRecorderTest, HeldRowsStayWithinTheBoundThroughALongOutageAndTheNewestAreKept) {
+    const std::string stamp = FormatRowTimeStamp(clock_.Now());
+    auto line = [&](int n) {
+        char x[16];
+        std::snprintf(x, sizeof x, "%04d", n);
+        return std::string(x) + ",-0.37,23.50," + stamp;
+    };
+    const size_t rowBytes = line(0).size() + 2;
+    RecorderOptions o = Options();
+    o.heldBytesLimit = kHeader.size() + 2 + 10 * rowBytes;
+    auto rec = Make(o);
+    sink_.refuseWrite_ = true;
+    ASSERT_TRUE(rec->Start(Folder(), "Tiltscope"));
+    int n = 0;
+    for (int cycle = 0; cycle < 6; ++cycle) {
+        // The last cycle alone brings more rows than the bound holds.
+        const int count = cycle == 5 ? 14 : 4;
+        for (int i = 0; i < count; ++i, ++n) rec->AppendRow(line(n).substr(0, 4), "-0.37", "23.50");
+        ASSERT_TRUE(rec->WriteNow(kWait));
+        EXPECT_LE(rec->Stats().bytesHeld, o.heldBytesLimit) << "cycle " << cycle;
+    }
+    EXPECT_EQ(rec->Stats().rowsHeld, 10u);
+    EXPECT_EQ(rec->Stats().rowsDropped, static_cast<uint64_t>(n - 10));
+    sink_.refuseWrite_ = false;
+    rec->Stop();
+    std::vector<std::string> kept;
+    for (int k = n - 10; k < n; ++k) kept.push_back(line(k));
+    EXPECT_EQ(SplitLines(ReadFile(rec->CurrentPath())), WithHeader(kept));
+}
+
 TEST_F(CsvRecorderTest, WorkingDiskWritesAChunkLargerThanTheHeldBoundWhole) {
     RecorderOptions o = Options();
     o.heldBytesLimit = 100;  // smaller than the chunk below

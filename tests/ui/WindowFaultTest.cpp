@@ -172,7 +172,9 @@ TEST_F(WindowFaultTest, ResultBoxHeldOpenStopsNeitherReceptionNorPollsNorRows) {
     ASSERT_GT(times.size(), 900u);
     long worst = 0;
     for (size_t i = 1; i < times.size(); ++i) worst = std::max(worst, times[i] - times[i - 1]);
-    EXPECT_LE(worst, 100) << "largest gap between rows, ms";
+    // A box that held the thread would leave a gap of its ten seconds; a loaded
+    // machine may delay a delivery by some tens of milliseconds.
+    EXPECT_LE(worst, 1000) << "largest gap between rows, ms";
 }
 
 TEST_F(WindowFaultTest, SilentSensorLeavesTheWindowQuietAndResponsive) {

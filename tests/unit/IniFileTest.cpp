@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -276,6 +278,30 @@ TEST_F(IniFileTest, WriteKeepsTheModeAndLeavesNoTempFile) {
     ASSERT_EQ(::stat(path_.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"Config.ini"});
+}
+
+TEST_F(IniFileTest, ACopyLeftByAWriteCutShortIsNeverMoreOpenThanTheFile) {
+    // The process dies in the middle of writing the new copy (here the file-size
+    // limit kills it): whatever it left must be as private as the settings are.
+    Put("[Config]\nPATH=/srv/secret-site\nA=1\n");
+    ASSERT_EQ(::chmod(path_.c_str(), 0600), 0);
+    // Forked, not re-executed: the child must write into this test's folder.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    auto child = [&] {
+        ::umask(022);
+        rlimit small{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        CIniFile(path_).WriteString("A", "2");
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(child(), ::testing::KilledBySignal(SIGXFSZ), "");
+    const std::vector<std::string> left = FolderEntries();
+    ASSERT_EQ(left.size(), 2u);
+    for (const std::string& name : left) {
+        struct stat st {};
+        ASSERT_EQ(::stat((root_ / "config" / name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+    }
 }
 
 TEST_F(IniFileTest, SymlinkedFileIsWrittenThroughNotReplaced) {
