@@ -13,6 +13,7 @@
 #include "ReceivePath.h"
 #include "Serialport.h"
 #include "StreamSink.h"
+#include "ValueText.h"
 
 // tiltlog's own UI thread: it owns the receive state, as the window does, and
 // sleeps in poll() on the signal descriptor and a wake-up eventfd between the
@@ -62,6 +63,8 @@ private:
     const DecodeParameters decode_;
     const std::string valueFormat_;
     ReceivePath path_;
+    // What the rows show: a value the sensor never sent stays an empty field.
+    KeptValue x_, y_, temperature_;
 
     std::mutex errorsMutex_;
     std::vector<std::string> portErrors_;
