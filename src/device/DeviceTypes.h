@@ -19,11 +19,18 @@ struct RxBlockInfo {
     uint32_t count = 0;
 };
 
-// One decoded sample. A frame that does not carry a field leaves it as it was.
+// One decoded sample. A frame that does not carry a field leaves its number as
+// it was; the flags say which ones the last decoded frame carried (the decoders
+// set all three). Written out as three numbers, a sample carries all three.
 struct Measurement {
     double x = 0.0;
     double y = 0.0;
     double temperature = 0.0;
+    bool hasX = true;
+    bool hasY = true;
+    bool hasTemperature = true;
+
+    bool HasAnyValue() const { return hasX || hasY || hasTemperature; }
 };
 
 // The decode parameters the operator edits in the parameter list. Single

@@ -60,25 +60,29 @@ std::vector<uint8_t> BuildModbusWrite(uint8_t address, uint8_t reg, uint8_t valu
 
 void DecodeModbusRead(const uint8_t* frame, size_t count, const DecodeParameters& params,
                       Measurement& m) {
+    m.hasX = m.hasY = m.hasTemperature = false;
     if (count < 5) return;
     // Only the byte count says how much data the sensor sent: a standard device
     // answering the four registers asked for sends 8 bytes and no temperature,
     // and offsets 11..12 then hold its CRC.
     const size_t dataBytes = frame[2];
     if (dataBytes + 5 > count) return;
+    // X and Y come as a pair of 32-bit counts; fewer than 8 bytes hold not one.
+    m.hasX = m.hasY = dataBytes >= 8;
+    m.hasTemperature = dataBytes >= 10;
     auto u32 = [frame](size_t at) {
         return static_cast<uint32_t>(frame[at]) | static_cast<uint32_t>(frame[at + 1]) << 8 |
                static_cast<uint32_t>(frame[at + 2]) << 16 |
                static_cast<uint32_t>(frame[at + 3]) << 24;
     };
-    if (dataBytes >= 8) {
+    if (m.hasX) {
         // The raw count goes through float first: the sensor's scaling is single precision.
         const float x = static_cast<float>(u32(3)) * params.ResolutionFactor;
         const float y = static_cast<float>(u32(7)) * params.ResolutionFactor;
         m.x = static_cast<double>(x) - static_cast<double>(params.XRangeOffset);
         m.y = static_cast<double>(y) - static_cast<double>(params.YRangeOffset);
     }
-    if (dataBytes >= 10) {
+    if (m.hasTemperature) {
         const int16_t raw = static_cast<int16_t>(static_cast<uint16_t>(frame[11] << 8 | frame[12]));
         m.temperature = raw * 0.01;
     }

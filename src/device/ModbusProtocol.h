@@ -28,6 +28,7 @@ std::vector<uint8_t> BuildModbusRead(uint8_t address);
 std::vector<uint8_t> BuildModbusWrite(uint8_t address, uint8_t reg, uint8_t value);
 
 // Decodes a CRC-checked read reply of `count` bytes into `m`. Fields are read only
-// from bytes inside the frame's data: a reply too short for a field leaves it as it was.
+// from bytes inside the frame's data: a reply too short for a field leaves it as it
+// was. The presence flags of `m` say which fields the reply carried.
 void DecodeModbusRead(const uint8_t* frame, size_t count, const DecodeParameters& params,
                       Measurement& m);

@@ -16,7 +16,9 @@ public:
 
 // What the receive path hands on. Every member may be left empty.
 struct ReceiveHandlers {
-    // Every accepted measurement of both protocols.
+    // Every measurement reply of both protocols whose check holds, with the
+    // numbers kept from earlier replies. Its flags say which values this reply
+    // carried; one that carries none is no measurement, only a sign of life.
     std::function<void(const Measurement&)> DeliverMeasurement;
     // A frame-protocol acknowledgement (length 5) whose checksum holds.
     std::function<void(const uint8_t* frame, size_t count)> OnTarqAcknowledge;

@@ -56,19 +56,26 @@ void DecodeTarqThreeByteGroup(const uint8_t* frame, size_t count, bool hasTemper
     const bool wantY = command == 0x82 || command == 0x84 || command == 0x94;
     // The field must end before the checksum byte at count - 1.
     auto inside = [count](size_t first, size_t size) { return first + size < count; };
-    if (wantX && inside(4, 3)) m.x = DecodeBcd3(frame + 4, resolutionFactor);
-    if (wantY && inside(7, 3)) m.y = DecodeBcd3(frame + 7, resolutionFactor);
-    if (hasTemperature && inside(10, 3)) m.temperature = DecodeBcd3(frame + 10, resolutionFactor);
+    m.hasX = wantX && inside(4, 3);
+    m.hasY = wantY && inside(7, 3);
+    m.hasTemperature = hasTemperature && inside(10, 3);
+    if (m.hasX) m.x = DecodeBcd3(frame + 4, resolutionFactor);
+    if (m.hasY) m.y = DecodeBcd3(frame + 7, resolutionFactor);
+    if (m.hasTemperature) m.temperature = DecodeBcd3(frame + 10, resolutionFactor);
 }
 
 void DecodeTarqFourByteGroup(const uint8_t* frame, size_t count, bool hasTemperature,
                              float resolutionFactor, Measurement& m) {
     auto inside = [count](size_t first, size_t size) { return first + size < count; };
-    if (inside(4, 4)) m.x = DecodeBcd4(frame + 4, resolutionFactor);
-    if (inside(8, 4)) m.y = DecodeBcd4(frame + 8, resolutionFactor);
+    m.hasX = inside(4, 4);
+    m.hasY = inside(8, 4);
+    m.hasTemperature = inside(12, hasTemperature ? 4 : 3);
+    if (m.hasX) m.x = DecodeBcd4(frame + 4, resolutionFactor);
+    if (m.hasY) m.y = DecodeBcd4(frame + 8, resolutionFactor);
+    if (!m.hasTemperature) return;
     if (hasTemperature) {
-        if (inside(12, 4)) m.temperature = DecodeBcd4(frame + 12, resolutionFactor);
-    } else if (inside(12, 3)) {
+        m.temperature = DecodeBcd4(frame + 12, resolutionFactor);
+    } else {
         // The three-byte temperature of L = 15 is one decimal coarser; the tenfold
         // scale is formed in float, giving 0.09999999403953552 by default.
         const float scale = resolutionFactor * 10.0f;

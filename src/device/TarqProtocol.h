@@ -42,7 +42,8 @@ double DecodeBcd4(const uint8_t* p, float resolutionFactor);
 enum class TarqGroup { ThreeByte, FourByte, Acknowledge };
 
 // Decodes a checked measurement frame of `count` bytes into `m`. Only fields whose
-// bytes lie inside the frame are touched; others keep their previous values.
+// bytes lie inside the frame are touched; others keep their previous values. The
+// presence flags of `m` say which fields the frame carried.
 void DecodeTarqThreeByteGroup(const uint8_t* frame, size_t count, bool hasTemperature,
                               float resolutionFactor, Measurement& m);
 void DecodeTarqFourByteGroup(const uint8_t* frame, size_t count, bool hasTemperature,

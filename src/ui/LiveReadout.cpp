@@ -1,7 +1,5 @@
 #include "LiveReadout.h"
 
-#include "ValueText.h"
-
 void LiveReadout::SetValueFormat(const std::string& format) {
     if (IsValueFormat(format)) format_ = format;
 }
@@ -12,9 +10,12 @@ std::string LiveReadout::Apply(const std::string& format, double value) {
 
 void LiveReadout::Format(const Measurement& m) {
     const std::string format = format_;
-    xText_ = Apply(format, m.x);
-    yText_ = Apply(format, m.y);
-    tText_ = Apply(format, m.temperature);
+    x_.Take(m.hasX, m.x);
+    y_.Take(m.hasY, m.y);
+    temperature_.Take(m.hasTemperature, m.temperature);
+    xText_ = x_.Text(format);
+    yText_ = y_.Text(format);
+    tText_ = temperature_.Text(format);
 }
 
 void LiveReadout::SetXTraceRange(double minimum, double maximum) {
@@ -31,10 +32,13 @@ LiveReadout::TickTexts LiveReadout::Tick(int framesThisSecond,
                                          const std::string& miscountText) const {
     TickTexts t;
     t.rate = std::to_string(framesThisSecond) + "HZ";
-    t.temperature = tText_ + "Celsius";
+    const auto shown = [](const KeptValue& v, const std::string& text, const char* unit) {
+        return v.Received() ? text + unit : std::string(kNeverSent);
+    };
+    t.temperature = shown(temperature_, tText_, "Celsius");
     t.miscount = miscountText;
-    t.xValue = xText_ + "deg";
-    t.yValue = yText_ + "deg";
+    t.xValue = shown(x_, xText_, "deg");
+    t.yValue = shown(y_, yText_, "deg");
     t.xVpp = Apply("%.4f", xMax_ - xMin_) + "deg";
     t.yVpp = Apply("%.4f", yMax_ - yMin_) + "deg";
     return t;

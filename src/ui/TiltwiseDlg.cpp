@@ -482,7 +482,7 @@ void CTiltwiseDlg::SetUpParameterList() {
         list->InsertItem(row,
                          QString::fromUtf8(LoadResourceString(captions[row], context_.language)));
     list->InsertItem(3, QStringLiteral("Vpp"));
-    const char* const starts[] = {"90deg", "0.01", "0.00", "0.00"};
+    const char* const starts[] = {"90deg", "0.01", LiveReadout::kNeverSent, "0.00"};
     for (int row = 0; row < 4; ++row) {
         list->SetItemText(row, 1, QString::fromLatin1(starts[row]));
         list->SetItemText(row, 2, QString::fromLatin1(starts[row]));
@@ -526,6 +526,8 @@ void CTiltwiseDlg::ParameterCommit(int row, int column, const QString& text) {
 }
 
 void CTiltwiseDlg::DeliverMeasurement(const Measurement& m) {
+    // A reply without any value is no measurement: no row, no plot sample.
+    if (!m.HasAnyValue()) return;
     ++stats_.measurements;
     readout_.Format(m);
     recorder_->AppendRow(readout_.XValueText(), readout_.YValueText(), readout_.TemperatureText());
@@ -926,7 +928,7 @@ void CTiltwiseDlg::FitParameterColumns() {
     const int content = list->columnWidth(2);
     const int heading = list->horizontalHeader()->sectionSizeHint(2);
     // ... and at least the rest of the list, so that a value growing after the
-    // fit ("0.00" at start, "-12.345deg" later) is not cut.
+    // fit ("-" at start, "-12.345deg" later) is not cut.
     const int rest = list->viewport()->width() - 2 * third;
     list->setColumnWidth(2, std::max({content, heading, rest}));
     list->setUpdatesEnabled(true);

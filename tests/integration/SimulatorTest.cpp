@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "LineMatch.h"
@@ -382,6 +384,84 @@ TEST(ModbusSimulator, UnservedFunctionGetsIllegalFunctionException) {
     }
 }
 
+SimulatorOptions RegistersAsAskedSensor() {
+    SimulatorOptions o = ModbusSensor(1);
+    o.registersAsAsked = true;
+    return o;
+}
+
+Bytes ReadRegisters(uint8_t count) {
+    return WithCrc({0x01, 0x03, 0x00, 0x02, 0x00, count});
+}
+
+TEST(ModbusSimulator, RegistersAsAskedSendsTwoDataBytesForEveryRegisterAsked) {
+    SensorSimulator sim(RegistersAsAskedSensor());
+    SensorSimulator tenBytes(ModbusSensor(1));
+    const Bytes all = Send(tenBytes, BuildModbusRead(1), 12.0);
+    ASSERT_EQ(all.size(), 15u);
+    for (uint8_t n = 1; n <= 5; ++n) {
+        SCOPED_TRACE(int{n});
+        const Bytes f = Send(sim, ReadRegisters(n), 12.0);
+        ASSERT_EQ(f.size(), 5u + 2u * n);
+        EXPECT_EQ(f[2], 2 * n);
+        EXPECT_TRUE(CrcHolds(f));
+        // The registers hold what the ten-byte answer carries at their places.
+        EXPECT_EQ(Bytes(f.begin() + 3, f.end() - 2),
+                  Bytes(all.begin() + 3, all.begin() + 3 + 2 * n));
+    }
+}
+
+TEST(ModbusSimulator, RegistersAsAskedAnswersTheWindowsReadWithAnglesAndNoTemperature) {
+    SensorSimulator sim(RegistersAsAskedSensor());
+    const Bytes f = Send(sim, BuildModbusRead(1), 12.0);
+    ASSERT_EQ(f.size(), 13u);
+    EXPECT_EQ(f[2], 8);
+    Measurement m;
+    DecodeModbusRead(f.data(), f.size(), DecodeParameters{}, m);
+    EXPECT_TRUE(m.hasX);
+    EXPECT_TRUE(m.hasY);
+    EXPECT_FALSE(m.hasTemperature);
+    EXPECT_NEAR(m.x, sim.Reading(12.0).x, kTolerance);
+    EXPECT_NEAR(m.y, sim.Reading(12.0).y, kTolerance);
+}
+
+TEST(ModbusSimulator, RegistersAsAskedRefusesNoneAndAnyOutsideXToTheTemperature) {
+    SensorSimulator sim(RegistersAsAskedSensor());
+    EXPECT_EQ(Send(sim, ReadRegisters(0)), WithCrc({0x01, 0x83, 0x03}));
+    EXPECT_EQ(Send(sim, ReadRegisters(6)), WithCrc({0x01, 0x83, 0x02}));
+    EXPECT_EQ(Send(sim, WithCrc({0x01, 0x03, 0x00, 0x01, 0x00, 0x02})),
+              WithCrc({0x01, 0x83, 0x02}));
+    EXPECT_EQ(Send(sim, WithCrc({0x01, 0x03, 0x00, 0x03, 0x00, 0x05})),
+              WithCrc({0x01, 0x83, 0x02}));
+}
+
+TEST(ModbusSimulator, RegistersAsAskedReadsAnyRangeOfTheRegisters) {
+    SensorSimulator sim(RegistersAsAskedSensor());
+    const Bytes all = Send(sim, ReadRegisters(5), 12.0);
+    // Y alone, and the temperature alone.
+    const Bytes y = Send(sim, WithCrc({0x01, 0x03, 0x00, 0x04, 0x00, 0x02}), 12.0);
+    ASSERT_EQ(y.size(), 9u);
+    EXPECT_EQ(Bytes(y.begin() + 3, y.end() - 2), Bytes(all.begin() + 7, all.begin() + 11));
+    const Bytes t = Send(sim, WithCrc({0x01, 0x03, 0x00, 0x06, 0x00, 0x01}), 12.0);
+    ASSERT_EQ(t.size(), 7u);
+    EXPECT_EQ(Bytes(t.begin() + 3, t.end() - 2), Bytes(all.begin() + 11, all.begin() + 13));
+}
+
+TEST(ModbusSimulator, RegistersAsAskedAutomaticOutputSendsWhatTheLastReadAsked) {
+    SensorSimulator sim(RegistersAsAskedSensor());
+    EXPECT_EQ(sim.MakeMeasurementFrame(1.0).at(2), 8);  // the window's four registers
+    Send(sim, ReadRegisters(5), 1.0);
+    EXPECT_EQ(sim.MakeMeasurementFrame(1.0).at(2), 10);
+    Send(sim, ReadRegisters(2), 1.0);
+    EXPECT_EQ(sim.MakeMeasurementFrame(1.0).at(2), 4);
+}
+
+TEST(ModbusSimulator, DefaultModeStillSendsTenDataBytesForFourRegisters) {
+    SensorSimulator sim(ModbusSensor(1));
+    EXPECT_EQ(Send(sim, BuildModbusRead(1)).at(2), 10);
+    EXPECT_EQ(Send(sim, ReadRegisters(2)), WithCrc({0x01, 0x83, 0x02}));
+}
+
 TEST(SimulatorLine, TermiosSpeedMapsToTheSensorsBaudNumbers) {
     const struct {
         speed_t speed;
@@ -495,6 +575,29 @@ TEST(SimulatorFaults, SilentSensorNeitherAnswersNorChanges) {
     EXPECT_TRUE(Send(sim, TarqRead(0)).empty());
     EXPECT_TRUE(Send(sim, BuildTarqFrame(kTarqSetAddress, 0, 9)).empty());
     EXPECT_EQ(sim.Address(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// tiltsim's own output and exit status for `args`.
+int RunTiltsim(const std::string& args, std::string& out) {
+    FILE* p = popen((std::string(TILTSIM_PATH) + " " + args + " 2>&1").c_str(), "r");
+    if (!p) return -1;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+    return pclose(p);
+}
+
+TEST(SimulatorOptions, HelpDescribesRegistersAsAskedWhichNeedsModbus) {
+    std::string help;
+    ASSERT_EQ(RunTiltsim("--help", help), 0);
+    EXPECT_NE(help.find("--registers-as-asked"), std::string::npos) << help;
+    std::string refused;
+    EXPECT_NE(RunTiltsim("--registers-as-asked", refused), 0);
+    EXPECT_NE(refused.find("--registers-as-asked needs --protocol modbus"), std::string::npos)
+        << refused;
 }
 
 }  // namespace

@@ -76,6 +76,48 @@ TEST(TiltlogPty, EveryModbusFrameBecomesOneRowOnStandardOutput) {
     EXPECT_EQ(rows[0].x.size() - rows[0].x.find('.'), 4u) << "three decimals for 0.001";
 }
 
+TEST(TiltlogPty, TemperatureNeverSentByALayoutTenSensorIsRecordedAsAnEmptyField) {
+    SimProcess sim({"--layout", "10"});
+    Rig rig(sim.PtyPath(), kTarqRequest);
+    rig.PassRequests(1000);
+    const std::string out = TempFolder();
+    rig.Start({"--port", rig.Link(), "--interval-ms", "30", "--count", "5", "--output", out});
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    const std::vector<Row> rows = OnlyFileRows(out);
+    ASSERT_EQ(rows.size(), 5u);
+    for (const Row& r : rows) {
+        EXPECT_FALSE(r.x.empty());
+        EXPECT_FALSE(r.y.empty());
+        EXPECT_EQ(r.t, "");
+    }
+    std::vector<Row> want = WindowRows(rig.delivered, kProtocolTarq, 0);
+    ASSERT_GE(want.size(), 5u);
+    want.resize(5);
+    EXPECT_EQ(rows, want);
+    std::filesystem::remove_all(out);
+}
+
+TEST(TiltlogPty, TemperatureNeverSentByAModbusDeviceAnsweringFourRegistersIsAnEmptyField) {
+    SimProcess sim({"--protocol", "modbus", "--registers-as-asked"});
+    Rig rig(sim.PtyPath(), kModbusRequest);
+    rig.PassRequests(1000);
+    rig.Start({"--port", rig.Link(), "--protocol", "modbus", "--address", "1", "--interval-ms",
+               "30", "--count", "5", "--output", "-"});
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    std::vector<Row> rows;
+    ASSERT_TRUE(CsvRows(rig.out, rows)) << rig.out;
+    ASSERT_EQ(rows.size(), 5u);
+    for (const Row& r : rows) {
+        EXPECT_FALSE(r.x.empty());
+        EXPECT_FALSE(r.y.empty());
+        EXPECT_EQ(r.t, "");
+    }
+    std::vector<Row> want = WindowRows(rig.delivered, kProtocolModbus, 1);
+    ASSERT_GE(want.size(), 5u);
+    want.resize(5);
+    EXPECT_EQ(rows, want);
+}
+
 TEST(TiltlogPty, ListenOnlyRecordsAutomaticOutputWithoutAskingOnce) {
     SimProcess sim({"--auto-hz", "100", "--count", "20", "--auto-after-request"});
     Rig rig(sim.PtyPath(), kTarqRequest);

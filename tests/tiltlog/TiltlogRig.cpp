@@ -200,13 +200,15 @@ std::vector<Row> WindowRows(const Bytes& received, int protocol, uint8_t address
     decode.YRangeOffset = static_cast<float>(LeadingNumber(yRange));
     const std::string f = SelectValueFormat(ratio, "%.2f");
     std::vector<Row> rows;
-    ReceivePath path(
-        decode,
-        ReceiveHandlers{[&](const Measurement& m) {
-                            rows.push_back({FormatValueText(f, m.x), FormatValueText(f, m.y),
-                                            FormatValueText(f, m.temperature)});
-                        },
-                        nullptr, nullptr, nullptr});
+    KeptValue x, y, t;
+    ReceivePath path(decode, ReceiveHandlers{[&](const Measurement& m) {
+                                                 if (!m.HasAnyValue()) return;
+                                                 x.Take(m.hasX, m.x);
+                                                 y.Take(m.hasY, m.y);
+                                                 t.Take(m.hasTemperature, m.temperature);
+                                                 rows.push_back({x.Text(f), y.Text(f), t.Text(f)});
+                                             },
+                                             nullptr, nullptr, nullptr});
     path.SetDeviceAddress(address);
     path.OnRxBlock(protocol == kProtocolModbus ? MSG_RX_MODBUS : MSG_RX_TARQ, received.data(),
                    RxBlockInfo{0, static_cast<uint32_t>(received.size())});
@@ -215,7 +217,7 @@ std::vector<Row> WindowRows(const Bytes& received, int protocol, uint8_t address
 
 bool CsvRows(const std::string& text, std::vector<Row>& rows) {
     static const std::regex kRow(
-        R"(([^,]+),([^,]+),([^,]+),\d{4}-\d{1,2}-\d{1,2} \d{1,2}:\d{1,2}:\d{1,2}'\d{1,3} )");
+        R"(([^,]*),([^,]*),([^,]*),\d{4}-\d{1,2}-\d{1,2} \d{1,2}:\d{1,2}:\d{1,2}'\d{1,3} )");
     const std::string header = "X(deg),Y(deg),Temperature, Time\r\n";
     if (text.compare(0, header.size(), header) != 0) return false;
     rows.clear();

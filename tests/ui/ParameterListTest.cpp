@@ -46,7 +46,7 @@ TEST_F(ParameterListTest, ListHasItsRowsColumnsAndLocks) {
     EXPECT_EQ(list->GetItemText(1, 0), QStringLiteral("Set P.R."));
     EXPECT_EQ(list->GetItemText(2, 0), QStringLiteral("Value"));
     EXPECT_EQ(list->GetItemText(3, 0), QStringLiteral("Vpp"));
-    EXPECT_EQ(list->GetItemText(2, 1), QStringLiteral("0.00"));
+    EXPECT_EQ(list->GetItemText(2, 1), QStringLiteral("-"));  // nothing received yet
     EXPECT_TRUE(list->IsCellEnabled(1, 1));
     EXPECT_FALSE(list->IsCellEnabled(1, 2));
     EXPECT_FALSE(list->IsCellEnabled(2, 1));

@@ -4,14 +4,59 @@
 
 namespace {
 
-TEST(LiveReadoutTexts, StartAtZeroWithTwoDecimals) {
+TEST(LiveReadoutTexts, StartWithADashForEveryValueAndZeroCounters) {
     LiveReadout r;
     const auto t = r.Tick(0, "0");
     EXPECT_EQ(t.rate, "0HZ");
-    EXPECT_EQ(t.temperature, "0.00Celsius");
-    EXPECT_EQ(t.xValue, "0.00deg");
+    EXPECT_EQ(t.temperature, "-");
+    EXPECT_EQ(t.xValue, "-");
+    EXPECT_EQ(t.yValue, "-");
     EXPECT_EQ(t.xVpp, "0.0000deg");
     EXPECT_EQ(t.miscount, "0");
+}
+
+TEST(LiveReadoutTexts, ValueNeverSentShowsADashAndHasAnEmptyCsvText) {
+    LiveReadout r;
+    EXPECT_EQ(r.XValueText(), "");
+    EXPECT_EQ(r.YValueText(), "");
+    EXPECT_EQ(r.TemperatureText(), "");
+    Measurement m{1.25, -0.37, 0.0};
+    m.hasTemperature = false;  // a sensor without temperature
+    r.Format(m);
+    EXPECT_EQ(r.XValueText(), "1.25");
+    EXPECT_EQ(r.YValueText(), "-0.37");
+    EXPECT_EQ(r.TemperatureText(), "");
+    const auto t = r.Tick(1, "0");
+    EXPECT_EQ(t.xValue, "1.25deg");
+    EXPECT_EQ(t.yValue, "-0.37deg");
+    EXPECT_EQ(t.temperature, "-");
+}
+
+TEST(LiveReadoutTexts, TemperatureOnceReceivedIsKeptByALaterFrameWithoutIt) {
+    LiveReadout r;
+    r.Format(Measurement{1.0, 2.0, 23.5});
+    Measurement later{1.5, 2.5, 0.0};
+    later.hasTemperature = false;
+    r.Format(later);
+    EXPECT_EQ(r.XValueText(), "1.50");
+    EXPECT_EQ(r.TemperatureText(), "23.50");
+    EXPECT_EQ(r.Tick(1, "0").temperature, "23.50Celsius");
+    // The kept value follows a new format like the others.
+    r.SetValueFormat("%.3f");
+    r.Format(later);
+    EXPECT_EQ(r.TemperatureText(), "23.500");
+}
+
+TEST(LiveReadoutTexts, AxisNeverSentStaysADashWhileTheOtherIsShown) {
+    LiveReadout r;
+    Measurement xOnly{0.05, 0.0, 0.0};
+    xOnly.hasY = false;
+    xOnly.hasTemperature = false;
+    r.Format(xOnly);
+    const auto t = r.Tick(1, "0");
+    EXPECT_EQ(t.xValue, "0.05deg");
+    EXPECT_EQ(t.yValue, "-");
+    EXPECT_EQ(r.YValueText(), "");
 }
 
 TEST(LiveReadoutTexts, FormatChangeAppliesFromTheNextMeasurementOn) {

@@ -83,6 +83,16 @@ TEST(ModbusReadDecodeTest, TenByteReplyGivesWorkedValues) {
     EXPECT_EQ(m.temperature, 2510 * 0.01);
 }
 
+TEST(ModbusReadDecodeTest, ReplyOfTenDataBytesCarriesAllThreeValues) {
+    const auto frame = Hex("01 03 0A 39 30 00 00 28 23 00 00 09 CE E4 4C");
+    Measurement m;
+    m.hasX = m.hasY = m.hasTemperature = false;
+    DecodeModbusRead(frame.data(), frame.size(), DecodeParameters{}, m);
+    EXPECT_TRUE(m.hasX);
+    EXPECT_TRUE(m.hasY);
+    EXPECT_TRUE(m.hasTemperature);
+}
+
 TEST(ModbusReadDecodeTest, TemperatureIsSignedWithHighByteFirst) {
     auto frame = Hex("01 03 0A 00 00 00 00 00 00 00 00 FF 38 00 00");
     Measurement m;
@@ -101,6 +111,16 @@ TEST(ModbusReadDecodeTest, ReplyOfEightDataBytesKeepsTheTemperature) {
     EXPECT_EQ(m.temperature, 21.5);
 }
 
+TEST(ModbusReadDecodeTest, ReplyOfEightDataBytesCarriesTheAnglesButNoTemperature) {
+    const auto frame = Hex("01 03 08 39 30 00 00 28 23 00 00 9E C0");
+    Measurement m;
+    m.hasX = m.hasY = false;
+    DecodeModbusRead(frame.data(), frame.size(), DecodeParameters{}, m);
+    EXPECT_TRUE(m.hasX);
+    EXPECT_TRUE(m.hasY);
+    EXPECT_FALSE(m.hasTemperature);
+}
+
 TEST(ModbusReadDecodeTest, ReplyOfFewerThanEightDataBytesKeepsEverything) {
     const auto frame = Hex("01 03 04 39 30 00 00 F6 A0");
     ASSERT_EQ(Crc(frame), 0);
@@ -111,14 +131,30 @@ TEST(ModbusReadDecodeTest, ReplyOfFewerThanEightDataBytesKeepsEverything) {
     EXPECT_EQ(m.temperature, 21.5);
 }
 
+TEST(ModbusReadDecodeTest, ReplyOfFewerThanEightDataBytesCarriesNoValue) {
+    // Zero to three registers: not even one whole angle.
+    for (uint8_t n : {0, 2, 4, 6}) {
+        std::vector<uint8_t> frame{0x01, 0x03, n};
+        for (uint8_t i = 0; i < n; ++i) frame.push_back(static_cast<uint8_t>(0x30 + i));
+        const uint16_t crc = Crc(frame);
+        frame.push_back(static_cast<uint8_t>(crc & 0xFF));
+        frame.push_back(static_cast<uint8_t>(crc >> 8));
+        Measurement m;
+        DecodeModbusRead(frame.data(), frame.size(), DecodeParameters{}, m);
+        EXPECT_FALSE(m.HasAnyValue()) << "N = " << int{n};
+    }
+}
+
 TEST(ModbusReadDecodeTest, FrameShorterThanItsByteCountDecodesNothing) {
     const auto frame = Hex("01 03 0A 39 30 00 00 28 23 00 00 09 CE E4 4C");
     Measurement m{1.5, 2.5, 21.5};
     DecodeModbusRead(frame.data(), frame.size() - 1, DecodeParameters{}, m);
+    EXPECT_FALSE(m.HasAnyValue());
     DecodeModbusRead(frame.data(), 4, DecodeParameters{}, m);
     EXPECT_EQ(m.x, 1.5);
     EXPECT_EQ(m.y, 2.5);
     EXPECT_EQ(m.temperature, 21.5);
+    EXPECT_FALSE(m.HasAnyValue());
 }
 
 TEST(ModbusReadDecodeTest, RawAngleWithBitThirtyOneIsLargePositive) {

@@ -24,6 +24,14 @@ std::vector<uint8_t> WithChecksum(const std::string& text) {
     return frame;
 }
 
+std::vector<uint8_t> WithCrc(const std::string& text) {
+    auto frame = Hex(text);
+    const uint16_t crc = ModbusCrc(frame.data(), frame.size());
+    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
+    frame.push_back(static_cast<uint8_t>(crc >> 8));
+    return frame;
+}
+
 constexpr double kR = 0.009999999776482582;
 
 const std::string kTarqReply = "68 0D 00 84 00 12 34 10 05 67 00 25 10 88";
@@ -304,6 +312,35 @@ TEST_F(ReceivePathTest, TemperatureFollowsTheFrameLength) {
     EXPECT_EQ(path_.Miscount(), 0);
 }
 
+TEST_F(ReceivePathTest, DeliveredMeasurementSaysWhichValuesTheFrameCarried) {
+    FeedTarq(WithChecksum("68 0A 00 84 00 00 07 00 00 08 00"));
+    ASSERT_EQ(delivered_.size(), 1u);
+    EXPECT_TRUE(delivered_[0].hasX);
+    EXPECT_TRUE(delivered_[0].hasY);
+    EXPECT_FALSE(delivered_[0].hasTemperature);
+    FeedTarq(kTarqReply);
+    ASSERT_EQ(delivered_.size(), 2u);
+    EXPECT_TRUE(delivered_[1].hasTemperature);
+    FeedTarq(WithChecksum("68 0A 00 81 00 00 05 00 00 06 00"));
+    ASSERT_EQ(delivered_.size(), 3u);
+    EXPECT_TRUE(delivered_[2].hasX);
+    EXPECT_FALSE(delivered_[2].hasY);
+    EXPECT_FALSE(delivered_[2].hasTemperature);
+    EXPECT_EQ(delivered_[2].temperature, 2510 * kR);  // kept
+}
+
+TEST_F(ReceivePathTest, TarqReplyWithoutAnyValueIsCountedAndHandedOnCarryingNone) {
+    FeedTarq(kTarqReply);
+    // A command that names no axis, in the layout without temperature.
+    FeedTarq(WithChecksum("68 0A 00 83 00 00 07 00 00 08 00"));
+    ASSERT_EQ(delivered_.size(), 2u);
+    EXPECT_FALSE(delivered_[1].HasAnyValue());
+    EXPECT_EQ(delivered_[1].x, 1234 * kR);  // every number kept
+    EXPECT_EQ(path_.FramesThisSecond(), 2);
+    EXPECT_EQ(path_.Miscount(), 0);
+    EXPECT_TRUE(path_.ReplySeen());
+}
+
 TEST_F(ReceivePathTest, CommandEightyOneUpdatesXOnly) {
     FeedTarq(kTarqReply);
     FeedTarq(WithChecksum("68 0A 00 81 00 00 05 00 00 06 00"));
@@ -491,16 +528,33 @@ TEST_F(ModbusReceiveTest, StrayAddressAfterAReplyCostsNoLaterReply) {
     EXPECT_EQ(path_.Miscount(), 0);
 }
 
-TEST_F(ModbusReceiveTest, EightByteReplyKeepsTemperatureAndShorterKeepsAngles) {
+TEST_F(ModbusReceiveTest, EightByteReplyCarriesNoTemperatureAndKeepsTheLastOne) {
     FeedModbus(kModbusReply);
     FeedModbus("01 03 08 00 00 00 00 28 23 00 00 6D BD");
     ASSERT_EQ(delivered_.size(), 2u);
     EXPECT_EQ(delivered_[1].x, -90.0);
+    EXPECT_TRUE(delivered_[1].hasX);
+    EXPECT_TRUE(delivered_[1].hasY);
+    EXPECT_FALSE(delivered_[1].hasTemperature);
     EXPECT_EQ(delivered_[1].temperature, 2510 * 0.01);
-    FeedModbus("01 03 04 39 30 00 00 F6 A0");
-    ASSERT_EQ(delivered_.size(), 3u);
-    EXPECT_EQ(delivered_[2].x, -90.0);
-    EXPECT_EQ(delivered_[2].temperature, 2510 * 0.01);
+    EXPECT_EQ(path_.Miscount(), 0);
+}
+
+TEST_F(ModbusReceiveTest, ReplyWithoutAnyValueIsCountedAndHandedOnCarryingNone) {
+    FeedModbus(kModbusReply);
+    // Two, four and six data bytes: not one whole angle.
+    for (const char* reply :
+         {"01 03 02 39 30", "01 03 04 39 30 00 00", "01 03 06 39 30 00 00 28 23"}) {
+        SCOPED_TRACE(reply);
+        FeedModbus(WithCrc(reply));
+        EXPECT_EQ(path_.ReceiveState(), ReceivePath::kIdle);
+        ASSERT_FALSE(delivered_.empty());
+        EXPECT_FALSE(delivered_.back().HasAnyValue());
+        EXPECT_EQ(delivered_.back().x, 33.44999694824219);
+        EXPECT_EQ(delivered_.back().temperature, 2510 * 0.01);
+    }
+    EXPECT_EQ(delivered_.size(), 4u);
+    EXPECT_EQ(path_.FramesThisSecond(), 4);
     EXPECT_EQ(path_.Miscount(), 0);
 }
 

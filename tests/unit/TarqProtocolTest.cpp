@@ -141,6 +141,38 @@ TEST(TarqReplyDecodeTest, ThreeByteReplyWithTemperatureGivesWorkedValues) {
     EXPECT_EQ(m.temperature, 2510 * kR);
 }
 
+TEST(TarqReplyDecodeTest, LayoutTenCarriesBothAxesButNoTemperature) {
+    const auto frame = Hex("68 0A 00 84 00 12 34 10 05 67 00");
+    Measurement m{1.5, 2.5, 3.5};
+    DecodeTarqThreeByteGroup(frame.data(), frame.size(), false, 0.01f, m);
+    EXPECT_TRUE(m.hasX);
+    EXPECT_TRUE(m.hasY);
+    EXPECT_FALSE(m.hasTemperature);
+    EXPECT_EQ(m.temperature, 3.5);
+}
+
+TEST(TarqReplyDecodeTest, LayoutThirteenCarriesAllThreeValues) {
+    const auto frame = Hex("68 0D 00 84 00 12 34 10 05 67 00 25 10 88");
+    Measurement m;
+    m.hasX = m.hasY = m.hasTemperature = false;
+    DecodeTarqThreeByteGroup(frame.data(), frame.size(), true, 0.01f, m);
+    EXPECT_TRUE(m.hasX);
+    EXPECT_TRUE(m.hasY);
+    EXPECT_TRUE(m.hasTemperature);
+}
+
+TEST(TarqReplyDecodeTest, FourByteGroupCarriesAllThreeValuesInEveryLayout) {
+    auto fifteen = Hex("68 0F 00 84 00 01 23 45 10 00 50 00 10 02 51 00");
+    const auto sixteen = Hex("68 10 00 84 00 01 23 45 10 00 50 00 00 00 25 10 92");
+    for (bool hasTemperature : {false, true}) {
+        const auto& frame = hasTemperature ? sixteen : fifteen;
+        Measurement m;
+        m.hasX = m.hasY = m.hasTemperature = false;
+        DecodeTarqFourByteGroup(frame.data(), frame.size(), hasTemperature, 0.01f, m);
+        EXPECT_TRUE(m.hasX && m.hasY && m.hasTemperature) << frame.size();
+    }
+}
+
 TEST(TarqReplyDecodeTest, FourByteReplyGivesWorkedValues) {
     const auto frame = Hex("68 10 00 84 00 01 23 45 10 00 50 00 00 00 25 10 92");
     Measurement m;
@@ -186,6 +218,9 @@ TEST_P(TarqCommandTest, CommandSelectsTheAxesOfAThreeByteReply) {
     EXPECT_EQ(m.x, c.x ? 1234 * kR : 1.5);
     EXPECT_EQ(m.y, c.y ? -567 * kR : 2.5);
     EXPECT_EQ(m.temperature, 3.5);
+    EXPECT_EQ(m.hasX, c.x);
+    EXPECT_EQ(m.hasY, c.y);
+    EXPECT_FALSE(m.hasTemperature);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -218,6 +253,9 @@ TEST_P(TarqShortFrameTest, FieldsReachingTheChecksumOrBeyondAreLeft) {
     EXPECT_EQ(m.x, c.x ? 1 * kR : 1.5);
     EXPECT_EQ(m.y, c.y ? 2 * kR : 2.5);
     EXPECT_EQ(m.temperature, c.temperature ? 3 * kR : 3.5);
+    EXPECT_EQ(m.hasX, c.x);
+    EXPECT_EQ(m.hasY, c.y);
+    EXPECT_EQ(m.hasTemperature, c.temperature);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -248,6 +286,7 @@ TEST(TarqReplyDecodeTest, FrameTooShortForACommandDecodesNothing) {
     EXPECT_EQ(m.x, 1.5);
     EXPECT_EQ(m.y, 2.5);
     EXPECT_EQ(m.temperature, 3.5);
+    EXPECT_FALSE(m.HasAnyValue());
 }
 
 }  // namespace

@@ -81,10 +81,13 @@ std::string Logger::OutputName() const {
 }
 
 void Logger::OnMeasurement(const Measurement& m) {
-    if (countReached_) return;
-    parts_.recorder.AppendRow(FormatValueText(valueFormat_, m.x),
-                              FormatValueText(valueFormat_, m.y),
-                              FormatValueText(valueFormat_, m.temperature));
+    // A reply without any value is no measurement: no row, as in the window.
+    if (countReached_ || !m.HasAnyValue()) return;
+    x_.Take(m.hasX, m.x);
+    y_.Take(m.hasY, m.y);
+    temperature_.Take(m.hasTemperature, m.temperature);
+    parts_.recorder.AppendRow(x_.Text(valueFormat_), y_.Text(valueFormat_),
+                              temperature_.Text(valueFormat_));
     ++rows_;
     if (options_.count != 0 && rows_ >= options_.count) countReached_ = true;
 }

@@ -14,6 +14,7 @@
 #include "RecordingAlerts.h"
 #include "Serialport.h"
 #include "StreamSink.h"
+#include "ValueText.h"
 
 // tiltlog's own UI thread: it owns the receive state, as the window does, and
 // sleeps in poll() on the signal descriptor and a wake-up eventfd between the
@@ -66,6 +67,8 @@ private:
     ReceivePath path_;
     // Nobody answers a box here: a lasting fault is said again once a minute.
     RecordingAlerts alerts_{std::chrono::minutes(1)};
+    // What the rows show: a value the sensor never sent stays an empty field.
+    KeptValue x_, y_, temperature_;
 
     std::mutex errorsMutex_;
     std::vector<std::string> portErrors_;

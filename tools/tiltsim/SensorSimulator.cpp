@@ -236,9 +236,21 @@ void SensorSimulator::HandleModbus(const uint8_t* frame, double now, Frames& out
         return;
     }
     if (function == kModbusRead) {
-        // Registers 2.. hold X, Y and the temperature; the sensor sends all ten
-        // data bytes whether four or five registers are asked for.
-        if (reg != 2 || (value != 4 && value != 5)) {
+        if (options_.registersAsAsked) {
+            // A standard device checks the quantity first, then the range.
+            if (value == 0) {
+                reply(ModbusException(to, function, kModbusIllegalValue));
+                return;
+            }
+            if (reg < kModbusFirstRegister ||
+                reg + value > kModbusFirstRegister + kModbusRegisters) {
+                reply(ModbusException(to, function, kModbusIllegalAddress));
+                return;
+            }
+            readFirst_ = reg;
+            readCount_ = value;
+        } else if (reg != kModbusFirstRegister || (value != 4 && value != 5)) {
+            // The sensor sends all ten data bytes whether four or five are asked for.
             reply(ModbusException(to, function, kModbusIllegalAddress));
             return;
         }
@@ -324,18 +336,29 @@ std::vector<uint8_t> SensorSimulator::TarqMeasurement(double now, bool spoil) co
 std::vector<uint8_t> SensorSimulator::ModbusMeasurement(uint8_t replyAddress, double now,
                                                         bool spoil) const {
     const TiltSample s = Reading(now);
-    std::vector<uint8_t> frame{replyAddress, kModbusRead, 10};
+    // Registers 2 to 6, two bytes each: X, Y, the temperature.
+    std::vector<uint8_t> registers;
     // Angles travel as unsigned counts of 0.01 degree from -90, least significant first.
     for (double angle : {s.x, s.y}) {
         const double counts = std::max(0.0, std::round((angle + 90.0) / kResolution));
         const auto raw = static_cast<uint32_t>(counts);
         for (int shift = 0; shift < 32; shift += 8)
-            frame.push_back(static_cast<uint8_t>(raw >> shift));
+            registers.push_back(static_cast<uint8_t>(raw >> shift));
     }
     const auto temperature = static_cast<int16_t>(std::lround(s.temperature / kResolution));
     const auto bits = static_cast<uint16_t>(temperature);
-    frame.push_back(static_cast<uint8_t>(bits >> 8));
-    frame.push_back(static_cast<uint8_t>(bits & 0xFF));
+    registers.push_back(static_cast<uint8_t>(bits >> 8));
+    registers.push_back(static_cast<uint8_t>(bits & 0xFF));
+
+    size_t first = 0;
+    size_t count = kModbusRegisters;
+    if (options_.registersAsAsked) {
+        first = readFirst_ - kModbusFirstRegister;
+        count = readCount_;
+    }
+    std::vector<uint8_t> frame{replyAddress, kModbusRead, static_cast<uint8_t>(2 * count)};
+    frame.insert(frame.end(), registers.begin() + static_cast<std::ptrdiff_t>(2 * first),
+                 registers.begin() + static_cast<std::ptrdiff_t>(2 * (first + count)));
     AppendCrc(frame);
     if (spoil) frame[frame.size() - 2] = static_cast<uint8_t>(frame[frame.size() - 2] ^ 0x5A);
     return frame;

@@ -38,6 +38,11 @@ struct SimulatorOptions {
     // parity holds from the echo on (the old address is no longer heard), and
     // tiltsim answers only a client whose line settings equal the sensor's.
     bool standardDevice = false;
+    // Modbus only: a read is answered with exactly the registers asked for, two
+    // data bytes each, as a standard device does: asked for 4 it sends 8 bytes
+    // and no temperature. Automatic output sends what the last read asked for.
+    // Off: 10 data bytes whether 4 or 5 registers from register 2 are asked for.
+    bool registersAsAsked = false;
     // The line the sensor starts on; settings requests change it.
     uint32_t baud = 9600;
     char parity = 'N';
@@ -79,6 +84,9 @@ public:
     // Frequency lists, by request data value, of the two protocols.
     static constexpr double kTarqFrequencies[] = {0, 5, 15, 25, 35, 50};
     static constexpr double kModbusFrequencies[] = {0, 10, 25, 50, 5, 15};
+    // Modbus: X in registers 2-3, Y in 4-5, the temperature in 6.
+    static constexpr unsigned kModbusFirstRegister = 2;
+    static constexpr unsigned kModbusRegisters = 5;
 
 private:
     void FeedTarq(double now, Frames& out);
@@ -112,6 +120,9 @@ private:
     int saveCount_ = 0;
     uint64_t measurementFrames_ = 0;
     uint32_t noiseState_;
+    // registersAsAsked: the registers of the last read, the window's four at first.
+    unsigned readFirst_ = kModbusFirstRegister;
+    unsigned readCount_ = 4;
 
     std::vector<uint8_t> rx_;
     double lastRxSeconds_ = 0.0;

@@ -94,6 +94,12 @@ void PrintHelp(FILE* to) {
         "                            client whose terminal has the sensor's speed and parity\n"
         "                            is heard or sent to (default off: the old address keeps\n"
         "                            being answered after a change, and any line settings do)\n"
+        "  --registers-as-asked      Modbus only: answer a read with exactly the registers\n"
+        "                            asked for, 2 data bytes each, as a standard device does:\n"
+        "                            asked for 4 (what Tiltscope asks for) it sends 8 bytes,\n"
+        "                            X and Y without the temperature; automatic output sends\n"
+        "                            what the last read asked for (default off: 10 data bytes\n"
+        "                            whether 4 or 5 registers are asked for)\n"
         "  --baud N                  the sensor's line speed at start: 2400, 4800, 9600, 19200,\n"
         "                            38400, 115200 or 230400 (default 9600)\n"
         "  --parity N|O|E            the sensor's parity at start (default N)\n"
@@ -102,8 +108,9 @@ void PrintHelp(FILE* to) {
         "A settings request for the output frequency changes the --auto-hz rate.\n"
         "Modbus: a standard master reads 5 registers from register 2: X in registers 2-3,\n"
         "Y in 4-5, the temperature in 6. The sensor answers with 10 data bytes whether 4\n"
-        "or 5 registers are asked for. A request to address 0 (broadcast) is obeyed and\n"
-        "never answered; a function other than 03 and 06 gets exception 01.\n"
+        "or 5 registers are asked for, unless --registers-as-asked. A request to address 0\n"
+        "(broadcast) is obeyed and never answered; a function other than 03 and 06 gets\n"
+        "exception 01.\n"
         "A pseudo-terminal keeps no even-parity flag: with --standard, even parity and none\n"
         "cannot be told apart there.\n"
         "SIGUSR1 unplugs at once (an unplugged port loses its --link as well);\n"
@@ -147,6 +154,7 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         kLink,
         kPortsDir,
         kStandard,
+        kRegistersAsAsked,
         kBaud,
         kParity,
         kHelp
@@ -169,6 +177,7 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         {"link", required_argument, nullptr, kLink},
         {"ports-dir", required_argument, nullptr, kPortsDir},
         {"standard", no_argument, nullptr, kStandard},
+        {"registers-as-asked", no_argument, nullptr, kRegistersAsAsked},
         {"baud", required_argument, nullptr, kBaud},
         {"parity", required_argument, nullptr, kParity},
         {"help", no_argument, nullptr, kHelp},
@@ -265,6 +274,9 @@ bool ParseArgs(int argc, char** argv, Args& args) {
             case kStandard:
                 args.sim.standardDevice = true;
                 break;
+            case kRegistersAsAsked:
+                args.sim.registersAsAsked = true;
+                break;
             case kBaud:
                 if (!ParseLong(a, 1, 230400, v) ||
                     std::find(std::begin(kSupportedBauds), std::end(kSupportedBauds), v) ==
@@ -296,6 +308,10 @@ bool ParseArgs(int argc, char** argv, Args& args) {
     }
     if (args.sim.standardDevice && args.sim.protocol != SimProtocol::Modbus) {
         fputs("tiltsim: --standard needs --protocol modbus (see --help)\n", stderr);
+        return false;
+    }
+    if (args.sim.registersAsAsked && args.sim.protocol != SimProtocol::Modbus) {
+        fputs("tiltsim: --registers-as-asked needs --protocol modbus (see --help)\n", stderr);
         return false;
     }
     return true;
