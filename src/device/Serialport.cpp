@@ -383,3 +383,10 @@ bool CSerialPort::DeviceTermios(struct termios& out) const {
     std::lock_guard<std::recursive_mutex> lock(channelLock_);
     return handle_ == Handle::Open && fd_ >= 0 && ::tcgetattr(fd_, &out) == 0;
 }
+
+int CSerialPort::DeviceQueuedBytes() const {
+    std::lock_guard<std::recursive_mutex> lock(channelLock_);
+    int queued = -1;
+    if (handle_ != Handle::Open || fd_ < 0 || ::ioctl(fd_, FIONREAD, &queued) != 0) return -1;
+    return queued;
+}

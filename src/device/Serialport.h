@@ -77,6 +77,8 @@ public:
     // The line settings the device holds now, as the driver reports them. The
     // port is opened for exclusive use, so nobody else (but root) can look.
     bool DeviceTermios(struct termios& out) const;
+    // Bytes the driver has received and nobody has read yet; -1 when closed.
+    int DeviceQueuedBytes() const;
 
 private:
     enum class Handle { None, Open, Invalid };

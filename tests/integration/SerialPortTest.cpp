@@ -57,16 +57,6 @@ public:
         return got;
     }
     // Bytes the line discipline holds for the reader, seen through a second slave descriptor.
-    int QueuedAtSlave() const {
-        const int fd = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        int queued = -1;
-        if (fd >= 0) {
-            ::ioctl(fd, FIONREAD, &queued);
-            ::close(fd);
-        }
-        return queued;
-    }
-
 private:
     int master_ = -1;
     std::string slavePath_;
@@ -408,9 +398,10 @@ TEST_F(SerialPortTest, ABurstWithTwoRepliesArrivesInOneDelivery) {
     burst.insert(burst.end(), reply.begin(), reply.end());
     pty.Write(burst);
     const auto deadline = std::chrono::steady_clock::now() + 3s;
-    while (pty.QueuedAtSlave() < 28 && std::chrono::steady_clock::now() < deadline) {
+    // Asked through the channel: the port is held for exclusive use.
+    while (port.DeviceQueuedBytes() < 28 && std::chrono::steady_clock::now() < deadline) {
     }
-    ASSERT_EQ(pty.QueuedAtSlave(), 28);
+    ASSERT_EQ(port.DeviceQueuedBytes(), 28);
 
     ASSERT_TRUE(owner.PumpUntil(port, [&] { return path.FramesThisSecond() == 2; }));
     ASSERT_EQ(owner.blocks.size(), 2u);

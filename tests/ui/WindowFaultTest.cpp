@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "AcquisitionCycle.h"
@@ -44,6 +45,59 @@ TEST_F(WindowFaultTest, MissingConfigFolderRunsOnBuiltInsWithoutMessages) {
     EXPECT_EQ(languageFlag, 0);  // the run-time language still follows the click
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_FALSE(std::filesystem::exists(scratch.Root() + "/no-such-folder"));
+}
+
+TEST_F(WindowFaultTest, RecordingASensorIntoAFolderThatTakesNoFilesIsToldOnceAndStops) {
+    const std::string data = scratch.Root() + "/data";
+    std::filesystem::create_directories(data);
+    record_test::ReadOnlyFolder readOnly(data);
+    if (!readOnly.Ok()) GTEST_SKIP() << "no way to make a folder read-only here";
+    auto dlg = StartWithSim({"--auto-hz", "100"});
+    ASSERT_TRUE(dlg->Link().linkOpen);
+    ASSERT_TRUE(ProcessUntil([&] { return dlg->Stats().measurements > 5; }));
+    RecordButton(*dlg)->click();
+    ASSERT_TRUE(ProcessUntil([&] { return dlg->Recorder().Fault().number == 1; }));
+    timers.Tick(AcquisitionCycle::kReadoutTimer);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].text.find(std::strerror(readOnly.Error())), std::string::npos)
+        << messages.shown[0].text;
+    EXPECT_EQ(RecordButton(*dlg)->text(), QStringLiteral("Start"));
+    const uint64_t seen = dlg->Stats().measurements;
+    ASSERT_TRUE(ProcessUntil([&] { return dlg->Stats().measurements > seen + 50; }));
+    timers.Tick(AcquisitionCycle::kReadoutTimer);
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_empty(data));
+}
+
+TEST_F(WindowFaultTest, ClosingWhileAFullDiskHoldsTheSensorsRowsAsksAndWritesEveryOne) {
+    const std::string data = scratch.Root() + "/data";
+    record_test::ScratchMount disk(data, 64 * 1024);
+    if (!disk.Mounted()) GTEST_SKIP() << "mounting a file system of the test's own needs root";
+    disk.Fill("filler");
+    auto dlg = StartWithSim({"--auto-hz", "100"});
+    ASSERT_TRUE(dlg->Link().linkOpen);
+    dlg->show();
+    ASSERT_TRUE(ProcessUntil([&] { return dlg->Stats().measurements > 5; }));
+    RecordButton(*dlg)->click();
+    const uint64_t before = dlg->Stats().measurements;
+    const std::string file = dlg->Recorder().CurrentPath();
+    ASSERT_TRUE(ProcessUntil([&] { return dlg->Recorder().Fault().number == 1; }));
+    ASSERT_TRUE(ProcessUntil([&] { return dlg->Stats().measurements > before + 100; }));
+    timers.Tick(AcquisitionCycle::kReadoutTimer);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text.rfind("The disk is full: " + file, 0), 0u)
+        << messages.shown[0].text;
+    EXPECT_EQ(RecordButton(*dlg)->text(), QStringLiteral("Stop"));
+
+    messages.answers = {true};
+    messages.whileShown = [&] { std::filesystem::remove(data + "/filler"); };
+    dlg->close();
+    messages.whileShown = nullptr;
+    ASSERT_EQ(messages.asked.size(), 1u);
+    const uint64_t recorded = dlg->Stats().measurements - before;
+    EXPECT_EQ(CsvRows(file), recorded);
+    EXPECT_EQ(dlg->Recorder().Stats().rowsWritten, recorded);
+    EXPECT_EQ(dlg->Recorder().Stats().rowsAbandoned, 0u);
 }
 
 TEST_F(WindowFaultTest, ClosingWhileTheSensorStreamsDoesNotHang) {
