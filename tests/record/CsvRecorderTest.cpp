@@ -50,6 +50,12 @@ protected:
         rec.AppendRow(x, y, t);
         return line;
     }
+    // The line of a row whose X is n in four digits: all such rows have one length.
+    std::string FixedRow(int n) {
+        char x[16];
+        std::snprintf(x, sizeof x, "%04d", n);
+        return std::string(x) + ",-0.37,23.50," + FormatRowTimeStamp(clock_.Now());
+    }
     std::vector<std::string> Rows(CsvRecorder& rec, int from, int count) {
         std::vector<std::string> lines;
         for (int n = from; n < from + count; ++n) lines.push_back(Row(rec, n));
@@ -375,12 +381,7 @@ TEST_F(CsvRecorderTest, RefusingDiskKeepsTheRowsAndWritesThemOnceItRecovers) {
 
 TEST_F(CsvRecorderTest, HeldRowsPastTheBoundDropTheOldestFirstAndCountThem) {
     // Rows of one length, so the bound is a count of rows.
-    const std::string stamp = FormatRowTimeStamp(clock_.Now());
-    auto line = [&](int n) {
-        char x[16];
-        std::snprintf(x, sizeof x, "%04d", n);
-        return std::string(x) + ",-0.37,23.50," + stamp;
-    };
+    auto line = [&](int n) { return FixedRow(n); };
     const size_t rowBytes = line(0).size() + 2;
     RecorderOptions o = Options();
     // Ten rows and a bit: the bit is not enough for an eleventh, whole rows only.
@@ -417,12 +418,7 @@ TEST_F(CsvRecorderTest, ABufferThatReachesTheEarlyWriteSizeIsWrittenBeforeThePer
 }
 
 TEST_F(CsvRecorderTest, HeldRowsStayWithinTheBoundThroughALongOutageAndTheNewestAreKept) {
-    const std::string stamp = FormatRowTimeStamp(clock_.Now());
-    auto line = [&](int n) {
-        char x[16];
-        std::snprintf(x, sizeof x, "%04d", n);
-        return std::string(x) + ",-0.37,23.50," + stamp;
-    };
+    auto line = [&](int n) { return FixedRow(n); };
     const size_t rowBytes = line(0).size() + 2;
     RecorderOptions o = Options();
     o.heldBytesLimit = kHeader.size() + 2 + 10 * rowBytes;

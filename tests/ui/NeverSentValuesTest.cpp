@@ -70,6 +70,15 @@ protected:
         return record_test::ReadFile(file);
     }
 
+    static void ExpectAnglesWithoutTemperature(const std::vector<std::vector<std::string>>& rows) {
+        ASSERT_EQ(rows.size(), 3u);
+        for (const auto& row : rows) {
+            ASSERT_EQ(row.size(), 4u);
+            EXPECT_FALSE(row[0].empty());
+            EXPECT_FALSE(row[1].empty());
+            EXPECT_EQ(row[2], "");
+        }
+    }
     static std::string Label(CTiltwiseDlg& dlg, int id) {
         return qobject_cast<QLabel*>(dlg.Control(id))->text().toStdString();
     }
@@ -84,13 +93,7 @@ TEST_F(NeverSentValuesTest, LayoutTenSensorGetsAnEmptyTemperatureFieldAndADashOn
     auto dlg = StartWithSim({"--layout", "10"}, kProtocolTarq);
     ASSERT_TRUE(dlg->Link().linkOpen);
     const auto rows = CsvRows(Record(*dlg, 3));
-    ASSERT_EQ(rows.size(), 3u);
-    for (const auto& row : rows) {
-        ASSERT_EQ(row.size(), 4u);
-        EXPECT_FALSE(row[0].empty());
-        EXPECT_FALSE(row[1].empty());
-        EXPECT_EQ(row[2], "");
-    }
+    ASSERT_NO_FATAL_FAILURE(ExpectAnglesWithoutTemperature(rows));
     timers.Tick(AcquisitionCycle::kReadoutTimer);
     EXPECT_EQ(Label(*dlg, 1030), "-");
     EXPECT_EQ(ValueCell(*dlg, 1), rows.back()[0] + "deg");
@@ -100,13 +103,7 @@ TEST_F(NeverSentValuesTest, ModbusDeviceAnsweringTheFourRegistersAskedGetsAnEmpt
     auto dlg = StartWithSim({"--protocol", "modbus", "--registers-as-asked"}, kProtocolModbus);
     ASSERT_TRUE(dlg->Link().linkOpen);
     const auto rows = CsvRows(Record(*dlg, 3));
-    ASSERT_EQ(rows.size(), 3u);
-    for (const auto& row : rows) {
-        ASSERT_EQ(row.size(), 4u);
-        EXPECT_FALSE(row[0].empty());
-        EXPECT_FALSE(row[1].empty());
-        EXPECT_EQ(row[2], "");
-    }
+    ASSERT_NO_FATAL_FAILURE(ExpectAnglesWithoutTemperature(rows));
     timers.Tick(AcquisitionCycle::kReadoutTimer);
     EXPECT_EQ(Label(*dlg, 1030), "-");
     EXPECT_EQ(ValueCell(*dlg, 2), rows.back()[1] + "deg");

@@ -43,6 +43,13 @@ protected:
         return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
     }
     std::string Data() const { return scratch.Root() + "/data"; }
+    // The data folder on a small file system of its own, full. False without root.
+    bool FullDataDisk() {
+        disk_ = std::make_unique<record_test::ScratchMount>(Data(), 64 * 1024);
+        if (disk_->Mounted()) disk_->Fill("filler");
+        return disk_->Mounted();
+    }
+    std::unique_ptr<record_test::ScratchMount> disk_;
 
     FakeClock clock{At(2024, 3, 5, 9, 7, 3, 45)};
 };
@@ -88,9 +95,7 @@ TEST_F(RecordingTest, DataFolderThatCannotBeMadeIsToldInChineseWithTheSystemsRea
 }
 
 TEST_F(RecordingTest, FullDiskIsToldOnceAndTheRecordingGoesOnWhenSpaceReturns) {
-    record_test::ScratchMount disk(Data(), 64 * 1024);
-    if (!disk.Mounted()) GTEST_SKIP() << "mounting a file system of the test's own needs root";
-    disk.Fill("filler");
+    if (!FullDataDisk()) GTEST_SKIP() << "mounting a file system of the test's own needs root";
     auto dlg = Open();
     RecordButton(*dlg)->click();
     const std::string file = ShownPath(*dlg);
@@ -118,9 +123,7 @@ TEST_F(RecordingTest, FullDiskIsToldOnceAndTheRecordingGoesOnWhenSpaceReturns) {
 }
 
 TEST_F(RecordingTest, ClosingWithRowsTheDiskRefusesAsksAndTryingAgainWritesThem) {
-    record_test::ScratchMount disk(Data(), 64 * 1024);
-    if (!disk.Mounted()) GTEST_SKIP() << "mounting a file system of the test's own needs root";
-    disk.Fill("filler");
+    if (!FullDataDisk()) GTEST_SKIP() << "mounting a file system of the test's own needs root";
     auto dlg = Open();
     dlg->show();
     RecordButton(*dlg)->click();
@@ -143,9 +146,7 @@ TEST_F(RecordingTest, ClosingWithRowsTheDiskRefusesAsksAndTryingAgainWritesThem)
 }
 
 TEST_F(RecordingTest, ClosingWithRowsTheDiskRefusesAndDiscardingCountsThemAbandoned) {
-    record_test::ScratchMount disk(Data(), 64 * 1024);
-    if (!disk.Mounted()) GTEST_SKIP() << "mounting a file system of the test's own needs root";
-    disk.Fill("filler");
+    if (!FullDataDisk()) GTEST_SKIP() << "mounting a file system of the test's own needs root";
     auto dlg = Open();
     dlg->show();
     RecordButton(*dlg)->click();
