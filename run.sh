@@ -4,9 +4,6 @@
 # (tiltsim) runs beside it on a pseudo-terminal registered as the start-up port.
 set -euo pipefail
 cd "$(dirname "$0")"
-source scripts/deps.sh
-ensure_packages build-essential cmake ninja-build qt6-base-dev qt6-qpa-plugins libgl-dev \
-    fonts-liberation2 fonts-wqy-microhei
 
 demo=1
 for arg in "$@"; do
@@ -16,6 +13,10 @@ for arg in "$@"; do
         *) echo "run.sh: unknown option $arg (try --help)" >&2; exit 2 ;;
     esac
 done
+
+source scripts/deps.sh
+ensure_packages build-essential cmake ninja-build qt6-base-dev qt6-qpa-plugins libgl-dev \
+    fonts-liberation2 fonts-wqy-microhei
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DTILTSCOPE_TESTS=OFF -DTILTSCOPE_BENCH=OFF >/dev/null

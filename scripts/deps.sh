@@ -8,9 +8,19 @@ ensure_packages() {
         fi
     done
     [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
     local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null; then
+            # Debian leaves sudo out when root has a password: say what root must run.
+            echo "These packages are missing: ${missing[*]}" >&2
+            echo "Installing them needs root. As root, run:" >&2
+            echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
+            echo "then start $(basename "$0") again." >&2
+            exit 1
+        fi
+        sudo=sudo
+    fi
+    echo "Installing: ${missing[*]}"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 }

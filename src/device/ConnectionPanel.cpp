@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "PortAccess.h"
+
 namespace {
 
 constexpr int kDefaultPortCount = 15;
@@ -149,7 +151,13 @@ void ConnectionPanel::SetLinkOpen(bool open) {
 }
 
 void ConnectionPanel::ShowOpenFailed() {
-    view_.ShowBox(view_.ResourceString(kStrPortOpenFailed), "Message", BoxIcon::Exclamation);
+    std::string text = view_.ResourceString(kStrPortOpenFailed);
+    // "Permission denied" alone leaves the operator guessing what to do.
+    if (IsPermissionError(port_.LastOpenError())) {
+        text += "\n\n" + PortPermissionAdvice(LookUpPortOwnership(port_.DevicePath()),
+                                              view_.ChineseSelected());
+    }
+    view_.ShowBox(text, "Message", BoxIcon::Exclamation);
 }
 
 bool ConnectionPanel::OpenPort() {

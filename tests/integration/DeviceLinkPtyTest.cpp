@@ -4,11 +4,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "AcquisitionCycle.h"
 #include "ConnectionPanel.h"
 #include "FakeDeviceLinkView.h"
 #include "ModbusProtocol.h"
 #include "ReceivePath.h"
+#include "RefusedDevice.h"
 #include "Serialport.h"
 #include "SettingsCommands.h"
 #include "SimProcess.h"
@@ -147,6 +151,37 @@ TEST_F(DeviceLinkPtyTest, AbsentConfiguredPortOpensNothingAndSaysNothing) {
     ASSERT_EQ(view.boxes.size(), 1u);
     EXPECT_EQ(view.boxes[0].text, "Serial port open failed");
     EXPECT_EQ(view.boxes[0].caption, "Message");
+}
+
+TEST_F(DeviceLinkPtyTest, APortTheUserMayNotOpenNamesItsGroupAndTheCommandThatAddsThem) {
+    ASSERT_NO_FATAL_FAILURE(StartSim({}));
+    RefusedDevice refused(sim->PtyPath(), ports.Path());
+    if (!refused.Ok()) GTEST_SKIP() << "cannot take this device away from the test's user";
+    discovered = {kPort};
+    store.values["COM"] = "7";
+    // Forked, so that the refused user's attempt cannot leave this process as nobody.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    auto child = [&] {
+        if (!refused.BecomeRefusedUser()) {
+            std::fprintf(stderr, "cannot become nobody\n");
+            std::_Exit(1);
+        }
+        panel.StartupScan();  // silent: the start-up open says nothing
+        if (!view.boxes.empty()) std::_Exit(2);
+        panel.OnOpenClicked();
+        const std::string want = "Serial port open failed\n\nYou may not open " + sim->PtyPath() +
+                                 ": it belongs to the group " + refused.Group() +
+                                 ". Add yourself to it with\n  sudo usermod -aG " +
+                                 refused.Group() + " " + RefusedDevice::UserName() +
+                                 "\nthen log out and in again.";
+        if (view.boxes.size() != 1 || view.boxes[0].text != want) {
+            std::fprintf(stderr, "box: %s\n",
+                         view.boxes.empty() ? "(none)" : view.boxes[0].text.c_str());
+            std::_Exit(3);
+        }
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(DeviceLinkPtyTest, BaudChangeWhileOpenReopensAtTheNewRate) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -11,6 +13,7 @@
 
 #include "DeviceTypes.h"
 #include "RecordTestSupport.h"
+#include "RefusedDevice.h"
 #include "SimProcess.h"
 #include "TarqProtocol.h"
 #include "TiltlogRig.h"
@@ -375,6 +378,39 @@ TEST(TiltlogUsage, AMissingPortGivesTheSystemsReasonAndStatusThreeUnlessReconnec
     waiting.Signal(SIGINT);
     EXPECT_EQ(waiting.Wait(), 0);
     EXPECT_EQ(waiting.out, "");
+}
+
+TEST(TiltlogUsage, APortTheUserMayNotOpenNamesItsGroupAndTheCommandThatAddsThem) {
+    SimProcess sim({});
+    RefusedDevice refused(sim.PtyPath(), "");
+    if (!refused.Ok()) GTEST_SKIP() << "cannot take this device away from the test's user";
+    int err[2];
+    ASSERT_EQ(::pipe(err), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(err[1], 2);
+        ::close(err[0]);
+        if (!refused.BecomeRefusedUser()) ::_exit(126);
+        ::execl(TILTLOG_PATH, "tiltlog", "--port", sim.PtyPath().c_str(), "--output", "-",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(err[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    ::close(err[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3) << text;
+    const std::string user = ::geteuid() == 0 ? "nobody" : RefusedDevice::UserName();
+    EXPECT_NE(text.find(": " + std::string(std::strerror(EACCES)) + "\ntiltlog: You may not open " +
+                        sim.PtyPath() + ": it belongs to the group " + refused.Group() +
+                        ". Add yourself to it with\n  sudo usermod -aG " + refused.Group() + " " +
+                        user + "\nthen log out and in again.\n"),
+              std::string::npos)
+        << text;
 }
 
 TEST(TiltlogUsage, ADanglingComLinkIsAMissingPortWithStatusThree) {

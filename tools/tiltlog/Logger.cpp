@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "ModbusProtocol.h"
+#include "PortAccess.h"
 #include "SystemCalls.h"
 #include "TarqProtocol.h"
 #include "ValueText.h"
@@ -102,8 +103,13 @@ void Logger::SendRequest() {
 bool Logger::TryOpen(bool again) {
     PrintPortErrors();
     std::string failure;
+    std::string advice;
     if (!parts_.port.Open(this, options_.Line())) {
-        failure = "cannot open " + DescribePort() + ": " + SystemText(parts_.port.LastOpenError());
+        const int err = parts_.port.LastOpenError();
+        failure = "cannot open " + DescribePort() + ": " + SystemText(err);
+        if (IsPermissionError(err)) {
+            advice = PortPermissionAdvice(LookUpPortOwnership(parts_.port.DevicePath()), false);
+        }
     } else {
         // Open reports a line it cannot set up to the owner and still holds the
         // port; a logger on a wrongly set up line would only record noise.
@@ -118,9 +124,11 @@ bool Logger::TryOpen(bool again) {
     if (!failure.empty()) {
         if (!options_.reconnect) {
             parts_.console.Message(failure);
+            if (!advice.empty()) parts_.console.Message(advice);
         } else if (failure != lastOpenFailure_) {
             // Said once per reason: a logger waiting all night must not fill the journal.
             parts_.console.Message(failure + "; trying again every second");
+            if (!advice.empty()) parts_.console.Message(advice);
         }
         lastOpenFailure_ = failure;
         return false;
