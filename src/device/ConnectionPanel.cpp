@@ -55,10 +55,16 @@ bool ConnectionPanel::ParseDeviceAddress(const std::string& text, uint8_t& addre
     return true;
 }
 
+void ConnectionPanel::InsertPortEntry(int position, int portnr) {
+    // COM numbers are the operator's names; the tip says which device one is.
+    view_.InsertListEntry(ctl::kPortList, position, "COM" + Decimal(portnr));
+    view_.SetListEntryTip(ctl::kPortList, position,
+                          port_.DescribePort(static_cast<uint32_t>(portnr)));
+}
+
 void ConnectionPanel::FillLists() {
     view_.ClearList(ctl::kPortList);
-    for (int n = 1; n <= kDefaultPortCount; ++n)
-        view_.InsertListEntry(ctl::kPortList, n - 1, "COM" + Decimal(n));
+    for (int n = 1; n <= kDefaultPortCount; ++n) InsertPortEntry(n - 1, n);
     view_.SelectListEntry(ctl::kPortList, 0);
 
     for (int list : {ctl::kBaudList, ctl::kDeviceBaudList}) {
@@ -112,7 +118,7 @@ void ConnectionPanel::StartupScan() {
     const std::vector<int> ports = discover_ ? discover_() : std::vector<int>{};
     view_.ClearList(ctl::kPortList);
     int position = 0;
-    for (int n : ports) view_.InsertListEntry(ctl::kPortList, position++, "COM" + Decimal(n));
+    for (int n : ports) InsertPortEntry(position++, n);
     view_.SelectListEntry(ctl::kPortList, 0);
 
     const int count = view_.ListCount(ctl::kPortList);
@@ -129,8 +135,7 @@ void ConnectionPanel::StartupScan() {
         }
         return;
     }
-    for (int n = 1; n <= kDefaultPortCount; ++n)
-        view_.InsertListEntry(ctl::kPortList, n - 1, "COM" + Decimal(n));
+    for (int n = 1; n <= kDefaultPortCount; ++n) InsertPortEntry(n - 1, n);
     view_.SelectListEntry(ctl::kPortList, 0);
 }
 

@@ -58,6 +58,7 @@ private:
     void ChangeLine();
     void SetDeviceAddress(uint8_t address);
     void ShowOpenFailed();
+    void InsertPortEntry(int position, int portnr);
     void SetLinkOpen(bool open);
 
     LinkState& state_;

@@ -28,6 +28,8 @@ public:
     virtual void ClearList(int id) = 0;
     // False when the list refuses the entry.
     virtual bool InsertListEntry(int id, int position, const std::string& text) = 0;
+    // The text shown when the pointer rests on an entry.
+    virtual void SetListEntryTip(int id, int position, const std::string& tip) = 0;
     virtual int ListCount(int id) const = 0;
     virtual std::string ListEntry(int id, int position) const = 0;
     // -1 when nothing is selected.

@@ -1,8 +1,11 @@
 #include "PortNames.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <utility>
 
@@ -32,6 +35,27 @@ std::string PosixPortFileSystem::ReadLine(const std::string& path) const {
     std::string line;
     if (in) std::getline(in, line);
     return line;
+}
+
+std::string PosixPortFileSystem::Resolve(const std::string& path) const {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return "";
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+std::vector<std::string> PosixPortFileSystem::Names(const std::string& folder) const {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return names;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 PortMap::PortMap(std::string portsDir) : portsDir_(std::move(portsDir)) {}
@@ -67,6 +91,25 @@ std::string PortMap::DevicePath(int portnr, const PortFileSystem& fs) const {
     // where the table's device would be some other sensor.
     if (fs.EntryExists(over)) return over;
     return DefaultDevicePath(portnr);
+}
+
+std::string PortMap::Describe(int portnr, const PortFileSystem& fs) const {
+    const std::string path = DevicePath(portnr, fs);
+    if (path.empty()) return "";
+    const std::string device = fs.Resolve(path);
+    const bool linked = path != DefaultDevicePath(portnr);
+    if (device.empty()) return path + (linked ? " (its device is gone)" : " (not there)");
+    std::string text = device;
+    // udev's by-id names stay the same across replugging and reboots; ttyUSB numbers do not.
+    const std::string byId = "/dev/serial/by-id";
+    for (const std::string& name : fs.Names(byId)) {
+        if (fs.Resolve(byId + "/" + name) == device) {
+            text += " (" + byId + "/" + name + ")";
+            break;
+        }
+    }
+    if (linked && path != device) text += ", through " + path;
+    return text;
 }
 
 std::vector<int> PortMap::Discover(const PortFileSystem& fs) const {

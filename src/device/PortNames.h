@@ -22,6 +22,10 @@ public:
     virtual bool IsCharDevice(const std::string& path) const = 0;
     // The first line of a small text file, or "" when it cannot be read.
     virtual std::string ReadLine(const std::string& path) const = 0;
+    // `path` with every link followed, or "" when it leads nowhere.
+    virtual std::string Resolve(const std::string&) const { return ""; }
+    // The names in a folder, or none when it cannot be read.
+    virtual std::vector<std::string> Names(const std::string&) const { return {}; }
 };
 
 // The real file system.
@@ -31,6 +35,8 @@ public:
     bool EntryExists(const std::string& path) const override;
     bool IsCharDevice(const std::string& path) const override;
     std::string ReadLine(const std::string& path) const override;
+    std::string Resolve(const std::string& path) const override;
+    std::vector<std::string> Names(const std::string& folder) const override;
 };
 
 // Where port numbers lead. `portsDir` holds optional overrides "COM<n>" (links
@@ -48,6 +54,11 @@ public:
     void PinDevicePath(int portnr, std::string devicePath);
     std::string OverridePath(int portnr) const;
     static std::string DefaultDevicePath(int portnr);
+
+    // Which device a number is, for the operator: the device path, its stable
+    // name under /dev/serial/by-id when it has one, and the link in the ports
+    // folder when one gives the number.
+    std::string Describe(int portnr, const PortFileSystem& fs) const;
 
     // Numbers 1..199 whose device exists and is a real serial port, ascending.
     std::vector<int> Discover(const PortFileSystem& fs) const;

@@ -74,6 +74,10 @@ public:
     // errno of the last failed Open, 0 after a successful one.
     int LastOpenError() const { return lastOpenError_; }
     const std::string& DevicePath() const { return devicePath_; }
+    // Which device a port number is, for the operator.
+    std::string DescribePort(uint32_t portnr) const {
+        return ports_.Describe(static_cast<int>(portnr), *fs_);
+    }
     // The line settings the device holds now, as the driver reports them. The
     // port is opened for exclusive use, so nobody else (but root) can look.
     bool DeviceTermios(struct termios& out) const;

@@ -766,6 +766,11 @@ bool CTiltwiseDlg::InsertListEntry(int id, int position, const std::string& text
     return true;
 }
 
+void CTiltwiseDlg::SetListEntryTip(int id, int position, const std::string& tip) {
+    if (QComboBox* c = Combo(Control(id)))
+        c->setItemData(position, QString::fromStdString(tip), Qt::ToolTipRole);
+}
+
 int CTiltwiseDlg::ListCount(int id) const {
     const QComboBox* c = Combo(Control(id));
     return c ? c->count() : 0;

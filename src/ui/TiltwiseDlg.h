@@ -176,6 +176,7 @@ private:
     // DeviceLinkView on the window's widgets.
     void ClearList(int id) override;
     bool InsertListEntry(int id, int position, const std::string& text) override;
+    void SetListEntryTip(int id, int position, const std::string& tip) override;
     int ListCount(int id) const override;
     std::string ListEntry(int id, int position) const override;
     int ListSelection(int id) const override;

@@ -50,6 +50,17 @@ TEST_F(WindowDeviceLinkTest, StartupOpensTheDemoPortAndShowsItsTraffic) {
         << pane.toStdString();
 }
 
+TEST_F(WindowDeviceLinkTest, ThePortListTellsWhichDeviceEachComNumberIs) {
+    SimProcess sim({"--protocol", "tarq"});
+    ASSERT_TRUE(sim.Started());
+    ports.Link(150, sim.PtyPath());
+    auto dlg = Start(150);
+    auto* list = qobject_cast<QComboBox*>(dlg->Control(1003));
+    ASSERT_EQ(list->currentText(), QStringLiteral("COM150"));
+    EXPECT_EQ(list->itemData(list->currentIndex(), Qt::ToolTipRole).toString().toStdString(),
+              sim.PtyPath() + ", through " + ports.Path() + "/COM150");
+}
+
 TEST_F(WindowDeviceLinkTest, PortErrorsFromTheMonitorAreShownOnTheUiThreadOnce) {
     SimProcess sim({"--auto-hz", "50"});
     ASSERT_TRUE(sim.Started());

@@ -17,6 +17,7 @@ public:
     };
     struct List {
         std::vector<std::string> entries;
+        std::map<int, std::string> tips;
         int selection = -1;
     };
 
@@ -28,6 +29,9 @@ public:
             position = static_cast<int>(e.size());
         e.insert(e.begin() + position, text);
         return true;
+    }
+    void SetListEntryTip(int id, int position, const std::string& tip) override {
+        lists[id].tips[position] = tip;
     }
     int ListCount(int id) const override { return static_cast<int>(Get(id).entries.size()); }
     std::string ListEntry(int id, int position) const override {

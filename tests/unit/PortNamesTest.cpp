@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "PortNames.h"
 
@@ -31,13 +32,24 @@ public:
         auto it = text.find(Resolve(path));
         return it == text.end() ? "" : it->second;
     }
-    std::string Resolve(std::string path) const {
+    std::string Resolve(const std::string& start) const override {
+        std::string path = start;
         for (int hops = 0; hops < 8; ++hops) {
             auto it = links.find(path);
             if (it == links.end()) break;
             path = it->second;
         }
-        return path;
+        const bool there = devices.count(path) || files.count(path) || text.count(path);
+        return there ? path : "";
+    }
+    std::vector<std::string> Names(const std::string& folder) const override {
+        std::set<std::string> names;
+        auto take = [&](const std::string& path) {
+            if (path.rfind(folder + "/", 0) == 0) names.insert(path.substr(folder.size() + 1));
+        };
+        for (const auto& d : devices) take(d);
+        for (const auto& l : links) take(l.first);
+        return {names.begin(), names.end()};
     }
     void AddUart(int index, const std::string& type) {
         const std::string name = "ttyS" + std::to_string(index);
@@ -123,6 +135,29 @@ TEST(PortNames, LinkWhoseTargetIsBackIsListedAndLeadsThroughTheLink) {
     PortMap map("p");
     EXPECT_EQ(map.Discover(fs), (std::vector<int>{3, 37}));
     EXPECT_EQ(map.DevicePath(3, fs), "p/COM3");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PortNames, DescriptionNamesTheDeviceItsStableNameAndTheLinkThatGivesTheNumber) {
+    FakeFileSystem fs;
+    fs.devices.insert("/dev/ttyUSB0");
+    fs.devices.insert("/dev/ttyUSB1");
+    fs.links["/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0"] = "/dev/ttyUSB1";
+    fs.links["cfg/ports/COM150"] = "/dev/ttyUSB1";
+    fs.links["cfg/ports/COM151"] = "/dev/ttyUSB9";  // unplugged
+    PortMap map("cfg/ports");
+    EXPECT_EQ(map.Describe(33, fs), "/dev/ttyUSB0");
+    EXPECT_EQ(map.Describe(34, fs),
+              "/dev/ttyUSB1 (/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0)");
+    EXPECT_EQ(map.Describe(150, fs),
+              "/dev/ttyUSB1 (/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0), through "
+              "cfg/ports/COM150");
+    EXPECT_EQ(map.Describe(151, fs), "cfg/ports/COM151 (its device is gone)");
+    EXPECT_EQ(map.Describe(35, fs), "/dev/ttyUSB2 (not there)");
+    EXPECT_EQ(map.Describe(0, fs), "");
 }
 
 }  // namespace
