@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
 ensure_packages build-essential cmake ninja-build qt6-base-dev qt6-qpa-plugins libgl-dev \
-    fonts-liberation2 fonts-wqy-microhei
+    fonts-liberation2 fonts-wqy-microhei qt6-translations-l10n
 
 demo=1
 for arg in "$@"; do

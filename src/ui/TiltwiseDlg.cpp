@@ -287,7 +287,9 @@ void CTiltwiseDlg::InitWindow() {
     ApplySkin();
     SetUpParameterList();
     CreateCommandBar();
-    if (context_.ini) LoadSettings(*context_.ini, settings_, *this);
+    if (context_.ini)
+        LoadSettings(*context_.ini, settings_, *this,
+                     context_.language == Language::Chinese ? 0 : 1);
     decode_.ResolutionFactor = settings_.ResolutionFactor;
     decode_.XRangeOffset = settings_.XRangeOffset;
     decode_.YRangeOffset = settings_.YRangeOffset;
