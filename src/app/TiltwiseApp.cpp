@@ -11,20 +11,13 @@
 #include "BackgroundArt.h"
 #include "DialogUnits.h"
 #include "IniFile.h"
+#include "InterfaceLanguage.h"
 #include "QtPlatform.h"
 #include "Serialport.h"
 #include "Settings.h"
 #include "SignalExit.h"
 #include "SkinAdapter.h"
 #include "TiltwiseDlg.h"
-
-Language LanguageForFlag(int languageFlag) {
-    return languageFlag == 0 ? Language::Chinese : Language::English;
-}
-
-int BackgroundPictureForFlag(int languageFlag) {
-    return languageFlag == 0 ? kChineseBackgroundId : kEnglishBackgroundId;
-}
 
 namespace {
 
@@ -70,10 +63,11 @@ void WriteStats(const QString& file, CTiltwiseDlg& dialog) {
 
 }  // namespace
 
-CTiltwiseApp::CTiltwiseApp(QStringList arguments) : arguments_(std::move(arguments)) {}
+CTiltwiseApp::CTiltwiseApp(QStringList arguments, QLocale desktop)
+    : arguments_(std::move(arguments)), desktop_(std::move(desktop)) {}
 
-int CTiltwiseApp::SystemLanguageId() {
-    return QLocale::system().name() == QStringLiteral("zh_CN") ? 2052 : 1033;
+int CTiltwiseApp::SystemLanguageId() const {
+    return DesktopLanguageId(desktop_);
 }
 
 int CTiltwiseApp::Run() {
@@ -87,14 +81,17 @@ int CTiltwiseApp::Run() {
     InstallFontSubstitutions();
 
     const CIniFile ini;
-    int languageFlag = LanguageFlagFromConfig(ini, SystemLanguageId());
+    const StartLanguage start = ChooseStartLanguage(ini, desktop_);
+    int languageFlag = start.flag;
+    // Before the first box or picker can show.
+    const CQtTranslations qtTexts(start.language);
 
     QtMessageSink messages;
     QtUrlOpener urls;
     DialogContext context;
-    context.language = LanguageForFlag(languageFlag);
+    context.language = start.language;
     context.languageFlag = &languageFlag;
-    context.backgroundPicture = BackgroundPictureForFlag(languageFlag);
+    context.backgroundPicture = start.backgroundPicture;
     context.ini = &ini;
     context.messages = &messages;
     context.urls = &urls;

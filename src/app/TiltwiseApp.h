@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QStringList>
 #include <string>
 
@@ -9,17 +10,16 @@
 // main window modally and ends with it.
 class CTiltwiseApp {
 public:
-    explicit CTiltwiseApp(QStringList arguments);
+    // `desktop` is the desktop's locale, which decides the language while the
+    // settings file names none.
+    explicit CTiltwiseApp(QStringList arguments, QLocale desktop = QLocale::system());
     // The whole life of the process after QApplication exists; returns the exit code.
     int Run();
 
-    // 2052 when the desktop's language is Chinese (China), else 1033.
-    static int SystemLanguageId();
+    // 2052 when the desktop's language is Chinese, else 1033.
+    int SystemLanguageId() const;
 
 private:
     QStringList arguments_;
+    QLocale desktop_;
 };
-
-// The language table: flag 0 Chinese / picture 197, flag 1 English / picture 199.
-Language LanguageForFlag(int languageFlag);
-int BackgroundPictureForFlag(int languageFlag);

@@ -235,6 +235,11 @@ std::string CIniFile::ReadString(const std::string& key, const std::string& fall
     return value;
 }
 
+bool CIniFile::HasKey(const std::string& key) const {
+    std::string value;
+    return Lookup(path_, section_, key, value);
+}
+
 int CIniFile::ReadInt(const std::string& key, int fallback) const {
     std::string value;
     if (!Lookup(path_, section_, key, value)) return fallback;

@@ -16,6 +16,8 @@ public:
     // The leading decimal digits of the value, 0 when there are none; `fallback`
     // when the key is missing.
     int ReadInt(const std::string& key, int fallback) const;
+    // True when the section holds the key, whatever its value.
+    bool HasKey(const std::string& key) const;
 
     // Replaces the key's first line in place or appends it to the section; creates
     // the section and the file when missing, never the folder. The file's own line

@@ -137,9 +137,10 @@ std::string SelectValueFormat(const std::string& resolutionText, const std::stri
     return "%." + std::to_string(std::min<size_t>(n.decimals, 6)) + "f";
 }
 
-void LoadSettings(const CIniFile& ini, Settings& s, SettingsView& view) {
+void LoadSettings(const CIniFile& ini, Settings& s, SettingsView& view, int languageFlag) {
     if (!ini.Exists()) {
-        ini.WriteString("LANGUAGE", "CH");
+        // The language this first run shows, so that the next run shows it too.
+        ini.WriteString("LANGUAGE", languageFlag == 1 ? "EN" : "CH");
         ini.WriteString("MODEL", s.CsvPrefix);
         ini.WriteInt("PROTOCOL", 0);
         ini.WriteString("ADDR", "0");
@@ -189,8 +190,10 @@ void LoadSettings(const CIniFile& ini, Settings& s, SettingsView& view) {
 }
 
 int LanguageFlagFromConfig(const CIniFile& ini, int systemLanguageId) {
-    if (!FileReadable(ini)) return systemLanguageId == 2052 ? 0 : 1;
-    const std::string value = ini.ReadString("LANGUAGE", "CH").substr(0, 3);
+    // A file that names no language has not chosen one: the desktop's language
+    // is the better guess than either fixed one.
+    if (!FileReadable(ini) || !ini.HasKey("LANGUAGE")) return systemLanguageId == 2052 ? 0 : 1;
+    const std::string value = ini.ReadString("LANGUAGE").substr(0, 3);
     return value.compare(0, 2, "CH") == 0 ? 0 : 1;
 }
 

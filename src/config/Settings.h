@@ -35,8 +35,9 @@ public:
 };
 
 // Takes the stored settings into `s` and `view`. Without a file, writes the
-// defaults instead and applies nothing, so the first run keeps its built-ins.
-void LoadSettings(const CIniFile& ini, Settings& s, SettingsView& view);
+// defaults instead and applies nothing, so the first run keeps its built-ins;
+// LANGUAGE then records `languageFlag`, the language this run shows.
+void LoadSettings(const CIniFile& ini, Settings& s, SettingsView& view, int languageFlag);
 
 // The longest prefix of `text` that reads as a decimal floating-point number,
 // after leading blanks; 0 when there is none ("90deg" -> 90, "deg90" -> 0).
@@ -55,8 +56,9 @@ float ResolutionFromText(const std::string& text);
 // a text that does not start with a positive number keeps `current`.
 std::string SelectValueFormat(const std::string& resolutionText, const std::string& current);
 
-// 0 (Chinese) or 1 (English). With a readable file its LANGUAGE decides
-// (missing key: Chinese), otherwise the system language (2052: Chinese).
+// 0 (Chinese) or 1 (English). A readable file's LANGUAGE decides ("CH..." is
+// Chinese, any other value English); without one the system language does
+// (2052: Chinese).
 int LanguageFlagFromConfig(const CIniFile& ini, int systemLanguageId);
 
 // The language buttons: stores "EN" for flag 1, "CH" otherwise, only when the

@@ -40,9 +40,12 @@ bool QtMessageSink::AskRetry(const std::string& text, const std::string& caption
 }
 
 std::string QtFolderPicker::PickFolder(const std::string& title) {
-    // No owner window, folders only, with a field to type a path.
-    return QFileDialog::getExistingDirectory(nullptr, QString::fromStdString(title), QString(),
-                                             QFileDialog::ShowDirsOnly)
+    // No owner window, folders only, with a field to type a path. Qt's own
+    // picker speaks the interface language; a desktop's native one would speak
+    // the desktop's.
+    return QFileDialog::getExistingDirectory(
+               nullptr, QString::fromStdString(title), QString(),
+               QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog)
         .toStdString();
 }
 

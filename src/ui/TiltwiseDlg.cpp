@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "AccessibleNames.h"
 #include "BackgroundArt.h"
 #include "ChartCtrl.h"
 #include "ChartLineSerie.h"
@@ -100,6 +101,7 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
     background_ = DrawBackgroundPicture(
         context_.backgroundPicture == kChineseBackgroundId ? Language::Chinese : Language::English);
     CreateControls();
+    NameControlsForAccessibility();
     CreateDeviceLink();
     ConnectControls();
 
@@ -207,6 +209,27 @@ void CTiltwiseDlg::CreateControls() {
             [this] { OnLanguageButton(1); });
 }
 
+void CTiltwiseDlg::NameControlsForAccessibility() {
+    for (const ControlSpec& spec : DialogControls()) {
+        RefreshAccessibleName(spec.id);
+        if (auto* caption = qobject_cast<QLabel*>(Control(CaptionLabelOf(spec.id))))
+            caption->setBuddy(Control(spec.id));
+    }
+    // The tooltip carries markup for its width; the description is the plain text.
+    for (const auto& [id, text] : kHelpAreas) Control(id)->setAccessibleDescription(HelpText(id));
+}
+
+void CTiltwiseDlg::RefreshAccessibleName(int id) {
+    QWidget* w = Control(id);
+    if (!w) return;
+    QString shown;
+    if (auto* l = qobject_cast<QLabel*>(w)) shown = l->text();
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) shown = b->text();
+    const QString name =
+        QString::fromStdString(AccessibleName(id, shown.toStdString(), context_.language));
+    if (w->accessibleName() != name) w->setAccessibleName(name);
+}
+
 QWidget* CTiltwiseDlg::CreateControl(const ControlSpec& spec) {
     const QString text = QString::fromUtf8(::ControlText(spec, context_.language));
     const DuRect& du = ControlRect(spec, context_.language);
@@ -287,7 +310,9 @@ void CTiltwiseDlg::InitWindow() {
     ApplySkin();
     SetUpParameterList();
     CreateCommandBar();
-    if (context_.ini) LoadSettings(*context_.ini, settings_, *this);
+    if (context_.ini)
+        LoadSettings(*context_.ini, settings_, *this,
+                     context_.language == Language::Chinese ? 0 : 1);
     decode_.ResolutionFactor = settings_.ResolutionFactor;
     decode_.XRangeOffset = settings_.XRangeOffset;
     decode_.YRangeOffset = settings_.YRangeOffset;
@@ -372,6 +397,9 @@ void CTiltwiseDlg::SetUpChart() {
 
 void CTiltwiseDlg::CreateCommandBar() {
     toolbar_ = new CToolbarDlg(*this, this);
+    const QString barName = QString::fromStdString(ChartCommandBarName(context_.language));
+    toolbar_->setAccessibleName(barName);
+    toolbar_->ChartCommandBar()->setAccessibleName(barName);
     toolbar_->setGeometry(Control(1070)->geometry());
     toolbar_->show();
 }
@@ -396,6 +424,7 @@ void CTiltwiseDlg::SetRecorderIdle() {
 void CTiltwiseDlg::ShowRecordButtonIdle() {
     static_cast<QPushButton*>(Control(1008))
         ->setText(QString::fromUtf8(LoadResourceString(IDS_START, context_.language)));
+    RefreshAccessibleName(1008);
 }
 
 void CTiltwiseDlg::OnRecordClicked() {
@@ -409,6 +438,7 @@ void CTiltwiseDlg::OnRecordClicked() {
     ShowCsvPath(recorder_->CurrentPath());
     static_cast<QPushButton*>(Control(1008))
         ->setText(QString::fromUtf8(LoadResourceString(IDS_STOP, context_.language)));
+    RefreshAccessibleName(1008);
 }
 
 void CTiltwiseDlg::CheckRecording() {
@@ -685,6 +715,7 @@ void CTiltwiseDlg::SetLabelText(int id, const QString& text) {
     if (current.toLocal8Bit() == text.toLocal8Bit()) return;
     if (label) label->setText(text);
     if (button) button->setText(text);
+    RefreshAccessibleName(id);
     // The picture under a transparent label is redrawn before the new text, at once.
     w->repaint();
     ++labelRepaints_;
@@ -810,6 +841,7 @@ void CTiltwiseDlg::SetControlText(int id, const std::string& text) {
     if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(t);
     if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(t);
     if (auto* l = qobject_cast<QLabel*>(w)) l->setText(t);
+    RefreshAccessibleName(id);
 }
 
 void CTiltwiseDlg::SetLabelText(int id, const std::string& text) {
@@ -980,6 +1012,8 @@ void CTiltwiseDlg::OnChartCommand(int command) {
             OnMeasuringCommand(command);
             break;
     }
+    // The buttons are named by what their next click does, as their tips are.
+    if (toolbar_) toolbar_->RefreshNames();
 }
 
 std::string CTiltwiseDlg::ChartCommandTip(int command) const {

@@ -228,6 +228,10 @@ private:
     void PlaceWindow();
     void FocusAndCentreAddresses();
 
+    // What assistive technology calls a control: renewed whenever its caption
+    // or value changes, since the name may carry it.
+    void RefreshAccessibleName(int id);
+    void NameControlsForAccessibility();
     void CentreAddressText();
     void FitParameterColumns();
     void OnLanguageButton(int flag);

@@ -34,6 +34,15 @@ CToolbarDlg::CToolbarDlg(ChartCommandTarget& target, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(bar_, 0, Qt::AlignTop | Qt::AlignLeft);
+    RefreshNames();
+}
+
+void CToolbarDlg::RefreshNames() {
+    for (QAction* action : bar_->actions()) {
+        const QString name = TipFor(action->data().toInt());
+        QWidget* button = bar_->widgetForAction(action);
+        if (button && button->accessibleName() != name) button->setAccessibleName(name);
+    }
 }
 
 int CToolbarDlg::CommandOf(QObject* button) {

@@ -27,6 +27,8 @@ public:
     QToolBar* ChartCommandBar() const { return bar_; }
     // The tooltip the bar shows for a command at this moment.
     QString TipFor(int command) const;
+    // Names every button for assistive technology by its tooltip at this moment.
+    void RefreshNames();
     // A button's command; 0 for anything else.
     static int CommandOf(QObject* button);
 

@@ -136,7 +136,7 @@ using MainWindowBehaviour = WindowFixture;
 TEST_F(MainWindowBehaviour, FirstStartWritesTheDefaultFile) {
     auto dlg = Make(Language::English);
     const std::string file = ReadFile(scratch.Config());
-    EXPECT_EQ(file.rfind("[Config]\r\nLANGUAGE=CH\r\nMODEL=Tiltscope\r\nPROTOCOL=0\r\n", 0), 0u)
+    EXPECT_EQ(file.rfind("[Config]\r\nLANGUAGE=EN\r\nMODEL=Tiltscope\r\nPROTOCOL=0\r\n", 0), 0u)
         << file;
     EXPECT_NE(file.find("PATH=" + scratch.Root() + "/data\r\n"), std::string::npos) << file;
 }

@@ -14,6 +14,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr int kChinese = 0;  // LanguageFlag values
+constexpr int kEnglish = 1;
+
 // Records what LoadSettings does to the window, in order.
 class RecordingView : public SettingsView {
 public:
@@ -55,7 +58,7 @@ protected:
     // Loads `body` under the section header.
     void Load(const std::string& body) {
         Put("[Config]\r\n" + body);
-        LoadSettings(CIniFile(path_), settings_, view_);
+        LoadSettings(CIniFile(path_), settings_, view_, kChinese);
     }
 
     fs::path root_;
@@ -78,7 +81,7 @@ void ExpectBuiltIns(const Settings& s) {
 }
 
 TEST_F(SettingsTest, FirstStartWritesTheElevenKeysInOrderAndAppliesNothing) {
-    LoadSettings(CIniFile(path_), settings_, view_);
+    LoadSettings(CIniFile(path_), settings_, view_, kChinese);
     EXPECT_EQ(Get(),
               "[Config]\r\nLANGUAGE=CH\r\nMODEL=Tiltscope\r\nPROTOCOL=0\r\nADDR=0\r\n"
               "xRange=90deg\r\nyRange=90deg\r\nRatio=0.01\r\nPATH=/opt/tiltscope/data\r\n"
@@ -87,9 +90,14 @@ TEST_F(SettingsTest, FirstStartWritesTheElevenKeysInOrderAndAppliesNothing) {
     ExpectBuiltIns(settings_);
 }
 
+TEST_F(SettingsTest, FirstStartInEnglishRecordsEnglish) {
+    LoadSettings(CIniFile(path_), settings_, view_, kEnglish);
+    EXPECT_EQ(Get().rfind("[Config]\r\nLANGUAGE=EN\r\nMODEL=Tiltscope\r\n", 0), 0u) << Get();
+}
+
 TEST_F(SettingsTest, FirstStartWithoutTheFolderWritesNothing) {
     fs::remove(root_ / "config");
-    LoadSettings(CIniFile(path_), settings_, view_);
+    LoadSettings(CIniFile(path_), settings_, view_, kChinese);
     EXPECT_FALSE(fs::exists(root_ / "config"));
     EXPECT_TRUE(view_.calls.empty());
     ExpectBuiltIns(settings_);
@@ -100,7 +108,7 @@ TEST_F(SettingsTest, StoredSettingsAreAppliedInOrderWithoutWritingAnything) {
         "[Config]\r\nLANGUAGE=EN\r\nMODEL=TL-2\r\nPROTOCOL=1\r\nADDR=7\r\nxRange=45deg\r\n"
         "yRange=30\r\nRatio=0.001\r\nPATH=/srv/csv\r\nCOM=3\r\nBAUD=5\r\nPARITY=2\r\n";
     Put(file);
-    LoadSettings(CIniFile(path_), settings_, view_);
+    LoadSettings(CIniFile(path_), settings_, view_, kChinese);
     EXPECT_EQ(view_.calls, (std::vector<std::string>{"address '7'", "baud 5", "parity 2",
                                                      "protocol 1", "apply"}));
     EXPECT_EQ(settings_.CsvPrefix, "TL-2");
@@ -118,12 +126,14 @@ TEST_F(SettingsTest, StoredSettingsAreAppliedInOrderWithoutWritingAnything) {
 
 TEST_F(SettingsTest, EmptyFileKeepsTheBuiltInsAndSelectsTheFirstEntries) {
     Put("");
-    LoadSettings(CIniFile(path_), settings_, view_);
+    LoadSettings(CIniFile(path_), settings_, view_, kChinese);
     EXPECT_EQ(view_.calls, (std::vector<std::string>{"address ''", "baud 0", "parity 0",
                                                      "protocol 0", "apply"}));
     ExpectBuiltIns(settings_);
     EXPECT_EQ(Get(), "");
-    EXPECT_EQ(LanguageFlagFromConfig(CIniFile(path_), 1033), 0);
+    // A file that names no language leaves it to the desktop.
+    EXPECT_EQ(LanguageFlagFromConfig(CIniFile(path_), 1033), 1);
+    EXPECT_EQ(LanguageFlagFromConfig(CIniFile(path_), 2052), 0);
 }
 
 TEST_F(SettingsTest, EmptyValuesKeepTheBuiltIns) {
@@ -300,8 +310,7 @@ TEST_F(SettingsTest, LanguageFromAnExistingFile) {
     for (const Case& c :
          {Case{"LANGUAGE=EN\r\n", 1}, Case{"LANGUAGE=ch\r\n", 1}, Case{"LANGUAGE=\r\n", 1},
           Case{"LANGUAGE=FR\r\n", 1}, Case{"LANGUAGE=C\r\n", 1}, Case{"LANGUAGE=XCH\r\n", 1},
-          Case{"MODEL=X\r\n", 0}, Case{"LANGUAGE=CHX\r\n", 0}, Case{"LANGUAGE=CH\r\n", 0},
-          Case{"language = CH \r\n", 0}}) {
+          Case{"LANGUAGE=CHX\r\n", 0}, Case{"LANGUAGE=CH\r\n", 0}, Case{"language = CH \r\n", 0}}) {
         Put(std::string("[Config]\r\n") + c.body);
         // The system language has no say while the file exists.
         EXPECT_EQ(LanguageFlagFromConfig(CIniFile(path_), 2052), c.flag) << c.body;
@@ -316,10 +325,27 @@ TEST_F(SettingsTest, LanguageWithoutAFileFollowsTheSystem) {
     EXPECT_EQ(LanguageFlagFromConfig(ini, 0), 1);
 }
 
-TEST_F(SettingsTest, FirstRunFollowsTheSystemAndTheNextOneIsChinese) {
+TEST_F(SettingsTest, FileWithoutLanguageFollowsTheSystem) {
+    for (const char* body : {"[Config]\r\nMODEL=X\r\n", "[Other]\r\nLANGUAGE=CH\r\n"}) {
+        Put(body);
+        EXPECT_EQ(LanguageFlagFromConfig(CIniFile(path_), 2052), 0) << body;
+        EXPECT_EQ(LanguageFlagFromConfig(CIniFile(path_), 1033), 1) << body;
+    }
+}
+
+TEST_F(SettingsTest, RunsAfterAnEnglishFirstStartStayEnglish) {
     const CIniFile ini(path_);
     EXPECT_EQ(LanguageFlagFromConfig(ini, 1033), 1);
-    LoadSettings(ini, settings_, view_);
+    LoadSettings(ini, settings_, view_, LanguageFlagFromConfig(ini, 1033));
+    EXPECT_EQ(LanguageFlagFromConfig(ini, 1033), 1);
+    // The desktop's language may change later; the stored choice stays.
+    EXPECT_EQ(LanguageFlagFromConfig(ini, 2052), 1);
+}
+
+TEST_F(SettingsTest, RunsAfterAChineseFirstStartStayChinese) {
+    const CIniFile ini(path_);
+    LoadSettings(ini, settings_, view_, LanguageFlagFromConfig(ini, 2052));
+    EXPECT_EQ(LanguageFlagFromConfig(ini, 2052), 0);
     EXPECT_EQ(LanguageFlagFromConfig(ini, 1033), 0);
 }
 
