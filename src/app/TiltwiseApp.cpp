@@ -11,6 +11,7 @@
 #include "BackgroundArt.h"
 #include "DialogUnits.h"
 #include "IniFile.h"
+#include "ProgramTree.h"
 #include "QtPlatform.h"
 #include "Serialport.h"
 #include "Settings.h"
@@ -99,7 +100,8 @@ int CTiltwiseApp::Run() {
     context.messages = &messages;
     context.urls = &urls;
     context.skin = &skin;
-    context.executablePath = QCoreApplication::applicationFilePath().toStdString();
+    context.executablePath = ProgramTree::FromEnvironment().ProgramPath(
+        QCoreApplication::applicationFilePath().toStdString());
     QtFolderPicker folders;
     context.folders = &folders;
     context.port = &serialPort;
