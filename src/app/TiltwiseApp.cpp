@@ -12,6 +12,7 @@
 #include "DialogUnits.h"
 #include "IniFile.h"
 #include "InterfaceLanguage.h"
+#include "ProgramTree.h"
 #include "QtPlatform.h"
 #include "Serialport.h"
 #include "Settings.h"
@@ -96,7 +97,8 @@ int CTiltwiseApp::Run() {
     context.messages = &messages;
     context.urls = &urls;
     context.skin = &skin;
-    context.executablePath = QCoreApplication::applicationFilePath().toStdString();
+    context.executablePath = ProgramTree::FromEnvironment().ProgramPath(
+        QCoreApplication::applicationFilePath().toStdString());
     QtFolderPicker folders;
     context.folders = &folders;
     context.port = &serialPort;

@@ -319,6 +319,31 @@ TEST(TiltlogPty, ConfigFileChoosesTheLinkAndALostPortEndsWithStatusThree) {
     std::filesystem::remove_all(cfg);
 }
 
+// What the package's launcher does for a user: name the user's tree. tiltsim
+// registers there and tiltlog finds the port and records there, wherever
+// either is started from.
+TEST(TiltlogPty, WithTheLaunchersTreeThePortAndTheFilesAreInTheTree) {
+    struct TreeVariable {
+        explicit TreeVariable(const std::string& tree) {
+            ::setenv("TILTSCOPE_TREE", tree.c_str(), 1);
+        }
+        ~TreeVariable() { ::unsetenv("TILTSCOPE_TREE"); }
+    };
+    const std::string tree = TempFolder();
+    std::filesystem::create_directories(tree + "/config");
+    {
+        const TreeVariable variable(tree);
+        SimProcess sim({"--link", "COM1"});
+        ASSERT_TRUE(std::filesystem::is_symlink(tree + "/config/ports/COM1"));
+        Rig rig;
+        rig.Start({"--interval-ms", "30", "--count", "3"});
+        EXPECT_EQ(rig.Wait(), 0) << rig.err;
+        EXPECT_NE(rig.err.find("(" + tree + "/config/ports/COM1)"), std::string::npos) << rig.err;
+        EXPECT_EQ(OnlyFileRows(tree + "/data").size(), 3u);
+    }
+    std::filesystem::remove_all(tree);
+}
+
 TEST(TiltlogPty, AReaderThatGoesAwayEndsTheRunWithStatusZero) {
     SimProcess sim({});
     Rig rig(sim.PtyPath(), kTarqRequest);

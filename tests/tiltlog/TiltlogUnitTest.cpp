@@ -43,6 +43,21 @@ TEST(TiltlogOptions, DefaultsAreTheWindowsOwn) {
     EXPECT_EQ(o.portsDir, "../config/ports");
 }
 
+TEST(TiltlogOptions, TheCallersPortsFolderIsTheDefaultAndAConfigFilesFolderWins) {
+    LoggerOptions o;
+    const std::string tree = "/home/ann/.local/share/tiltscope";
+    ASSERT_EQ(ParseOptions({}, tree + "/data", o, tree + "/config/ports").action,
+              ParseOutcome::Action::Run);
+    EXPECT_EQ(o.portsDir, tree + "/config/ports");
+    EXPECT_EQ(o.output, tree + "/data");
+
+    const std::string help = HelpText(tree + "/data", tree + "/config/ports");
+    EXPECT_NE(help.find("else " + tree + "/data)"), std::string::npos) << help;
+    EXPECT_NE(help.find("COM<n> in " + tree + "/config/ports)"), std::string::npos) << help;
+    EXPECT_NE(HelpText("/opt/t/data").find("../config/ports from the working folder"),
+              std::string::npos);
+}
+
 TEST(TiltlogOptions, FlagsTakeEitherFormAndUniqueBeginnings) {
     LoggerOptions o;
     ASSERT_EQ(Parse({"--baud=115200", "--par", "e", "--proto", "modbus", "--interval-ms", "0",

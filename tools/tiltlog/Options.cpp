@@ -357,7 +357,7 @@ std::string LoggerOptions::ValueFormat() const {
 }
 
 ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::string& defaultOutput,
-                          LoggerOptions& out) {
+                          LoggerOptions& out, const std::string& defaultPortsDir) {
     ParseOutcome outcome;
     const auto fail = [&outcome](std::string message) {
         outcome.action = ParseOutcome::Action::Fail;
@@ -430,6 +430,7 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
     }
 
     LoggerOptions o;
+    o.portsDir = defaultPortsDir;
     std::string message;
     if (configGiven) {
         o.configPath = configPath;
@@ -445,7 +446,10 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
     return outcome;
 }
 
-std::string HelpText(const std::string& defaultOutput) {
+std::string HelpText(const std::string& defaultOutput, const std::string& defaultPortsDir) {
+    const std::string ports = !defaultPortsDir.empty() && defaultPortsDir.front() == '/'
+                                  ? defaultPortsDir
+                                  : defaultPortsDir + " from the working folder";
     return "Usage: tiltlog [OPTION]...\n"
            "Logs one tilt sensor to CSV files, without a window: the same rows, names and\n"
            "decoding as Tiltscope's recorder.\n"
@@ -483,9 +487,11 @@ std::string HelpText(const std::string& defaultOutput) {
            "file past 40 MiB. Rows reach a file every 3 seconds, standard output within a\n"
            "quarter of a second.\n"
            "COM<n> opens the link ports/COM<n> beside the --config file (without --config:\n"
-           "../config/ports from the working folder) or else /dev/ttyS, ttyUSB, ttyACM or\n"
-           "ttyAMA by the number, as Tiltscope does. A link whose target is gone is a\n"
-           "missing port, never the table's device.\n"
+           "the link COM<n> in " +
+           ports +
+           ")\n"
+           "or else /dev/ttyS, ttyUSB, ttyACM or ttyAMA by the number, as Tiltscope does.\n"
+           "A link whose target is gone is a missing port, never the table's device.\n"
            "Once a second, when standard error is a terminal, a status line shows the frame\n"
            "rate, the miscount, the rows and the file. SIGINT and SIGTERM write every row\n"
            "received and end the run.\n"

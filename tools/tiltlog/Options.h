@@ -51,8 +51,11 @@ struct ParseOutcome {
 
 // `args` without the program name. Values come from the built-in defaults, then
 // the --config file, then the flags. `defaultOutput` is the data folder beside
-// the program, used when neither --output nor the file's PATH names one.
+// the program, used when neither --output nor the file's PATH names one;
+// `defaultPortsDir` holds the COM<n> links when no --config names a folder.
 ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::string& defaultOutput,
-                          LoggerOptions& out);
+                          LoggerOptions& out,
+                          const std::string& defaultPortsDir = "../config/ports");
 
-std::string HelpText(const std::string& defaultOutput);
+std::string HelpText(const std::string& defaultOutput,
+                     const std::string& defaultPortsDir = "../config/ports");

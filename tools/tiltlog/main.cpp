@@ -21,6 +21,7 @@
 #include "LocalClock.h"
 #include "Logger.h"
 #include "Options.h"
+#include "ProgramTree.h"
 #include "Serialport.h"
 #include "StreamSink.h"
 
@@ -71,12 +72,14 @@ private:
 
 int main(int argc, char** argv) {
     Console console(STDERR_FILENO, ::isatty(STDERR_FILENO) == 1);
-    const std::string defaultOutput = DefaultDataFolder(ExecutablePath(argv[0]));
+    // Started by the package's launcher, the defaults are the user's own tree.
+    const ProgramTree tree = ProgramTree::FromEnvironment();
+    const std::string defaultOutput = DefaultDataFolder(tree.ProgramPath(ExecutablePath(argv[0])));
     LoggerOptions options;
-    const ParseOutcome parsed =
-        ParseOptions(std::vector<std::string>(argv + 1, argv + argc), defaultOutput, options);
+    const ParseOutcome parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc),
+                                             defaultOutput, options, tree.PortsDir());
     if (parsed.action == ParseOutcome::Action::Help) {
-        std::fputs(HelpText(defaultOutput).c_str(), stdout);
+        std::fputs(HelpText(defaultOutput, tree.PortsDir()).c_str(), stdout);
         return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
     }
     if (parsed.action == ParseOutcome::Action::Fail) {

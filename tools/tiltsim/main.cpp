@@ -25,6 +25,7 @@
 
 #include "LineMatch.h"
 #include "LineSettings.h"
+#include "ProgramTree.h"
 #include "SensorSimulator.h"
 
 namespace {
@@ -56,7 +57,7 @@ struct Args {
     std::string portsDir = "../config/ports";
 };
 
-void PrintHelp(FILE* to) {
+void PrintHelp(FILE* to, const std::string& defaultPortsDir) {
     fputs(
         "Usage: tiltsim [OPTION]...\n"
         "A dual-axis tilt sensor on a pseudo-terminal. The terminal's path is the first\n"
@@ -86,8 +87,11 @@ void PrintHelp(FILE* to) {
         "  --unplug-after N          close the terminal after N frames sent (replies included),\n"
         "                            as if the adapter were pulled (default never)\n"
         "  --link COM<n>             register as port COM<n>: a link DIR/COM<n> to the terminal,\n"
-        "                            removed on exit (default none)\n"
-        "  --ports-dir DIR           DIR for --link (default ../config/ports)\n"
+        "                            removed on exit (default none)\n",
+        to);
+    fprintf(to, "  --ports-dir DIR           DIR for --link (default %s)\n",
+            defaultPortsDir.c_str());
+    fputs(
         "  --standard                Modbus only: behave as a standard Modbus device: a new\n"
         "                            address, baud rate or parity holds at once after the\n"
         "                            echo (the old address is no longer answered), and only a\n"
@@ -136,6 +140,7 @@ bool Fail(const char* option, const char* value) {
 }
 
 bool ParseArgs(int argc, char** argv, Args& args) {
+    const std::string defaultPortsDir = args.portsDir;
     enum {
         kProtocol = 1000,
         kAddress,
@@ -290,7 +295,7 @@ bool ParseArgs(int argc, char** argv, Args& args) {
                 args.sim.parity = a[0];
                 break;
             case kHelp:
-                PrintHelp(stdout);
+                PrintHelp(stdout, defaultPortsDir);
                 exit(0);
             default:
                 return false;  // getopt has said what was wrong
@@ -686,6 +691,8 @@ private:
 
 int main(int argc, char** argv) {
     Args args;
+    // Started by the package's launcher, --link registers in the user's own tree.
+    args.portsDir = ProgramTree::FromEnvironment().PortsDir();
     if (!ParseArgs(argc, argv, args)) return 2;
     Simulator simulator(args);
     return simulator.Run();
