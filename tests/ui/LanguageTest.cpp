@@ -16,16 +16,12 @@
 #include "IniFile.h"
 #include "InterfaceLanguage.h"
 #include "QtPlatform.h"
+#include "RecordTestSupport.h"
 #include "WindowFixture.h"
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using record_test::ReadFile;
 
 // A start of the window as the application makes it, on a desktop of the given locale.
 class FirstStartTest : public WindowFixture {

@@ -17,6 +17,7 @@
 #include "ChartCtrl.h"
 #include "DialogTemplate.h"
 #include "IniFile.h"
+#include "RecordTestSupport.h"
 #include "StringTable.h"
 #include "TiltwiseDlg.h"
 #include "UiFakes.h"
@@ -24,12 +25,7 @@
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using record_test::ReadFile;
 
 class MainWindowTest : public WindowFixture, public ::testing::WithParamInterface<Language> {};
 
