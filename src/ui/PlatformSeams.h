@@ -31,7 +31,8 @@ class FolderPicker {
 public:
     virtual ~FolderPicker() = default;
     // A file-system folder the operator chose, or "" when cancelled.
-    virtual std::string PickFolder(const std::string& title) = 0;
+    // It opens in `start`, or in the nearest folder above it that exists.
+    virtual std::string PickFolder(const std::string& title, const std::string& start) = 0;
 };
 
 // The window's four timers, numbered 0..3 as the acquisition and display code

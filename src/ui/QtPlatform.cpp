@@ -1,7 +1,9 @@
 #include "QtPlatform.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -39,12 +41,20 @@ bool QtMessageSink::AskRetry(const std::string& text, const std::string& caption
     return box.clickedButton() == again;
 }
 
-std::string QtFolderPicker::PickFolder(const std::string& title) {
+std::string QtFolderPicker::PickFolder(const std::string& title, const std::string& start) {
+    // A data folder not made yet (a fresh install) opens where it would be;
+    // Qt itself would fall back to the working folder, the program's bin.
+    QString opening =
+        start.empty() ? QString() : QDir(QString::fromStdString(start)).absolutePath();
+    while (!opening.isEmpty() && !QFileInfo(opening).isDir()) {
+        const qsizetype slash = opening.lastIndexOf(QLatin1Char('/'));
+        opening = slash > 0 ? opening.left(slash) : slash == 0 ? QStringLiteral("/") : QString();
+    }
     // No owner window, folders only, with a field to type a path. Qt's own
     // picker speaks the interface language; a desktop's native one would speak
     // the desktop's.
     return QFileDialog::getExistingDirectory(
-               nullptr, QString::fromStdString(title), QString(),
+               nullptr, QString::fromStdString(title), opening,
                QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog)
         .toStdString();
 }

@@ -21,7 +21,7 @@ public:
 
 class QtFolderPicker : public FolderPicker {
 public:
-    std::string PickFolder(const std::string& title) override;
+    std::string PickFolder(const std::string& title, const std::string& start) override;
 };
 
 class QtWindowTimers : public WindowTimers {

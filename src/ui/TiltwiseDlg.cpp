@@ -481,8 +481,10 @@ void CTiltwiseDlg::CloseWithoutAsking() {
 }
 
 void CTiltwiseDlg::OnBrowseClicked() {
-    const std::string chosen =
-        context_.folders ? context_.folders->PickFolder("Please select the data storage path") : "";
+    const std::string chosen = context_.folders
+                                   ? context_.folders->PickFolder(
+                                         "Please select the data storage path", settings_.CsvFolder)
+                                   : "";
     if (!chosen.empty()) {
         settings_.CsvFolder = chosen;
         store_.WriteString("PATH", chosen);

@@ -187,10 +187,28 @@ TEST(QtTexts, ChineseFolderPickerShowsQtsChineseTexts) {
         EXPECT_NE(qobject_cast<QFileDialog*>(&dialog), nullptr);
         for (QPushButton* b : dialog.findChildren<QPushButton*>()) buttons << b->text();
     });
-    EXPECT_EQ(QtFolderPicker().PickFolder("Please select the data storage path"), "");
+    EXPECT_EQ(QtFolderPicker().PickFolder("Please select the data storage path", ""), "");
     ASSERT_TRUE(answer.Seen());
     EXPECT_TRUE(buttons.contains(QStringLiteral("取消"))) << buttons.join('|').toStdString();
     EXPECT_TRUE(buttons.contains(QStringLiteral("选择(&C)"))) << buttons.join('|').toStdString();
+}
+
+TEST(QtFolderPickerStart, OpensInTheGivenFolderOrTheNearestOneAboveThatExists) {
+    ScratchFolder scratch;
+    const std::string data = scratch.Root() + "/data";
+    std::filesystem::create_directories(data);
+    auto openedIn = [](const std::string& start) {
+        std::string folder;
+        WhileModal answer([&folder](QDialog& dialog) {
+            if (auto* picker = qobject_cast<QFileDialog*>(&dialog))
+                folder = picker->directory().absolutePath().toStdString();
+        });
+        QtFolderPicker().PickFolder("Please select the data storage path", start);
+        EXPECT_TRUE(answer.Seen());
+        return folder;
+    };
+    EXPECT_EQ(openedIn(data), data);
+    EXPECT_EQ(openedIn(data + "/not/made/yet"), data);
 }
 
 }  // namespace

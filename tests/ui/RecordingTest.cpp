@@ -232,6 +232,19 @@ TEST_F(RecordingTest, BrowseMidRecordingContinuesInTheNewFolderWithoutHeader) {
     EXPECT_EQ(std::count(moved.begin(), moved.end(), '\n'), 4);
 }
 
+TEST_F(RecordingTest, BrowseOpensInTheCurrentDataFolder) {
+    const std::string chosen = scratch.Root() + "/site-a";
+    ini->WriteString("PATH", chosen);
+    auto dlg = Open();
+    folders.answer.clear();
+    qobject_cast<QPushButton*>(dlg->Control(1016))->click();
+    folders.answer = scratch.Root() + "/site-b";
+    qobject_cast<QPushButton*>(dlg->Control(1016))->click();
+    qobject_cast<QPushButton*>(dlg->Control(1016))->click();
+    EXPECT_EQ(folders.starts,
+              (std::vector<std::string>{chosen, chosen, scratch.Root() + "/site-b"}));
+}
+
 TEST_F(RecordingTest, CancelledBrowseKeepsTheFolderButTakesAFreshName) {
     auto dlg = Open();
     const std::string before = ShownPath(*dlg);

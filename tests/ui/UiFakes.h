@@ -48,12 +48,14 @@ public:
 
 class CannedFolders : public FolderPicker {
 public:
-    std::string PickFolder(const std::string& title) override {
+    std::string PickFolder(const std::string& title, const std::string& start) override {
         titles.push_back(title);
+        starts.push_back(start);
         return answer;
     }
     std::string answer;
     std::vector<std::string> titles;
+    std::vector<std::string> starts;
 };
 
 // Timers that only tick when the test says so.
