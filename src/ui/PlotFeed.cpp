@@ -13,6 +13,8 @@ constexpr Color kBlack = MakeColor(0, 0, 0);
 constexpr Color kXTraceColour = MakeColor(255, 0, 0);
 constexpr Color kYTraceColour = MakeColor(0, 139, 0);
 constexpr Color kGridColour = MakeColor(189, 189, 189);
+// The chart's own white band would not show on the white plot.
+constexpr Color kZoomBandColour = MakeColor(0, 0, 160);
 
 }  // namespace
 
@@ -30,6 +32,7 @@ void PlotFeed::SetUpChart(const std::string& valueLabel) {
 
     chart_.SetBorderColor(kBlack);
     chart_.SetBackgroundColor(MakeColor(255, 255, 255));
+    chart_.SetZoomRectColor(kZoomBandColour);
     for (CChartStandardAxis* axis : {bottom_, left_}) {
         axis->SetAxisColor(kBlack);
         axis->SetTextColor(kBlack);

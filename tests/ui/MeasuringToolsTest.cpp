@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QSlider>
 #include <QTest>
 
@@ -42,6 +44,32 @@ protected:
                       dlg.Chart()->GetAxis(CChartCore::Left)->ValueToPixel(p.Y));
     }
 };
+
+TEST_F(MeasuringToolsTest, TheZoomBandShowsOnThePlotWhileItIsDrawn) {
+    auto dlg = Shown();
+    Deliver(*dlg, 200);
+    timers.Tick(0);
+    CChartCtrl* chart = dlg->Chart();
+    const QPoint from = chart->rect().center() - QPoint(80, 60);
+    const QPoint to = from + QPoint(160, 120);
+    const QImage before = chart->grab().toImage();
+    auto send = [chart](QEvent::Type type, QPoint at, Qt::MouseButton button,
+                        Qt::MouseButtons held) {
+        QMouseEvent event(type, at, chart->mapToGlobal(at), button, held, Qt::NoModifier);
+        QApplication::sendEvent(chart, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    const QImage during = chart->grab().toImage();
+    send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    // Along the band's top and left edges nearly every pixel must look different.
+    int edge = 0, changed = 0;
+    for (int x = from.x() + 2; x < to.x() - 2; ++x, ++edge)
+        changed += before.pixel(x, from.y()) != during.pixel(x, from.y());
+    for (int y = from.y() + 2; y < to.y() - 2; ++y, ++edge)
+        changed += before.pixel(from.x(), y) != during.pixel(from.x(), y);
+    EXPECT_GT(changed, edge * 9 / 10) << changed << " of " << edge;
+}
 
 TEST_F(MeasuringToolsTest, CrossHairFillsTheReadoutAndEmptiesItWhenSwitchedOff) {
     auto dlg = Shown();
