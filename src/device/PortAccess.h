@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <string>
 
 // What to tell an operator whom the system does not let open a serial device:
@@ -20,5 +21,5 @@ std::string PortPermissionAdvice(const PortOwnership& owner, bool chinese);
 
 // True for the errno values that mean "not allowed" rather than "not there".
 inline bool IsPermissionError(int err) {
-    return err == 13 /* EACCES */ || err == 1 /* EPERM */;
+    return err == EACCES || err == EPERM;
 }

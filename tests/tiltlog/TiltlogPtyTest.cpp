@@ -38,6 +38,21 @@ size_t Count(const std::string& text, const std::string& what, size_t from = 0) 
     return n;
 }
 
+// The first five rows the sensor's bytes make, each with both angles and no temperature.
+void ExpectFiveRowsWithoutTemperature(const std::vector<Row>& rows, const Bytes& delivered,
+                                      int protocol, uint8_t address) {
+    ASSERT_EQ(rows.size(), 5u);
+    for (const Row& r : rows) {
+        EXPECT_FALSE(r.x.empty());
+        EXPECT_FALSE(r.y.empty());
+        EXPECT_EQ(r.t, "");
+    }
+    std::vector<Row> want = WindowRows(delivered, protocol, address);
+    ASSERT_GE(want.size(), 5u);
+    want.resize(5);
+    EXPECT_EQ(rows, want);
+}
+
 // A Config.ini with nothing in it but the folder it stands in: COM numbers lead
 // through the ports folder beside it.
 std::string EmptyConfig(const std::string& folder) {
@@ -86,17 +101,7 @@ TEST(TiltlogPty, TemperatureNeverSentByALayoutTenSensorIsRecordedAsAnEmptyField)
     const std::string out = TempFolder();
     rig.Start({"--port", rig.Link(), "--interval-ms", "30", "--count", "5", "--output", out});
     ASSERT_EQ(rig.Wait(), 0) << rig.err;
-    const std::vector<Row> rows = OnlyFileRows(out);
-    ASSERT_EQ(rows.size(), 5u);
-    for (const Row& r : rows) {
-        EXPECT_FALSE(r.x.empty());
-        EXPECT_FALSE(r.y.empty());
-        EXPECT_EQ(r.t, "");
-    }
-    std::vector<Row> want = WindowRows(rig.delivered, kProtocolTarq, 0);
-    ASSERT_GE(want.size(), 5u);
-    want.resize(5);
-    EXPECT_EQ(rows, want);
+    ExpectFiveRowsWithoutTemperature(OnlyFileRows(out), rig.delivered, kProtocolTarq, 0);
     std::filesystem::remove_all(out);
 }
 
@@ -109,16 +114,7 @@ TEST(TiltlogPty, TemperatureNeverSentByAModbusDeviceAnsweringFourRegistersIsAnEm
     ASSERT_EQ(rig.Wait(), 0) << rig.err;
     std::vector<Row> rows;
     ASSERT_TRUE(CsvRows(rig.out, rows)) << rig.out;
-    ASSERT_EQ(rows.size(), 5u);
-    for (const Row& r : rows) {
-        EXPECT_FALSE(r.x.empty());
-        EXPECT_FALSE(r.y.empty());
-        EXPECT_EQ(r.t, "");
-    }
-    std::vector<Row> want = WindowRows(rig.delivered, kProtocolModbus, 1);
-    ASSERT_GE(want.size(), 5u);
-    want.resize(5);
-    EXPECT_EQ(rows, want);
+    ExpectFiveRowsWithoutTemperature(rows, rig.delivered, kProtocolModbus, 1);
 }
 
 TEST(TiltlogPty, ListenOnlyRecordsAutomaticOutputWithoutAskingOnce) {
