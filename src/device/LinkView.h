@@ -5,7 +5,7 @@
 
 // What the connection panel, the acquisition cycle and the settings commands
 // show and ask, in the link's own terms. The window realises it on its
-// controls, tiltlog or a test on whatever they have.
+// controls, the tests on a recording fake.
 
 enum class BoxIcon { None, Exclamation, Error };
 
