@@ -63,3 +63,31 @@ inline const char* ControlText(const ControlSpec& c, Language lang) {
 inline const DuRect& ControlRect(const ControlSpec& c, Language lang) {
     return lang == Language::Chinese ? c.chinese : c.english;
 }
+
+// Identifiers of the device link's controls.
+namespace ctl {
+constexpr int kOpen = 1001;
+constexpr int kPortList = 1003;
+constexpr int kBaudList = 1004;
+constexpr int kDeviceBaudList = 1005;
+constexpr int kModelList = 1006;
+constexpr int kSave = 1007;
+constexpr int kSetBaud = 1009;
+constexpr int kFrequencyList = 1010;
+constexpr int kSetFrequency = 1011;
+constexpr int kSetAddress = 1013;
+constexpr int kTrafficPane = 1015;
+constexpr int kParityList = 1017;
+constexpr int kDataBitsList = 1018;
+constexpr int kStopBitsList = 1019;
+constexpr int kSetParity = 1021;
+constexpr int kDeviceParityList = 1024;
+constexpr int kProtocolList = 1025;
+constexpr int kPolling = 1026;
+constexpr int kSetZero = 1028;
+constexpr int kClearZero = 1031;
+constexpr int kChinese = 1056;
+constexpr int kNewAddress = 1079;
+constexpr int kAddress = 1080;
+constexpr int kDeviceParityLabel = 1095;
+}  // namespace ctl
