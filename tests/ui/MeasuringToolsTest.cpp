@@ -132,6 +132,48 @@ TEST_F(MeasuringToolsTest, ClickOnAFrozenPointShowsItsValueAndOnALiveOneNothing)
     EXPECT_EQ(label->GetText(), "                  Y=7");
 }
 
+TEST_F(MeasuringToolsTest, BalloonOfAClickedPointLiesInsideThePlotPointingAtIt) {
+    auto dlg = Shown();
+    qobject_cast<QSlider*>(dlg->Control(1052))->setValue(10);
+    // Flat runs at the bottom and the top of the plot, the Y trace out of the way between.
+    for (int i = 0; i < 100; ++i)
+        dlg->DeliverMeasurement(Measurement{(i / 25) % 2 ? 9.0 : 0.0, 4.5, 20});
+    timers.Tick(0);
+    dlg->OnChartCommand(32772);
+    CChartCtrl* chart = dlg->Chart();
+    const ChartRect plot = chart->GetPlottingRect();
+    // Bottom-left corner, top, bottom, top-right corner.
+    for (const unsigned index : {0u, 37u, 62u, 99u}) {
+        SCOPED_TRACE(index);
+        const QPoint point = PixelOf(*dlg, index);
+        QTest::mouseClick(chart, Qt::LeftButton, Qt::NoModifier, point);
+        ASSERT_NE(XTrace(*dlg)->GetLabel(index), nullptr);
+        const QImage image = chart->grab().toImage();
+        QRect box;
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixel(x, y) != qRgb(255, 255, 225)) continue;
+                ++count;
+                box |= QRect(x, y, 1, 1);
+            }
+        }
+        ASSERT_GT(count, 300);
+        // Whole: its border lies inside the plot too, clear of the plot's frame.
+        EXPECT_GT(box.left(), plot.left + 1);
+        EXPECT_GT(box.top(), plot.top + 1);
+        EXPECT_LT(box.right(), plot.right - 1);
+        EXPECT_LT(box.bottom(), plot.bottom - 1);
+        // The stem leaves the point towards the box and shows on the white plot.
+        if (index == 37 || index == 62) {
+            const int step = box.center().y() < point.y() ? -1 : 1;
+            EXPECT_EQ(image.pixel(point.x(), point.y() + 12 * step), qRgb(0, 0, 0));
+        }
+        XTrace(*dlg)->AttachLabel(index, nullptr);
+        chart->Refresh();
+    }
+}
+
 TEST(BalloonText, GeneralNotationWithSixSignificantDigits) {
     EXPECT_EQ(CCustomSeriesMouseListener::BalloonText(1.25), "                  Y=1.25");
     EXPECT_EQ(CCustomSeriesMouseListener::BalloonText(-0.123456789),
