@@ -24,12 +24,13 @@ BalloonPlacement PlaceBalloon(ChartPoint point, ChartSize boxSize, const ChartRe
         placement.stemEnd = {point.x, point.y - stemLength};
         placement.box = {left, bottom - height, left + width, bottom};
     } else if (point.y + stemLength + height <= room.bottom) {
-        const int top = std::min(point.y + rise, room.bottom - height);
+        // Hung from the stem's end: far below, it would seem to belong to another point.
+        const int top = point.y + stemLength;
         placement.stemEnd = {point.x, point.y + stemLength};
         placement.box = {left, top, left + width, top + height};
     } else {
-        // A plot too low for stem and box on either side: the box at least
-        // starts in view, over the point.
+        // A plot too low for stem and box on either side: the box keeps its
+        // top and its text in view.
         placement.stemEnd = {point.x, point.y - stemLength};
         placement.box = {left, room.top, left + width, room.top + height};
     }
