@@ -236,7 +236,7 @@ ChartSize CChartAxis::LargestTickLabelSize(DrawSurface& surface) {
 
 int CChartAxis::ReserveSpace(const ChartRect& area, ChartRect& plotting, DrawSurface& surface) {
     if (!visible_) return 0;
-    const ChartSize tick = LargestTickLabelSize(surface);
+    const ChartSize tick = SpaceTickLabels(surface);
     const ChartSize label = label_->GetSize(surface);
     int size;
     if (scale_.IsHorizontal()) {
@@ -307,7 +307,7 @@ void CChartAxis::DrawTick(DrawSurface& surface, double value, ChartSize labelSiz
 
 void CChartAxis::Draw(DrawSurface& surface) {
     if (!visible_) return;
-    const ChartSize largestTick = LargestTickLabelSize(surface);
+    const ChartSize largestTick = SpaceTickLabels(surface);
     const SurfacePen previousPen = surface.SelectPen({PenSolid, 0, axisColor_, false});
     SurfaceFont font;
     font.face = tickFontFace_;

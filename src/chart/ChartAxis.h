@@ -38,6 +38,12 @@ public:
     virtual std::string TickLabel(double value) const = 0;
     virtual void ComputeTickIncrement() = 0;
     virtual void ComputeFirstTick() = 0;
+    // The largest tick label, once the ticks are spaced so that their labels
+    // do not run into each other; called by the layout before the axis takes
+    // its room and before it draws.
+    virtual ChartSize SpaceTickLabels(DrawSurface& surface) {
+        return LargestTickLabelSize(surface);
+    }
     // The data of the axis's series in steps of a tenth of the range shown,
     // and the step the range starts at; 1 and 1 while either range is empty.
     virtual void ScrollSteps(int& steps, int& position) const;
@@ -108,9 +114,9 @@ public:
 protected:
     const ScaleMap& Scale() const { return scale_; }
     void RefreshChart();
+    ChartSize LargestTickLabelSize(DrawSurface& surface);
 
 private:
-    ChartSize LargestTickLabelSize(DrawSurface& surface);
     void DrawTick(DrawSurface& surface, double value, ChartSize labelSize);
     void PlaceLabel(ChartSize labelSize, int largestTickHeight);
     void UpdateScrollBar();

@@ -11,7 +11,8 @@ class CChartBalloonLabel;
 
 // A boxed text high above its point, joined to it by a short stem. The box
 // sits 170 pixels above the point and the stem is 20 pixels long, so the two
-// do not meet; the plotting-area clip cuts off a box above the plot.
+// do not meet. Where the plot lacks that room, the box comes nearer or goes
+// below the point (BalloonPlacement), so that it is never cut off.
 template <>
 class CChartBalloonLabel<SChartXYPoint> : public CChartLabel<SChartXYPoint> {
 public:

@@ -140,6 +140,8 @@ void CChartCore::Refresh() {
         DrawBackground(*backBuffer_, client);
         DrawChart(*backBuffer_, client.Deflated(kChartInset));
     }
+    // Cursors keep their pixels; what they report follows the new layout.
+    ForEachCursor([](CChartCursor& cursor) { cursor.FollowAxes(); });
     for (const auto& axis : axes_) {
         if (axis && axis->GetScrollBar()) axis->GetScrollBar()->Reposition(plottingRect_);
     }

@@ -28,6 +28,14 @@ void CChartCursor::NotifyMoved(double xValue, double yValue) {
     }
 }
 
+bool CChartCursor::FollowPixel(const CChartAxis* axis, int pixel, double& value) {
+    if (!axis || axis->ValueToPixel(value) == pixel) return false;
+    const double now = axis->PixelToValue(pixel);
+    if (now == value) return false;
+    value = now;
+    return true;
+}
+
 void CChartCursor::DrawLine(DrawSurface& surface, bool vertical, int pixel) const {
     if (!parent_) return;
     const ChartRect plot = parent_->GetPlottingRect();
@@ -45,6 +53,7 @@ void CChartCursor::DrawLine(DrawSurface& surface, bool vertical, int pixel) cons
 CChartCrossHairCursor::CChartCrossHairCursor(CChartCore* parent) : CChartCursor(parent) {}
 
 void CChartCrossHairCursor::OnMouseMove(int x, int y) {
+    placed_ = true;
     xPixel_ = x;
     yPixel_ = y;
     if (CChartCore* chart = GetParent()) {
@@ -56,6 +65,14 @@ void CChartCrossHairCursor::OnMouseMove(int x, int y) {
         }
     }
     NotifyMoved(xValue_, yValue_);
+}
+
+void CChartCrossHairCursor::FollowAxes() {
+    CChartCore* chart = GetParent();
+    if (!placed_ || !chart) return;
+    const bool x = FollowPixel(chart->GetAxis(CChartCore::Bottom), xPixel_, xValue_);
+    const bool y = FollowPixel(chart->GetAxis(CChartCore::Left), yPixel_, yValue_);
+    if (x || y) NotifyMoved(xValue_, yValue_);
 }
 
 void CChartCrossHairCursor::Draw(DrawSurface& surface) {
@@ -73,7 +90,11 @@ CChartAxis* CChartDragLineCursor::Axis() const {
 }
 
 void CChartDragLineCursor::SetPosition(double value) {
-    if (const CChartAxis* axis = Axis()) position_ = axis->ValueToPixel(value);
+    const CChartAxis* axis = Axis();
+    if (!axis) return;
+    position_ = axis->ValueToPixel(value);
+    value_ = value;
+    placed_ = true;
 }
 
 void CChartDragLineCursor::OnButtonDown(int x, int y) {
@@ -91,11 +112,20 @@ void CChartDragLineCursor::OnMouseMove(int x, int y) {
     if (!dragging_) return;
     position_ = horizontal_ ? x : y;
     const CChartAxis* axis = Axis();
-    const double value = axis ? axis->PixelToValue(position_) : 0.0;
+    value_ = axis ? axis->PixelToValue(position_) : 0.0;
+    placed_ = true;
+    Report();
+}
+
+void CChartDragLineCursor::FollowAxes() {
+    if (placed_ && FollowPixel(Axis(), position_, value_)) Report();
+}
+
+void CChartDragLineCursor::Report() {
     if (horizontal_) {
-        NotifyMoved(value, 0.0);
+        NotifyMoved(value_, 0.0);
     } else {
-        NotifyMoved(0.0, value);
+        NotifyMoved(0.0, value_);
     }
 }
 

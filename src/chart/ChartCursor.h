@@ -30,6 +30,10 @@ public:
     virtual void OnButtonDown(int, int) {}
     virtual void OnButtonUp(int, int) {}
     virtual void Draw(DrawSurface& surface) = 0;
+    // Called by the chart after each layout, which may have changed an axis's
+    // range or span or hidden or shown one. A cursor keeps its pixels, so it
+    // takes the values now under them and tells its listeners of a change.
+    virtual void FollowAxes() {}
     // True while the cursor holds the left button for itself (a grabbed line).
     virtual bool HoldsButton() const { return false; }
 
@@ -42,6 +46,9 @@ public:
 protected:
     CChartCore* GetParent() const { return parent_; }
     void NotifyMoved(double xValue, double yValue);
+    // Puts the value under the pixel into value, unless the one held still
+    // lands on that pixel; true when it changed.
+    static bool FollowPixel(const CChartAxis* axis, int pixel, double& value);
     // A line across the plotting area: vertical at x, or horizontal at y.
     void DrawLine(DrawSurface& surface, bool vertical, int pixel) const;
 
@@ -61,6 +68,7 @@ public:
 
     void OnMouseMove(int x, int y) override;
     void Draw(DrawSurface& surface) override;
+    void FollowAxes() override;
 
     // Both 0 until the pointer first moves over the plotting area.
     double GetXValue() const { return xValue_; }
@@ -69,6 +77,7 @@ public:
     int GetYPixel() const { return yPixel_; }
 
 private:
+    bool placed_ = false;
     double xValue_ = 0.0;
     double yValue_ = 0.0;
     int xPixel_ = 0;
@@ -77,7 +86,7 @@ private:
 
 // One line the user grabs with the left button and drags: vertical on a
 // horizontal axis, horizontal on a vertical one. The line keeps its pixel
-// when the axis's range changes, so the value under it changes silently.
+// when the axis's range or span changes, and reports the value now under it.
 class CChartDragLineCursor : public CChartCursor {
 public:
     static constexpr int kGrabReach = 3;
@@ -88,20 +97,27 @@ public:
     void OnButtonUp(int x, int y) override;
     void OnMouseMove(int x, int y) override;
     void Draw(DrawSurface& surface) override;
+    void FollowAxes() override;
 
     // Puts the line at a value of its axis; no redraw and no report.
     void SetPosition(double value);
     // The line's pixel along its axis.
     int GetPosition() const { return position_; }
+    // The value the line stands at: as placed or dragged, or as the axis now
+    // reads its pixel; 0 until placed.
+    double GetValue() const { return value_; }
     bool IsDragging() const { return dragging_; }
     bool HoldsButton() const override { return dragging_; }
     bool IsOnHorizontalAxis() const { return horizontal_; }
 
 private:
     CChartAxis* Axis() const;
+    void Report();
 
     CChartCore::AxisPosition axisPosition_;
     bool horizontal_;
     bool dragging_ = false;
+    bool placed_ = false;
     int position_ = 0;
+    double value_ = 0.0;
 };

@@ -1,5 +1,6 @@
 #include "ChartLabel.h"
 
+#include "BalloonPlacement.h"
 #include "ChartBalloonLabel.h"
 #include "ChartCore.h"
 #include "ChartSerieBase.h"
@@ -65,24 +66,26 @@ void CChartBalloonLabel<SChartXYPoint>::Draw(DrawSurface& surface, unsigned poin
     if (text.empty() || !serie || pointIndex >= serie->GetPointsCount()) return;
     const ChartPoint p = serie->PointToScreen(pointIndex);
 
+    font_.Select(surface);
+    const ChartSize size = surface.TextExtent(text);
+    const ChartSize boxSize{size.width + 2 * kPadding, size.height + 2 * kPadding};
+    // Labels are drawn inside the plot's clip, so the box must find room there.
+    const ChartRect plot = GetParent() ? GetParent()->GetPlottingRect() : ChartRect{};
+    const BalloonPlacement placement = PlaceBalloon(p, boxSize, plot, kStemLength, kBoxRise);
+
     const SurfacePen previousPen = surface.SelectPen({PenSolid, 1, lineColor_, false});
     surface.MoveTo(p.x, p.y);
-    surface.LineTo(p.x, p.y - kStemLength);
+    surface.LineTo(placement.stemEnd.x, placement.stemEnd.y);
 
     surface.SelectPen({PenSolid, 1, borderColor_, false});
-    font_.Select(surface);
     const SurfaceBrush previousBrush = surface.SelectBrush({backgroundColor_});
-    const ChartSize size = surface.TextExtent(text);
-    const int width = size.width + 2 * kPadding, height = size.height + 2 * kPadding;
-    const int left = p.x - width / 2;
-    const int bottom = p.y - kBoxRise;
-    const int top = bottom - height;
+    const ChartRect& box = placement.box;
     if (roundedRect_) {
-        surface.RoundRect(left, top, left + width, bottom, kCorner, kCorner);
+        surface.RoundRect(box.left, box.top, box.right, box.bottom, kCorner, kCorner);
     } else {
-        surface.Rectangle(left, top, left + width, bottom);
+        surface.Rectangle(box.left, box.top, box.right, box.bottom);
     }
-    surface.TextOut(left + kPadding, top + kPadding, text);
+    surface.TextOut(box.left + kPadding, box.top + kPadding, text);
 
     surface.SelectBrush(previousBrush);
     font_.Release(surface);

@@ -38,6 +38,24 @@ void CChartStandardAxis::ComputeFirstTick() {
     firstTick_ = ::ComputeFirstTick(GetMin(), step_.increment);
 }
 
+ChartSize CChartStandardAxis::SpaceTickLabels(DrawSurface& surface) {
+    ChartSize largest = LargestTickLabelSize(surface);
+    // A fixed step is the application's choice; a discrete axis's step places
+    // its points, so widening it would move them.
+    if (!IsAutomaticTicks() || IsDiscrete() || Scale().IsRangeEmpty()) return largest;
+    // Each widening at least doubles the step, so few are ever needed.
+    constexpr int kMaxWidenings = 64;
+    const int span = GetEndPixel() - GetStartPixel();
+    for (int i = 0; i < kMaxWidenings; ++i) {
+        const int length = IsHorizontal() ? largest.width : largest.height;
+        if (!TickLabelsCollide(GetMin(), GetMax(), span, step_.increment, length)) break;
+        step_ = NextLargerTickStep(step_);
+        ComputeFirstTick();
+        largest = LargestTickLabelSize(surface);
+    }
+    return largest;
+}
+
 void CChartStandardAxis::SetTickIncrement(double increment, int decimals) {
     step_ = {increment < 0 ? -increment : increment, decimals < 0 ? 0 : decimals};
     RefreshChart();

@@ -15,6 +15,9 @@ public:
     std::string TickLabel(double value) const override;
     void ComputeTickIncrement() override;
     void ComputeFirstTick() override;
+    // Widens an automatic step along the 1, 2, 5 series while neighbouring
+    // labels would collide.
+    ChartSize SpaceTickLabels(DrawSurface& surface) override;
 
     // A fixed step, for an axis whose automatic ticks are off.
     void SetTickIncrement(double increment, int decimals);

@@ -27,6 +27,27 @@ void ComputeAutoTickStep(double min, double max, int spanPixels, bool horizontal
     step = {10 * m, decimals > 0 ? decimals - 1 : 0};
 }
 
+TickStep NextLargerTickStep(const TickStep& step) {
+    if (!(step.increment > 0) || !std::isfinite(step.increment)) return step;
+    // The mantissa of a 1, 2 or 5 step, read back through the rounding of its power.
+    const int z = static_cast<int>(std::floor(std::log10(step.increment) + 1e-9));
+    const double m = std::pow(10.0, z);
+    const double mantissa = step.increment / m;
+    if (mantissa < 1.5) return {2 * m, step.decimals};
+    if (mantissa < 3.5) return {5 * m, step.decimals};
+    return {10 * m, step.decimals > 0 ? step.decimals - 1 : 0};
+}
+
+bool TickLabelsCollide(double min, double max, int spanPixels, double increment, int labelPixels) {
+    const double range = max - min;
+    const int span = std::abs(spanPixels);
+    if (!(range > 0) || !(increment > 0) || span == 0) return false;
+    const double apart = increment / range * span;
+    if (apart > span) return false;
+    // Labels sit at whole pixels, so only whole pixels between ticks count.
+    return std::floor(apart) < labelPixels + kTickLabelGap;
+}
+
 double ComputeFirstTick(double min, double increment) {
     if (increment == 0) return min;
     if (min == 0) return 0;

@@ -17,6 +17,18 @@ constexpr int kVerticalTickPixels = 20;
 // gives increment 0; a span too short for one tick keeps the step as it was.
 void ComputeAutoTickStep(double min, double max, int spanPixels, bool horizontal, TickStep& step);
 
+// The next step of the 1, 2, 5 series: 1 -> 2 -> 5 -> 10 times a power of ten,
+// with the decimals its labels need.
+TickStep NextLargerTickStep(const TickStep& step);
+
+// Free pixels wanted between neighbouring tick labels.
+constexpr int kTickLabelGap = 4;
+
+// Whether labels up to labelPixels long along the axis, centred on ticks one
+// increment apart, would run into each other over spanPixels showing max - min.
+// Where ticks lie farther apart than the span, at most one label shows.
+bool TickLabelsCollide(double min, double max, int spanPixels, double increment, int labelPixels);
+
 // The smallest multiple of the increment not below min (up to rounding).
 double ComputeFirstTick(double min, double increment);
 

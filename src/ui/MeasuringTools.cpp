@@ -10,6 +10,8 @@ namespace {
 
 constexpr Color kCrossHairColour = MakeColor(85, 85, 85);
 constexpr Color kRulerColour = MakeColor(160, 82, 45);
+// The chart's own white stem would not show on the white plot.
+constexpr Color kBalloonStemColour = MakeColor(0, 0, 0);
 
 }  // namespace
 
@@ -30,7 +32,8 @@ void CCustomSeriesMouseListener::SeriesMouseEvent(MouseEvent event, ChartPoint,
     if (event != LButtonDown || pointIndex == kNoPointIndex || !serie) return;
     if (pointIndex >= serie->GetPointsCount()) return;
     // The balloon stands at the point that was clicked, not at the trace's start.
-    serie->AddBalloonLabel(pointIndex, BalloonText(serie->GetPoint(pointIndex).Y));
+    serie->AddBalloonLabel(pointIndex, BalloonText(serie->GetPoint(pointIndex).Y))
+        ->SetLineColor(kBalloonStemColour);
 }
 
 void MeasuringTools::ShowMouse() {

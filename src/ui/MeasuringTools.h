@@ -51,6 +51,8 @@ public:
     CCustomCursorListener& YAxisRulerListener() { return yListener_; }
     CCustomSeriesMouseListener& PointClickListener() { return pointClick_; }
     CChartCrossHairCursor* CrossHair() const { return crossHair_; }
+    CChartDragLineCursor* XAxisRuler() const { return xRuler_; }
+    CChartDragLineCursor* YAxisRuler() const { return yRuler_; }
 
 private:
     CChartCore& chart_;

@@ -241,4 +241,59 @@ TEST_F(AxisTest, VerticalAxisReservesTickLabelsAndRotatedTitle) {
     EXPECT_EQ(plot.top, 3 + 3 + widest.height / 2);
 }
 
+// Whether any two tick labels an axis draws share a pixel.
+std::string OverlappingLabels(CChartAxis& axis, RecordingSurface& surface) {
+    surface.texts.clear();
+    axis.Draw(surface);
+    const auto& t = surface.texts;
+    if (t.size() < 2) return "fewer than two labels";
+    for (size_t i = 0; i < t.size(); ++i) {
+        for (size_t j = i + 1; j < t.size(); ++j) {
+            const bool apart =
+                t[i].x + t[i].size.width <= t[j].x || t[j].x + t[j].size.width <= t[i].x ||
+                t[i].y + t[i].size.height <= t[j].y || t[j].y + t[j].size.height <= t[i].y;
+            if (!apart) return t[i].text + " and " + t[j].text;
+        }
+    }
+    return "";
+}
+
+TEST(TickLabels, NeverOverlapAtOrdinaryRangesNorAtTheZoomLimit) {
+    struct Case {
+        const char* name;
+        double xFrom, xTo, yFrom, yTo;
+        bool zoomToLimit;
+        int fontTenths;
+    };
+    const Case cases[] = {
+        {"ordinary", 0, 999, -1.2, 3.4, false, 80},
+        {"zoom limit", 0, 999, -1.2, 3.4, true, 80},
+        {"zoom limit, large values", 100000, 200000, 1000, 5000, true, 80},
+        {"large tick font", 0, 999, -1.2, 3.4, false, 200},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CChartCtrl chart;
+        chart.resize(720, 320);
+        AttachStandardAxes(chart);
+        AddLine(chart, {c.xFrom, c.xTo}, {c.yFrom, c.yTo});
+        CChartAxis* bottom = chart.GetAxis(CChartCore::Bottom);
+        CChartAxis* left = chart.GetAxis(CChartCore::Left);
+        for (CChartAxis* axis : {bottom, left}) {
+            axis->SetTickFont(c.fontTenths, "Microsoft Sans Serif");
+            if (c.zoomToLimit) {
+                const double from = axis->GetMin() + (axis->GetMax() - axis->GetMin()) * 0.54;
+                axis->SetVisibleRange(from, from);
+            }
+        }
+        if (c.zoomToLimit) {
+            EXPECT_NEAR(bottom->GetMax() - bottom->GetMin(), 0.001, 1e-6);
+        }
+        RecordingSurface surface(720, 320);
+        chart.DrawPicture(surface, {0, 0, 720, 320});
+        EXPECT_EQ(OverlappingLabels(*bottom, surface), "");
+        EXPECT_EQ(OverlappingLabels(*left, surface), "");
+    }
+}
+
 }  // namespace

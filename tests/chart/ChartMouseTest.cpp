@@ -150,6 +150,48 @@ TEST_F(PointerChart, CrossHairReportsBottomAndLeftValuesWhateverOtherAxesThereAr
     EXPECT_EQ(crossHair->GetYValue(), log[0].y);
 }
 
+TEST_F(PointerChart, CursorsReportTheValuesUnderThemWhenTheLayoutChanges) {
+    CChartDragLineCursor* line = chart_.AddDragLineCursor(CChartCore::Bottom);
+    line->SetPosition(39.5);
+    CChartCrossHairCursor* crossHair = chart_.AddCrossHairCursor();
+    std::vector<Report> lineLog, crossLog;
+    RecordingListener lineHeard("line", lineLog), crossHeard("cross", crossLog);
+    line->AddListener(&lineHeard);
+    crossHair->AddListener(&crossHeard);
+    Move(253, 150);
+    crossLog.clear();
+
+    chart_.Refresh();  // nothing moved: the values stay as placed, no one is told
+    EXPECT_TRUE(lineLog.empty());
+    EXPECT_TRUE(crossLog.empty());
+    EXPECT_EQ(line->GetValue(), 39.5);
+
+    Bottom()->SetVisibleRange(0, 50);
+    chart_.Refresh();
+    ASSERT_EQ(lineLog.size(), 1u);
+    EXPECT_DOUBLE_EQ(lineLog[0].x, Bottom()->PixelToValue(200));
+    EXPECT_NEAR(lineLog[0].x, 19.75, 0.2);
+    ASSERT_EQ(crossLog.size(), 1u);
+    EXPECT_DOUBLE_EQ(crossLog[0].x, Bottom()->PixelToValue(253));
+    EXPECT_DOUBLE_EQ(crossHair->GetXValue(), crossLog[0].x);
+
+    Left()->SetVisible(true);  // the plot gives the axis room: every span changes
+    ASSERT_EQ(crossLog.size(), 2u);
+    EXPECT_DOUBLE_EQ(crossHair->GetXValue(), Bottom()->PixelToValue(253));
+    EXPECT_DOUBLE_EQ(crossHair->GetYValue(), Left()->PixelToValue(150));
+    ASSERT_EQ(lineLog.size(), 2u);
+    EXPECT_DOUBLE_EQ(line->GetValue(), Bottom()->PixelToValue(200));
+    EXPECT_EQ(line->GetPosition(), 200);
+}
+
+TEST_F(PointerChart, CrossHairNeverOverThePlotStaysAtZero) {
+    CChartCrossHairCursor* crossHair = chart_.AddCrossHairCursor();
+    Bottom()->SetVisibleRange(10, 50);
+    chart_.Refresh();
+    EXPECT_EQ(crossHair->GetXValue(), 0.0);
+    EXPECT_EQ(crossHair->GetYValue(), 0.0);
+}
+
 TEST_F(PointerChart, MovesOutsideThePlotNeitherMoveCursorsNorRepaint) {
     CChartCrossHairCursor* crossHair = chart_.AddCrossHairCursor();
     std::vector<Report> log;

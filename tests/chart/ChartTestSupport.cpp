@@ -68,7 +68,7 @@ void RecordingSurface::RoundRect(int left, int top, int right, int bottom, int e
 }
 
 void RecordingSurface::TextOut(int x, int y, const std::string& text) {
-    texts.push_back({x, y, text, font_});
+    texts.push_back({x, y, text, font_, TextExtent(text)});
     QtImageSurface::TextOut(x, y, text);
 }
 

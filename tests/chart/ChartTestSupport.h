@@ -42,6 +42,7 @@ public:
         int x, y;
         std::string text;
         SurfaceFont font;
+        ChartSize size;  // as measured when drawn
     };
 
     RecordingSurface(int width, int height);

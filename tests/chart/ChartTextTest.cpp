@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,49 @@ TEST(BalloonLabel, HangsItsBox170PixelsAboveThePointWithA20PixelStem) {
         EXPECT_EQ(surface.texts[0].x, 270);
         EXPECT_EQ(surface.texts[0].y, 212);
         EXPECT_EQ(surface.texts[0].text, "Y=1.5");
+    }
+}
+
+TEST(BalloonLabel, StaysInsideThePlotAndPointsAtItsPointNearEveryEdge) {
+    CChartCtrl chart;
+    chart.resize(600, 400);
+    AttachStandardAxes(chart);
+    chart.Refresh();
+    const ChartRect plot = chart.GetPlottingRect();
+    ASSERT_GT(plot.Height(), 300);
+    const ChartPoint points[] = {
+        {300, plot.top + 5},
+        {plot.left + 1, plot.top + 1},
+        {plot.right - 1, plot.top + 60},
+        {plot.right - 2, plot.bottom},
+        {plot.left + 3, plot.bottom - 40},
+    };
+    for (const ChartPoint point : points) {
+        SCOPED_TRACE(testing::Message() << point.x << "," << point.y);
+        PinnedSerie serie(&chart, point);
+        serie.AddBalloonLabel(0, "Y=1.5");
+        RecordingSurface surface(600, 400);
+        surface.fixedTextSize = ChartSize{60, 13};
+        serie.DrawLabels(surface);
+        ASSERT_EQ(surface.boxes.size(), 1u);
+        const ChartRect box = surface.boxes[0].rect;
+        EXPECT_EQ(box.Width(), 70);
+        EXPECT_EQ(box.Height(), 23);
+        EXPECT_GT(box.left, plot.left);
+        EXPECT_GT(box.top, plot.top);
+        EXPECT_LT(box.right, plot.right);
+        EXPECT_LT(box.bottom, plot.bottom);
+        // Over the point, or as near as the plot's side lets it come.
+        EXPECT_LE(std::abs(point.x - std::clamp(point.x, box.left, box.right - 1)), 2);
+        // The stem leaves the point towards the box, never into it.
+        ASSERT_EQ(surface.lines.size(), 1u);
+        EXPECT_EQ(surface.lines[0].from, point);
+        const bool above = box.bottom <= point.y;
+        EXPECT_EQ(surface.lines[0].to, (ChartPoint{point.x, point.y + (above ? -20 : 20)}));
+        EXPECT_TRUE(above ? box.bottom <= point.y - 20 : box.top >= point.y + 20);
+        ASSERT_EQ(surface.texts.size(), 1u);
+        EXPECT_EQ(surface.texts[0].x, box.left + 5);
+        EXPECT_EQ(surface.texts[0].y, box.top + 5);
     }
 }
 

@@ -54,6 +54,30 @@ TEST(AutoTickStep, SpanTooShortForOneTickKeepsThePreviousStep) {
     }
 }
 
+TEST(LargerTickStep, WalksOneTwoFiveAndDropsADecimalAtEachPowerOfTen) {
+    TickStep step{5e-5, 5};
+    const std::vector<std::pair<double, int>> expected = {
+        {1e-4, 4}, {2e-4, 4}, {5e-4, 4}, {1e-3, 3}, {2e-3, 3}, {5e-3, 3}, {1e-2, 2}};
+    for (const auto& [increment, decimals] : expected) {
+        step = NextLargerTickStep(step);
+        EXPECT_DOUBLE_EQ(step.increment, increment);
+        EXPECT_EQ(step.decimals, decimals);
+    }
+    step = NextLargerTickStep({50, 0});
+    EXPECT_DOUBLE_EQ(step.increment, 100);
+    EXPECT_EQ(step.decimals, 0);
+}
+
+TEST(TickLabelsCollide, WhenNeighboursAreCloserThanALabelAndItsGap) {
+    // Ticks 1 apart over 0..10 on 300 pixels: 30 pixels between labels.
+    EXPECT_FALSE(TickLabelsCollide(0, 10, 300, 1, 30 - kTickLabelGap));
+    EXPECT_TRUE(TickLabelsCollide(0, 10, 300, 1, 30 - kTickLabelGap + 1));
+    EXPECT_TRUE(TickLabelsCollide(0, 10, -300, 1, 30));  // a vertical span runs upwards
+    // Ticks farther apart than the span show one label at most.
+    EXPECT_FALSE(TickLabelsCollide(0, 10, 300, 20, 1000));
+    EXPECT_FALSE(TickLabelsCollide(3, 3, 300, 1, 1000));
+}
+
 TEST(FirstTick, IsTheSmallestMultipleNotBelowMin) {
     EXPECT_DOUBLE_EQ(ComputeFirstTick(-1.7, 0.5), -1.5);
     EXPECT_DOUBLE_EQ(ComputeFirstTick(-1.5, 0.5), -1.5);
