@@ -50,6 +50,54 @@ struct ControlSpec {
 
 enum class Language { Chinese = 0, English = 1 };
 
+// Identifiers of the window's templates and of the controls the window itself
+// drives; the device link's controls are named beside its view.
+constexpr int kMainDialogTemplate = 100;
+constexpr int kToolbarTemplate = 187;
+constexpr int kChartCommandBarId = 59392;
+
+namespace ctl {
+constexpr int kChart = 1000;
+constexpr int kRecord = 1008;
+constexpr int kBrowse = 1016;
+constexpr int kOutputRate = 1022;
+constexpr int kMiscount = 1029;
+constexpr int kTemperature = 1030;
+constexpr int kTimeSpanSlider = 1052;
+constexpr int kEnglishButton = 1055;
+constexpr int kChineseButton = 1056;
+constexpr int kLogoArea = 1058;
+constexpr int kParameterList = 1062;
+constexpr int kCommandBarPlace = 1070;
+constexpr int kCsvPath = 1073;
+constexpr int kCursorXPos = 1075;
+constexpr int kCursorYPos = 1076;
+constexpr int kCursorXDiff = 1077;
+constexpr int kCursorYDiff = 1078;
+constexpr int kHelpConnection = 1088;
+constexpr int kHelpSettings = 1089;
+constexpr int kHelpAddress = 1090;
+constexpr int kHelpSaving = 1091;
+constexpr int kHelpParameters = 1092;
+constexpr int kHelpTraffic = 1093;
+constexpr int kHelpChart = 1094;
+}  // namespace ctl
+
+// The commands of the chart command bar.
+namespace cmd {
+constexpr int kStartDrawing = 32771;
+constexpr int kStopDrawing = 32772;
+constexpr int kCrossHair = 32773;
+constexpr int kXAxisRuler = 32774;
+constexpr int kAbscissa = 32775;
+constexpr int kOrdinate = 32776;
+constexpr int kXData = 32777;
+constexpr int kYData = 32778;
+constexpr int kYAxisRuler = 32780;
+constexpr int kShowMouse = 32781;
+constexpr int kGeneratePicture = 32782;
+}  // namespace cmd
+
 // Template size in dialog units, both languages.
 constexpr int kTemplateWidthDu = 680;
 constexpr int kTemplateHeightDu = 330;

@@ -12,7 +12,9 @@
 #include <string>
 
 #include "AcquisitionCycle.h"
+#include "BackgroundArt.h"
 #include "ConnectionPanel.h"
+#include "ControlFactory.h"
 #include "CsvRecorder.h"
 #include "DeviceLinkView.h"
 #include "DialogTemplate.h"
@@ -22,7 +24,7 @@
 #include "LocalClock.h"
 #include "PlatformSeams.h"
 #include "ReceivePath.h"
-#include "RecordingAlerts.h"
+#include "RecordingControls.h"
 #include "ScaleLayout.h"
 #include "Serialport.h"
 #include "Settings.h"
@@ -31,21 +33,26 @@
 
 class CSkinAdapter;
 class CChartCtrl;
+class ChartPresenter;
+class ParameterListPresenter;
+class PictureExport;
 class PlotFeed;
 class MeasuringTools;
 namespace ListCtrlEx {
 class CListCtrlEx;
 }
 class QAbstractButton;
+class QKeyEvent;
 class QLabel;
+class QMouseEvent;
 class QWidget;
 
 // What the application hands the main window: the language chosen at start and
 // the services it uses. Nothing here is owned by the window.
 struct DialogContext {
     Language language = Language::English;
-    int* languageFlag = nullptr;  // 0 Chinese, 1 English; bound to buttons 1056 / 1055
-    int backgroundPicture = 199;
+    int* languageFlag = nullptr;  // 0 Chinese, 1 English; bound to the language buttons
+    int backgroundPicture = kEnglishBackgroundId;
     const CIniFile* ini = nullptr;
     MessageSink* messages = nullptr;
     UrlOpener* urls = nullptr;
@@ -75,9 +82,6 @@ private:
 // The maker's pages behind the link area at the bottom of the window.
 extern const char* const kChinesePageUrl;
 extern const char* const kEnglishPageUrl;
-
-// Where a control of the template sits in pixels, for the given units.
-QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Language lang);
 
 // What a long run of the window is judged by.
 struct WindowStats {
@@ -123,7 +127,6 @@ public:
     const DecodeParameters& Decode() const { return decode_; }
     const LiveReadout& Readout() const { return readout_; }
     ListCtrlEx::CListCtrlEx* ParameterList() const;
-    static constexpr int kParameterListId = 1062;
 
     // Every accepted measurement: formatted once, then recorded and plotted.
     void DeliverMeasurement(const Measurement& m);
@@ -140,13 +143,11 @@ public:
     std::string PictureFileName() const;
     void ExportPicture();
     // The record button and Browse.
-    void OnRecordClicked();
-    void OnBrowseClicked();
+    void OnRecordClicked() { recording_->OnRecordClicked(); }
+    void OnBrowseClicked() { recording_->OnBrowseClicked(); }
     // A signal's end: as the close button, but nobody is there to answer a box.
     void CloseWithoutAsking();
 
-    // The parameter list's end of an edit: ranges and resolution take effect.
-    void ParameterCommit(int row, int column, const QString& text);
     ReceivePath& Receive() { return *receivePath_; }
     ConnectionPanel& Connection() { return *panel_; }
     SettingsCommands& Commands() { return *commands_; }
@@ -201,8 +202,6 @@ private:
 
     void CreateDeviceLink();
     void ConnectControls();
-    void CreateControls();
-    QWidget* CreateControl(const ControlSpec& spec);
 
     // The initialisation steps, in order.
     void SetIcons();
@@ -218,7 +217,6 @@ private:
     void FillFrequencyList();
     void ApplyProtocolToListStep();
     void DiscoverPortsAndOpen();
-    void MakeFirstCsvFileName();
     void RunPollingToggle();
     void StartTimers();
     void LimitTrafficPane();
@@ -233,22 +231,20 @@ private:
     void RefreshAccessibleName(int id);
     void NameControlsForAccessibility();
     void CentreAddressText();
-    void FitParameterColumns();
     void OnLanguageButton(int flag);
-    void SetRecorderIdle();
-    void CheckRecording();
-    void OfferUnwrittenRows();
-    void ShowRecordButtonIdle();
-    void ShowCsvPath(const std::string& path);
     void TakeTimeSpan();
-    void OnMeasuringCommand(int command);
-    void CursorReadout();
     bool InsideLogoArea(const QPoint& clientPos) const;
+    // Enter is consumed everywhere in the window but in the parameter list's editor.
+    bool ConsumesEnter(QObject* watched, const QKeyEvent* key) const;
+    void OnLogoMouse(const QMouseEvent* mouse);
 
     DialogContext context_;
     QFont templateFont_;
     DialogUnits units_;
     std::map<int, QWidget*> controls_;
+    // Controls the event filter watches, looked up once.
+    QWidget* slider_ = nullptr;
+    QWidget* logo_ = nullptr;
     Settings settings_;
     std::unique_ptr<WindowTimers> ownTimers_;
     WindowTimers* timers_ = nullptr;
@@ -265,14 +261,17 @@ private:
     LiveReadout readout_;
     SystemClock systemClock_;
     std::unique_ptr<CsvRecorder> recorder_;
-    RecordingAlerts recordingAlerts_;
+    std::unique_ptr<RecordingControls> recording_;
+    std::unique_ptr<PictureExport> picture_;
     bool closingWithoutAsking_ = false;
     std::unique_ptr<PlotFeed> plotFeed_;
     CToolbarDlg* toolbar_ = nullptr;
     std::unique_ptr<MeasuringTools> tools_;
+    std::unique_ptr<ChartPresenter> chartCommands_;
     WindowStats stats_;
     std::chrono::steady_clock::time_point lastReadoutTick_;
     DecodeParameters decode_;
+    std::unique_ptr<ParameterListPresenter> parameters_;
     std::unique_ptr<CSerialPort> ownPort_;
     CSerialPort* port_ = nullptr;
     IniSettingsStore store_;
