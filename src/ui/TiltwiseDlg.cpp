@@ -31,24 +31,6 @@
 #include "ToolbarDlg.h"
 #include "TrafficPane.h"
 
-const char* const kChinesePageUrl = "https://www.tiltscope.example/";
-const char* const kEnglishPageUrl = "https://www.tiltscope.example/en/";
-
-namespace {
-
-// Long help tips wrap at this width in pixels.
-constexpr int kTooltipWidth = 159;
-
-// Help areas and the strings they explain.
-const std::pair<int, int> kHelpAreas[] = {
-    {ctl::kHelpConnection, IDS_HELP_CONNECTION}, {ctl::kHelpAddress, IDS_HELP_ADDRESS},
-    {ctl::kHelpSettings, IDS_HELP_SETTINGS},     {ctl::kHelpSaving, IDS_HELP_SAVING},
-    {ctl::kHelpChart, IDS_HELP_CHART},           {ctl::kHelpParameters, IDS_HELP_PARAMETERS},
-    {ctl::kHelpTraffic, IDS_HELP_TRAFFIC},
-};
-
-}  // namespace
-
 int IniSettingsStore::ReadInt(const std::string& key, int fallback) const {
     return ini_ ? ini_->ReadInt(key, fallback) : fallback;
 }
@@ -66,7 +48,8 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
       context_(context),
       templateFont_(TemplateFont(context.language)),
       units_(templateFont_),
-      store_(context.ini) {
+      store_(context.ini),
+      help_([this](int id) { return Control(id); }, context.language) {
     setObjectName(QString::number(kMainDialogTemplate));
     setWindowTitle(QStringLiteral("Tiltscope_V2.0"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -87,7 +70,9 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
         context_.backgroundPicture == kChineseBackgroundId ? Language::Chinese : Language::English);
     controls_ = ControlFactory(*this, units_, context_.language).CreateControls();
     slider_ = Control(ctl::kTimeSpanSlider);
-    logo_ = Control(ctl::kLogoArea);
+    logoLink_ = std::make_unique<LogoLink>(
+        *Control(ctl::kLogoArea), *this,
+        *static_cast<QAbstractButton*>(Control(ctl::kChineseButton)), context_.urls);
     NameControlsForAccessibility();
     CreateDeviceLink();
     // Window creation, before the controls are initialised.
@@ -201,8 +186,7 @@ void CTiltwiseDlg::NameControlsForAccessibility() {
         if (auto* caption = qobject_cast<QLabel*>(Control(CaptionLabelOf(spec.id))))
             caption->setBuddy(Control(spec.id));
     }
-    // The tooltip carries markup for its width; the description is the plain text.
-    for (const auto& [id, text] : kHelpAreas) Control(id)->setAccessibleDescription(HelpText(id));
+    help_.Describe();
 }
 
 void CTiltwiseDlg::RefreshAccessibleName(int id) {
@@ -244,9 +228,9 @@ void CTiltwiseDlg::InitWindow() {
     StartTimers();
     LimitTrafficPane();
     if (!CreateTooltips()) return;
-    AttachHelpTips();
+    help_.Attach();
     initialised_ = true;
-    RecordLogoArea();
+    logoLink_->Activate();
     PlaceWindow();
     // The list measured its columns before it had its final size; fit them once now,
     // as every resize does, so the last column's texts are not cut.
@@ -396,31 +380,6 @@ void CTiltwiseDlg::LimitTrafficPane() {
 bool CTiltwiseDlg::CreateTooltips() {
     // Qt's tooltips need no control of their own; the step stays for its place in the order.
     return true;
-}
-
-void CTiltwiseDlg::AttachHelpTips() {
-    for (const auto& [id, text] : kHelpAreas) {
-        // A fixed-width table makes long tips wrap at the width the help has always had.
-        const QString tip =
-            QStringLiteral("<table width=\"%1\"><tr><td>%2</td></tr></table>")
-                .arg(kTooltipWidth)
-                .arg(
-                    QString::fromUtf8(LoadResourceString(text, context_.language)).toHtmlEscaped());
-        Control(id)->setToolTip(tip);
-    }
-}
-
-QString CTiltwiseDlg::HelpText(int id) const {
-    for (const auto& [area, text] : kHelpAreas) {
-        if (area == id) return QString::fromUtf8(LoadResourceString(text, context_.language));
-    }
-    return QString();
-}
-
-void CTiltwiseDlg::RecordLogoArea() {
-    logoArea_ = logo_->geometry();
-    // Its mouse events reach eventFilter through the application-wide filter.
-    logo_->setMouseTracking(true);
 }
 
 void CTiltwiseDlg::PlaceWindow() {
@@ -712,11 +671,6 @@ void CTiltwiseDlg::OnLanguageButton(int flag) {
         context_.messages->ShowMessage("重启软件生效!!", "提示", MessageIcon::None);
 }
 
-bool CTiltwiseDlg::InsideLogoArea(const QPoint& p) const {
-    return p.x() > logoArea_.left() && p.x() < logoArea_.left() + logoArea_.width() &&
-           p.y() > logoArea_.top() && p.y() < logoArea_.top() + logoArea_.height();
-}
-
 void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
     if (!initialised_) return;
     std::vector<LayoutChild> children;
@@ -737,7 +691,7 @@ void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
         widgets[i]->setGeometry(r.left, r.top, r.Width(), r.Height());
         widgets[i]->update();
     }
-    logoArea_ = logo_->geometry();
+    logoLink_->Follow();
     if (toolbar_) {
         toolbar_->setGeometry(Control(ctl::kCommandBarPlace)->geometry());
         toolbar_->update();
@@ -818,10 +772,6 @@ bool CTiltwiseDlg::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Paint:
             if (watched == slider_) TakeTimeSpan();
             break;
-        case QEvent::MouseMove:
-        case QEvent::MouseButtonRelease:
-            if (watched == logo_ && initialised_) OnLogoMouse(static_cast<QMouseEvent*>(event));
-            break;
         default:
             break;
     }
@@ -836,17 +786,4 @@ bool CTiltwiseDlg::ConsumesEnter(QObject* watched, const QKeyEvent* key) const {
     QWidget* list = ParameterList();
     if (w == list || list->isAncestorOf(w)) return false;
     return w == this || isAncestorOf(w);
-}
-
-void CTiltwiseDlg::OnLogoMouse(const QMouseEvent* mouse) {
-    const bool inside = InsideLogoArea(logo_->mapTo(this, mouse->position().toPoint()));
-    if (mouse->type() == QEvent::MouseMove) {
-        if (inside)
-            logo_->setCursor(Qt::PointingHandCursor);
-        else
-            logo_->unsetCursor();
-    } else if (inside && mouse->button() == Qt::LeftButton && context_.urls) {
-        const bool chinese = static_cast<QRadioButton*>(Control(ctl::kChineseButton))->isChecked();
-        context_.urls->OpenUrl(chinese ? kChinesePageUrl : kEnglishPageUrl);
-    }
 }

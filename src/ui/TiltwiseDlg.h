@@ -19,9 +19,11 @@
 #include "DeviceLinkView.h"
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
+#include "HelpTips.h"
 #include "IniFile.h"
 #include "LiveReadout.h"
 #include "LocalClock.h"
+#include "LogoLink.h"
 #include "PlatformSeams.h"
 #include "ReceivePath.h"
 #include "RecordingControls.h"
@@ -44,7 +46,6 @@ class CListCtrlEx;
 class QAbstractButton;
 class QKeyEvent;
 class QLabel;
-class QMouseEvent;
 class QWidget;
 
 // What the application hands the main window: the language chosen at start and
@@ -79,10 +80,6 @@ private:
     const CIniFile* ini_;
 };
 
-// The maker's pages behind the link area at the bottom of the window.
-extern const char* const kChinesePageUrl;
-extern const char* const kEnglishPageUrl;
-
 // What a long run of the window is judged by.
 struct WindowStats {
     uint64_t framesCounted = 0;  // complete measurement frames, good or bad
@@ -112,7 +109,7 @@ public:
     const Settings& CurrentSettings() const { return settings_; }
     bool Initialised() const { return initialised_; }
     QSize StartClientSize() const { return startClientSize_; }
-    QRect LogoArea() const { return logoArea_; }
+    QRect LogoArea() const { return logoLink_->Area(); }
     const ScaleState& LayoutState() const { return scale_; }
     const DialogUnits& Units() const { return units_; }
 
@@ -121,7 +118,7 @@ public:
     // Timer ticks arrive here, from Qt timers or from a test.
     void OnTimer(int id);
     // The help text of a help area, or "" for any other control.
-    QString HelpText(int id) const;
+    QString HelpText(int id) const { return help_.Text(id); }
 
     const LinkState& Link() const { return link_; }
     const DecodeParameters& Decode() const { return decode_; }
@@ -221,8 +218,6 @@ private:
     void StartTimers();
     void LimitTrafficPane();
     bool CreateTooltips();
-    void AttachHelpTips();
-    void RecordLogoArea();
     void PlaceWindow();
     void FocusAndCentreAddresses();
 
@@ -233,10 +228,8 @@ private:
     void CentreAddressText();
     void OnLanguageButton(int flag);
     void TakeTimeSpan();
-    bool InsideLogoArea(const QPoint& clientPos) const;
     // Enter is consumed everywhere in the window but in the parameter list's editor.
     bool ConsumesEnter(QObject* watched, const QKeyEvent* key) const;
-    void OnLogoMouse(const QMouseEvent* mouse);
 
     DialogContext context_;
     QFont templateFont_;
@@ -244,7 +237,6 @@ private:
     std::map<int, QWidget*> controls_;
     // Controls the event filter watches, looked up once.
     QWidget* slider_ = nullptr;
-    QWidget* logo_ = nullptr;
     Settings settings_;
     std::unique_ptr<WindowTimers> ownTimers_;
     WindowTimers* timers_ = nullptr;
@@ -255,7 +247,7 @@ private:
     QSize screenSize_;
     ScaleState scale_;
     bool initialised_ = false;
-    QRect logoArea_;
+    std::unique_ptr<LogoLink> logoLink_;
 
     LinkState link_;
     LiveReadout readout_;
@@ -275,6 +267,7 @@ private:
     std::unique_ptr<CSerialPort> ownPort_;
     CSerialPort* port_ = nullptr;
     IniSettingsStore store_;
+    HelpTips help_;
     std::unique_ptr<ReceivePath> receivePath_;
     std::unique_ptr<ConnectionPanel> panel_;
     std::unique_ptr<SettingsCommands> commands_;
