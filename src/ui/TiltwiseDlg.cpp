@@ -26,22 +26,10 @@
 #include "PlotFeed.h"
 #include "QtPlatform.h"
 #include "RecordingControls.h"
-#include "SkinAdapter.h"
+#include "SkinBinding.h"
 #include "StringTable.h"
 #include "ToolbarDlg.h"
 #include "TrafficPane.h"
-
-int IniSettingsStore::ReadInt(const std::string& key, int fallback) const {
-    return ini_ ? ini_->ReadInt(key, fallback) : fallback;
-}
-
-void IniSettingsStore::WriteString(const std::string& key, const std::string& value) {
-    if (ini_) ini_->WriteString(key, value);
-}
-
-void IniSettingsStore::WriteInt(const std::string& key, int value) {
-    if (ini_) ini_->WriteInt(key, value);
-}
 
 CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
     : QDialog(parent),
@@ -355,16 +343,7 @@ void CTiltwiseDlg::ReadoutTick() {
 }
 
 void CTiltwiseDlg::ApplySkin() {
-    CSkinAdapter* skin = context_.skin;
-    if (!skin) return;
-    skin->BindWindow(this, "ACC_68_DL");
-    const std::pair<int, const char*> bound[] = {
-        {ctl::kSave, "Button_Save"},        {ctl::kTrafficPane, "Edit_Rec"},
-        {ctl::kAddress, "Edit_Addr"},       {ctl::kNewAddress, "Edit_SETAddr"},
-        {ctl::kChineseButton, "Radio_Get"}, {ctl::kEnglishButton, "Radio_Get"},
-    };
-    for (const auto& [id, name] : bound) skin->BindControl(Control(id), name, "ACC_68_DL");
-    skin->SetWindowMode(this, 3);
+    if (context_.skin) ::ApplySkin(*context_.skin, *this, [this](int id) { return Control(id); });
 }
 
 void CTiltwiseDlg::StartTimers() {

@@ -21,6 +21,7 @@
 #include "DialogUnits.h"
 #include "HelpTips.h"
 #include "IniFile.h"
+#include "IniSettingsStore.h"
 #include "LiveReadout.h"
 #include "LocalClock.h"
 #include "LogoLink.h"
@@ -66,18 +67,6 @@ struct DialogContext {
     QSize screenSize;             // empty: the primary screen's
     CSerialPort* port = nullptr;  // the process's one channel
     std::function<std::vector<int>()> discoverPorts;
-};
-
-// The settings keys of the device link, written straight through to the file.
-class IniSettingsStore : public SettingsStore {
-public:
-    explicit IniSettingsStore(const CIniFile* ini) : ini_(ini) {}
-    int ReadInt(const std::string& key, int fallback) const override;
-    void WriteString(const std::string& key, const std::string& value) override;
-    void WriteInt(const std::string& key, int value) override;
-
-private:
-    const CIniFile* ini_;
 };
 
 // What a long run of the window is judged by.
