@@ -300,9 +300,11 @@ void CTiltwiseDlg::CreateCommandBar() {
     toolbar_->setGeometry(Control(ctl::kCommandBarPlace)->geometry());
     toolbar_->show();
 }
+
 void CTiltwiseDlg::ApplyProtocolToListStep() {
     ApplyProtocolToList();
 }
+
 void CTiltwiseDlg::CloseWithoutAsking() {
     closingWithoutAsking_ = true;
     close();
