@@ -1,10 +1,9 @@
 #include "AcquisitionCycle.h"
 
 #include "ConnectionPanel.h"
-#include "ModbusProtocol.h"
-#include "TarqProtocol.h"
+#include "ReadRequest.h"
 
-AcquisitionCycle::AcquisitionCycle(LinkState& state, DeviceLinkView& view, SettingsStore& store,
+AcquisitionCycle::AcquisitionCycle(LinkState& state, LinkView& view, SettingsStore& store,
                                    ConnectionPanel& panel, SettingsCommands& settings,
                                    ReceivePath& path)
     : state_(state), view_(view), store_(store), panel_(panel), settings_(settings), path_(path) {}
@@ -12,14 +11,14 @@ AcquisitionCycle::AcquisitionCycle(LinkState& state, DeviceLinkView& view, Setti
 void AcquisitionCycle::PollingToggle() {
     panel_.ReadDeviceAddress();
     if (state_.pollingOn) {
-        view_.SetLabelText(ctl::kPolling, view_.ResourceString(kStrConnect));
+        view_.ShowPolling(false);
         state_.pollingOn = false;
-        view_.StopTimer(kPollTimer);
+        view_.StopTimer(LinkTimer::Poll);
         return;
     }
-    view_.SetLabelText(ctl::kPolling, view_.ResourceString(kStrDisconnect));
+    view_.ShowPolling(true);
     state_.pollingOn = true;
-    view_.StartTimer(kPollTimer, kPollPeriodMs, false);
+    view_.StartTimer(LinkTimer::Poll, kPollPeriodMs, false);
     settings_.ResetMachinery();
 }
 
@@ -27,20 +26,18 @@ void AcquisitionCycle::ConfirmStartupOpen() {
     if (!path_.ReplySeen() || !state_.startupUnconfirmed) return;
     // The port opened at start has answered: it is the operator's port from now on.
     state_.startupUnconfirmed = false;
-    view_.SetControlText(ctl::kOpen, view_.ResourceString(kStrClose));
-    view_.SelectListEntry(ctl::kPortList, state_.autoOpenedIndex);
+    view_.ShowLinkOpen(true);
+    view_.ChoosePort(state_.autoOpenedIndex);
     store_.WriteInt("COM", static_cast<int>(state_.portnr));
-    store_.WriteInt("BAUD", view_.ListSelection(ctl::kBaudList));
-    store_.WriteInt("PARITY", view_.ListSelection(ctl::kParityList));
+    store_.WriteInt("BAUD", view_.Chosen(LinkChoice::LineBaud));
+    store_.WriteInt("PARITY", view_.Chosen(LinkChoice::LineParity));
 }
 
 void AcquisitionCycle::PollTick() {
     ConfirmStartupOpen();
     if (settings_.SettingsStep()) return;
     // Sent whether or not a port is open: the transmit path drops it when none is.
-    const std::vector<uint8_t> request =
-        state_.protocol == kProtocolModbus ? BuildModbusRead(state_.deviceAddress)
-                                           : BuildTarqFrame(kTarqReadAngles, state_.deviceAddress);
+    const std::vector<uint8_t> request = BuildReadRequest(state_.protocol, state_.deviceAddress);
     path_.OnTxFrame(request.data(), request.size());
 }
 
@@ -53,8 +50,8 @@ void AcquisitionCycle::FlushTraffic() {
     if (path_.PendingTrafficText().empty()) return;
     const std::string text = path_.TakeTrafficText();
     // A full pane starts over with the newest block rather than refuse it.
-    if (view_.TrafficPaneLength() >= kTrafficPaneLimit)
-        view_.ReplaceTrafficPane(text);
+    if (view_.TrafficTextLength() >= static_cast<int>(kTrafficPaneLimit))
+        view_.ReplaceTrafficText(text);
     else
-        view_.AppendTrafficPane(text);
+        view_.AppendTrafficText(text);
 }

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "DeviceLinkView.h"
+#include "LinkState.h"
+#include "LinkView.h"
 #include "ReceivePath.h"
 #include "SettingsCommands.h"
+#include "SettingsStore.h"
 
 class ConnectionPanel;
 
@@ -10,15 +12,10 @@ class ConnectionPanel;
 // start-up confirmation, and the once-a-second traffic pane flush.
 class AcquisitionCycle {
 public:
-    static constexpr int kPlotTimer = 0;
-    static constexpr int kPollTimer = 1;
-    static constexpr int kReadoutTimer = 2;
-    static constexpr int kSettingsTimer = 3;
     static constexpr int kPollPeriodMs = 200;
-    static constexpr int kTrafficPaneLimit = 65535;
 
-    AcquisitionCycle(LinkState& state, DeviceLinkView& view, SettingsStore& store,
-                     ConnectionPanel& panel, SettingsCommands& settings, ReceivePath& path);
+    AcquisitionCycle(LinkState& state, LinkView& view, SettingsStore& store, ConnectionPanel& panel,
+                     SettingsCommands& settings, ReceivePath& path);
 
     // The Connect / Disconnect button.
     void PollingToggle();
@@ -31,7 +28,7 @@ private:
     void ConfirmStartupOpen();
 
     LinkState& state_;
-    DeviceLinkView& view_;
+    LinkView& view_;
     SettingsStore& store_;
     ConnectionPanel& panel_;
     SettingsCommands& settings_;

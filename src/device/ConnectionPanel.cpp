@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "AddressText.h"
 #include "PortAccess.h"
 
 namespace {
@@ -10,8 +11,11 @@ constexpr int kDefaultPortCount = 15;
 // More entries than this is taken for a broken discovery, as is none.
 constexpr int kMaxScannedPorts = 19;
 
-const char* const kTarqFrequencies[] = {"0", "5", "15", "25", "35", "50"};
-const char* const kModbusFrequencies[] = {"0", "10", "25", "50", "5", "15"};
+const std::vector<std::string> kTarqFrequencies = {"0", "5", "15", "25", "35", "50"};
+const std::vector<std::string> kModbusFrequencies = {"0", "10", "25", "50", "5", "15"};
+// The lists open at 9600 baud; the device parity list at even parity.
+constexpr int kDefaultBaudPosition = 2;
+constexpr int kDefaultDeviceParityPosition = 2;
 
 std::string Decimal(long value) {
     char text[24];
@@ -19,9 +23,21 @@ std::string Decimal(long value) {
     return text;
 }
 
+std::vector<std::string> BaudEntries() {
+    std::vector<std::string> entries;
+    for (uint32_t baud : kBaudTable) entries.push_back(Decimal(baud));
+    return entries;
+}
+
+std::vector<std::string> ParityEntries() {
+    std::vector<std::string> entries;
+    for (char p : kParityTable) entries.emplace_back(1, p);
+    return entries;
+}
+
 }  // namespace
 
-ConnectionPanel::ConnectionPanel(LinkState& state, DeviceLinkView& view, SettingsStore& store,
+ConnectionPanel::ConnectionPanel(LinkState& state, LinkView& view, SettingsStore& store,
                                  CSerialPort& port, SerialOwner& owner, ReceivePath& path,
                                  Discover discover)
     : state_(state),
@@ -44,89 +60,79 @@ uint32_t ConnectionPanel::PortNumberOf(const std::string& entry) {
 }
 
 bool ConnectionPanel::ParseDeviceAddress(const std::string& text, uint8_t& address) {
-    if (text.empty() || text.size() > 3) return false;
     unsigned value = 0;
-    for (char c : text) {
-        // The box takes digits only; anything else pasted in is no address.
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
+    if (!ReadAddressDigits(text, value)) return false;
     address = static_cast<uint8_t>(value % 256);
     return true;
 }
 
-void ConnectionPanel::InsertPortEntry(int position, int portnr) {
+PortEntry ConnectionPanel::MakePortEntry(int portnr) const {
     // COM numbers are the operator's names; the tip says which device one is.
-    view_.InsertListEntry(ctl::kPortList, position, "COM" + Decimal(portnr));
-    view_.SetListEntryTip(ctl::kPortList, position,
-                          port_.DescribePort(static_cast<uint32_t>(portnr)));
+    return PortEntry{"COM" + Decimal(portnr), port_.DescribePort(static_cast<uint32_t>(portnr))};
+}
+
+std::vector<PortEntry> ConnectionPanel::DefaultPorts() const {
+    std::vector<PortEntry> ports;
+    for (int n = 1; n <= kDefaultPortCount; ++n) ports.push_back(MakePortEntry(n));
+    return ports;
+}
+
+void ConnectionPanel::ShowPorts(std::vector<PortEntry> ports) {
+    ports_ = std::move(ports);
+    view_.ShowPorts(ports_);
+    view_.ChoosePort(0);
+}
+
+void ConnectionPanel::ShowReportedChoices(LinkChoice choice,
+                                          const std::vector<std::string>& entries) {
+    // These lists report a refused entry, as the originals always did.
+    const int refused = view_.ShowChoices(choice, entries);
+    for (int i = 0; i < refused; ++i)
+        view_.ShowBox("Build baud error!", "Tiltscope", BoxIcon::None);
+    view_.Choose(choice, 0);
 }
 
 void ConnectionPanel::FillLists() {
-    view_.ClearList(ctl::kPortList);
-    for (int n = 1; n <= kDefaultPortCount; ++n) InsertPortEntry(n - 1, n);
-    view_.SelectListEntry(ctl::kPortList, 0);
+    ShowPorts(DefaultPorts());
 
-    for (int list : {ctl::kBaudList, ctl::kDeviceBaudList}) {
-        view_.ClearList(list);
-        int position = 0;
-        for (uint32_t baud : kBaudTable) view_.InsertListEntry(list, position++, Decimal(baud));
-        view_.SelectListEntry(list, 2);
+    for (LinkChoice list : {LinkChoice::LineBaud, LinkChoice::DeviceBaud}) {
+        view_.ShowChoices(list, BaudEntries());
+        view_.Choose(list, kDefaultBaudPosition);
     }
 
     FillFrequencyList();
 
-    for (int list : {ctl::kParityList, ctl::kDeviceParityList}) {
-        view_.ClearList(list);
-        int position = 0;
-        for (char p : kParityTable) view_.InsertListEntry(list, position++, std::string(1, p));
-    }
-    view_.SelectListEntry(ctl::kParityList, 0);
-    view_.SelectListEntry(ctl::kDeviceParityList, 2);
+    for (LinkChoice list : {LinkChoice::LineParity, LinkChoice::DeviceParity})
+        view_.ShowChoices(list, ParityEntries());
+    view_.Choose(LinkChoice::LineParity, 0);
+    view_.Choose(LinkChoice::DeviceParity, kDefaultDeviceParityPosition);
 
-    // These lists report a refused entry, as the originals always did.
-    auto fill = [this](int list, std::initializer_list<const char*> entries) {
-        view_.ClearList(list);
-        int position = 0;
-        for (const char* e : entries) {
-            if (!view_.InsertListEntry(list, position++, e))
-                view_.ShowBox("Build baud error!", "Tiltscope", BoxIcon::None);
-        }
-        view_.SelectListEntry(list, 0);
-    };
-    fill(ctl::kDataBitsList, {"8"});
-    fill(ctl::kStopBitsList, {"1"});
-    fill(ctl::kProtocolList, {"Tarq_68", "Modbus"});
-    fill(ctl::kModelList, {"Tiltscope"});
+    ShowReportedChoices(LinkChoice::DataBits, {"8"});
+    ShowReportedChoices(LinkChoice::StopBits, {"1"});
+    ShowReportedChoices(LinkChoice::Protocol, {"Tarq_68", "Modbus"});
+    ShowReportedChoices(LinkChoice::Model, {"Tiltscope"});
 
-    view_.SetControlText(ctl::kNewAddress, "0");
-    view_.SetControlText(ctl::kAddress, "0");
+    view_.ShowNewAddress("0");
+    view_.ShowAddress("0");
 }
 
 void ConnectionPanel::FillFrequencyList() {
-    view_.ClearList(ctl::kFrequencyList);
-    const char* const* entries =
-        state_.protocol == kProtocolModbus ? kModbusFrequencies : kTarqFrequencies;
-    for (int i = 0; i < 6; ++i) {
-        if (!view_.InsertListEntry(ctl::kFrequencyList, i, entries[i]))
-            view_.ShowBox("Build baud error!", "Tiltscope", BoxIcon::None);
-    }
-    view_.SelectListEntry(ctl::kFrequencyList, 0);
+    ShowReportedChoices(LinkChoice::Frequency,
+                        state_.protocol == kProtocolModbus ? kModbusFrequencies : kTarqFrequencies);
 }
 
 void ConnectionPanel::StartupScan() {
-    const std::vector<int> ports = discover_ ? discover_() : std::vector<int>{};
-    view_.ClearList(ctl::kPortList);
-    int position = 0;
-    for (int n : ports) InsertPortEntry(position++, n);
-    view_.SelectListEntry(ctl::kPortList, 0);
+    const std::vector<int> discovered = discover_ ? discover_() : std::vector<int>{};
+    std::vector<PortEntry> ports;
+    for (int n : discovered) ports.push_back(MakePortEntry(n));
+    ShowPorts(std::move(ports));
 
-    const int count = view_.ListCount(ctl::kPortList);
+    const int count = static_cast<int>(ports_.size());
     if (count >= 1 && count <= kMaxScannedPorts) {
         const uint32_t configured = static_cast<uint32_t>(store_.ReadInt("COM", 1));
         for (int i = 0; i < count; ++i) {
-            view_.SelectListEntry(ctl::kPortList, i);
-            state_.portnr = PortNumberOf(view_.ListEntry(ctl::kPortList, i));
+            view_.ChoosePort(i);
+            state_.portnr = PortNumberOf(ports_[static_cast<size_t>(i)].text);
             if (state_.portnr == configured) {
                 state_.autoOpenedIndex = i;
                 OpenCloseToggle();
@@ -135,19 +141,33 @@ void ConnectionPanel::StartupScan() {
         }
         return;
     }
-    for (int n = 1; n <= kDefaultPortCount; ++n) InsertPortEntry(n - 1, n);
-    view_.SelectListEntry(ctl::kPortList, 0);
+    // No discovery, or one that cannot be right: the defaults go ahead of what it found.
+    std::vector<PortEntry> fallback = DefaultPorts();
+    fallback.insert(fallback.end(), ports_.begin(), ports_.end());
+    ShowPorts(std::move(fallback));
+}
+
+void ConnectionPanel::TakeChosenPort() {
+    const int port = view_.ChosenPort();
+    if (port >= 0 && port < static_cast<int>(ports_.size()))
+        state_.portnr = PortNumberOf(ports_[static_cast<size_t>(port)].text);
+}
+
+void ConnectionPanel::TakeChosenBaud() {
+    const int baud = view_.Chosen(LinkChoice::LineBaud);
+    if (baud >= 0 && baud < kBaudCount) state_.baud = kBaudTable[baud];
+}
+
+void ConnectionPanel::TakeChosenParity() {
+    const int parity = view_.Chosen(LinkChoice::LineParity);
+    if (parity >= 0 && parity < kParityCount) state_.parity = kParityTable[parity];
 }
 
 void ConnectionPanel::TakeLineSettings() {
-    const int port = view_.ListSelection(ctl::kPortList);
-    if (port >= 0) state_.portnr = PortNumberOf(view_.ListEntry(ctl::kPortList, port));
-    // A list without a selection keeps the last value rather than read past the table.
-    const int baud = view_.ListSelection(ctl::kBaudList);
-    if (baud >= 0 && baud < 7) state_.baud = kBaudTable[baud];
+    TakeChosenPort();
+    TakeChosenBaud();
     if (state_.baud == 0) state_.baud = 9600;
-    const int parity = view_.ListSelection(ctl::kParityList);
-    if (parity >= 0 && parity < 3) state_.parity = kParityTable[parity];
+    TakeChosenParity();
 }
 
 void ConnectionPanel::SetLinkOpen(bool open) {
@@ -156,7 +176,7 @@ void ConnectionPanel::SetLinkOpen(bool open) {
 }
 
 void ConnectionPanel::ShowOpenFailed() {
-    std::string text = view_.ResourceString(kStrPortOpenFailed);
+    std::string text = view_.Text(LinkText::PortOpenFailed);
     // "Permission denied" alone leaves the operator guessing what to do.
     if (IsPermissionError(port_.LastOpenError())) {
         text += "\n\n" + PortPermissionAdvice(LookUpPortOwnership(port_.DevicePath()),
@@ -182,12 +202,12 @@ bool ConnectionPanel::OpenCloseToggle() {
     if (state_.linkOpen) {
         SetLinkOpen(false);
         port_.Close();
-        view_.SetControlText(ctl::kOpen, view_.ResourceString(kStrOpen));
+        view_.ShowLinkOpen(false);
         return false;
     }
     if (OpenPort()) {
         SetLinkOpen(true);
-        view_.SetControlText(ctl::kOpen, view_.ResourceString(kStrClose));
+        view_.ShowLinkOpen(true);
         return true;
     }
     if (!state_.startupUnconfirmed) ShowOpenFailed();
@@ -199,7 +219,7 @@ void ConnectionPanel::ReopenIfOpen() {
     port_.Close();
     if (OpenPort()) return;
     SetLinkOpen(false);
-    view_.SetControlText(ctl::kOpen, view_.ResourceString(kStrOpen));
+    view_.ShowLinkOpen(false);
     ShowOpenFailed();
 }
 
@@ -213,20 +233,17 @@ void ConnectionPanel::ChangeLine() {
 }
 
 void ConnectionPanel::OnPortSelected() {
-    const int port = view_.ListSelection(ctl::kPortList);
-    if (port >= 0) state_.portnr = PortNumberOf(view_.ListEntry(ctl::kPortList, port));
+    TakeChosenPort();
     ChangeLine();
 }
 
 void ConnectionPanel::OnParitySelected() {
-    const int parity = view_.ListSelection(ctl::kParityList);
-    if (parity >= 0 && parity < 3) state_.parity = kParityTable[parity];
+    TakeChosenParity();
     ChangeLine();
 }
 
 void ConnectionPanel::OnBaudSelected() {
-    const int baud = view_.ListSelection(ctl::kBaudList);
-    if (baud >= 0 && baud < 7) state_.baud = kBaudTable[baud];
+    TakeChosenBaud();
     ChangeLine();
 }
 
@@ -236,14 +253,14 @@ void ConnectionPanel::OnOpenClicked() {
 }
 
 void ConnectionPanel::OnProtocolSelected() {
-    const int position = view_.ListSelection(ctl::kProtocolList);
+    const int position = view_.Chosen(LinkChoice::Protocol);
     store_.WriteInt("PROTOCOL", position);
     ApplyProtocol(position);
 }
 
 void ConnectionPanel::OnModelSelected() {
-    const int position = view_.ListSelection(ctl::kModelList);
-    if (position >= 0) view_.SetModelName(view_.ListEntry(ctl::kModelList, position));
+    if (view_.Chosen(LinkChoice::Model) >= 0)
+        view_.SetModelName(view_.ChoiceText(LinkChoice::Model));
 }
 
 void ConnectionPanel::SetDeviceAddress(uint8_t address) {
@@ -252,31 +269,27 @@ void ConnectionPanel::SetDeviceAddress(uint8_t address) {
 }
 
 void ConnectionPanel::ApplyProtocol(int position) {
-    if (position == 1) {
+    if (position == kProtocolModbus) {
         state_.protocol = kProtocolModbus;
         // Modbus has no address 0 (it is the broadcast address).
         if (state_.deviceAddress == 0) {
             SetDeviceAddress(1);
-            view_.SetControlText(ctl::kAddress, "1");
+            view_.ShowAddress("1");
         }
-        view_.ShowControl(ctl::kSave, false);
-        view_.ShowControl(ctl::kDeviceParityList, true);
-        view_.ShowControl(ctl::kDeviceParityLabel, true);
-        view_.ShowControl(ctl::kSetParity, true);
+        view_.ShowSaveCommand(false);
+        view_.ShowParityCommand(true);
     } else {
         state_.protocol = kProtocolTarq;
-        if (position == 0) {
-            view_.ShowControl(ctl::kSave, true);
-            view_.ShowControl(ctl::kDeviceParityList, false);
-            view_.ShowControl(ctl::kDeviceParityLabel, false);
-            view_.ShowControl(ctl::kSetParity, false);
+        if (position == kProtocolTarq) {
+            view_.ShowSaveCommand(true);
+            view_.ShowParityCommand(false);
         }
     }
     view_.ApplyProtocolToList();
 }
 
 void ConnectionPanel::ReadDeviceAddress() {
-    const std::string text = view_.ControlText(ctl::kAddress);
+    const std::string text = view_.AddressText();
     uint8_t address = state_.deviceAddress;
     if (ParseDeviceAddress(text, address)) SetDeviceAddress(address);
     store_.WriteString("ADDR", text);
@@ -284,7 +297,7 @@ void ConnectionPanel::ReadDeviceAddress() {
 
 void ConnectionPanel::AdoptDeviceAddress(uint8_t address, const std::string& boxText) {
     SetDeviceAddress(address);
-    view_.SetControlText(ctl::kAddress, boxText);
+    view_.ShowAddress(boxText);
     store_.WriteString("ADDR", boxText);
 }
 
@@ -300,8 +313,8 @@ void ConnectionPanel::UseLine(uint32_t baud, char parity) {
 }
 
 void ConnectionPanel::StoreLineChoice() {
-    const int baud = view_.ListSelection(ctl::kBaudList);
-    const int parity = view_.ListSelection(ctl::kParityList);
+    const int baud = view_.Chosen(LinkChoice::LineBaud);
+    const int parity = view_.Chosen(LinkChoice::LineParity);
     if (baud >= 0) store_.WriteInt("BAUD", baud);
     if (parity >= 0) store_.WriteInt("PARITY", parity);
 }

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "DeviceLinkView.h"
+#include "LinkState.h"
+#include "LinkView.h"
 #include "ReceivePath.h"
 #include "Serialport.h"
+#include "SettingsStore.h"
 
 // The port, baud and parity choice, opening and closing the link, the device
 // address and the protocol switch.
@@ -14,7 +16,7 @@ class ConnectionPanel {
 public:
     using Discover = std::function<std::vector<int>()>;
 
-    ConnectionPanel(LinkState& state, DeviceLinkView& view, SettingsStore& store, CSerialPort& port,
+    ConnectionPanel(LinkState& state, LinkView& view, SettingsStore& store, CSerialPort& port,
                     SerialOwner& owner, ReceivePath& path, Discover discover);
 
     // Fills every list of the panel and of the settings commands (window creation).
@@ -53,19 +55,31 @@ public:
 
 private:
     void TakeLineSettings();
+    // The chosen port's number, baud rate or parity letter; a list without a
+    // choice keeps the last value rather than read past its table.
+    void TakeChosenPort();
+    void TakeChosenBaud();
+    void TakeChosenParity();
     // Opens the channel with the current line settings and starts its monitor.
     bool OpenPort();
     void ChangeLine();
     void SetDeviceAddress(uint8_t address);
     void ShowOpenFailed();
-    void InsertPortEntry(int position, int portnr);
+    PortEntry MakePortEntry(int portnr) const;
+    // The entries COM1 to COM15, for a list with no discovery behind it.
+    std::vector<PortEntry> DefaultPorts() const;
+    void ShowPorts(std::vector<PortEntry> ports);
     void SetLinkOpen(bool open);
+    // Fills a list whose refused entries are reported, one box each.
+    void ShowReportedChoices(LinkChoice choice, const std::vector<std::string>& entries);
 
     LinkState& state_;
-    DeviceLinkView& view_;
+    LinkView& view_;
     SettingsStore& store_;
     CSerialPort& port_;
     SerialOwner& owner_;
     ReceivePath& path_;
     Discover discover_;
+    // The port list as shown, so that an entry's number needs no view to read.
+    std::vector<PortEntry> ports_;
 };

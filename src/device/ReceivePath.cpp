@@ -91,8 +91,8 @@ void ReceivePath::AppendText(const char* text) {
 
 void ReceivePath::BoundTraffic() {
     // Cut in halves, not per byte, so a flood costs one move per limit's worth.
-    if (traffic_.size() <= 2 * kTrafficTextLimit) return;
-    size_t cut = traffic_.size() - kTrafficTextLimit;
+    if (traffic_.size() <= 2 * kTrafficPaneLimit) return;
+    size_t cut = traffic_.size() - kTrafficPaneLimit;
     // Start the kept part on a line of its own where one begins soon after.
     const size_t line = traffic_.find('\n', cut);
     if (line != std::string::npos && line - cut < 64) cut = line + 1;
@@ -113,7 +113,7 @@ void ReceivePath::StartFrame(uint8_t b, Protocol protocol) {
     AppendHex(b);
     frame_[0] = b;
     count_ = 1;
-    state_ = kStartSeen;
+    state_ = protocol == Protocol::Tarq ? kTarqLength : kModbusFunction;
     open_ = protocol;
     bytesBeforeRequest_ = requestMark_;
     rxPrefixDue_ = false;
@@ -137,7 +137,7 @@ void ReceivePath::OnTxFrame(const uint8_t* bytes, size_t count) {
     traffic_ += kLineEnd;
     BoundTraffic();
     requestMark_ = 0;
-    if (state_ >= kStartSeen && open_ == Protocol::Tarq) {
+    if (FrameOpen() && open_ == Protocol::Tarq) {
         // A frame-protocol sensor may be sending by itself, and the rest of this
         // frame be on the line already: dropping it would lose a good frame at
         // every poll. Should it fail its checksum, it was the stale half of a
@@ -167,7 +167,7 @@ void ReceivePath::OnRxModbus(const uint8_t* bytes, size_t count) {
 }
 
 void ReceivePath::Feed(Protocol protocol, const uint8_t* bytes, size_t count) {
-    if (state_ >= kStartSeen && open_ != protocol) {
+    if (FrameOpen() && open_ != protocol) {
         // Begun under the other protocol: no frame of this one.
         AppendText(kLineEnd);
         state_ = kIdle;
@@ -188,18 +188,18 @@ void ReceivePath::Feed(Protocol protocol, const uint8_t* bytes, size_t count) {
 
 void ReceivePath::TarqByte(uint8_t b) {
     switch (state_) {
-        case kStartSeen:
+        case kTarqLength:
             Store(b);
             if (!TarqLengthAccepted(b))
                 Reject();
             else
-                state_ = b == kTarqAckSize - 1 ? kAcknowledge
-                         : b <= 13             ? kThreeByteGroup
-                                               : kFourByteGroup;
+                state_ = b == kTarqAckSize - 1 ? kTarqAcknowledgeRest
+                         : b <= 13             ? kTarqThreeByteValueRest
+                                               : kTarqFourByteValueRest;
             break;
-        case kThreeByteGroup:
-        case kFourByteGroup:
-        case kAcknowledge:
+        case kTarqAcknowledgeRest:
+        case kTarqThreeByteValueRest:
+        case kTarqFourByteValueRest:
             Store(b);
             if (count_ == size_t{frame_[1]} + 1) CompleteTarqFrame();
             break;
@@ -211,30 +211,33 @@ void ReceivePath::TarqByte(uint8_t b) {
 
 void ReceivePath::ModbusByte(uint8_t b) {
     switch (state_) {
-        case kStartSeen:
+        case kModbusFunction:
             Store(b);
             if (b == kModbusRead)
-                state_ = kThreeByteGroup;
+                state_ = kModbusByteCount;
             else if (b == kModbusWrite)
-                state_ = kAcknowledge;
+                state_ = kModbusEchoRest;
             else if (ModbusExceptionFunction(b))
-                state_ = kException;
+                state_ = kModbusExceptionRest;
             else
                 Reject();
             break;
-        case kThreeByteGroup:
-        case kFourByteGroup:
+        case kModbusByteCount:
             Store(b);
-            if (count_ == 3 && !ModbusByteCountAccepted(b))
+            if (!ModbusByteCountAccepted(b))
                 Reject();
-            else if (count_ == frame_[2] + kModbusReadOverhead)
-                CompleteModbusRead();
+            else
+                state_ = kModbusReadDataRest;
             break;
-        case kAcknowledge:
+        case kModbusReadDataRest:
+            Store(b);
+            if (count_ == frame_[2] + kModbusReadOverhead) CompleteModbusRead();
+            break;
+        case kModbusEchoRest:
             Store(b);
             if (count_ == kModbusEchoSize) CompleteModbusAnswer(handlers_.OnModbusEcho);
             break;
-        case kException:
+        case kModbusExceptionRest:
             Store(b);
             if (count_ == kModbusExceptionSize) CompleteModbusAnswer(handlers_.OnModbusException);
             break;
@@ -273,7 +276,7 @@ void ReceivePath::Resync() {
     requestMark_ = outerMark;
     quiet_ = wasQuiet;
     // A frame left open continues on a line of its own.
-    rxPrefixDue_ = state_ >= kStartSeen;
+    rxPrefixDue_ = FrameOpen();
 }
 
 bool ReceivePath::HiddenFrame(bool atEnd) const {
@@ -292,11 +295,11 @@ bool ReceivePath::HiddenFrame(bool atEnd) const {
 
 void ReceivePath::ReadHiddenFrames(bool atEnd) {
     // Each round gives up one byte of the candidate, so this ends.
-    while (state_ >= kStartSeen && HiddenFrame(atEnd)) Reject();
+    while (FrameOpen() && HiddenFrame(atEnd)) Reject();
 }
 
 void ReceivePath::CompleteTarqFrame() {
-    const int kind = state_;
+    const State kind = state_;
     // Idle before any hand-over, so a handler that transmits leaves state 1 behind.
     state_ = kIdle;
     AppendText(kLineEnd);
@@ -305,7 +308,7 @@ void ReceivePath::CompleteTarqFrame() {
         // Begun before the last request, it was the stale half of a reply cut
         // off: neither a frame nor a miscount.
         const bool stale = bytesBeforeRequest_ > 0 && bytesBeforeRequest_ < count_;
-        if (kind != kAcknowledge && !stale) {
+        if (kind != kTarqAcknowledgeRest && !stale) {
             ++framesThisSecond_;
             CountMiscount();
         }
@@ -315,14 +318,14 @@ void ReceivePath::CompleteTarqFrame() {
     open_ = Protocol::None;
     bytesBeforeRequest_ = 0;
     replySeen_ = true;
-    if (kind == kAcknowledge) {
+    if (kind == kTarqAcknowledgeRest) {
         if (handlers_.OnTarqAcknowledge) handlers_.OnTarqAcknowledge(frame_, count_);
         return;
     }
     const uint8_t length = frame_[1];
     hasTemperature_ = length == 13 || length == 16 || length == 17;
     ++framesThisSecond_;
-    if (kind == kThreeByteGroup)
+    if (kind == kTarqThreeByteValueRest)
         DecodeTarqThreeByteGroup(frame_, count_, hasTemperature_, params_.ResolutionFactor, last_);
     else
         DecodeTarqFourByteGroup(frame_, count_, hasTemperature_, params_.ResolutionFactor, last_);

@@ -7,6 +7,11 @@
 
 #include "DeviceTypes.h"
 
+// The most the traffic pane holds before it starts over, in characters. The
+// traffic text waiting for it keeps its newest part within the same bound, so
+// a line that never stops cannot grow it between two flushes.
+constexpr size_t kTrafficPaneLimit = 65535;
+
 // Where transmitted requests go: the serial channel's one-slot mailbox.
 class WriteQueue {
 public:
@@ -35,19 +40,22 @@ class ReceivePath {
 public:
     // The longest frame either protocol accepts (a four-byte frame of length 17).
     static constexpr size_t kFrameBufferSize = 18;
-    // The traffic text keeps its newest part, as the pane does: a line that never
-    // stops cannot grow it without bound between two flushes.
-    static constexpr size_t kTrafficTextLimit = 65535;
-
-    // Receive states; the numbers are those the traffic traces were written with.
+    // What the path reads next. Between frames it waits for a frame's first
+    // byte; inside one, each protocol has steps of its own.
     enum State : int {
         kIdle = 0,
-        kIdleAfterTransmit = 1,
-        kStartSeen = 2,
-        kThreeByteGroup = 3,  // Modbus: read reply
-        kFourByteGroup = 4,   // Modbus: read reply as well
-        kAcknowledge = 5,     // Modbus: write echo
-        kException = 6,       // Modbus only: exception reply, five bytes
+        kIdleAfterTransmit = 1,  // a request has gone out
+        // Frame protocol, after the 0x68 header:
+        kTarqLength,              // the length byte, which tells the kind of frame
+        kTarqAcknowledgeRest,     // the rest of an acknowledgement
+        kTarqThreeByteValueRest,  // the rest of a reply with three-byte values
+        kTarqFourByteValueRest,   // the rest of a reply with four-byte values
+        // Modbus, after the address byte:
+        kModbusFunction,
+        kModbusByteCount,      // of a read reply
+        kModbusReadDataRest,   // the registers and the CRC of a read reply
+        kModbusEchoRest,       // the rest of a write echo, eight bytes in all
+        kModbusExceptionRest,  // the rest of an exception reply, five bytes in all
     };
 
     ReceivePath(const DecodeParameters& params, ReceiveHandlers handlers);
@@ -81,7 +89,9 @@ public:
     const std::string& MiscountText() const { return miscountText_; }
     const Measurement& LastMeasurement() const { return last_; }
     bool HasTemperature() const { return hasTemperature_; }
-    int ReceiveState() const { return state_; }
+    State ReceiveState() const { return state_; }
+    // Inside a frame: some of its bytes have been read.
+    bool FrameOpen() const { return state_ != kIdle && state_ != kIdleAfterTransmit; }
     // Candidate frames given up (bad length, function, byte count, checksum or
     // CRC) and searched again from their second byte.
     uint64_t Resyncs() const { return resyncs_; }
@@ -122,7 +132,7 @@ private:
     bool linkOpen_ = false;
     uint8_t deviceAddress_ = 0;
 
-    int state_ = kIdle;
+    State state_ = kIdle;
     uint8_t frame_[kFrameBufferSize] = {};
     size_t count_ = 0;
     // Which protocol opened the candidate; the frame protocol's sensors may send

@@ -2,19 +2,19 @@
 
 #include <cstdlib>
 
+#include "AddressText.h"
 #include "ConnectionPanel.h"
 #include "ModbusProtocol.h"
 #include "TarqProtocol.h"
 
 namespace {
 
-constexpr int kTimeoutTimer = 3;
 constexpr int kTimeoutMs = 1000;
 constexpr int kTurns = 3;
 
 }  // namespace
 
-SettingsCommands::SettingsCommands(LinkState& state, DeviceLinkView& view, ConnectionPanel& panel,
+SettingsCommands::SettingsCommands(LinkState& state, LinkView& view, ConnectionPanel& panel,
                                    Transmit transmit)
     : state_(state), view_(view), panel_(panel), transmit_(std::move(transmit)) {}
 
@@ -39,7 +39,7 @@ void SettingsCommands::Begin(const char* english, const char* chinese) {
     name_ = view_.ChineseSelected() ? chinese : english;
     // Started before the inputs are looked at: a command that then sends nothing
     // still ends with the time-out box.
-    view_.StartTimer(kTimeoutTimer, kTimeoutMs, true);
+    view_.StartTimer(LinkTimer::Settings, kTimeoutMs, true);
 }
 
 void SettingsCommands::Register(Kind kind) {
@@ -60,7 +60,7 @@ void SettingsCommands::ResetMachinery() {
 void SettingsCommands::EndWithBox(const std::string& text, const std::string& caption,
                                   BoxIcon icon) {
     // The command ends here: its time-out would be a second box for one click.
-    view_.StopTimer(kTimeoutTimer);
+    view_.StopTimer(LinkTimer::Settings);
     name_.clear();
     view_.ShowBox(text, caption, icon);
 }
@@ -98,7 +98,7 @@ void SettingsCommands::SendRead() {
 
 void SettingsCommands::Confirm() {
     awaited_ = 0;
-    view_.StopTimer(kTimeoutTimer);
+    view_.StopTimer(LinkTimer::Settings);
     view_.PostOpConfirmed();
 }
 
@@ -183,8 +183,8 @@ void SettingsCommands::OnSetBaud() {
     Begin("Set Baud", "设置波特率");
     panel_.ReadDeviceAddress();
     if (RefuseBroadcast()) return;
-    const int position = view_.ListSelection(ctl::kDeviceBaudList);
-    if (position < 0 || position >= 7) return;  // nothing chosen: the time-out box ends it
+    const int position = view_.Chosen(LinkChoice::DeviceBaud);
+    if (position < 0 || position >= kBaudCount) return;  // nothing chosen: the time-out box ends it
     if (Modbus()) {
         const int code = ModbusBaudCode(position);
         if (code < 0) {
@@ -203,16 +203,12 @@ void SettingsCommands::OnSetBaud() {
     }
 }
 
-bool SettingsCommands::FrequencyValue(uint8_t& value) const {
-    const int position = view_.ListSelection(ctl::kFrequencyList);
-    if (position >= 0) {
-        value = static_cast<uint8_t>(position);
-        return true;
-    }
+uint8_t SettingsCommands::FrequencyValue() const {
+    const int position = view_.Chosen(LinkChoice::Frequency);
+    if (position >= 0) return static_cast<uint8_t>(position);
     // No entry chosen: the number typed in the list, marked with bit 7.
-    const std::string text = view_.ListText(ctl::kFrequencyList);
-    value = static_cast<uint8_t>(std::atoi(text.c_str()) | 0x80);
-    return true;
+    const std::string text = view_.ChoiceText(LinkChoice::Frequency);
+    return static_cast<uint8_t>(std::atoi(text.c_str()) | 0x80);
 }
 
 void SettingsCommands::OnSetFrequency() {
@@ -220,7 +216,7 @@ void SettingsCommands::OnSetFrequency() {
     if (!state_.linkOpen) return;
     panel_.ReadDeviceAddress();
     if (RefuseBroadcast()) return;
-    FrequencyValue(value_);
+    value_ = FrequencyValue();
     Send(kFrequency);
     Register(kFrequency);
 }
@@ -229,18 +225,12 @@ void SettingsCommands::OnSetAddress() {
     Begin("Set Addr", "设置地址");
     panel_.ReadDeviceAddress();
     if (RefuseBroadcast()) return;
-    const std::string text = view_.ControlText(ctl::kNewAddress);
+    const std::string text = view_.NewAddressText();
     newAddressText_ = text;
-    if (text.empty() || text.size() > 3) {
-        // Without an address typed, the last command's data byte would become the
-        // sensor's address and leave it where nobody knows: send nothing.
-        return;
-    }
     unsigned address = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return;
-        address = address * 10 + static_cast<unsigned>(c - '0');
-    }
+    // Without an address typed, the last command's data byte would become the
+    // sensor's address and leave it where nobody knows: send nothing.
+    if (!ReadAddressDigits(text, address)) return;
     if (address >= 255) return;
     if (Modbus() && address == 0) return;
     value_ = static_cast<uint8_t>(address);
@@ -265,8 +255,8 @@ void SettingsCommands::OnSetParity() {
     panel_.ReadDeviceAddress();
     if (RefuseBroadcast()) return;
     static const uint8_t kParityCodes[] = {1, 2, 0};  // N, O, E
-    const int position = view_.ListSelection(ctl::kDeviceParityList);
-    if (position < 0 || position > 2) return;
+    const int position = view_.Chosen(LinkChoice::DeviceParity);
+    if (position < 0 || position >= kParityCount) return;
     value_ = kParityCodes[position];
     Send(kParity);
     Register(kParity);
@@ -338,7 +328,7 @@ bool SettingsCommands::SettingsStep() {
 }
 
 void SettingsCommands::OnTarqAcknowledge(const uint8_t* frame, size_t count) {
-    view_.StopTimer(kTimeoutTimer);
+    view_.StopTimer(LinkTimer::Settings);
     if (awaited_ == 2) {
         awaited_ = 1;
         name_.clear();
@@ -383,12 +373,11 @@ void SettingsCommands::OnMeasurement() {
 }
 
 void SettingsCommands::OnOpConfirmed() {
-    if (ApplyConfirmedSetting(0))
-        view_.ShowBox(view_.ResourceString(kStrOperateSuccessfully), "Message", BoxIcon::None);
+    ApplyConfirmedSetting();
+    view_.ShowBox(view_.Text(LinkText::OperateSuccessfully), "Message", BoxIcon::None);
 }
 
-bool SettingsCommands::ApplyConfirmedSetting(uint8_t status) {
-    if (status == 0xFF) return false;
+void SettingsCommands::ApplyConfirmedSetting() {
     if (follow_ != Follow::None) {
         // The sensor answers at the new setting: the link stays there, and so
         // does the next start.
@@ -396,36 +385,35 @@ bool SettingsCommands::ApplyConfirmedSetting(uint8_t status) {
         if (kind_ == kAddress) {
             panel_.AdoptDeviceAddress(new_.address, newAddressText_);
         } else {
-            if (kind_ == kBaud) view_.SelectListEntry(ctl::kBaudList, newBaudPosition_);
-            if (kind_ == kParity) view_.SelectListEntry(ctl::kParityList, newParityPosition_);
+            if (kind_ == kBaud) view_.Choose(LinkChoice::LineBaud, newBaudPosition_);
+            if (kind_ == kParity) view_.Choose(LinkChoice::LineParity, newParityPosition_);
             panel_.StoreLineChoice();
         }
         ResetMachinery();
-        return true;
+        return;
     }
     if (kind_ == kBaud) {
-        const int position = view_.ListSelection(ctl::kDeviceBaudList);
-        if (position >= 0 && position < 7) {
-            view_.SelectListEntry(ctl::kBaudList, position);
+        const int position = view_.Chosen(LinkChoice::DeviceBaud);
+        if (position >= 0 && position < kBaudCount) {
+            view_.Choose(LinkChoice::LineBaud, position);
             state_.baud = kBaudTable[position];
         }
         panel_.ReopenIfOpen();
     } else if (kind_ == kAddress) {
         panel_.AdoptDeviceAddress(value_, newAddressText_);
     } else if (kind_ == kParity) {
-        const int position = view_.ListSelection(ctl::kDeviceParityList);
-        if (position >= 0 && position < 3) {
-            view_.SelectListEntry(ctl::kParityList, position);
+        const int position = view_.Chosen(LinkChoice::DeviceParity);
+        if (position >= 0 && position < kParityCount) {
+            view_.Choose(LinkChoice::LineParity, position);
             state_.parity = kParityTable[position];
         }
         panel_.ReopenIfOpen();
     }
     ResetMachinery();
-    return true;
 }
 
 void SettingsCommands::OnTimeout() {
-    view_.StopTimer(kTimeoutTimer);
+    view_.StopTimer(LinkTimer::Settings);
     const bool chinese = view_.ChineseSelected();
     std::string text = name_ + (chinese ? "操作失败!" : " failure");
     if (follow_ != Follow::None) {

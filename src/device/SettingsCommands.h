@@ -5,7 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "DeviceLinkView.h"
+#include "LinkState.h"
+#include "LinkView.h"
 
 class ConnectionPanel;
 
@@ -27,18 +28,17 @@ public:
 
     using Transmit = std::function<void(const uint8_t* bytes, size_t count)>;
 
-    SettingsCommands(LinkState& state, DeviceLinkView& view, ConnectionPanel& panel,
-                     Transmit transmit);
+    SettingsCommands(LinkState& state, LinkView& view, ConnectionPanel& panel, Transmit transmit);
 
-    void OnSetBaud();       // 1009
-    void OnSetFrequency();  // 1011
-    void OnSetAddress();    // 1013
-    void OnSave();          // 1007
-    void OnSetParity();     // 1021
-    void OnSetZero();       // 1028
-    void OnClearZero();     // 1031
+    void OnSetBaud();
+    void OnSetFrequency();
+    void OnSetAddress();
+    void OnSave();
+    void OnSetParity();
+    void OnSetZero();
+    void OnClearZero();
 
-    // Timer 1: true when the tick was spent on a pending command.
+    // The poll timer: true when the tick was spent on a pending command.
     bool SettingsStep();
     void ResetMachinery();
 
@@ -50,8 +50,9 @@ public:
     void OnMeasurement();
     // MSG_OP_CONFIRMED.
     void OnOpConfirmed();
-    bool ApplyConfirmedSetting(uint8_t status);
-    // Timer 3.
+    // Takes the confirmed setting into the link and ends the command.
+    void ApplyConfirmedSetting();
+    // The settings timer.
     void OnTimeout();
 
     int TurnCountdown() const { return countdown_; }
@@ -84,7 +85,7 @@ private:
         char parity = 'N';
     };
 
-    bool Modbus() const { return state_.protocol == 1; }
+    bool Modbus() const { return state_.protocol == kProtocolModbus; }
     // Modbus writes to address 0 reach every sensor on the bus: refused with a box.
     bool RefuseBroadcast();
     void EndWithBox(const std::string& text, const std::string& caption, BoxIcon icon);
@@ -99,10 +100,10 @@ private:
     void Send(Kind kind);
     void SendTarq(Kind kind);
     void SendModbus(Kind kind);
-    bool FrequencyValue(uint8_t& value) const;
+    uint8_t FrequencyValue() const;
 
     LinkState& state_;
-    DeviceLinkView& view_;
+    LinkView& view_;
     ConnectionPanel& panel_;
     Transmit transmit_;
 

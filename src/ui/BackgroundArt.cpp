@@ -199,7 +199,7 @@ void DrawBanner(QPainter& p, Language lang) {
 // The globe and the pill behind the two language buttons.
 void DrawLanguageStrip(QPainter& p, Language lang) {
     const QRectF buttons =
-        ControlArea(ctl::kChineseButton, lang).united(ControlArea(ctl::kEnglishButton, lang));
+        ControlArea(ctl::kChinese, lang).united(ControlArea(ctl::kEnglish, lang));
     const QRectF pill(buttons.left() - X(13), Y(23.4), buttons.width() + X(18), Y(11.3));
     p.setPen(QPen(QColor(0xb0, 0xc4, 0xce), 1.2));
     p.setBrush(QColor(0xfd, 0xfe, 0xfe));

@@ -1,6 +1,5 @@
 #include "ChartPresenter.h"
 
-#include "AcquisitionCycle.h"
 #include "DialogTemplate.h"
 #include "MeasuringTools.h"
 #include "PlatformSeams.h"
@@ -23,12 +22,12 @@ ChartPresenter::ChartPresenter(PlotFeed& plot, MeasuringTools& tools, WindowTime
 
 void ChartPresenter::StartDrawing() {
     plot_.StartDrawing();
-    timers_.Start(AcquisitionCycle::kPlotTimer, kPlotPeriodMs);
+    timers_.Start(kPlotTimer, kPlotPeriodMs);
 }
 
 void ChartPresenter::StopDrawing() {
     plot_.StopDrawing();
-    timers_.Stop(AcquisitionCycle::kPlotTimer);
+    timers_.Stop(kPlotTimer);
 }
 
 void ChartPresenter::ShowMouse() {

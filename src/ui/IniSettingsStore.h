@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "DeviceLinkView.h"
 #include "IniFile.h"
+#include "SettingsStore.h"
 
 // The settings keys of the device link, written straight through to the file.
 class IniSettingsStore : public SettingsStore {

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <limits>
 
-#include "DeviceLinkView.h"
 #include "DeviceTypes.h"
 #include "ListCtrlEx.h"
 #include "Settings.h"
+#include "SettingsStore.h"
 #include "StringTable.h"
 
 namespace {

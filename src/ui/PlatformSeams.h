@@ -46,3 +46,11 @@ public:
     virtual bool IsRunning(int id) const = 0;
     virtual int Period(int id) const = 0;
 };
+
+// The window's timers, by what they drive.
+enum WindowTimerId {
+    kPlotTimer = 0,      // the chart's traces
+    kPollTimer = 1,      // read requests and settings commands' turns
+    kReadoutTimer = 2,   // the readout and the traffic pane, once a second
+    kSettingsTimer = 3,  // a settings command's time-out
+};

@@ -3,9 +3,10 @@
 #include <functional>
 #include <string>
 
-#include "DeviceLinkView.h"
 #include "DialogTemplate.h"
+#include "LinkView.h"
 #include "RecordingAlerts.h"
+#include "SettingsStore.h"
 
 class CsvRecorder;
 class FolderPicker;

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "DeviceLinkView.h"
 #include "DialogTemplate.h"
 #include "SkinAdapter.h"
 
@@ -17,9 +16,9 @@ constexpr int kWindowMode = 3;
 void ApplySkin(CSkinAdapter& skin, QWidget& window, const std::function<QWidget*(int)>& control) {
     skin.BindWindow(&window, kWindowSkin);
     const std::pair<int, const char*> bound[] = {
-        {ctl::kSave, "Button_Save"},        {ctl::kTrafficPane, "Edit_Rec"},
-        {ctl::kAddress, "Edit_Addr"},       {ctl::kNewAddress, "Edit_SETAddr"},
-        {ctl::kChineseButton, "Radio_Get"}, {ctl::kEnglishButton, "Radio_Get"},
+        {ctl::kSave, "Button_Save"},  {ctl::kTrafficPane, "Edit_Rec"},
+        {ctl::kAddress, "Edit_Addr"}, {ctl::kNewAddress, "Edit_SETAddr"},
+        {ctl::kChinese, "Radio_Get"}, {ctl::kEnglish, "Radio_Get"},
     };
     for (const auto& [id, name] : bound) skin.BindControl(control(id), name, kWindowSkin);
     skin.SetWindowMode(&window, kWindowMode);

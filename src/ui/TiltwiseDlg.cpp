@@ -58,9 +58,9 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
         context_.backgroundPicture == kChineseBackgroundId ? Language::Chinese : Language::English);
     controls_ = ControlFactory(*this, units_, context_.language).CreateControls();
     slider_ = Control(ctl::kTimeSpanSlider);
-    logoLink_ = std::make_unique<LogoLink>(
-        *Control(ctl::kLogoArea), *this,
-        *static_cast<QAbstractButton*>(Control(ctl::kChineseButton)), context_.urls);
+    logoLink_ = std::make_unique<LogoLink>(*Control(ctl::kLogoArea), *this,
+                                           *static_cast<QAbstractButton*>(Control(ctl::kChinese)),
+                                           context_.urls);
     NameControlsForAccessibility();
     CreateDeviceLink();
     // Window creation, before the controls are initialised.
@@ -113,15 +113,30 @@ void CTiltwiseDlg::CreateDeviceLink() {
         DeliverMeasurement(m);
         commands_->OnMeasurement();
     };
+    LinkControls::Window window;
+    window.control = [this](int id) { return Control(id); };
+    window.setLabelText = [this](int id, const QString& text) { SetLabelText(id, text); };
+    window.textChanged = [this](int id) { RefreshAccessibleName(id); };
+    window.showBox = [this](const std::string& text, const std::string& caption, BoxIcon icon) {
+        ShowBox(text, caption, icon);
+    };
+    window.postOpConfirmed = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { commands_->OnOpConfirmed(); }, Qt::QueuedConnection);
+    };
+    window.applyProtocolToList = [this] { ApplyProtocolToList(); };
+    window.setModelName = [this](const std::string& name) { settings_.CsvPrefix = name; };
+    window.readoutTick = [this] { ReadoutTick(); };
+    linkControls_ = std::make_unique<LinkControls>(std::move(window), *timers_, context_.language);
     receivePath_ = std::make_unique<ReceivePath>(decode_, handlers);
     receivePath_->SetWriteQueue(port_);
-    panel_ = std::make_unique<ConnectionPanel>(link_, *this, store_, *port_, *this, *receivePath_,
-                                               context_.discoverPorts);
+    panel_ = std::make_unique<ConnectionPanel>(link_, *linkControls_, store_, *port_, *this,
+                                               *receivePath_, context_.discoverPorts);
     commands_ = std::make_unique<SettingsCommands>(
-        link_, *this, *panel_,
+        link_, *linkControls_, *panel_,
         [this](const uint8_t* bytes, size_t count) { receivePath_->OnTxFrame(bytes, count); });
-    acquisition_ = std::make_unique<AcquisitionCycle>(link_, *this, store_, *panel_, *commands_,
-                                                      *receivePath_);
+    acquisition_ = std::make_unique<AcquisitionCycle>(link_, *linkControls_, store_, *panel_,
+                                                      *commands_, *receivePath_);
 }
 
 void CTiltwiseDlg::ConnectControls() {
@@ -153,10 +168,10 @@ void CTiltwiseDlg::ConnectControls() {
     connect(static_cast<QSlider*>(slider_), &QSlider::valueChanged, this,
             [this](int) { TakeTimeSpan(); });
     const int flag = context_.languageFlag ? *context_.languageFlag : 1;
-    static_cast<QRadioButton*>(Control(flag == 0 ? ctl::kChineseButton : ctl::kEnglishButton))
+    static_cast<QRadioButton*>(Control(flag == 0 ? ctl::kChinese : ctl::kEnglish))
         ->setChecked(true);
-    button(ctl::kChineseButton, [this] { OnLanguageButton(0); });
-    button(ctl::kEnglishButton, [this] { OnLanguageButton(1); });
+    button(ctl::kChinese, [this] { OnLanguageButton(0); });
+    button(ctl::kEnglish, [this] { OnLanguageButton(1); });
     connect(ParameterList(), &ListCtrlEx::CListCtrlEx::WM_LISTEX_ENDEDIT, this,
             [this](int row, int column, const QString& text) {
                 parameters_->Commit(row, column, text);
@@ -250,8 +265,8 @@ void CTiltwiseDlg::SetTimeSpanSlider() {
 }
 
 void CTiltwiseDlg::ShowLanguageButtons() {
-    for (int id : {ctl::kChineseButton, ctl::kEnglishButton}) Control(id)->hide();
-    for (int id : {ctl::kChineseButton, ctl::kEnglishButton}) Control(id)->show();
+    for (int id : {ctl::kChinese, ctl::kEnglish}) Control(id)->hide();
+    for (int id : {ctl::kChinese, ctl::kEnglish}) Control(id)->show();
 }
 
 void CTiltwiseDlg::FillLists() {
@@ -349,13 +364,12 @@ void CTiltwiseDlg::ApplySkin() {
 }
 
 void CTiltwiseDlg::StartTimers() {
-    timers_->Start(AcquisitionCycle::kPlotTimer, kPlotPeriodMs);
-    timers_->Start(AcquisitionCycle::kReadoutTimer, kReadoutPeriodMs);
+    timers_->Start(kPlotTimer, kPlotPeriodMs);
+    timers_->Start(kReadoutTimer, kReadoutPeriodMs);
 }
 
 void CTiltwiseDlg::LimitTrafficPane() {
-    static_cast<TrafficPane*>(Control(ctl::kTrafficPane))
-        ->SetLimit(AcquisitionCycle::kTrafficPaneLimit);
+    static_cast<TrafficPane*>(Control(ctl::kTrafficPane))->SetLimit(kTrafficPaneLimit);
 }
 
 bool CTiltwiseDlg::CreateTooltips() {
@@ -395,31 +409,21 @@ void CTiltwiseDlg::CentreAddressText() {
 
 // ---- SettingsView ---------------------------------------------------------
 
-namespace {
-
-void SelectIndex(QWidget* w, int index) {
-    auto* c = static_cast<QComboBox*>(w);
-    // An index outside the list leaves it without a selection.
-    c->setCurrentIndex(index >= 0 && index < c->count() ? index : -1);
-}
-
-}  // namespace
-
 void CTiltwiseDlg::SelectBaudIndex(int index) {
-    SelectIndex(Control(1004), index);
+    linkControls_->Choose(LinkChoice::LineBaud, index);
 }
 void CTiltwiseDlg::SelectParityIndex(int index) {
-    SelectIndex(Control(1017), index);
+    linkControls_->Choose(LinkChoice::LineParity, index);
 }
 void CTiltwiseDlg::SelectProtocolIndex(int index) {
-    SelectIndex(Control(1025), index);
+    linkControls_->Choose(LinkChoice::Protocol, index);
 }
 void CTiltwiseDlg::ApplyProtocol() {
-    panel_->ApplyProtocol(ListSelection(ctl::kProtocolList));
+    panel_->ApplyProtocol(linkControls_->Chosen(LinkChoice::Protocol));
 }
 
 void CTiltwiseDlg::SetAddressFieldText(const std::string& text) {
-    static_cast<QLineEdit*>(Control(1080))->setText(QString::fromStdString(text));
+    linkControls_->ShowAddress(text);
 }
 
 void CTiltwiseDlg::RefuseModel(const std::string& text) {
@@ -456,10 +460,10 @@ void CTiltwiseDlg::SetLabelText(int id, const QString& text) {
 
 void CTiltwiseDlg::OnTimer(int id) {
     switch (id) {
-        case AcquisitionCycle::kPollTimer:
+        case kPollTimer:
             acquisition_->PollTick();
             break;
-        case AcquisitionCycle::kReadoutTimer: {
+        case kReadoutTimer: {
             // How late the once-a-second tick comes is how responsive the window is.
             const auto now = std::chrono::steady_clock::now();
             if (stats_.readoutTicks > 0) {
@@ -476,10 +480,10 @@ void CTiltwiseDlg::OnTimer(int id) {
             recording_->CheckRecording();
             break;
         }
-        case AcquisitionCycle::kSettingsTimer:
+        case kSettingsTimer:
             commands_->OnTimeout();
             break;
-        case AcquisitionCycle::kPlotTimer:
+        case kPlotTimer:
             plotFeed_->PlotTick();
             break;
         default:
@@ -509,89 +513,7 @@ void CTiltwiseDlg::ShowPortError(const std::string& text, const std::string& cap
         Qt::QueuedConnection);
 }
 
-// ---- DeviceLinkView -------------------------------------------------------
-
-namespace {
-
-QComboBox* Combo(QWidget* w) {
-    return qobject_cast<QComboBox*>(w);
-}
-
-}  // namespace
-
-void CTiltwiseDlg::ClearList(int id) {
-    if (QComboBox* c = Combo(Control(id))) c->clear();
-}
-
-bool CTiltwiseDlg::InsertListEntry(int id, int position, const std::string& text) {
-    QComboBox* c = Combo(Control(id));
-    if (!c) return false;
-    c->insertItem(position, QString::fromStdString(text));
-    return true;
-}
-
-void CTiltwiseDlg::SetListEntryTip(int id, int position, const std::string& tip) {
-    if (QComboBox* c = Combo(Control(id)))
-        c->setItemData(position, QString::fromStdString(tip), Qt::ToolTipRole);
-}
-
-int CTiltwiseDlg::ListCount(int id) const {
-    const QComboBox* c = Combo(Control(id));
-    return c ? c->count() : 0;
-}
-
-std::string CTiltwiseDlg::ListEntry(int id, int position) const {
-    const QComboBox* c = Combo(Control(id));
-    return c ? c->itemText(position).toStdString() : std::string();
-}
-
-int CTiltwiseDlg::ListSelection(int id) const {
-    const QComboBox* c = Combo(Control(id));
-    return c ? c->currentIndex() : -1;
-}
-
-void CTiltwiseDlg::SelectListEntry(int id, int position) {
-    QComboBox* c = Combo(Control(id));
-    if (c) c->setCurrentIndex(position >= 0 && position < c->count() ? position : -1);
-}
-
-std::string CTiltwiseDlg::ListText(int id) const {
-    const QComboBox* c = Combo(Control(id));
-    return c ? c->currentText().toStdString() : std::string();
-}
-
-std::string CTiltwiseDlg::ControlText(int id) const {
-    QWidget* w = Control(id);
-    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text().toStdString();
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text().toStdString();
-    if (auto* l = qobject_cast<QLabel*>(w)) return l->text().toStdString();
-    return std::string();
-}
-
-void CTiltwiseDlg::SetControlText(int id, const std::string& text) {
-    QWidget* w = Control(id);
-    const QString t = QString::fromStdString(text);
-    if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(t);
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(t);
-    if (auto* l = qobject_cast<QLabel*>(w)) l->setText(t);
-    RefreshAccessibleName(id);
-}
-
-void CTiltwiseDlg::SetLabelText(int id, const std::string& text) {
-    SetLabelText(id, QString::fromStdString(text));
-}
-
-void CTiltwiseDlg::ShowControl(int id, bool shown) {
-    if (QWidget* w = Control(id)) w->setVisible(shown);
-}
-
-bool CTiltwiseDlg::ChineseSelected() const {
-    return static_cast<QRadioButton*>(Control(1056))->isChecked();
-}
-
-std::string CTiltwiseDlg::ResourceString(int id) const {
-    return LoadResourceString(id, context_.language);
-}
+// ---- the device link's hooks -----------------------------------------------
 
 void CTiltwiseDlg::ShowBox(const std::string& text, const std::string& caption, BoxIcon icon) {
     if (!context_.messages) return;
@@ -608,38 +530,6 @@ void CTiltwiseDlg::ShowBox(const std::string& text, const std::string& caption, 
     if (icon == BoxIcon::Exclamation) m = MessageIcon::Warning;
     if (icon == BoxIcon::Error) m = MessageIcon::Error;
     context_.messages->ShowMessage(text, caption, m);
-}
-
-void CTiltwiseDlg::StartTimer(int id, int periodMs, bool singleShot) {
-    timers_->Start(id, periodMs, singleShot);
-}
-
-void CTiltwiseDlg::StopTimer(int id) {
-    timers_->Stop(id);
-}
-
-void CTiltwiseDlg::PostOpConfirmed() {
-    QMetaObject::invokeMethod(
-        this, [this] { commands_->OnOpConfirmed(); }, Qt::QueuedConnection);
-}
-
-int CTiltwiseDlg::TrafficPaneLength() const {
-    const auto* pane = static_cast<const TrafficPane*>(Control(ctl::kTrafficPane));
-    return pane->CharacterCount();
-}
-
-void CTiltwiseDlg::ReplaceTrafficPane(const std::string& text) {
-    static_cast<TrafficPane*>(Control(ctl::kTrafficPane))
-        ->ReplaceText(QString::fromStdString(text));
-}
-
-void CTiltwiseDlg::AppendTrafficPane(const std::string& text) {
-    static_cast<TrafficPane*>(Control(ctl::kTrafficPane))
-        ->AppendAtEnd(QString::fromStdString(text));
-}
-
-void CTiltwiseDlg::SetModelName(const std::string& name) {
-    settings_.CsvPrefix = name;
 }
 
 void CTiltwiseDlg::OnLanguageButton(int flag) {

@@ -16,12 +16,13 @@
 #include "ConnectionPanel.h"
 #include "ControlFactory.h"
 #include "CsvRecorder.h"
-#include "DeviceLinkView.h"
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
 #include "HelpTips.h"
 #include "IniFile.h"
 #include "IniSettingsStore.h"
+#include "LinkControls.h"
+#include "LinkState.h"
 #include "LiveReadout.h"
 #include "LocalClock.h"
 #include "LogoLink.h"
@@ -32,6 +33,7 @@
 #include "Serialport.h"
 #include "Settings.h"
 #include "SettingsCommands.h"
+#include "SettingsStore.h"
 #include "ToolbarDlg.h"
 
 class CSkinAdapter;
@@ -80,7 +82,6 @@ struct WindowStats {
 class CTiltwiseDlg : public QDialog,
                      private SettingsView,
                      public SerialOwner,
-                     public DeviceLinkView,
                      public ChartCommandTarget {
     Q_OBJECT
 public:
@@ -160,31 +161,10 @@ private:
     void SetAddressFieldText(const std::string& text) override;
     void RefuseModel(const std::string& text) override;
 
-    // DeviceLinkView on the window's widgets.
-    void ClearList(int id) override;
-    bool InsertListEntry(int id, int position, const std::string& text) override;
-    void SetListEntryTip(int id, int position, const std::string& tip) override;
-    int ListCount(int id) const override;
-    std::string ListEntry(int id, int position) const override;
-    int ListSelection(int id) const override;
-    void SelectListEntry(int id, int position) override;
-    std::string ListText(int id) const override;
-    std::string ControlText(int id) const override;
-    void SetControlText(int id, const std::string& text) override;
-    void SetLabelText(int id, const std::string& text) override;
-    void ShowControl(int id, bool shown) override;
-    bool ChineseSelected() const override;
-    std::string ResourceString(int id) const override;
-    void ShowBox(const std::string& text, const std::string& caption, BoxIcon icon) override;
-    void StartTimer(int id, int periodMs, bool singleShot) override;
-    void StopTimer(int id) override;
-    void PostOpConfirmed() override;
-    int TrafficPaneLength() const override;
-    void ReplaceTrafficPane(const std::string& text) override;
-    void AppendTrafficPane(const std::string& text) override;
-    void ApplyProtocolToList() override;
-    void SetModelName(const std::string& name) override;
-    void ReadoutTick() override;
+    // The device link's hooks into the window.
+    void ShowBox(const std::string& text, const std::string& caption, BoxIcon icon);
+    void ApplyProtocolToList();
+    void ReadoutTick();
 
     void CreateDeviceLink();
     void ConnectControls();
@@ -257,6 +237,7 @@ private:
     CSerialPort* port_ = nullptr;
     IniSettingsStore store_;
     HelpTips help_;
+    std::unique_ptr<LinkControls> linkControls_;
     std::unique_ptr<ReceivePath> receivePath_;
     std::unique_ptr<ConnectionPanel> panel_;
     std::unique_ptr<SettingsCommands> commands_;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "AddressText.h"
 #include "ConnectionPanel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -18,6 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         if (address != value % 256) std::abort();
     }
+    // Both boxes read their digits alike.
+    unsigned digits = 0;
+    if (ReadAddressDigits(text, digits) != ConnectionPanel::ParseDeviceAddress(text, address))
+        std::abort();
+    if (digits > 999) std::abort();
     ConnectionPanel::PortNumberOf(text);
     return 0;
 }

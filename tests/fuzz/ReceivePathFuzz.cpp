@@ -126,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         info.count = static_cast<uint32_t>(n);
         path.OnRxBlock(op % 4 == 1 ? MSG_RX_MODBUS : MSG_RX_TARQ, block, info);
         Require(path.ReceiveState() >= ReceivePath::kIdle &&
-                path.ReceiveState() <= ReceivePath::kException);
+                path.ReceiveState() <= ReceivePath::kModbusExceptionRest);
     }
 
     Require(path.MiscountText() == std::to_string(path.Miscount()));

@@ -9,7 +9,7 @@
 
 #include "AcquisitionCycle.h"
 #include "ConnectionPanel.h"
-#include "FakeDeviceLinkView.h"
+#include "FakeLinkView.h"
 #include "ModbusProtocol.h"
 #include "ReceivePath.h"
 #include "RefusedDevice.h"
@@ -108,7 +108,7 @@ protected:
     int measurements = 0;
     std::vector<int> discovered;
     LinkState state;
-    FakeDeviceLinkView view;
+    FakeLinkView view;
     FakeSettingsStore store;
     DecodeParameters params;
     TestOwner owner;
@@ -126,8 +126,8 @@ TEST_F(DeviceLinkPtyTest, ConfiguredPortIsOpenedSilentlyAndStoredAfterTheFirstRe
     panel.StartupScan();
     EXPECT_TRUE(state.linkOpen);
     EXPECT_TRUE(port.IsOpen());
-    EXPECT_EQ(view.texts[ctl::kOpen], "Close");
-    EXPECT_EQ(view.ListSelection(ctl::kPortList), 1);
+    EXPECT_EQ(view.linkShownOpen, true);  // "Close"
+    EXPECT_EQ(view.ChosenPort(), 1);
     EXPECT_TRUE(view.boxes.empty());
     EXPECT_EQ(store.writes.count("COM"), 0u);
 
@@ -146,8 +146,8 @@ TEST_F(DeviceLinkPtyTest, AbsentConfiguredPortOpensNothingAndSaysNothing) {
     panel.StartupScan();
     EXPECT_FALSE(state.linkOpen);
     EXPECT_TRUE(view.boxes.empty());
-    EXPECT_EQ(view.ListSelection(ctl::kPortList), 1);  // the last one visited
-    panel.OnOpenClicked();                             // COM5 is not there
+    EXPECT_EQ(view.ChosenPort(), 1);  // the last one visited
+    panel.OnOpenClicked();            // COM5 is not there
     ASSERT_EQ(view.boxes.size(), 1u);
     EXPECT_EQ(view.boxes[0].text, "Serial port open failed");
     EXPECT_EQ(view.boxes[0].caption, "Message");
@@ -192,7 +192,7 @@ TEST_F(DeviceLinkPtyTest, BaudChangeWhileOpenReopensAtTheNewRate) {
     ASSERT_NO_FATAL_FAILURE(ConfirmStartup());
     EXPECT_EQ(LineSpeed(port), B9600);
 
-    view.SelectListEntry(ctl::kBaudList, 4);
+    view.Choose(LinkChoice::LineBaud, 4);
     panel.OnBaudSelected();
     EXPECT_TRUE(port.IsOpen());
     EXPECT_EQ(state.baud, 38400u);
@@ -201,7 +201,7 @@ TEST_F(DeviceLinkPtyTest, BaudChangeWhileOpenReopensAtTheNewRate) {
     // Closed, a change only records the choice.
     panel.OnOpenClicked();
     EXPECT_FALSE(port.IsOpen());
-    view.SelectListEntry(ctl::kBaudList, 5);
+    view.Choose(LinkChoice::LineBaud, 5);
     panel.OnBaudSelected();
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(state.baud, 115200u);
@@ -215,7 +215,7 @@ TEST_F(DeviceLinkPtyTest, ConfirmedModbusBaudChangeReopensAndSelectsTheNewRate) 
     panel.StartupScan();
     ASSERT_NO_FATAL_FAILURE(ConfirmStartup());
 
-    view.SelectListEntry(ctl::kDeviceBaudList, 3);  // 19200
+    view.Choose(LinkChoice::DeviceBaud, 3);  // 19200
     commands.OnSetBaud();
     // The repeat goes out on the next tick, 200 ms later in the window; here, once
     // the first echo is in (the one-slot mailbox would otherwise merge the two).
@@ -223,7 +223,7 @@ TEST_F(DeviceLinkPtyTest, ConfirmedModbusBaudChangeReopensAndSelectsTheNewRate) 
     cycle.PollTick();
     ASSERT_TRUE(Pump([&] { return view.posted == 1; }));
     commands.OnOpConfirmed();
-    EXPECT_EQ(view.ListSelection(ctl::kBaudList), 3);
+    EXPECT_EQ(view.Chosen(LinkChoice::LineBaud), 3);
     EXPECT_TRUE(port.IsOpen());
     EXPECT_EQ(LineSpeed(port), B19200);
     ASSERT_FALSE(view.boxes.empty());
@@ -241,7 +241,7 @@ protected:
         commands.OnOpConfirmed();
         ASSERT_EQ(view.boxes.size(), 1u);
         EXPECT_EQ(view.boxes[0].text, "operate successfully!!");
-        EXPECT_FALSE(view.timerRunning[3]);
+        EXPECT_FALSE(view.timerRunning[LinkTimer::Settings]);
         // Reopening at the new setting raised no port error either.
         for (const auto& e : owner.Errors()) ADD_FAILURE() << e.first;
     }
@@ -249,7 +249,7 @@ protected:
 
 TEST_P(ModbusLineChangeTest, AddressChangeEndsWithOneBoxAndPollingAtTheNewAddress) {
     ASSERT_NO_FATAL_FAILURE(StartModbus(Mode()));
-    view.SetControlText(ctl::kNewAddress, "2");
+    view.ShowNewAddress("2");
     commands.OnSetAddress();
     ASSERT_TRUE(TickUntilConfirmed());
     ASSERT_NO_FATAL_FAILURE(ExpectOneSuccessBox());
@@ -261,24 +261,24 @@ TEST_P(ModbusLineChangeTest, AddressChangeEndsWithOneBoxAndPollingAtTheNewAddres
 
 TEST_P(ModbusLineChangeTest, BaudChangeEndsWithOneBoxAndPollingAtTheNewRate) {
     ASSERT_NO_FATAL_FAILURE(StartModbus(Mode()));
-    view.SelectListEntry(ctl::kDeviceBaudList, 3);  // 19200
+    view.Choose(LinkChoice::DeviceBaud, 3);  // 19200
     commands.OnSetBaud();
     ASSERT_TRUE(TickUntilConfirmed());
     ASSERT_NO_FATAL_FAILURE(ExpectOneSuccessBox());
     EXPECT_EQ(LineSpeed(port), B19200);
-    EXPECT_EQ(view.ListSelection(ctl::kBaudList), 3);
+    EXPECT_EQ(view.Chosen(LinkChoice::LineBaud), 3);
     EXPECT_EQ(store.values["BAUD"], "3");
     EXPECT_TRUE(AnswersPolls());
 }
 
 TEST_P(ModbusLineChangeTest, ParityChangeEndsWithOneBoxAndPollingAtTheNewParity) {
     ASSERT_NO_FATAL_FAILURE(StartModbus(Mode()));
-    view.SelectListEntry(ctl::kDeviceParityList, 1);  // odd
+    view.Choose(LinkChoice::DeviceParity, 1);  // odd
     commands.OnSetParity();
     ASSERT_TRUE(TickUntilConfirmed());
     ASSERT_NO_FATAL_FAILURE(ExpectOneSuccessBox());
     EXPECT_EQ(state.parity, 'O');
-    EXPECT_EQ(view.ListSelection(ctl::kParityList), 1);
+    EXPECT_EQ(view.Chosen(LinkChoice::LineParity), 1);
     EXPECT_EQ(store.values["PARITY"], "1");
     EXPECT_TRUE(AnswersPolls());
 }
@@ -293,10 +293,10 @@ TEST_F(DeviceLinkPtyTest, LineChangeAnsweredNowhereEndsWithABoxNamingTheNewSetti
     sim.reset();
     ASSERT_NO_FATAL_FAILURE(StartSim({"--protocol", "modbus", "--standard", "--silent"}));
     panel.ReopenIfOpen();
-    view.SelectListEntry(ctl::kDeviceBaudList, 3);
+    view.Choose(LinkChoice::DeviceBaud, 3);
     commands.OnSetBaud();
     EXPECT_FALSE(TickUntilConfirmed());
-    ASSERT_TRUE(view.timerRunning[3]);
+    ASSERT_TRUE(view.timerRunning[LinkTimer::Settings]);
     commands.OnTimeout();
     ASSERT_EQ(view.boxes.size(), 1u);
     EXPECT_EQ(view.boxes[0].text, "Set Baud failure: the sensor may now be at 19200 baud");
@@ -313,7 +313,7 @@ TEST_F(DeviceLinkPtyTest, TarqZeroCommandIsAcknowledgedBySensor) {
     commands.OnSetZero();
     ASSERT_TRUE(Pump([&] { return !view.boxes.empty(); }));
     EXPECT_EQ(view.boxes[0].text, "Set zero successfully!");
-    EXPECT_FALSE(view.timerRunning[3]);
+    EXPECT_FALSE(view.timerRunning[LinkTimer::Settings]);
 }
 
 TEST_F(DeviceLinkPtyTest, PulledAdapterWhilePollingShowsOneBoxAndPollingGoesOn) {

@@ -30,8 +30,8 @@ TEST(ControlFactory, EveryTemplateControlIsMadeOnItsParentNamedByItsId) {
             }
         }
         // The language buttons exclude each other.
-        auto* chinese = qobject_cast<QRadioButton*>(controls.at(ctl::kChineseButton));
-        auto* english = qobject_cast<QRadioButton*>(controls.at(ctl::kEnglishButton));
+        auto* chinese = qobject_cast<QRadioButton*>(controls.at(ctl::kChinese));
+        auto* english = qobject_cast<QRadioButton*>(controls.at(ctl::kEnglish));
         ASSERT_TRUE(chinese && english);
         ASSERT_NE(chinese->group(), nullptr);
         EXPECT_EQ(chinese->group(), english->group());

@@ -62,7 +62,7 @@ protected:
         RecordButton(dlg)->click();
         const std::string file = dlg.Recorder().CurrentPath();
         for (uint64_t n = 1; n <= rows; ++n) {
-            timers.Tick(AcquisitionCycle::kPollTimer);
+            timers.Tick(kPollTimer);
             EXPECT_TRUE(ProcessUntil([&] { return dlg.Stats().measurements >= n; }))
                 << "reply " << n;
         }
@@ -94,7 +94,7 @@ TEST_F(NeverSentValuesTest, LayoutTenSensorGetsAnEmptyTemperatureFieldAndADashOn
     ASSERT_TRUE(dlg->Link().linkOpen);
     const auto rows = CsvRows(Record(*dlg, 3));
     ASSERT_NO_FATAL_FAILURE(ExpectAnglesWithoutTemperature(rows));
-    timers.Tick(AcquisitionCycle::kReadoutTimer);
+    timers.Tick(kReadoutTimer);
     EXPECT_EQ(Label(*dlg, 1030), "-");
     EXPECT_EQ(ValueCell(*dlg, 1), rows.back()[0] + "deg");
 }
@@ -104,7 +104,7 @@ TEST_F(NeverSentValuesTest, ModbusDeviceAnsweringTheFourRegistersAskedGetsAnEmpt
     ASSERT_TRUE(dlg->Link().linkOpen);
     const auto rows = CsvRows(Record(*dlg, 3));
     ASSERT_NO_FATAL_FAILURE(ExpectAnglesWithoutTemperature(rows));
-    timers.Tick(AcquisitionCycle::kReadoutTimer);
+    timers.Tick(kReadoutTimer);
     EXPECT_EQ(Label(*dlg, 1030), "-");
     EXPECT_EQ(ValueCell(*dlg, 2), rows.back()[1] + "deg");
 }
@@ -118,7 +118,7 @@ TEST_F(NeverSentValuesTest, ModbusDeviceSendingTenDataBytesGetsItsTemperatureRec
         ASSERT_EQ(row.size(), 4u);
         EXPECT_FALSE(row[2].empty());
     }
-    timers.Tick(AcquisitionCycle::kReadoutTimer);
+    timers.Tick(kReadoutTimer);
     EXPECT_EQ(Label(*dlg, 1030), rows.back()[2] + "Celsius");
 }
 
@@ -126,7 +126,7 @@ TEST_F(NeverSentValuesTest, BeforeTheFirstReplyEveryValueShowsADash) {
     auto dlg = Make(Language::English);
     EXPECT_EQ(ValueCell(*dlg, 1), "-");
     EXPECT_EQ(ValueCell(*dlg, 2), "-");
-    timers.Tick(AcquisitionCycle::kReadoutTimer);
+    timers.Tick(kReadoutTimer);
     EXPECT_EQ(Label(*dlg, 1030), "-");
     EXPECT_EQ(ValueCell(*dlg, 1), "-");
     EXPECT_EQ(ValueCell(*dlg, 2), "-");

@@ -4,11 +4,11 @@
 #include <map>
 #include <string>
 
-#include "DeviceLinkView.h"
 #include "DeviceTypes.h"
 #include "ListCtrlEx.h"
 #include "ParameterListPresenter.h"
 #include "Settings.h"
+#include "SettingsStore.h"
 
 namespace {
 

@@ -38,7 +38,7 @@ protected:
         }
     }
 
-    void ReadoutTick() { timers.Tick(AcquisitionCycle::kReadoutTimer); }
+    void ReadoutTick() { timers.Tick(kReadoutTimer); }
     static size_t Lines(const std::string& text) {
         return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
     }

@@ -29,23 +29,26 @@ TEST_F(WindowDeviceLinkTest, StartupOpensTheDemoPortAndShowsItsTraffic) {
     auto dlg = Start(150);
 
     EXPECT_TRUE(dlg->Link().linkOpen);
-    EXPECT_EQ(qobject_cast<QPushButton*>(dlg->Control(1001))->text(), QStringLiteral("Close"));
-    EXPECT_EQ(qobject_cast<QComboBox*>(dlg->Control(1003))->currentText(),
+    EXPECT_EQ(qobject_cast<QPushButton*>(dlg->Control(ctl::kOpen))->text(),
+              QStringLiteral("Close"));
+    EXPECT_EQ(qobject_cast<QComboBox*>(dlg->Control(ctl::kPortList))->currentText(),
               QStringLiteral("COM150"));
-    EXPECT_EQ(qobject_cast<QPushButton*>(dlg->Control(1026))->text(), QStringLiteral("Disconnect"));
-    EXPECT_TRUE(timers.IsRunning(1));
+    EXPECT_EQ(qobject_cast<QPushButton*>(dlg->Control(ctl::kPolling))->text(),
+              QStringLiteral("Disconnect"));
+    EXPECT_TRUE(timers.IsRunning(kPollTimer));
     EXPECT_TRUE(messages.shown.empty());
 
-    timers.Tick(1);
+    timers.Tick(kPollTimer);
     ASSERT_TRUE(ProcessUntil([&] { return dlg->Receive().ReplySeen(); }));
-    timers.Tick(1);
+    timers.Tick(kPollTimer);
     EXPECT_EQ(ini->ReadInt("COM", 0), 150);
     EXPECT_EQ(ini->ReadInt("BAUD", -1), 4);
     EXPECT_EQ(dlg->Link().baud, 38400u);
     EXPECT_EQ(ini->ReadInt("PARITY", -1), 0);
 
-    timers.Tick(2);
-    const QString pane = qobject_cast<QPlainTextEdit*>(dlg->Control(1015))->toPlainText();
+    timers.Tick(kReadoutTimer);
+    const QString pane =
+        qobject_cast<QPlainTextEdit*>(dlg->Control(ctl::kTrafficPane))->toPlainText();
     EXPECT_TRUE(pane.startsWith(QStringLiteral("TX: 68 04 00 04 08 \nRX: 68 0D 00 84 ")))
         << pane.toStdString();
 }
@@ -55,7 +58,7 @@ TEST_F(WindowDeviceLinkTest, ThePortListTellsWhichDeviceEachComNumberIs) {
     ASSERT_TRUE(sim.Started());
     ports.Link(150, sim.PtyPath());
     auto dlg = Start(150);
-    auto* list = qobject_cast<QComboBox*>(dlg->Control(1003));
+    auto* list = qobject_cast<QComboBox*>(dlg->Control(ctl::kPortList));
     ASSERT_EQ(list->currentText(), QStringLiteral("COM150"));
     EXPECT_EQ(list->itemData(list->currentIndex(), Qt::ToolTipRole).toString().toStdString(),
               sim.PtyPath() + ", through " + ports.Path() + "/COM150");
@@ -79,7 +82,7 @@ TEST_F(WindowDeviceLinkTest, MissingConfiguredPortLeavesTheLinkClosedWithoutABox
     auto dlg = Start(150);
     EXPECT_FALSE(dlg->Link().linkOpen);
     EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(qobject_cast<QPushButton*>(dlg->Control(1001))->text(), QStringLiteral("Open"));
+    EXPECT_EQ(qobject_cast<QPushButton*>(dlg->Control(ctl::kOpen))->text(), QStringLiteral("Open"));
 }
 
 TEST_F(WindowDeviceLinkTest, DanglingLinkIsAMissingPortAtStartAndOnOpen) {
@@ -91,11 +94,11 @@ TEST_F(WindowDeviceLinkTest, DanglingLinkIsAMissingPortAtStartAndOnOpen) {
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(port->DevicePath(), "");
 
-    auto* list = qobject_cast<QComboBox*>(dlg->Control(1003));
+    auto* list = qobject_cast<QComboBox*>(dlg->Control(ctl::kPortList));
     const int com1 = list->findText(QStringLiteral("COM1"));
     ASSERT_GE(com1, 0);
     if (list->currentIndex() == com1) {
-        qobject_cast<QPushButton*>(dlg->Control(1001))->click();
+        qobject_cast<QPushButton*>(dlg->Control(ctl::kOpen))->click();
     } else {
         list->setCurrentIndex(com1);  // the first change opens, as a click would
     }

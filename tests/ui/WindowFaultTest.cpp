@@ -57,14 +57,14 @@ TEST_F(WindowFaultTest, RecordingASensorIntoAFolderThatTakesNoFilesIsToldOnceAnd
     ASSERT_TRUE(ProcessUntil([&] { return dlg->Stats().measurements > 5; }));
     RecordButton(*dlg)->click();
     ASSERT_TRUE(ProcessUntil([&] { return dlg->Recorder().Fault().number == 1; }));
-    timers.Tick(AcquisitionCycle::kReadoutTimer);
+    timers.Tick(kReadoutTimer);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_NE(messages.shown[0].text.find(std::strerror(readOnly.Error())), std::string::npos)
         << messages.shown[0].text;
     EXPECT_EQ(RecordButton(*dlg)->text(), QStringLiteral("Start"));
     const uint64_t seen = dlg->Stats().measurements;
     ASSERT_TRUE(ProcessUntil([&] { return dlg->Stats().measurements > seen + 50; }));
-    timers.Tick(AcquisitionCycle::kReadoutTimer);
+    timers.Tick(kReadoutTimer);
     EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(std::filesystem::is_empty(data));
 }
@@ -83,7 +83,7 @@ TEST_F(WindowFaultTest, ClosingWhileAFullDiskHoldsTheSensorsRowsAsksAndWritesEve
     const std::string file = dlg->Recorder().CurrentPath();
     ASSERT_TRUE(ProcessUntil([&] { return dlg->Recorder().Fault().number == 1; }));
     ASSERT_TRUE(ProcessUntil([&] { return dlg->Stats().measurements > before + 100; }));
-    timers.Tick(AcquisitionCycle::kReadoutTimer);
+    timers.Tick(kReadoutTimer);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text.rfind("The disk is full: " + file, 0), 0u)
         << messages.shown[0].text;
@@ -131,13 +131,13 @@ TEST_F(WindowFaultTest, PulledAdapterWhileRecordingKeepsEveryRowReceivedBeforeIt
     ASSERT_TRUE(dlg->Link().linkOpen);
     RecordButton(*dlg)->click();
     const std::string file = dlg->Recorder().CurrentPath();
-    timers.Tick(AcquisitionCycle::kPollTimer);
+    timers.Tick(kPollTimer);
     ASSERT_TRUE(ProcessUntil([&] { return !messages.shown.empty(); }));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_NE(messages.shown[0].text.find("ERROR_ACCESS_DENIED"), std::string::npos);
 
     // The window goes on polling a port that is gone: no second box, no hang.
-    for (int i = 0; i < 5; ++i) timers.Tick(AcquisitionCycle::kPollTimer);
+    for (int i = 0; i < 5; ++i) timers.Tick(kPollTimer);
     QApplication::processEvents();
     EXPECT_EQ(messages.shown.size(), 1u);
 
@@ -161,7 +161,7 @@ TEST_F(WindowFaultTest, PollsCuttingIntoTheSensorsOwnOutputLoseNoFrame) {
     const ReceivePath& path = dlg->Receive();
     ASSERT_TRUE(ProcessUntil(
         [&] {
-            timers.Tick(AcquisitionCycle::kPollTimer);
+            timers.Tick(kPollTimer);
             return path.FramesThisSecond() >= 100;
         },
         std::chrono::seconds(20)));
@@ -204,7 +204,7 @@ TEST_F(WindowFaultTest, ResultBoxHeldOpenStopsNeitherReceptionNorPollsNorRows) {
         auto nextPoll = std::chrono::steady_clock::now();
         while (std::chrono::steady_clock::now() < until) {
             if (std::chrono::steady_clock::now() >= nextPoll) {
-                timers.Tick(AcquisitionCycle::kPollTimer);
+                timers.Tick(kPollTimer);
                 ++pollsWhileOpen;
                 nextPoll += std::chrono::milliseconds(200);
             }
@@ -236,10 +236,10 @@ TEST_F(WindowFaultTest, SilentSensorLeavesTheWindowQuietAndResponsive) {
     ASSERT_TRUE(dlg->Link().linkOpen);
     RecordButton(*dlg)->click();
     for (int i = 0; i < 10; ++i) {
-        timers.Tick(AcquisitionCycle::kPollTimer);
+        timers.Tick(kPollTimer);
         QApplication::processEvents();
     }
-    timers.Tick(AcquisitionCycle::kReadoutTimer);
+    timers.Tick(kReadoutTimer);
     // The requests went out and were echoed; nothing came back.
     const QString pane = qobject_cast<QPlainTextEdit*>(dlg->Control(1015))->toPlainText();
     EXPECT_TRUE(pane.contains(QStringLiteral("TX: 68 04 00 04 08"))) << pane.toStdString();
@@ -262,7 +262,7 @@ TEST_F(WindowFaultTest, LineNoiseAtFullSpeedNeitherHangsNorStopsTheReplies) {
     const ReceivePath& path = dlg->Receive();
     ASSERT_TRUE(ProcessUntil(
         [&] {
-            timers.Tick(AcquisitionCycle::kPollTimer);
+            timers.Tick(kPollTimer);
             return path.FramesThisSecond() - path.Miscount() >= 5;
         },
         std::chrono::seconds(20)));

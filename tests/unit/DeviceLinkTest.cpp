@@ -8,7 +8,7 @@
 
 #include "AcquisitionCycle.h"
 #include "ConnectionPanel.h"
-#include "FakeDeviceLinkView.h"
+#include "FakeLinkView.h"
 #include "HexBytes.h"
 #include "ModbusProtocol.h"
 #include "ReceivePath.h"
@@ -72,12 +72,12 @@ protected:
         for (int i = 0; i < n; ++i) cycle.PollTick();
     }
     void TimeoutIfRunning() {
-        if (view.timerRunning[3]) commands.OnTimeout();
+        if (view.timerRunning[LinkTimer::Settings]) commands.OnTimeout();
     }
     size_t Sent() const { return queue.sent.size(); }
 
     LinkState state;
-    FakeDeviceLinkView view;
+    FakeLinkView view;
     FakeSettingsStore store;
     DecodeParameters params;
     NoOwner owner;
@@ -93,13 +93,13 @@ TEST_F(DeviceLinkTest, TarqSetZeroAnsweredGivesOneRequestAndOneBox) {
     commands.OnSetZero();
     ASSERT_EQ(Sent(), 1u);
     EXPECT_EQ(queue.sent[0], Hex("68 05 00 05 01 0B"));
-    EXPECT_TRUE(view.timerRunning[3]);
+    EXPECT_TRUE(view.timerRunning[LinkTimer::Settings]);
     Reply("68 05 00 85 00 8A");
     ASSERT_EQ(view.boxes.size(), 1u);
     EXPECT_EQ(view.boxes[0].text, "Set zero successfully!");
     EXPECT_EQ(view.boxes[0].caption, "OK");
     EXPECT_EQ(view.boxes[0].icon, BoxIcon::None);
-    EXPECT_FALSE(view.timerRunning[3]);
+    EXPECT_FALSE(view.timerRunning[LinkTimer::Settings]);
     PollTicks(3);  // polling resumes at once: read requests only
     TimeoutIfRunning();
     EXPECT_EQ(view.boxes.size(), 1u);
@@ -143,7 +143,7 @@ TEST_F(DeviceLinkTest, UnansweredCommandGoesOutFourTimesThenTimesOut) {
 TEST_F(DeviceLinkTest, WithPollingOffACommandGoesOutOnce) {
     cycle.PollingToggle();  // on
     cycle.PollingToggle();  // off: timer 1 stops, no ticks reach the machine
-    EXPECT_FALSE(view.timerRunning[1]);
+    EXPECT_FALSE(view.timerRunning[LinkTimer::Poll]);
     commands.OnClearZero();
     EXPECT_EQ(Sent(), 1u);
     EXPECT_EQ(queue.sent[0], Hex("68 05 00 05 00 0A"));
@@ -169,7 +169,7 @@ TEST_F(DeviceLinkTest, FailedAcknowledgementIsAWarning) {
 
 TEST_F(DeviceLinkTest, SaveHasNoNameAndNeverTimesOut) {
     commands.OnSave();
-    EXPECT_FALSE(view.timerRunning[3]);
+    EXPECT_FALSE(view.timerRunning[LinkTimer::Settings]);
     ASSERT_EQ(Sent(), 1u);
     EXPECT_EQ(queue.sent[0], Hex("68 04 00 53 57"));
     Reply("68 05 00 D3 00 D8");
@@ -180,7 +180,7 @@ TEST_F(DeviceLinkTest, SaveHasNoNameAndNeverTimesOut) {
 TEST_F(DeviceLinkTest, ModbusRefusesBaudRatesWithoutACode) {
     UseModbus();
     for (int position : {0, 6}) {
-        view.SelectListEntry(ctl::kDeviceBaudList, position);
+        view.Choose(LinkChoice::DeviceBaud, position);
         commands.OnSetBaud();
     }
     EXPECT_EQ(Sent(), 0u);
@@ -191,14 +191,14 @@ TEST_F(DeviceLinkTest, ModbusRefusesBaudRatesWithoutACode) {
     TimeoutIfRunning();
     EXPECT_EQ(view.boxes.size(), 2u);
 
-    view.SelectListEntry(ctl::kDeviceBaudList, 2);
+    view.Choose(LinkChoice::DeviceBaud, 2);
     commands.OnSetBaud();
     ASSERT_EQ(Sent(), 1u);
     EXPECT_EQ(queue.sent[0], Hex("01 06 00 12 00 A1 E8 77"));
 }
 
 TEST_F(DeviceLinkTest, NewAddressZeroGoesToTheBroadcastAddressUnderTarqOnly) {
-    view.SetControlText(ctl::kNewAddress, "0");
+    view.ShowNewAddress("0");
     commands.OnSetAddress();
     ASSERT_EQ(Sent(), 1u);
     EXPECT_EQ(queue.sent[0], Hex("68 05 FF 0F 00 13"));
@@ -217,7 +217,7 @@ TEST_F(DeviceLinkTest, NewAddressThatIsNoAddressSendsNothing) {
     UseModbus();
     commands.OnSetZero();
     for (const char* text : {"", "1234", "255", "999"}) {
-        view.SetControlText(ctl::kNewAddress, text);
+        view.ShowNewAddress(text);
         const size_t before = Sent();
         commands.OnSetAddress();
         EXPECT_EQ(Sent(), before) << "'" << text << "'";
@@ -226,11 +226,11 @@ TEST_F(DeviceLinkTest, NewAddressThatIsNoAddressSendsNothing) {
 
 TEST_F(DeviceLinkTest, TarqNewAddressOf255OrMoreSendsNothing) {
     for (const char* text : {"255", "256", "999"}) {
-        view.SetControlText(ctl::kNewAddress, text);
+        view.ShowNewAddress(text);
         commands.OnSetAddress();
         EXPECT_EQ(Sent(), 0u) << text;
     }
-    view.SetControlText(ctl::kNewAddress, "254");
+    view.ShowNewAddress("254");
     commands.OnSetAddress();
     ASSERT_EQ(Sent(), 1u);
     EXPECT_EQ(queue.sent[0], Hex("68 05 00 0F FE 12"));
@@ -238,19 +238,19 @@ TEST_F(DeviceLinkTest, TarqNewAddressOf255OrMoreSendsNothing) {
 
 TEST_F(DeviceLinkTest, EverySettingsCommandTimesOutAfterOneSecond) {
     commands.OnSetZero();
-    EXPECT_TRUE(view.timerRunning[3]);
-    EXPECT_EQ(view.timerPeriod[3], 1000);
+    EXPECT_TRUE(view.timerRunning[LinkTimer::Settings]);
+    EXPECT_EQ(view.timerPeriod[LinkTimer::Settings], 1000);
     UseModbus();
-    view.timerPeriod[3] = 0;
+    view.timerPeriod[LinkTimer::Settings] = 0;
     commands.OnSetParity();
-    EXPECT_EQ(view.timerPeriod[3], 1000);
+    EXPECT_EQ(view.timerPeriod[LinkTimer::Settings], 1000);
 }
 
 TEST_F(DeviceLinkTest, ModbusWriteToAddressZeroIsRefusedBeforeAnythingIsSent) {
     UseModbus();
-    view.SetControlText(ctl::kAddress, "0");
-    view.SetControlText(ctl::kNewAddress, "5");
-    view.SelectListEntry(ctl::kDeviceBaudList, 3);
+    view.ShowAddress("0");
+    view.ShowNewAddress("5");
+    view.Choose(LinkChoice::DeviceBaud, 3);
     for (auto command : {&SettingsCommands::OnSetAddress, &SettingsCommands::OnSetZero,
                          &SettingsCommands::OnClearZero, &SettingsCommands::OnSetBaud,
                          &SettingsCommands::OnSetFrequency, &SettingsCommands::OnSetParity}) {
@@ -284,7 +284,7 @@ TEST_F(DeviceLinkTest, ModbusEchoWhoseRepeatIsNeverAnsweredStillEndsWithABox) {
 
 TEST_F(DeviceLinkTest, RefusedModbusWriteFailsAtOnceWithoutNamingANewSetting) {
     UseModbus();
-    view.SetControlText(ctl::kNewAddress, "2");
+    view.ShowNewAddress("2");
     commands.OnSetAddress();
     std::vector<uint8_t> refusal{0x01, 0x86, 0x03};
     const uint16_t crc = ModbusCrc(refusal.data(), refusal.size());
@@ -304,7 +304,7 @@ class ModbusFollowTest : public DeviceLinkTest {
 protected:
     ModbusFollowTest() {
         UseModbus();
-        view.SetControlText(ctl::kNewAddress, "2");
+        view.ShowNewAddress("2");
         commands.OnSetAddress();
     }
     void EchoAtOne() { Reply("01 06 00 11 00 02 58 0E"); }
@@ -340,7 +340,7 @@ protected:
         EXPECT_EQ(view.boxes[0].text, "operate successfully!!");
         EXPECT_EQ(state.deviceAddress, 2);
         EXPECT_EQ(path.DeviceAddress(), 2);
-        EXPECT_EQ(view.ControlText(ctl::kAddress), "2");
+        EXPECT_EQ(view.AddressText(), "2");
         EXPECT_EQ(store.values["ADDR"], "2");
         TimeoutIfRunning();
         EXPECT_EQ(view.boxes.size(), 1u);
@@ -394,7 +394,7 @@ TEST_F(ModbusFollowTest, FailureBoxNamesTheSettingInChineseToo) {
 
 TEST_F(DeviceLinkTest, ConfirmedModbusAddressChangeMovesTheAddressBox) {
     UseModbus();
-    view.SetControlText(ctl::kNewAddress, "17");
+    view.ShowNewAddress("17");
     commands.OnSetAddress();
     ASSERT_EQ(queue.sent.back(), BuildModbusWrite(1, kModbusRegAddress, 17));
     commands.OnModbusEcho(nullptr, 0);
@@ -402,7 +402,7 @@ TEST_F(DeviceLinkTest, ConfirmedModbusAddressChangeMovesTheAddressBox) {
     commands.OnOpConfirmed();
     EXPECT_EQ(state.deviceAddress, 17);
     EXPECT_EQ(path.DeviceAddress(), 17);  // replies are now recognised at the new address
-    EXPECT_EQ(view.ControlText(ctl::kAddress), "17");
+    EXPECT_EQ(view.AddressText(), "17");
     EXPECT_EQ(commands.OperationKind(), SettingsCommands::kNone);
 }
 
@@ -421,27 +421,27 @@ TEST_F(DeviceLinkTest, PollingToggleSwitchesTimerCaptionAndResetsTheMachine) {
     commands.OnSetZero();
     cycle.PollingToggle();
     EXPECT_TRUE(state.pollingOn);
-    EXPECT_TRUE(view.timerRunning[1]);
-    EXPECT_EQ(view.timerPeriod[1], 200);
-    EXPECT_EQ(view.texts[ctl::kPolling], "Disconnect");
+    EXPECT_TRUE(view.timerRunning[LinkTimer::Poll]);
+    EXPECT_EQ(view.timerPeriod[LinkTimer::Poll], 200);
+    EXPECT_EQ(view.pollingShown, true);  // "Disconnect"
     EXPECT_EQ(commands.AnswersAwaited(), 0);
     EXPECT_EQ(commands.TurnCountdown(), 3);
     EXPECT_EQ(store.values["ADDR"], "0");
     cycle.PollingToggle();
     EXPECT_FALSE(state.pollingOn);
-    EXPECT_FALSE(view.timerRunning[1]);
-    EXPECT_EQ(view.texts[ctl::kPolling], "Connect");
+    EXPECT_FALSE(view.timerRunning[LinkTimer::Poll]);
+    EXPECT_EQ(view.pollingShown, false);  // "Connect"
 }
 
 TEST_F(DeviceLinkTest, FirstReplyConfirmsTheStartupOpenOnce) {
     state.portnr = 7;
-    view.SelectListEntry(ctl::kBaudList, 4);
+    view.Choose(LinkChoice::LineBaud, 4);
     PollTicks(1);
     EXPECT_EQ(store.writes.count("COM"), 0u);
     Reply("68 0D 00 84 00 12 34 10 05 67 00 25 10 88");
     PollTicks(2);
     EXPECT_FALSE(state.startupUnconfirmed);
-    EXPECT_EQ(view.texts[ctl::kOpen], "Close");
+    EXPECT_EQ(view.linkShownOpen, true);  // "Close"
     EXPECT_EQ(store.values["COM"], "7");
     EXPECT_EQ(store.values["BAUD"], "4");
     EXPECT_EQ(store.values["PARITY"], "0");
@@ -480,7 +480,7 @@ TEST_F(DeviceLinkTest, AddressBoxRules) {
     };
     for (const Case& c : {Case{"7", 7}, Case{"42", 42}, Case{"255", 255}, Case{"256", 0},
                           Case{"300", 44}, Case{"1234", 44}, Case{"", 44}}) {
-        view.SetControlText(ctl::kAddress, c.text);
+        view.ShowAddress(c.text);
         panel.ReadDeviceAddress();
         EXPECT_EQ(state.deviceAddress, c.address) << c.text;
         EXPECT_EQ(store.values["ADDR"], c.text);
@@ -491,43 +491,41 @@ TEST_F(DeviceLinkTest, ModbusTakesAddressOneForZeroAndSwapsTheControls) {
     UseModbus();
     EXPECT_EQ(state.protocol, 1);
     EXPECT_EQ(state.deviceAddress, 1);
-    EXPECT_EQ(view.texts[ctl::kAddress], "1");
-    EXPECT_FALSE(view.shown[ctl::kSave]);
-    EXPECT_TRUE(view.shown[ctl::kDeviceParityList]);
-    EXPECT_TRUE(view.shown[ctl::kSetParity]);
-    EXPECT_TRUE(view.shown[ctl::kDeviceParityLabel]);
+    EXPECT_EQ(view.AddressText(), "1");
+    EXPECT_EQ(view.saveShown, false);
+    EXPECT_EQ(view.parityShown, true);  // the list, its label and its Set button
     panel.ApplyProtocol(0);
     EXPECT_EQ(state.protocol, 0);
     EXPECT_EQ(state.deviceAddress, 1);  // the frame protocol keeps it
-    EXPECT_TRUE(view.shown[ctl::kSave]);
-    EXPECT_FALSE(view.shown[ctl::kDeviceParityList]);
+    EXPECT_EQ(view.saveShown, true);
+    EXPECT_EQ(view.parityShown, false);
     EXPECT_EQ(view.protocolApplied, 2);
 }
 
 TEST_F(DeviceLinkTest, ListsAreFilledForTheProtocolOfTheMoment) {
-    EXPECT_EQ(view.ListCount(ctl::kPortList), 15);
-    EXPECT_EQ(view.ListEntry(ctl::kPortList, 14), "COM15");
-    EXPECT_EQ(view.ListSelection(ctl::kBaudList), 2);
-    EXPECT_EQ(view.ListEntry(ctl::kBaudList, 6), "230400");
-    EXPECT_EQ(view.ListSelection(ctl::kDeviceParityList), 2);
-    EXPECT_EQ(view.ListEntry(ctl::kFrequencyList, 1), "5");
+    ASSERT_EQ(view.ports.size(), 15u);
+    EXPECT_EQ(view.ports[14].text, "COM15");
+    EXPECT_EQ(view.Chosen(LinkChoice::LineBaud), 2);
+    EXPECT_EQ(view.Entry(LinkChoice::LineBaud, 6), "230400");
+    EXPECT_EQ(view.Chosen(LinkChoice::DeviceParity), 2);
+    EXPECT_EQ(view.Entry(LinkChoice::Frequency, 1), "5");
     UseModbus();
     panel.FillFrequencyList();
-    EXPECT_EQ(view.ListEntry(ctl::kFrequencyList, 1), "10");
-    EXPECT_EQ(view.ListEntry(ctl::kProtocolList, 1), "Modbus");
-    EXPECT_EQ(view.texts[ctl::kNewAddress], "0");
+    EXPECT_EQ(view.Entry(LinkChoice::Frequency, 1), "10");
+    EXPECT_EQ(view.Entry(LinkChoice::Protocol, 1), "Modbus");
+    EXPECT_EQ(view.NewAddressText(), "0");
 }
 
 TEST_F(DeviceLinkTest, RefusedListEntryIsReported) {
-    view.refusingList = ctl::kProtocolList;
+    view.refusing = LinkChoice::Protocol;
     panel.FillLists();
     ASSERT_EQ(view.boxes.size(), 2u);
     EXPECT_EQ(view.boxes[0].text, "Build baud error!");
 }
 
 TEST_F(DeviceLinkTest, FrequencyWithoutSelectionSendsTheTypedNumberMarked) {
-    view.SelectListEntry(ctl::kFrequencyList, -1);
-    view.listTexts[ctl::kFrequencyList] = "20";
+    view.Choose(LinkChoice::Frequency, -1);
+    view.typedTexts[LinkChoice::Frequency] = "20";
     commands.OnSetFrequency();
     ASSERT_EQ(Sent(), 1u);
     EXPECT_EQ(queue.sent[0][4], 20 | 0x80);
@@ -537,7 +535,7 @@ TEST_F(DeviceLinkTest, SetFrequencyOnAClosedLinkOnlyTimesOut) {
     state.linkOpen = false;
     commands.OnSetFrequency();
     EXPECT_EQ(Sent(), 0u);
-    EXPECT_TRUE(view.timerRunning[3]);
+    EXPECT_TRUE(view.timerRunning[LinkTimer::Settings]);
 }
 
 // Only the ports folder's entries are there, and nothing behind them: an open
@@ -578,11 +576,11 @@ protected:
           panel(state, view, store, port, owner, path, [this] { return discovered; }) {
         panel.FillLists();
     }
-    std::vector<std::string> PortList() const { return view.lists.at(ctl::kPortList).entries; }
+    std::vector<std::string> PortList() const { return view.PortTexts(); }
 
     std::vector<int> discovered;
     LinkState state;
-    FakeDeviceLinkView view;
+    FakeLinkView view;
     FakeSettingsStore store;
     DecodeParameters params;
     NoOwner owner;
@@ -596,7 +594,7 @@ TEST_F(StartupScanTest, NineteenDiscoveredPortsAreScannedAndTheConfiguredOneIsOp
     store.values["COM"] = "119";
     panel.StartupScan();
     EXPECT_EQ(PortList(), ComNames(discovered));
-    EXPECT_EQ(view.ListSelection(ctl::kPortList), 18);
+    EXPECT_EQ(view.ChosenPort(), 18);
     EXPECT_EQ(state.autoOpenedIndex, 18);
     EXPECT_EQ(port.DevicePath(), "/nonexistent/ports/COM119");
     EXPECT_EQ(port.LastOpenError(), ENOENT);
@@ -612,7 +610,7 @@ TEST_F(StartupScanTest, TwentyDiscoveredPortsFallBackToTheDefaultsAheadOfThemAnd
     std::vector<std::string> expected = ComNames(Numbers(1, 15));
     for (const std::string& name : ComNames(discovered)) expected.push_back(name);
     EXPECT_EQ(PortList(), expected);
-    EXPECT_EQ(view.ListSelection(ctl::kPortList), 0);
+    EXPECT_EQ(view.ChosenPort(), 0);
     EXPECT_EQ(port.DevicePath(), "");
     EXPECT_FALSE(state.linkOpen);
     EXPECT_TRUE(view.boxes.empty());
@@ -622,7 +620,7 @@ TEST_F(StartupScanTest, NoDiscoveredPortGivesExactlyComOneToFifteenWithTheFirstS
     store.values["COM"] = "101";
     panel.StartupScan();
     EXPECT_EQ(PortList(), ComNames(Numbers(1, 15)));
-    EXPECT_EQ(view.ListSelection(ctl::kPortList), 0);
+    EXPECT_EQ(view.ChosenPort(), 0);
     EXPECT_EQ(port.DevicePath(), "");
     EXPECT_FALSE(state.linkOpen);
     EXPECT_TRUE(view.boxes.empty());

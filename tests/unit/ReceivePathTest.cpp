@@ -106,7 +106,7 @@ TEST_F(ReceivePathTest, ClosedLinkDropsTransmissionWithoutTrace) {
     EXPECT_TRUE(queue_.writes.empty());
     EXPECT_EQ(path_.PendingTrafficText(), "Rx: 68 0d 00 84 ");
     // Nor is the frame under way abandoned.
-    EXPECT_EQ(path_.ReceiveState(), ReceivePath::kThreeByteGroup);
+    EXPECT_EQ(path_.ReceiveState(), ReceivePath::kTarqThreeByteValueRest);
     FeedTarq("00 12 34 10 05 67 00 25 10 88");
     EXPECT_EQ(delivered_.size(), 1u);
 }
@@ -256,7 +256,7 @@ TEST_F(ReceivePathTest, FrameCarriedThroughModbusAroundARequestIsNotReadAgain) {
     Transmit(BuildTarqFrame(kTarqReadAngles, 0));
     FeedTarq("02 00 00");
     EXPECT_TRUE(delivered_.empty());
-    EXPECT_LT(path_.ReceiveState(), ReceivePath::kStartSeen);
+    EXPECT_FALSE(path_.FrameOpen());
     EXPECT_EQ(path_.Miscount(), 0);
     FeedTarq(kTarqReply);
     EXPECT_EQ(delivered_.size(), 1u);
@@ -417,7 +417,7 @@ TEST_F(ReceivePathTest, TrafficTextKeepsItsNewestPartUnderAFlood) {
     for (int i = 0; i < 10; ++i) FeedTarq(flood);
     FeedTarq(kTarqReply);
     const std::string& text = path_.PendingTrafficText();
-    EXPECT_LE(text.size(), 2 * ReceivePath::kTrafficTextLimit);
+    EXPECT_LE(text.size(), 2 * kTrafficPaneLimit);
     EXPECT_GT(path_.TrafficBytesDropped(), 0u);
     // The reply's header byte ends the flood's last line; the rest follows on its own.
     const std::string tail = "68 \r\nRx: 0d 00 84 00 12 34 10 05 67 00 25 10 88 \r\n";
@@ -472,7 +472,7 @@ TEST_F(ModbusReceiveTest, ReadReplyIsCompleteAfterFifteenBytes) {
     const auto frame = Hex(kModbusReply);
     FeedModbus(std::vector<uint8_t>(frame.begin(), frame.end() - 1));
     EXPECT_TRUE(delivered_.empty());
-    EXPECT_EQ(path_.ReceiveState(), ReceivePath::kThreeByteGroup);
+    EXPECT_EQ(path_.ReceiveState(), ReceivePath::kModbusReadDataRest);
     FeedModbus(std::vector<uint8_t>(frame.end() - 1, frame.end()));
     ASSERT_EQ(delivered_.size(), 1u);
     EXPECT_EQ(delivered_[0].x, 33.44999694824219);

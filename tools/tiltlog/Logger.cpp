@@ -8,10 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ModbusProtocol.h"
 #include "PortAccess.h"
+#include "ReadRequest.h"
 #include "SystemCalls.h"
-#include "TarqProtocol.h"
 #include "ValueText.h"
 
 namespace {
@@ -94,9 +93,7 @@ void Logger::OnMeasurement(const Measurement& m) {
 }
 
 void Logger::SendRequest() {
-    const std::vector<uint8_t> request = options_.protocol == kProtocolModbus
-                                             ? BuildModbusRead(options_.address)
-                                             : BuildTarqFrame(kTarqReadAngles, options_.address);
+    const std::vector<uint8_t> request = BuildReadRequest(options_.protocol, options_.address);
     path_.OnTxFrame(request.data(), request.size());
 }
 

@@ -1,0 +1,10 @@
+#include "ReadRequest.h"
+
+#include "DeviceTypes.h"
+#include "ModbusProtocol.h"
+#include "TarqProtocol.h"
+
+std::vector<uint8_t> BuildReadRequest(int protocol, uint8_t address) {
+    return protocol == kProtocolModbus ? BuildModbusRead(address)
+                                       : BuildTarqFrame(kTarqReadAngles, address);
+}
