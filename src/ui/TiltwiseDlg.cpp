@@ -26,6 +26,7 @@
 #include "PlotFeed.h"
 #include "QtPlatform.h"
 #include "RecordingControls.h"
+#include "RecordingMessages.h"
 #include "SkinBinding.h"
 #include "StringTable.h"
 #include "ToolbarDlg.h"
@@ -37,7 +38,8 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
       templateFont_(TemplateFont(context.language)),
       units_(templateFont_),
       store_(context.ini),
-      help_([this](int id) { return Control(id); }, context.language) {
+      help_([this](int id) { return Control(id); }, context.language),
+      boxes_(*this, context.messages) {
     setObjectName(QString::number(kMainDialogTemplate));
     setWindowTitle(QStringLiteral("Tiltscope_V2.0"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -167,11 +169,10 @@ void CTiltwiseDlg::ConnectControls() {
     list(ctl::kModelList, [this] { panel_->OnModelSelected(); });
     connect(static_cast<QSlider*>(slider_), &QSlider::valueChanged, this,
             [this](int) { TakeTimeSpan(); });
-    const int flag = context_.languageFlag ? *context_.languageFlag : 1;
-    static_cast<QRadioButton*>(Control(flag == 0 ? ctl::kChinese : ctl::kEnglish))
-        ->setChecked(true);
-    button(ctl::kChinese, [this] { OnLanguageButton(0); });
-    button(ctl::kEnglish, [this] { OnLanguageButton(1); });
+    languages_ =
+        std::make_unique<LanguageButtons>(*static_cast<QAbstractButton*>(Control(ctl::kChinese)),
+                                          *static_cast<QAbstractButton*>(Control(ctl::kEnglish)),
+                                          context_.languageFlag, context_.ini, context_.messages);
     connect(ParameterList(), &ListCtrlEx::CListCtrlEx::WM_LISTEX_ENDEDIT, this,
             [this](int row, int column, const QString& text) {
                 parameters_->Commit(row, column, text);
@@ -210,7 +211,7 @@ void CTiltwiseDlg::InitWindow() {
     RecordSizes();
     SetTimeSpanSlider();
     ShowLanguageButtons();
-    FillLists();
+    panel_->FillLists();
     SetReadoutFontsAndColours();
     SetUpChart();
     ApplySkin();
@@ -223,14 +224,14 @@ void CTiltwiseDlg::InitWindow() {
     decode_.XRangeOffset = settings_.XRangeOffset;
     decode_.YRangeOffset = settings_.YRangeOffset;
     readout_.SetValueFormat(settings_.ValueFormat);
-    FillFrequencyList();
-    ApplyProtocolToListStep();
-    DiscoverPortsAndOpen();
+    panel_->FillFrequencyList();
+    ApplyProtocolToList();
+    panel_->StartupScan();  // port discovery and the automatic open
     recording_->MakeFirstCsvFileName();
-    RunPollingToggle();
+    acquisition_->PollingToggle();
     StartTimers();
     LimitTrafficPane();
-    if (!CreateTooltips()) return;
+    // Qt's tooltips need no control of their own that could fail to be made.
     help_.Attach();
     initialised_ = true;
     logoLink_->Activate();
@@ -269,19 +270,6 @@ void CTiltwiseDlg::ShowLanguageButtons() {
     for (int id : {ctl::kChinese, ctl::kEnglish}) Control(id)->show();
 }
 
-void CTiltwiseDlg::FillLists() {
-    panel_->FillLists();
-}
-void CTiltwiseDlg::FillFrequencyList() {
-    panel_->FillFrequencyList();
-}
-void CTiltwiseDlg::DiscoverPortsAndOpen() {
-    panel_->StartupScan();
-}
-void CTiltwiseDlg::RunPollingToggle() {
-    acquisition_->PollingToggle();
-}
-
 void CTiltwiseDlg::SetReadoutFontsAndColours() {
     QFont readout(QStringLiteral("Times New Roman"));
     readout.setPixelSize(12);
@@ -314,10 +302,6 @@ void CTiltwiseDlg::CreateCommandBar() {
     toolbar_->ChartCommandBar()->setAccessibleName(barName);
     toolbar_->setGeometry(Control(ctl::kCommandBarPlace)->geometry());
     toolbar_->show();
-}
-
-void CTiltwiseDlg::ApplyProtocolToListStep() {
-    ApplyProtocolToList();
 }
 
 void CTiltwiseDlg::CloseWithoutAsking() {
@@ -372,11 +356,6 @@ void CTiltwiseDlg::LimitTrafficPane() {
     static_cast<TrafficPane*>(Control(ctl::kTrafficPane))->SetLimit(kTrafficPaneLimit);
 }
 
-bool CTiltwiseDlg::CreateTooltips() {
-    // Qt's tooltips need no control of their own; the step stays for its place in the order.
-    return true;
-}
-
 void CTiltwiseDlg::PlaceWindow() {
     // The recorded client size becomes the outer size: the frame's share comes off
     // the client area, and the resize rule scales the controls once for it.
@@ -428,17 +407,8 @@ void CTiltwiseDlg::SetAddressFieldText(const std::string& text) {
 
 void CTiltwiseDlg::RefuseModel(const std::string& text) {
     // Joined to the data folder, such a name would write files elsewhere.
-    const std::string name = settings_.CsvPrefix;
-    if (context_.language == Language::Chinese)
-        ShowBox("Config.ini 中的 MODEL=" + text +
-                    " 不能作为文件名的开头（不可含 /、.. 或控制字符），已使用 \"" + name + "\"。",
-                "Message", BoxIcon::Exclamation);
-    else
-        ShowBox("MODEL=" + text +
-                    " in Config.ini cannot begin a file name (no /, .. or control "
-                    "characters); \"" +
-                    name + "\" is used.",
-                "Message", BoxIcon::Exclamation);
+    ShowBox(RefusedModelText(text, settings_.CsvPrefix, context_.language), "Message",
+            BoxIcon::Exclamation);
 }
 
 // ---- run time -------------------------------------------------------------
@@ -463,23 +433,12 @@ void CTiltwiseDlg::OnTimer(int id) {
         case kPollTimer:
             acquisition_->PollTick();
             break;
-        case kReadoutTimer: {
-            // How late the once-a-second tick comes is how responsive the window is.
-            const auto now = std::chrono::steady_clock::now();
-            if (stats_.readoutTicks > 0) {
-                const auto period = std::chrono::milliseconds(timers_->Period(id));
-                const auto late = now - lastReadoutTick_ - period;
-                stats_.maxReadoutLateMs = std::max<long>(
-                    stats_.maxReadoutLateMs,
-                    static_cast<long>(
-                        std::chrono::duration_cast<std::chrono::milliseconds>(late).count()));
-            }
-            lastReadoutTick_ = now;
-            ++stats_.readoutTicks;
+        case kReadoutTimer:
+            stats_.CountReadoutTick(std::chrono::steady_clock::now(),
+                                    std::chrono::milliseconds(timers_->Period(id)));
             acquisition_->ReadoutTick();
             recording_->CheckRecording();
             break;
-        }
         case kSettingsTimer:
             commands_->OnTimeout();
             break;
@@ -494,9 +453,9 @@ void CTiltwiseDlg::OnTimer(int id) {
 // ---- SerialOwner ----------------------------------------------------------
 
 void CTiltwiseDlg::DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) {
-    ++deliveryDepth_;
+    boxes_.BeginDelivery();
     receivePath_->OnRxBlock(message, bytes, info);
-    --deliveryDepth_;
+    boxes_.EndDelivery();
 }
 
 void CTiltwiseDlg::WakeUiThread() {
@@ -513,34 +472,7 @@ void CTiltwiseDlg::ShowPortError(const std::string& text, const std::string& cap
         Qt::QueuedConnection);
 }
 
-// ---- the device link's hooks -----------------------------------------------
-
-void CTiltwiseDlg::ShowBox(const std::string& text, const std::string& caption, BoxIcon icon) {
-    if (!context_.messages) return;
-    if (deliveryDepth_ > 0) {
-        // A box waits for the operator; raised from a received frame it would hold
-        // the monitor thread, and the line's bytes would pile up in the kernel
-        // until they were lost. It opens once the delivery has returned.
-        QMetaObject::invokeMethod(
-            this, [this, text, caption, icon] { ShowBox(text, caption, icon); },
-            Qt::QueuedConnection);
-        return;
-    }
-    MessageIcon m = MessageIcon::None;
-    if (icon == BoxIcon::Exclamation) m = MessageIcon::Warning;
-    if (icon == BoxIcon::Error) m = MessageIcon::Error;
-    context_.messages->ShowMessage(text, caption, m);
-}
-
-void CTiltwiseDlg::OnLanguageButton(int flag) {
-    if (context_.languageFlag) *context_.languageFlag = flag;
-    if (!context_.ini || !StoreLanguageChoice(*context_.ini, flag)) return;
-    if (!context_.messages) return;
-    if (flag == 1)
-        context_.messages->ShowMessage("Restart to take effect!!", "Message", MessageIcon::None);
-    else
-        context_.messages->ShowMessage("重启软件生效!!", "提示", MessageIcon::None);
-}
+// ---- layout ---------------------------------------------------------------
 
 void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
     if (!initialised_) return;

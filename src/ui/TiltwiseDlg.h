@@ -21,6 +21,7 @@
 #include "HelpTips.h"
 #include "IniFile.h"
 #include "IniSettingsStore.h"
+#include "LanguageButtons.h"
 #include "LinkControls.h"
 #include "LinkState.h"
 #include "LiveReadout.h"
@@ -35,6 +36,8 @@
 #include "SettingsCommands.h"
 #include "SettingsStore.h"
 #include "ToolbarDlg.h"
+#include "WindowBoxes.h"
+#include "WindowStats.h"
 
 class CSkinAdapter;
 class CChartCtrl;
@@ -69,14 +72,6 @@ struct DialogContext {
     QSize screenSize;             // empty: the primary screen's
     CSerialPort* port = nullptr;  // the process's one channel
     std::function<std::vector<int>()> discoverPorts;
-};
-
-// What a long run of the window is judged by.
-struct WindowStats {
-    uint64_t framesCounted = 0;  // complete measurement frames, good or bad
-    uint64_t measurements = 0;   // accepted ones, each a row while recording
-    uint64_t readoutTicks = 0;
-    long maxReadoutLateMs = 0;  // the once-a-second tick's worst lateness
 };
 
 class CTiltwiseDlg : public QDialog,
@@ -162,7 +157,9 @@ private:
     void RefuseModel(const std::string& text) override;
 
     // The device link's hooks into the window.
-    void ShowBox(const std::string& text, const std::string& caption, BoxIcon icon);
+    void ShowBox(const std::string& text, const std::string& caption, BoxIcon icon) {
+        boxes_.Show(text, caption, icon);
+    }
     void ApplyProtocolToList();
     void ReadoutTick();
 
@@ -174,19 +171,13 @@ private:
     void RecordSizes();
     void SetTimeSpanSlider();
     void ShowLanguageButtons();
-    void FillLists();
     void SetReadoutFontsAndColours();
     void SetUpChart();
     void ApplySkin();
     void SetUpParameterList();
     void CreateCommandBar();
-    void FillFrequencyList();
-    void ApplyProtocolToListStep();
-    void DiscoverPortsAndOpen();
-    void RunPollingToggle();
     void StartTimers();
     void LimitTrafficPane();
-    bool CreateTooltips();
     void PlaceWindow();
     void FocusAndCentreAddresses();
 
@@ -195,7 +186,6 @@ private:
     void RefreshAccessibleName(int id);
     void NameControlsForAccessibility();
     void CentreAddressText();
-    void OnLanguageButton(int flag);
     void TakeTimeSpan();
     // Enter is consumed everywhere in the window but in the parameter list's editor.
     bool ConsumesEnter(QObject* watched, const QKeyEvent* key) const;
@@ -223,6 +213,7 @@ private:
     SystemClock systemClock_;
     std::unique_ptr<CsvRecorder> recorder_;
     std::unique_ptr<RecordingControls> recording_;
+    std::unique_ptr<LanguageButtons> languages_;
     std::unique_ptr<PictureExport> picture_;
     bool closingWithoutAsking_ = false;
     std::unique_ptr<PlotFeed> plotFeed_;
@@ -230,18 +221,17 @@ private:
     std::unique_ptr<MeasuringTools> tools_;
     std::unique_ptr<ChartPresenter> chartCommands_;
     WindowStats stats_;
-    std::chrono::steady_clock::time_point lastReadoutTick_;
     DecodeParameters decode_;
     std::unique_ptr<ParameterListPresenter> parameters_;
     std::unique_ptr<CSerialPort> ownPort_;
     CSerialPort* port_ = nullptr;
     IniSettingsStore store_;
     HelpTips help_;
+    WindowBoxes boxes_;
     std::unique_ptr<LinkControls> linkControls_;
     std::unique_ptr<ReceivePath> receivePath_;
     std::unique_ptr<ConnectionPanel> panel_;
     std::unique_ptr<SettingsCommands> commands_;
     std::unique_ptr<AcquisitionCycle> acquisition_;
     int labelRepaints_ = 0;
-    int deliveryDepth_ = 0;  // inside the channel's hand-off of received bytes
 };
