@@ -271,13 +271,8 @@ void CTiltwiseDlg::ShowLanguageButtons() {
 }
 
 void CTiltwiseDlg::SetReadoutFontsAndColours() {
-    QFont readout(QStringLiteral("Times New Roman"));
-    readout.setPixelSize(12);
-    readout.setWeight(QFont::Medium);
-    readout.setFixedPitch(true);
-    readout.setStyleHint(QFont::TypeWriter);
     for (int id : {ctl::kCursorXPos, ctl::kCursorYPos, ctl::kCursorXDiff, ctl::kCursorYDiff})
-        Control(id)->setFont(readout);
+        Control(id)->setFont(CursorReadoutFont());
 }
 
 void CTiltwiseDlg::SetUpChart() {
