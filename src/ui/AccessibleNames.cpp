@@ -123,5 +123,5 @@ int CaptionLabelOf(int id) {
 }
 
 std::string ChartCommandBarName(Language lang) {
-    return AccessibleName(1070, std::string(), lang);
+    return AccessibleName(ctl::kCommandBarPlace, std::string(), lang);
 }

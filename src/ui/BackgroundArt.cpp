@@ -198,7 +198,8 @@ void DrawBanner(QPainter& p, Language lang) {
 
 // The globe and the pill behind the two language buttons.
 void DrawLanguageStrip(QPainter& p, Language lang) {
-    const QRectF buttons = ControlArea(1056, lang).united(ControlArea(1055, lang));
+    const QRectF buttons =
+        ControlArea(ctl::kChinese, lang).united(ControlArea(ctl::kEnglish, lang));
     const QRectF pill(buttons.left() - X(13), Y(23.4), buttons.width() + X(18), Y(11.3));
     p.setPen(QPen(QColor(0xb0, 0xc4, 0xce), 1.2));
     p.setBrush(QColor(0xfd, 0xfe, 0xfe));
@@ -393,22 +394,22 @@ void DrawPanels(QPainter& p, Language lang) {
     DrawDial(p, illustration.center() + QPointF(-8, 8), 50);
 
     static const Heading kHeadings[] = {
-        {1088, "Serial port", "串口设置", kIllustrationRight, kCardTop},
-        {1090, "Device", "设备设置", kConnectionRight, kCardTop},
-        {1091, "Data saving", "数据保存", kRightColumnLeft, kCardTop},
-        {1094, "Data curve", "数据曲线", kCardLeft, kSettingsBottom},
-        {1092, "Parameters", "参数", kRightColumnLeft, kSettingsBottom},
-        {1093, "Serial data", "串口数据", kRightColumnLeft, kParameterBottom},
+        {ctl::kHelpConnection, "Serial port", "串口设置", kIllustrationRight, kCardTop},
+        {ctl::kHelpAddress, "Device", "设备设置", kConnectionRight, kCardTop},
+        {ctl::kHelpSaving, "Data saving", "数据保存", kRightColumnLeft, kCardTop},
+        {ctl::kHelpChart, "Data curve", "数据曲线", kCardLeft, kSettingsBottom},
+        {ctl::kHelpParameters, "Parameters", "参数", kRightColumnLeft, kSettingsBottom},
+        {ctl::kHelpTraffic, "Serial data", "串口数据", kRightColumnLeft, kParameterBottom},
     };
     for (const Heading& h : kHeadings) DrawHeading(p, lang, h);
     // The device settings have a second help: how to keep them in the sensor.
-    DrawHelpMark(p, ControlArea(1089, lang));
+    DrawHelpMark(p, ControlArea(ctl::kHelpSettings, lang));
 
     DrawInfoFrame(p, lang);
 }
 
 void DrawFooter(QPainter& p, Language lang) {
-    const QRectF link = ControlArea(1058, lang);
+    const QRectF link = ControlArea(ctl::kLogoArea, lang);
     const QString address = "www.tiltscope.example";
     double size = 21;
     QFont font = ArtFont(Language::English, Face::Sans, size, false);

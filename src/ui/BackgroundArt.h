@@ -14,3 +14,5 @@ constexpr int kEnglishBackgroundId = 199;
 
 QImage DrawBackgroundPicture(Language lang);
 QImage DrawProgramIcon(int size);
+// The sizes the window's icon is drawn in.
+constexpr int kProgramIconSizes[] = {16, 32, 48, 256};

@@ -50,6 +50,76 @@ struct ControlSpec {
 
 enum class Language { Chinese = 0, English = 1 };
 
+// Identifiers of the window's templates and of the controls the program drives.
+constexpr int kMainDialogTemplate = 100;
+constexpr int kToolbarTemplate = 187;
+constexpr int kChartCommandBarId = 59392;
+
+namespace ctl {
+constexpr int kChart = 1000;
+constexpr int kOpen = 1001;
+constexpr int kPortList = 1003;
+constexpr int kBaudList = 1004;
+constexpr int kDeviceBaudList = 1005;
+constexpr int kModelList = 1006;
+constexpr int kSave = 1007;
+constexpr int kRecord = 1008;
+constexpr int kSetBaud = 1009;
+constexpr int kFrequencyList = 1010;
+constexpr int kSetFrequency = 1011;
+constexpr int kSetAddress = 1013;
+constexpr int kTrafficPane = 1015;
+constexpr int kBrowse = 1016;
+constexpr int kParityList = 1017;
+constexpr int kDataBitsList = 1018;
+constexpr int kStopBitsList = 1019;
+constexpr int kSetParity = 1021;
+constexpr int kOutputRate = 1022;
+constexpr int kDeviceParityList = 1024;
+constexpr int kProtocolList = 1025;
+constexpr int kPolling = 1026;
+constexpr int kSetZero = 1028;
+constexpr int kMiscount = 1029;
+constexpr int kTemperature = 1030;
+constexpr int kClearZero = 1031;
+constexpr int kTimeSpanSlider = 1052;
+constexpr int kEnglish = 1055;
+constexpr int kChinese = 1056;
+constexpr int kLogoArea = 1058;
+constexpr int kParameterList = 1062;
+constexpr int kCommandBarPlace = 1070;
+constexpr int kCsvPath = 1073;
+constexpr int kCursorXPos = 1075;
+constexpr int kCursorYPos = 1076;
+constexpr int kCursorXDiff = 1077;
+constexpr int kCursorYDiff = 1078;
+constexpr int kNewAddress = 1079;
+constexpr int kAddress = 1080;
+constexpr int kHelpConnection = 1088;
+constexpr int kHelpSettings = 1089;
+constexpr int kHelpAddress = 1090;
+constexpr int kHelpSaving = 1091;
+constexpr int kHelpParameters = 1092;
+constexpr int kHelpTraffic = 1093;
+constexpr int kHelpChart = 1094;
+constexpr int kDeviceParityLabel = 1095;
+}  // namespace ctl
+
+// The commands of the chart command bar.
+namespace cmd {
+constexpr int kStartDrawing = 32771;
+constexpr int kStopDrawing = 32772;
+constexpr int kCrossHair = 32773;
+constexpr int kXAxisRuler = 32774;
+constexpr int kAbscissa = 32775;
+constexpr int kOrdinate = 32776;
+constexpr int kXData = 32777;
+constexpr int kYData = 32778;
+constexpr int kYAxisRuler = 32780;
+constexpr int kShowMouse = 32781;
+constexpr int kGeneratePicture = 32782;
+}  // namespace cmd
+
 // Template size in dialog units, both languages.
 constexpr int kTemplateWidthDu = 680;
 constexpr int kTemplateHeightDu = 330;
@@ -63,31 +133,3 @@ inline const char* ControlText(const ControlSpec& c, Language lang) {
 inline const DuRect& ControlRect(const ControlSpec& c, Language lang) {
     return lang == Language::Chinese ? c.chinese : c.english;
 }
-
-// Identifiers of the device link's controls.
-namespace ctl {
-constexpr int kOpen = 1001;
-constexpr int kPortList = 1003;
-constexpr int kBaudList = 1004;
-constexpr int kDeviceBaudList = 1005;
-constexpr int kModelList = 1006;
-constexpr int kSave = 1007;
-constexpr int kSetBaud = 1009;
-constexpr int kFrequencyList = 1010;
-constexpr int kSetFrequency = 1011;
-constexpr int kSetAddress = 1013;
-constexpr int kTrafficPane = 1015;
-constexpr int kParityList = 1017;
-constexpr int kDataBitsList = 1018;
-constexpr int kStopBitsList = 1019;
-constexpr int kSetParity = 1021;
-constexpr int kDeviceParityList = 1024;
-constexpr int kProtocolList = 1025;
-constexpr int kPolling = 1026;
-constexpr int kSetZero = 1028;
-constexpr int kClearZero = 1031;
-constexpr int kChinese = 1056;
-constexpr int kNewAddress = 1079;
-constexpr int kAddress = 1080;
-constexpr int kDeviceParityLabel = 1095;
-}  // namespace ctl

@@ -52,3 +52,12 @@ void InstallFontSubstitutions() {
     QFont::insertSubstitution(QStringLiteral("Microsoft YaHei"),
                               QStringLiteral("WenQuanYi Micro Hei"));
 }
+
+QFont CursorReadoutFont() {
+    QFont readout(QStringLiteral("Times New Roman"));
+    readout.setPixelSize(12);
+    readout.setWeight(QFont::Medium);
+    readout.setFixedPitch(true);
+    readout.setStyleHint(QFont::TypeWriter);
+    return readout;
+}

@@ -26,3 +26,6 @@ private:
 QFont TemplateFont(Language lang);
 // Maps the Windows face names onto the installed metric twins, once at start.
 void InstallFontSubstitutions();
+// The cursor readout's font above the chart: "Times New Roman", 12 pixels,
+// medium weight, fixed pitch.
+QFont CursorReadoutFont();

@@ -5,6 +5,9 @@
 #include "DeviceTypes.h"
 #include "ValueText.h"
 
+// Timer 2 refreshes the readout once a second.
+constexpr int kReadoutPeriodMs = 1000;
+
 // The texts every measurement is shown, recorded and plotted with: one format
 // for the screen, the chart readout and the CSV rows.
 class LiveReadout {

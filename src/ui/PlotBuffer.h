@@ -23,3 +23,5 @@ private:
 
 // Samples shown for a time-span slider position: 50 per step of 5, at least 5.
 unsigned PointCountForSlider(int position);
+// The time-span slider runs from 0 to this, where it starts.
+constexpr int kTimeSpanSteps = 100;

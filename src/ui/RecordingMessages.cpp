@@ -63,3 +63,12 @@ std::string RetryButtonText(Language language) {
 std::string DiscardButtonText(Language language) {
     return language == Language::Chinese ? "放弃" : "Discard";
 }
+
+std::string RefusedModelText(const std::string& model, const std::string& used, Language language) {
+    if (language == Language::Chinese)
+        return "Config.ini 中的 MODEL=" + model +
+               " 不能作为文件名的开头（不可含 /、.. 或控制字符），已使用 \"" + used + "\"。";
+    return "MODEL=" + model +
+           " in Config.ini cannot begin a file name (no /, .. or control characters); \"" + used +
+           "\" is used.";
+}

@@ -17,3 +17,6 @@ std::string RecordingNewsText(const RecordingNews& news, Language language,
 std::string UnwrittenRowsText(uint64_t rows, const WriteFault& fault, Language language);
 std::string RetryButtonText(Language language);
 std::string DiscardButtonText(Language language);
+
+// MODEL names no file in the data folder: `used` is the prefix taken instead.
+std::string RefusedModelText(const std::string& model, const std::string& used, Language language);

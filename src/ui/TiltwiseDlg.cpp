@@ -1,87 +1,45 @@
 #include "TiltwiseDlg.h"
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFrame>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QSlider>
-#include <QTableWidget>
-#include <QWindowStateChangeEvent>
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <limits>
 
 #include "AccessibleNames.h"
-#include "BackgroundArt.h"
 #include "ChartCtrl.h"
 #include "ChartLineSerie.h"
+#include "ChartPresenter.h"
 #include "ListCtrlEx.h"
 #include "MeasuringTools.h"
+#include "ParameterListPresenter.h"
+#include "PictureExport.h"
 #include "PlotFeed.h"
 #include "QtPlatform.h"
+#include "RecordingControls.h"
 #include "RecordingMessages.h"
-#include "SkinAdapter.h"
+#include "SkinBinding.h"
 #include "StringTable.h"
 #include "ToolbarDlg.h"
 #include "TrafficPane.h"
-
-const char* const kChinesePageUrl = "https://www.tiltscope.example/";
-const char* const kEnglishPageUrl = "https://www.tiltscope.example/en/";
-
-namespace {
-
-const QColor kStaticTextColour(0, 66, 0);
-constexpr int kTooltipWidth = 159;
-
-// Help areas and the strings they explain.
-const std::pair<int, int> kHelpAreas[] = {
-    {1088, IDS_HELP_CONNECTION}, {1090, IDS_HELP_ADDRESS}, {1089, IDS_HELP_SETTINGS},
-    {1091, IDS_HELP_SAVING},     {1094, IDS_HELP_CHART},   {1092, IDS_HELP_PARAMETERS},
-    {1093, IDS_HELP_TRAFFIC},
-};
-
-QString Id(int id) {
-    return QString::number(id);
-}
-
-// A drop-down list's template height is that of its opened list; closed, it is
-// one line high, as tall as a push button.
-constexpr int kClosedListHeightDu = 12;
-
-}  // namespace
-
-int IniSettingsStore::ReadInt(const std::string& key, int fallback) const {
-    return ini_ ? ini_->ReadInt(key, fallback) : fallback;
-}
-
-void IniSettingsStore::WriteString(const std::string& key, const std::string& value) {
-    if (ini_) ini_->WriteString(key, value);
-}
-
-void IniSettingsStore::WriteInt(const std::string& key, int value) {
-    if (ini_) ini_->WriteInt(key, value);
-}
 
 CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
     : QDialog(parent),
       context_(context),
       templateFont_(TemplateFont(context.language)),
       units_(templateFont_),
-      store_(context.ini) {
-    setObjectName(QStringLiteral("100"));
+      store_(context.ini),
+      help_([this](int id) { return Control(id); }, context.language),
+      boxes_(*this, context.messages) {
+    setObjectName(QString::number(kMainDialogTemplate));
     setWindowTitle(QStringLiteral("Tiltscope_V2.0"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
@@ -99,14 +57,28 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
 
     background_ = DrawBackgroundPicture(
         context_.backgroundPicture == kChineseBackgroundId ? Language::Chinese : Language::English);
-    CreateControls();
+    controls_ = ControlFactory(*this, units_, context_.language).CreateControls();
+    slider_ = Control(ctl::kTimeSpanSlider);
+    logoLink_ = std::make_unique<LogoLink>(*Control(ctl::kLogoArea), *this,
+                                           *static_cast<QAbstractButton*>(Control(ctl::kChinese)),
+                                           context_.urls);
     NameControlsForAccessibility();
     CreateDeviceLink();
-    ConnectControls();
-
     // Window creation, before the controls are initialised.
     settings_.CsvFolder = DefaultDataFolder(context_.executablePath);
-    recorder_ = std::make_unique<CsvRecorder>(context_.clock ? *context_.clock : systemClock_);
+    Clock& clock = context_.clock ? *context_.clock : systemClock_;
+    recorder_ = std::make_unique<CsvRecorder>(clock);
+    picture_ = std::make_unique<PictureExport>(*Chart(), clock, context_.pictureDir);
+    parameters_ = std::make_unique<ParameterListPresenter>(*ParameterList(), settings_, decode_,
+                                                           readout_, store_, context_.language);
+    recording_ = std::make_unique<RecordingControls>(
+        *static_cast<QPushButton*>(Control(ctl::kRecord)),
+        *static_cast<QLineEdit*>(Control(ctl::kCsvPath)), *recorder_, settings_, store_,
+        context_.language, context_.messages, context_.folders,
+        [this](const std::string& text, const std::string& caption, BoxIcon icon) {
+            ShowBox(text, caption, icon);
+        });
+    ConnectControls();
 
     // Enter is consumed before any control or the dialog sees it.
     qApp->installEventFilter(this);
@@ -187,40 +159,28 @@ void CTiltwiseDlg::ConnectControls() {
     button(ctl::kSetParity, [this] { commands_->OnSetParity(); });
     button(ctl::kSetZero, [this] { commands_->OnSetZero(); });
     button(ctl::kClearZero, [this] { commands_->OnClearZero(); });
-    button(1008, [this] { OnRecordClicked(); });
-    button(1016, [this] { OnBrowseClicked(); });
+    button(ctl::kRecord, [this] { recording_->OnRecordClicked(); });
+    button(ctl::kBrowse, [this] { recording_->OnBrowseClicked(); });
     list(ctl::kPortList, [this] { panel_->OnPortSelected(); });
     list(ctl::kParityList, [this] { panel_->OnParitySelected(); });
     list(ctl::kBaudList, [this] { panel_->OnBaudSelected(); });
     list(ctl::kProtocolList, [this] { panel_->OnProtocolSelected(); });
     list(ctl::kModelList, [this] { panel_->OnModelSelected(); });
-    auto* slider = static_cast<QSlider*>(Control(1052));
-    connect(slider, &QSlider::valueChanged, this, [this](int) { TakeTimeSpan(); });
-    slider->installEventFilter(this);
+    connect(static_cast<QSlider*>(slider_), &QSlider::valueChanged, this,
+            [this](int) { TakeTimeSpan(); });
+    languages_ =
+        std::make_unique<LanguageButtons>(*static_cast<QAbstractButton*>(Control(ctl::kChinese)),
+                                          *static_cast<QAbstractButton*>(Control(ctl::kEnglish)),
+                                          context_.languageFlag, context_.ini, context_.messages);
+    connect(ParameterList(), &ListCtrlEx::CListCtrlEx::WM_LISTEX_ENDEDIT, this,
+            [this](int row, int column, const QString& text) {
+                parameters_->Commit(row, column, text);
+            });
 }
 
 QWidget* CTiltwiseDlg::Control(int id) const {
     auto it = controls_.find(id);
     return it == controls_.end() ? nullptr : it->second;
-}
-
-void CTiltwiseDlg::CreateControls() {
-    auto* languages = new QButtonGroup(this);
-    for (const ControlSpec& spec : DialogControls()) {
-        QWidget* w = CreateControl(spec);
-        w->setObjectName(Id(spec.id));
-        w->setGeometry(ControlGeometry(units_, spec, context_.language));
-        w->setVisible(spec.shown);
-        controls_[spec.id] = w;
-        if (spec.kind == ControlKind::RadioButton)
-            languages->addButton(static_cast<QRadioButton*>(w));
-    }
-    const int flag = context_.languageFlag ? *context_.languageFlag : 1;
-    static_cast<QRadioButton*>(Control(flag == 0 ? 1056 : 1055))->setChecked(true);
-    connect(static_cast<QRadioButton*>(Control(1056)), &QRadioButton::clicked, this,
-            [this] { OnLanguageButton(0); });
-    connect(static_cast<QRadioButton*>(Control(1055)), &QRadioButton::clicked, this,
-            [this] { OnLanguageButton(1); });
 }
 
 void CTiltwiseDlg::NameControlsForAccessibility() {
@@ -229,8 +189,7 @@ void CTiltwiseDlg::NameControlsForAccessibility() {
         if (auto* caption = qobject_cast<QLabel*>(Control(CaptionLabelOf(spec.id))))
             caption->setBuddy(Control(spec.id));
     }
-    // The tooltip carries markup for its width; the description is the plain text.
-    for (const auto& [id, text] : kHelpAreas) Control(id)->setAccessibleDescription(HelpText(id));
+    help_.Describe();
 }
 
 void CTiltwiseDlg::RefreshAccessibleName(int id) {
@@ -244,73 +203,6 @@ void CTiltwiseDlg::RefreshAccessibleName(int id) {
     if (w->accessibleName() != name) w->setAccessibleName(name);
 }
 
-QWidget* CTiltwiseDlg::CreateControl(const ControlSpec& spec) {
-    const QString text = QString::fromUtf8(::ControlText(spec, context_.language));
-    const DuRect& du = ControlRect(spec, context_.language);
-    switch (spec.kind) {
-        case ControlKind::Chart:
-            return new CChartCtrl(this);
-        case ControlKind::PushButton: {
-            auto* b = new QPushButton(text, this);
-            b->setAutoDefault(false);
-            b->setFocusPolicy(Qt::StrongFocus);
-            return b;
-        }
-        case ControlKind::StaticText: {
-            auto* l = new QLabel(text, this);
-            Qt::Alignment a = Qt::AlignLeft | Qt::AlignTop;
-            if (spec.style & kRightAligned) a = Qt::AlignRight | Qt::AlignTop;
-            if (spec.style & kCentred) a = Qt::AlignHCenter | Qt::AlignTop;
-            if (spec.style & kVCentred) a = (a & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter;
-            l->setAlignment(a);
-            // Static texts are drawn over the picture: dark green, no background.
-            QPalette p = l->palette();
-            p.setColor(QPalette::WindowText, kStaticTextColour);
-            l->setPalette(p);
-            l->setAttribute(Qt::WA_TranslucentBackground);
-            return l;
-        }
-        case ControlKind::DropDownList: {
-            auto* c = new QComboBox(this);
-            const int itemHeight = units_.Y(kClosedListHeightDu);
-            c->setMaxVisibleItems(std::max(1, units_.Y(du.height) / std::max(1, itemHeight) - 1));
-            return c;
-        }
-        case ControlKind::Edit: {
-            auto* e = new QLineEdit(this);
-            if (spec.style & kDigitsOnly) {
-                e->setValidator(new QRegularExpressionValidator(
-                    QRegularExpression(QStringLiteral("[0-9]*")), e));
-            }
-            e->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            return e;
-        }
-        case ControlKind::TrafficPane:
-            return new TrafficPane(this);
-        case ControlKind::Slider: {
-            auto* s = new QSlider(Qt::Horizontal, this);
-            s->setTickPosition(QSlider::NoTicks);
-            return s;
-        }
-        case ControlKind::RadioButton:
-            return new QRadioButton(text, this);
-        case ControlKind::ListView:
-            return new ListCtrlEx::CListCtrlEx(this);
-        case ControlKind::Placeholder: {
-            auto* w = new QWidget(this);
-            w->setAttribute(Qt::WA_TransparentForMouseEvents);
-            return w;
-        }
-    }
-    return new QWidget(this);
-}
-
-QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Language lang) {
-    DuRect r = ControlRect(spec, lang);
-    if (spec.kind == ControlKind::DropDownList) r.height = kClosedListHeightDu;
-    return units.Rect(r);
-}
-
 // ---- initialisation -------------------------------------------------------
 
 void CTiltwiseDlg::InitWindow() {
@@ -318,7 +210,7 @@ void CTiltwiseDlg::InitWindow() {
     RecordSizes();
     SetTimeSpanSlider();
     ShowLanguageButtons();
-    FillLists();
+    panel_->FillLists();
     SetReadoutFontsAndColours();
     SetUpChart();
     ApplySkin();
@@ -331,27 +223,27 @@ void CTiltwiseDlg::InitWindow() {
     decode_.XRangeOffset = settings_.XRangeOffset;
     decode_.YRangeOffset = settings_.YRangeOffset;
     readout_.SetValueFormat(settings_.ValueFormat);
-    FillFrequencyList();
-    ApplyProtocolToListStep();
-    DiscoverPortsAndOpen();
-    MakeFirstCsvFileName();
-    RunPollingToggle();
+    panel_->FillFrequencyList();
+    ApplyProtocolToList();
+    panel_->StartupScan();  // port discovery and the automatic open
+    recording_->MakeFirstCsvFileName();
+    acquisition_->PollingToggle();
     StartTimers();
     LimitTrafficPane();
-    if (!CreateTooltips()) return;
-    AttachHelpTips();
+    // Qt's tooltips need no control of their own that could fail to be made.
+    help_.Attach();
     initialised_ = true;
-    RecordLogoArea();
+    logoLink_->Activate();
     PlaceWindow();
     // The list measured its columns before it had its final size; fit them once now,
     // as every resize does, so the last column's texts are not cut.
-    FitParameterColumns();
+    parameters_->FitColumns();
     FocusAndCentreAddresses();
 }
 
 void CTiltwiseDlg::SetIcons() {
     QIcon icon;
-    for (int size : {16, 32, 48, 256}) icon.addPixmap(QPixmap::fromImage(DrawProgramIcon(size)));
+    for (int size : kProgramIconSizes) icon.addPixmap(QPixmap::fromImage(DrawProgramIcon(size)));
     setWindowIcon(icon);
 }
 
@@ -367,36 +259,19 @@ void CTiltwiseDlg::RecordSizes() {
 }
 
 void CTiltwiseDlg::SetTimeSpanSlider() {
-    auto* slider = static_cast<QSlider*>(Control(1052));
-    slider->setRange(0, 100);
-    slider->setValue(100);
+    auto* slider = static_cast<QSlider*>(slider_);
+    slider->setRange(0, kTimeSpanSteps);
+    slider->setValue(kTimeSpanSteps);
 }
 
 void CTiltwiseDlg::ShowLanguageButtons() {
-    for (int id : {1056, 1055}) Control(id)->hide();
-    for (int id : {1056, 1055}) Control(id)->show();
-}
-
-void CTiltwiseDlg::FillLists() {
-    panel_->FillLists();
-}
-void CTiltwiseDlg::FillFrequencyList() {
-    panel_->FillFrequencyList();
-}
-void CTiltwiseDlg::DiscoverPortsAndOpen() {
-    panel_->StartupScan();
-}
-void CTiltwiseDlg::RunPollingToggle() {
-    acquisition_->PollingToggle();
+    for (int id : {ctl::kChinese, ctl::kEnglish}) Control(id)->hide();
+    for (int id : {ctl::kChinese, ctl::kEnglish}) Control(id)->show();
 }
 
 void CTiltwiseDlg::SetReadoutFontsAndColours() {
-    QFont readout(QStringLiteral("Times New Roman"));
-    readout.setPixelSize(12);
-    readout.setWeight(QFont::Medium);
-    readout.setFixedPitch(true);
-    readout.setStyleHint(QFont::TypeWriter);
-    for (int id : {1075, 1076, 1077, 1078}) Control(id)->setFont(readout);
+    for (int id : {ctl::kCursorXPos, ctl::kCursorYPos, ctl::kCursorXDiff, ctl::kCursorYDiff})
+        Control(id)->setFont(CursorReadoutFont());
 }
 
 void CTiltwiseDlg::SetUpChart() {
@@ -407,6 +282,11 @@ void CTiltwiseDlg::SetUpChart() {
     plotFeed_->onFrozenTrace = [this](CChartLineSerie& trace) {
         trace.SetMouseListener(&tools_->PointClickListener());
     };
+    chartCommands_ = std::make_unique<ChartPresenter>(
+        *plotFeed_, *tools_, *timers_, [this] { ExportPicture(); },
+        [this](int id, const std::string& text) {
+            SetLabelText(id, QString::fromStdString(text));
+        });
 }
 
 void CTiltwiseDlg::CreateCommandBar() {
@@ -414,79 +294,8 @@ void CTiltwiseDlg::CreateCommandBar() {
     const QString barName = QString::fromStdString(ChartCommandBarName(context_.language));
     toolbar_->setAccessibleName(barName);
     toolbar_->ChartCommandBar()->setAccessibleName(barName);
-    toolbar_->setGeometry(Control(1070)->geometry());
+    toolbar_->setGeometry(Control(ctl::kCommandBarPlace)->geometry());
     toolbar_->show();
-}
-void CTiltwiseDlg::ApplyProtocolToListStep() {
-    ApplyProtocolToList();
-}
-// ---- CSV recording --------------------------------------------------------
-
-void CTiltwiseDlg::ShowCsvPath(const std::string& path) {
-    static_cast<QLineEdit*>(Control(1073))->setText(QString::fromStdString(path));
-}
-
-void CTiltwiseDlg::MakeFirstCsvFileName() {
-    ShowCsvPath(recorder_->ChangeFolder(settings_.CsvFolder, settings_.CsvPrefix));
-}
-
-void CTiltwiseDlg::SetRecorderIdle() {
-    // Everything delivered while recording is written before the window goes.
-    recorder_->Stop();
-}
-
-void CTiltwiseDlg::ShowRecordButtonIdle() {
-    static_cast<QPushButton*>(Control(1008))
-        ->setText(QString::fromUtf8(LoadResourceString(IDS_START, context_.language)));
-    RefreshAccessibleName(1008);
-}
-
-void CTiltwiseDlg::OnRecordClicked() {
-    if (recorder_->IsRecording()) {
-        ShowRecordButtonIdle();
-        recorder_->Stop();
-        return;
-    }
-    if (!recorder_->Start(settings_.CsvFolder, settings_.CsvPrefix)) return;
-    recordingAlerts_.Reset();
-    ShowCsvPath(recorder_->CurrentPath());
-    static_cast<QPushButton*>(Control(1008))
-        ->setText(QString::fromUtf8(LoadResourceString(IDS_STOP, context_.language)));
-    RefreshAccessibleName(1008);
-}
-
-void CTiltwiseDlg::CheckRecording() {
-    if (!recorder_->IsRecording()) return;
-    const auto news = recordingAlerts_.Check(recorder_->Fault(), recorder_->Stats(),
-                                             std::chrono::steady_clock::now());
-    for (const RecordingNews& n : news) {
-        const std::string text =
-            RecordingNewsText(n, context_.language, recorder_->HeldBytesLimit());
-        if (text.empty()) continue;
-        if (n.event == RecordingEvent::CannotCreate) {
-            // Nothing of this recording is on the disk: it has not really begun.
-            ShowRecordButtonIdle();
-            recorder_->Stop();
-        }
-        ShowBox(text, "Message",
-                n.event == RecordingEvent::CannotCreate ? BoxIcon::Error : BoxIcon::Exclamation);
-    }
-}
-
-void CTiltwiseDlg::OfferUnwrittenRows() {
-    if (!context_.messages) return;
-    while (recorder_->IsRecording()) {
-        // Most often this write takes every row and nothing needs asking.
-        if (!recorder_->WriteNow(std::chrono::seconds(5))) return;
-        const WriteFault fault = recorder_->Fault();
-        const RecorderStats s = recorder_->Stats();
-        if (fault.trouble == WriteTrouble::None || s.rowsHeld == 0) return;
-        const Language lang = context_.language;
-        if (!context_.messages->AskRetry(
-                UnwrittenRowsText(s.rowsHeld + s.rowsCollected, fault, lang), "Message",
-                RetryButtonText(lang), DiscardButtonText(lang)))
-            return;
-    }
 }
 
 void CTiltwiseDlg::CloseWithoutAsking() {
@@ -494,81 +303,18 @@ void CTiltwiseDlg::CloseWithoutAsking() {
     close();
 }
 
-void CTiltwiseDlg::OnBrowseClicked() {
-    const std::string chosen = context_.folders
-                                   ? context_.folders->PickFolder(
-                                         "Please select the data storage path", settings_.CsvFolder)
-                                   : "";
-    if (!chosen.empty()) {
-        settings_.CsvFolder = chosen;
-        store_.WriteString("PATH", chosen);
-    }
-    // What was collected so far belongs to the file it was collected for; the
-    // recording goes on in a fresh file, chosen folder or not.
-    if (recorder_->IsRecording()) recorder_->WriteNow(std::chrono::seconds(2));
-    ShowCsvPath(recorder_->ChangeFolder(settings_.CsvFolder, settings_.CsvPrefix));
-}
-
 // ---- live readout ---------------------------------------------------------
 
 ListCtrlEx::CListCtrlEx* CTiltwiseDlg::ParameterList() const {
-    return static_cast<ListCtrlEx::CListCtrlEx*>(Control(kParameterListId));
+    return static_cast<ListCtrlEx::CListCtrlEx*>(Control(ctl::kParameterList));
 }
 
 void CTiltwiseDlg::SetUpParameterList() {
-    using namespace ListCtrlEx;
-    CListCtrlEx* list = ParameterList();
-    const int third = list->contentsRect().width() / 3;
-    list->InsertColumn(0, QStringLiteral("      Item"), third, TextColumn, Qt::AlignHCenter, 0);
-    list->InsertColumn(1, QStringLiteral("X"), third, EditColumn, Qt::AlignHCenter, 0);
-    list->InsertColumn(2, QStringLiteral("Y"), third, EditColumn, Qt::AlignHCenter, 0);
-    list->SetRowHeight(Control(ctl::kPortList)->contentsRect().height());
-    const int captions[] = {IDS_SET_RANGE, IDS_SET_RESOLUTION, IDS_VALUE};
-    for (int row = 0; row < 3; ++row)
-        list->InsertItem(row,
-                         QString::fromUtf8(LoadResourceString(captions[row], context_.language)));
-    list->InsertItem(3, QStringLiteral("Vpp"));
-    const char* const starts[] = {"90deg", "0.01", LiveReadout::kNeverSent, "0.00"};
-    for (int row = 0; row < 4; ++row) {
-        list->SetItemText(row, 1, QString::fromLatin1(starts[row]));
-        list->SetItemText(row, 2, QString::fromLatin1(starts[row]));
-    }
-    // The Y resolution follows the X one; values and peak-to-peak are shown only.
-    for (const auto& [row, column] : {std::pair{1, 2}, {2, 1}, {2, 2}, {3, 1}, {3, 2}})
-        list->SetCellEnabled(row, column, false);
-    connect(list, &CListCtrlEx::WM_LISTEX_ENDEDIT, this, &CTiltwiseDlg::ParameterCommit);
+    parameters_->SetUp(Control(ctl::kPortList)->contentsRect().height());
 }
 
 void CTiltwiseDlg::ApplyProtocolToList() {
-    ListCtrlEx::CListCtrlEx* list = ParameterList();
-    const bool modbus = link_.protocol == kProtocolModbus;
-    const QString resolution = QString::fromStdString(settings_.ResolutionText);
-    // Only Modbus sensors report raw counts that the ranges offset.
-    list->SetItemText(0, 1,
-                      modbus ? QString::fromStdString(settings_.XRangeText) : QStringLiteral("-"));
-    list->SetItemText(0, 2,
-                      modbus ? QString::fromStdString(settings_.YRangeText) : QStringLiteral("-"));
-    list->SetCellEnabled(0, 1, modbus);
-    list->SetCellEnabled(0, 2, modbus);
-    list->SetItemText(1, 1, resolution);
-    list->SetItemText(1, 2, resolution);
-}
-
-void CTiltwiseDlg::ParameterCommit(int row, int column, const QString& text) {
-    const std::string typed = text.toStdString();
-    const float clamp = std::numeric_limits<float>::max();
-    if (row == 0 && (column == 1 || column == 2)) {
-        const float offset =
-            static_cast<float>(std::clamp(LeadingNumber(typed), -double(clamp), double(clamp)));
-        (column == 1 ? decode_.XRangeOffset : decode_.YRangeOffset) = offset;
-        store_.WriteString(column == 1 ? "xRange" : "yRange", typed);
-    } else if (row == 1 && column == 1) {
-        ParameterList()->SetItemText(1, 2, text);
-        settings_.ValueFormat = SelectValueFormat(typed, settings_.ValueFormat);
-        readout_.SetValueFormat(settings_.ValueFormat);
-        decode_.ResolutionFactor = ResolutionFromText(typed);
-        store_.WriteString("Ratio", typed);
-    }
+    parameters_->ShowProtocol(link_.protocol == kProtocolModbus);
 }
 
 void CTiltwiseDlg::DeliverMeasurement(const Measurement& m) {
@@ -584,66 +330,24 @@ void CTiltwiseDlg::ReadoutTick() {
     const int frames = receivePath_->TakeFramesThisSecond();
     stats_.framesCounted += static_cast<uint64_t>(frames);
     const LiveReadout::TickTexts t = readout_.Tick(frames, receivePath_->MiscountText());
-    SetLabelText(1022, QString::fromStdString(t.rate));
-    SetLabelText(1030, QString::fromStdString(t.temperature));
-    SetLabelText(1029, QString::fromStdString(t.miscount));
-    ListCtrlEx::CListCtrlEx* list = ParameterList();
-    list->SetItemText(2, 1, QString::fromStdString(t.xValue));
-    list->SetItemText(2, 2, QString::fromStdString(t.yValue));
-    list->SetItemText(3, 1, QString::fromStdString(t.xVpp));
-    list->SetItemText(3, 2, QString::fromStdString(t.yVpp));
-    CursorReadout();
+    SetLabelText(ctl::kOutputRate, QString::fromStdString(t.rate));
+    SetLabelText(ctl::kTemperature, QString::fromStdString(t.temperature));
+    SetLabelText(ctl::kMiscount, QString::fromStdString(t.miscount));
+    parameters_->ShowValues(t);
+    chartCommands_->CursorReadout(readout_.ValueFormat());
 }
 
 void CTiltwiseDlg::ApplySkin() {
-    CSkinAdapter* skin = context_.skin;
-    if (!skin) return;
-    skin->BindWindow(this, "ACC_68_DL");
-    const std::pair<int, const char*> bound[] = {
-        {1007, "Button_Save"},  {1015, "Edit_Rec"},  {1080, "Edit_Addr"},
-        {1079, "Edit_SETAddr"}, {1056, "Radio_Get"}, {1055, "Radio_Get"},
-    };
-    for (const auto& [id, name] : bound) skin->BindControl(Control(id), name, "ACC_68_DL");
-    skin->SetWindowMode(this, 3);
+    if (context_.skin) ::ApplySkin(*context_.skin, *this, [this](int id) { return Control(id); });
 }
 
 void CTiltwiseDlg::StartTimers() {
-    timers_->Start(0, 250);
-    timers_->Start(2, 1000);
+    timers_->Start(kPlotTimer, kPlotPeriodMs);
+    timers_->Start(kReadoutTimer, kReadoutPeriodMs);
 }
 
 void CTiltwiseDlg::LimitTrafficPane() {
-    static_cast<TrafficPane*>(Control(1015))->SetLimit(kTrafficPaneLimit);
-}
-
-bool CTiltwiseDlg::CreateTooltips() {
-    // Qt's tooltips need no control of their own; the step stays for its place in the order.
-    return true;
-}
-
-void CTiltwiseDlg::AttachHelpTips() {
-    for (const auto& [id, text] : kHelpAreas) {
-        // A fixed-width table makes long tips wrap at the width the help has always had.
-        const QString tip =
-            QStringLiteral("<table width=\"%1\"><tr><td>%2</td></tr></table>")
-                .arg(kTooltipWidth)
-                .arg(
-                    QString::fromUtf8(LoadResourceString(text, context_.language)).toHtmlEscaped());
-        Control(id)->setToolTip(tip);
-    }
-}
-
-QString CTiltwiseDlg::HelpText(int id) const {
-    for (const auto& [area, text] : kHelpAreas) {
-        if (area == id) return QString::fromUtf8(LoadResourceString(text, context_.language));
-    }
-    return QString();
-}
-
-void CTiltwiseDlg::RecordLogoArea() {
-    logoArea_ = Control(1058)->geometry();
-    // Its mouse events reach eventFilter through the application-wide filter.
-    Control(1058)->setMouseTracking(true);
+    static_cast<TrafficPane*>(Control(ctl::kTrafficPane))->SetLimit(kTrafficPaneLimit);
 }
 
 void CTiltwiseDlg::PlaceWindow() {
@@ -657,14 +361,14 @@ void CTiltwiseDlg::PlaceWindow() {
 }
 
 void CTiltwiseDlg::FocusAndCentreAddresses() {
-    Control(1001)->setFocus();
+    Control(ctl::kOpen)->setFocus();
     CentreAddressText();
 }
 
 void CTiltwiseDlg::CentreAddressText() {
     // Only the Chinese template has multi-line address fields, whose text is
     // moved down to the middle; the English single-line fields keep theirs.
-    for (int id : {1080, 1079}) {
+    for (int id : {ctl::kAddress, ctl::kNewAddress}) {
         auto* e = static_cast<QLineEdit*>(Control(id));
         if (context_.language != Language::Chinese) {
             e->setTextMargins(0, 0, 0, 0);
@@ -697,17 +401,8 @@ void CTiltwiseDlg::SetAddressFieldText(const std::string& text) {
 
 void CTiltwiseDlg::RefuseModel(const std::string& text) {
     // Joined to the data folder, such a name would write files elsewhere.
-    const std::string name = settings_.CsvPrefix;
-    if (context_.language == Language::Chinese)
-        ShowBox("Config.ini 中的 MODEL=" + text +
-                    " 不能作为文件名的开头（不可含 /、.. 或控制字符），已使用 \"" + name + "\"。",
-                "Message", BoxIcon::Exclamation);
-    else
-        ShowBox("MODEL=" + text +
-                    " in Config.ini cannot begin a file name (no /, .. or control "
-                    "characters); \"" +
-                    name + "\" is used.",
-                "Message", BoxIcon::Exclamation);
+    ShowBox(RefusedModelText(text, settings_.CsvPrefix, context_.language), "Message",
+            BoxIcon::Exclamation);
 }
 
 // ---- run time -------------------------------------------------------------
@@ -732,23 +427,12 @@ void CTiltwiseDlg::OnTimer(int id) {
         case kPollTimer:
             acquisition_->PollTick();
             break;
-        case kReadoutTimer: {
-            // How late the once-a-second tick comes is how responsive the window is.
-            const auto now = std::chrono::steady_clock::now();
-            if (stats_.readoutTicks > 0) {
-                const auto period = std::chrono::milliseconds(timers_->Period(id));
-                const auto late = now - lastReadoutTick_ - period;
-                stats_.maxReadoutLateMs = std::max<long>(
-                    stats_.maxReadoutLateMs,
-                    static_cast<long>(
-                        std::chrono::duration_cast<std::chrono::milliseconds>(late).count()));
-            }
-            lastReadoutTick_ = now;
-            ++stats_.readoutTicks;
+        case kReadoutTimer:
+            stats_.CountReadoutTick(std::chrono::steady_clock::now(),
+                                    std::chrono::milliseconds(timers_->Period(id)));
             acquisition_->ReadoutTick();
-            CheckRecording();
+            recording_->CheckRecording();
             break;
-        }
         case kSettingsTimer:
             commands_->OnTimeout();
             break;
@@ -763,9 +447,9 @@ void CTiltwiseDlg::OnTimer(int id) {
 // ---- SerialOwner ----------------------------------------------------------
 
 void CTiltwiseDlg::DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) {
-    ++deliveryDepth_;
+    boxes_.BeginDelivery();
     receivePath_->OnRxBlock(message, bytes, info);
-    --deliveryDepth_;
+    boxes_.EndDelivery();
 }
 
 void CTiltwiseDlg::WakeUiThread() {
@@ -782,39 +466,7 @@ void CTiltwiseDlg::ShowPortError(const std::string& text, const std::string& cap
         Qt::QueuedConnection);
 }
 
-// ---- the device link's hooks -----------------------------------------------
-
-void CTiltwiseDlg::ShowBox(const std::string& text, const std::string& caption, BoxIcon icon) {
-    if (!context_.messages) return;
-    if (deliveryDepth_ > 0) {
-        // A box waits for the operator; raised from a received frame it would hold
-        // the monitor thread, and the line's bytes would pile up in the kernel
-        // until they were lost. It opens once the delivery has returned.
-        QMetaObject::invokeMethod(
-            this, [this, text, caption, icon] { ShowBox(text, caption, icon); },
-            Qt::QueuedConnection);
-        return;
-    }
-    MessageIcon m = MessageIcon::None;
-    if (icon == BoxIcon::Exclamation) m = MessageIcon::Warning;
-    if (icon == BoxIcon::Error) m = MessageIcon::Error;
-    context_.messages->ShowMessage(text, caption, m);
-}
-
-void CTiltwiseDlg::OnLanguageButton(int flag) {
-    if (context_.languageFlag) *context_.languageFlag = flag;
-    if (!context_.ini || !StoreLanguageChoice(*context_.ini, flag)) return;
-    if (!context_.messages) return;
-    if (flag == 1)
-        context_.messages->ShowMessage("Restart to take effect!!", "Message", MessageIcon::None);
-    else
-        context_.messages->ShowMessage("重启软件生效!!", "提示", MessageIcon::None);
-}
-
-bool CTiltwiseDlg::InsideLogoArea(const QPoint& p) const {
-    return p.x() > logoArea_.left() && p.x() < logoArea_.left() + logoArea_.width() &&
-           p.y() > logoArea_.top() && p.y() < logoArea_.top() + logoArea_.height();
-}
+// ---- layout ---------------------------------------------------------------
 
 void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
     if (!initialised_) return;
@@ -836,166 +488,43 @@ void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
         widgets[i]->setGeometry(r.left, r.top, r.Width(), r.Height());
         widgets[i]->update();
     }
-    logoArea_ = Control(1058)->geometry();
+    logoLink_->Follow();
     if (toolbar_) {
-        toolbar_->setGeometry(Control(1070)->geometry());
+        toolbar_->setGeometry(Control(ctl::kCommandBarPlace)->geometry());
         toolbar_->update();
     }
-    FitParameterColumns();
+    parameters_->FitColumns();
     CentreAddressText();
     update();
-}
-
-void CTiltwiseDlg::FitParameterColumns() {
-    ListCtrlEx::CListCtrlEx* list = ParameterList();
-    list->setUpdatesEnabled(false);
-    const int third = list->contentsRect().width() / 3;
-    list->setColumnWidth(0, third);
-    list->setColumnWidth(1, third);
-    // The last column takes what its content or its heading needs, the larger.
-    list->resizeColumnToContents(2);
-    const int content = list->columnWidth(2);
-    const int heading = list->horizontalHeader()->sectionSizeHint(2);
-    // ... and at least the rest of the list, so that a value growing after the
-    // fit ("-" at start, "-12.345deg" later) is not cut.
-    const int rest = list->viewport()->width() - 2 * third;
-    list->setColumnWidth(2, std::max({content, heading, rest}));
-    list->setUpdatesEnabled(true);
 }
 
 // ---- chart commands -------------------------------------------------------
 
 CChartCtrl* CTiltwiseDlg::Chart() const {
-    return static_cast<CChartCtrl*>(Control(1000));
+    return static_cast<CChartCtrl*>(Control(ctl::kChart));
 }
 
 void CTiltwiseDlg::TakeTimeSpan() {
     if (plotFeed_)
-        plotFeed_->SetPointCount(
-            PointCountForSlider(static_cast<QSlider*>(Control(1052))->value()));
+        plotFeed_->SetPointCount(PointCountForSlider(static_cast<QSlider*>(slider_)->value()));
 }
 
 void CTiltwiseDlg::OnChartCommand(int command) {
-    switch (command) {
-        case 32771:
-            plotFeed_->StartDrawing();
-            timers_->Start(kPlotTimer, 250);
-            break;
-        case 32772:
-            plotFeed_->StopDrawing();
-            timers_->Stop(kPlotTimer);
-            break;
-        case 32775:
-            plotFeed_->ToggleAbscissa();
-            break;
-        case 32776:
-            plotFeed_->ToggleOrdinate();
-            break;
-        case 32777:
-            plotFeed_->ToggleXData();
-            break;
-        case 32778:
-            plotFeed_->ToggleYData();
-            break;
-        case 32782:
-            ExportPicture();
-            break;
-        default:
-            OnMeasuringCommand(command);
-            break;
-    }
+    RunChartCommand(*chartCommands_, command);
     // The buttons are named by what their next click does, as their tips are.
     if (toolbar_) toolbar_->RefreshNames();
 }
 
 std::string CTiltwiseDlg::ChartCommandTip(int command) const {
-    int id = 0;
-    switch (command) {
-        case 32771:
-            id = 121;
-            break;
-        case 32772:
-            id = 122;
-            break;
-        case 32781:
-            id = 123;
-            break;
-        case 32773:
-            id = tools_->CrossHairOn() ? 131 : 124;
-            break;
-        case 32774:
-            id = tools_->XAxisRulerOn() ? 132 : 125;
-            break;
-        case 32780:
-            id = tools_->YAxisRulerOn() ? 133 : 126;
-            break;
-        case 32775:
-            id = plotFeed_->AbscissaShown() ? 134 : 127;
-            break;
-        case 32776:
-            id = plotFeed_->OrdinateShown() ? 135 : 128;
-            break;
-        case 32782:
-            id = 119;
-            break;
-        case 32777:
-            id = plotFeed_->ShowXData() ? 129 : 136;
-            break;
-        case 32778:
-            id = plotFeed_->ShowYData() ? 130 : 137;
-            break;
-        default:
-            return std::string();
-    }
-    return LoadResourceString(id, context_.language);
+    return LoadResourceString(ChartCommandTipId(*chartCommands_, command), context_.language);
 }
 
 std::string CTiltwiseDlg::PictureFileName() const {
-    Clock& clock = context_.clock ? *context_.clock : const_cast<SystemClock&>(systemClock_);
-    const LocalTime t = clock.Now();
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
-    return context_.pictureDir + "/VXL284_Wave_shape_" + stamp + ".png";
+    return picture_->FileName();
 }
 
 void CTiltwiseDlg::ExportPicture() {
-    // A new user's first export must not vanish for want of the folder.
-    std::error_code ec;
-    std::filesystem::create_directories(context_.pictureDir, ec);
-    // Nothing is said either way: the operator sees the file appear.
-    Chart()->SaveImage(PictureFileName(), ChartRect{0, 0, 800, 360});
-}
-
-void CTiltwiseDlg::OnMeasuringCommand(int command) {
-    switch (command) {
-        case 32781:
-            tools_->ShowMouse();
-            break;
-        case 32773:
-            tools_->ToggleCrossHair();
-            if (!tools_->CrossHairOn()) {
-                for (int id : {1075, 1076, 1077, 1078}) SetLabelText(id, QString());
-            }
-            break;
-        case 32774:
-            tools_->ToggleXAxisRuler();
-            break;
-        case 32780:
-            tools_->ToggleYAxisRuler(plotFeed_->PointCount());
-            break;
-        default:  // 32779 and anything else: nothing
-            break;
-    }
-}
-
-void CTiltwiseDlg::CursorReadout() {
-    if (!tools_->CrossHairOn()) return;
-    const MeasuringTools::Readout r = tools_->CursorReadout(readout_.ValueFormat());
-    SetLabelText(1075, QString::fromStdString(r.xPos));
-    SetLabelText(1076, QString::fromStdString(r.yPos));
-    SetLabelText(1077, QString::fromStdString(r.xDiff));
-    SetLabelText(1078, QString::fromStdString(r.yDiff));
+    picture_->Save();
 }
 
 // ---- events ---------------------------------------------------------------
@@ -1026,37 +555,32 @@ void CTiltwiseDlg::changeEvent(QEvent* event) {
 }
 
 void CTiltwiseDlg::closeEvent(QCloseEvent* event) {
-    if (!closingWithoutAsking_) OfferUnwrittenRows();
-    SetRecorderIdle();
+    if (!closingWithoutAsking_) recording_->OfferUnwrittenRows();
+    recording_->SetRecorderIdle();
     QDialog::closeEvent(event);
 }
 
 bool CTiltwiseDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        auto* w = qobject_cast<QWidget*>(watched);
-        // The parameter list's editor sees Enter first: it commits the edit there.
-        const bool inList = w && (w == ParameterList() || ParameterList()->isAncestorOf(w));
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && w && !inList &&
-            (w == this || isAncestorOf(w)))
-            return true;
-    }
-    if (watched == Control(1052) && event->type() == QEvent::Paint) TakeTimeSpan();
-    if (initialised_ && watched == Control(1058)) {
-        if (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease) {
-            auto* mouse = static_cast<QMouseEvent*>(event);
-            const QPoint p = Control(1058)->mapTo(this, mouse->position().toPoint());
-            const bool inside = InsideLogoArea(p);
-            if (event->type() == QEvent::MouseMove) {
-                if (inside)
-                    Control(1058)->setCursor(Qt::PointingHandCursor);
-                else
-                    Control(1058)->unsetCursor();
-            } else if (inside && mouse->button() == Qt::LeftButton && context_.urls) {
-                const bool chinese = static_cast<QRadioButton*>(Control(1056))->isChecked();
-                context_.urls->OpenUrl(chinese ? kChinesePageUrl : kEnglishPageUrl);
-            }
-        }
+    // Every event of the application passes here: only pointers are compared.
+    switch (event->type()) {
+        case QEvent::KeyPress:
+            if (ConsumesEnter(watched, static_cast<QKeyEvent*>(event))) return true;
+            break;
+        case QEvent::Paint:
+            if (watched == slider_) TakeTimeSpan();
+            break;
+        default:
+            break;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+bool CTiltwiseDlg::ConsumesEnter(QObject* watched, const QKeyEvent* key) const {
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w) return false;
+    // The parameter list's editor sees Enter first: it commits the edit there.
+    QWidget* list = ParameterList();
+    if (w == list || list->isAncestorOf(w)) return false;
+    return w == this || isAncestorOf(w);
 }

@@ -12,33 +12,45 @@
 #include <string>
 
 #include "AcquisitionCycle.h"
+#include "BackgroundArt.h"
 #include "ConnectionPanel.h"
+#include "ControlFactory.h"
 #include "CsvRecorder.h"
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
+#include "HelpTips.h"
 #include "IniFile.h"
+#include "IniSettingsStore.h"
+#include "LanguageButtons.h"
 #include "LinkControls.h"
 #include "LinkState.h"
 #include "LiveReadout.h"
 #include "LocalClock.h"
+#include "LogoLink.h"
 #include "PlatformSeams.h"
 #include "ReceivePath.h"
-#include "RecordingAlerts.h"
+#include "RecordingControls.h"
 #include "ScaleLayout.h"
 #include "Serialport.h"
 #include "Settings.h"
 #include "SettingsCommands.h"
 #include "SettingsStore.h"
 #include "ToolbarDlg.h"
+#include "WindowBoxes.h"
+#include "WindowStats.h"
 
 class CSkinAdapter;
 class CChartCtrl;
+class ChartPresenter;
+class ParameterListPresenter;
+class PictureExport;
 class PlotFeed;
 class MeasuringTools;
 namespace ListCtrlEx {
 class CListCtrlEx;
 }
 class QAbstractButton;
+class QKeyEvent;
 class QLabel;
 class QWidget;
 
@@ -46,8 +58,8 @@ class QWidget;
 // the services it uses. Nothing here is owned by the window.
 struct DialogContext {
     Language language = Language::English;
-    int* languageFlag = nullptr;  // 0 Chinese, 1 English; bound to buttons 1056 / 1055
-    int backgroundPicture = 199;
+    int* languageFlag = nullptr;  // 0 Chinese, 1 English; bound to the language buttons
+    int backgroundPicture = kEnglishBackgroundId;
     const CIniFile* ini = nullptr;
     MessageSink* messages = nullptr;
     UrlOpener* urls = nullptr;
@@ -60,33 +72,6 @@ struct DialogContext {
     QSize screenSize;             // empty: the primary screen's
     CSerialPort* port = nullptr;  // the process's one channel
     std::function<std::vector<int>()> discoverPorts;
-};
-
-// The settings keys of the device link, written straight through to the file.
-class IniSettingsStore : public SettingsStore {
-public:
-    explicit IniSettingsStore(const CIniFile* ini) : ini_(ini) {}
-    int ReadInt(const std::string& key, int fallback) const override;
-    void WriteString(const std::string& key, const std::string& value) override;
-    void WriteInt(const std::string& key, int value) override;
-
-private:
-    const CIniFile* ini_;
-};
-
-// The maker's pages behind the link area at the bottom of the window.
-extern const char* const kChinesePageUrl;
-extern const char* const kEnglishPageUrl;
-
-// Where a control of the template sits in pixels, for the given units.
-QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Language lang);
-
-// What a long run of the window is judged by.
-struct WindowStats {
-    uint64_t framesCounted = 0;  // complete measurement frames, good or bad
-    uint64_t measurements = 0;   // accepted ones, each a row while recording
-    uint64_t readoutTicks = 0;
-    long maxReadoutLateMs = 0;  // the once-a-second tick's worst lateness
 };
 
 class CTiltwiseDlg : public QDialog,
@@ -109,7 +94,7 @@ public:
     const Settings& CurrentSettings() const { return settings_; }
     bool Initialised() const { return initialised_; }
     QSize StartClientSize() const { return startClientSize_; }
-    QRect LogoArea() const { return logoArea_; }
+    QRect LogoArea() const { return logoLink_->Area(); }
     const ScaleState& LayoutState() const { return scale_; }
     const DialogUnits& Units() const { return units_; }
 
@@ -118,13 +103,12 @@ public:
     // Timer ticks arrive here, from Qt timers or from a test.
     void OnTimer(int id);
     // The help text of a help area, or "" for any other control.
-    QString HelpText(int id) const;
+    QString HelpText(int id) const { return help_.Text(id); }
 
     const LinkState& Link() const { return link_; }
     const DecodeParameters& Decode() const { return decode_; }
     const LiveReadout& Readout() const { return readout_; }
     ListCtrlEx::CListCtrlEx* ParameterList() const;
-    static constexpr int kParameterListId = 1062;
 
     // Every accepted measurement: formatted once, then recorded and plotted.
     void DeliverMeasurement(const Measurement& m);
@@ -141,13 +125,11 @@ public:
     std::string PictureFileName() const;
     void ExportPicture();
     // The record button and Browse.
-    void OnRecordClicked();
-    void OnBrowseClicked();
+    void OnRecordClicked() { recording_->OnRecordClicked(); }
+    void OnBrowseClicked() { recording_->OnBrowseClicked(); }
     // A signal's end: as the close button, but nobody is there to answer a box.
     void CloseWithoutAsking();
 
-    // The parameter list's end of an edit: ranges and resolution take effect.
-    void ParameterCommit(int row, int column, const QString& text);
     ReceivePath& Receive() { return *receivePath_; }
     ConnectionPanel& Connection() { return *panel_; }
     SettingsCommands& Commands() { return *commands_; }
@@ -175,36 +157,27 @@ private:
     void RefuseModel(const std::string& text) override;
 
     // The device link's hooks into the window.
-    void ShowBox(const std::string& text, const std::string& caption, BoxIcon icon);
+    void ShowBox(const std::string& text, const std::string& caption, BoxIcon icon) {
+        boxes_.Show(text, caption, icon);
+    }
     void ApplyProtocolToList();
     void ReadoutTick();
 
     void CreateDeviceLink();
     void ConnectControls();
-    void CreateControls();
-    QWidget* CreateControl(const ControlSpec& spec);
 
     // The initialisation steps, in order.
     void SetIcons();
     void RecordSizes();
     void SetTimeSpanSlider();
     void ShowLanguageButtons();
-    void FillLists();
     void SetReadoutFontsAndColours();
     void SetUpChart();
     void ApplySkin();
     void SetUpParameterList();
     void CreateCommandBar();
-    void FillFrequencyList();
-    void ApplyProtocolToListStep();
-    void DiscoverPortsAndOpen();
-    void MakeFirstCsvFileName();
-    void RunPollingToggle();
     void StartTimers();
     void LimitTrafficPane();
-    bool CreateTooltips();
-    void AttachHelpTips();
-    void RecordLogoArea();
     void PlaceWindow();
     void FocusAndCentreAddresses();
 
@@ -213,22 +186,16 @@ private:
     void RefreshAccessibleName(int id);
     void NameControlsForAccessibility();
     void CentreAddressText();
-    void FitParameterColumns();
-    void OnLanguageButton(int flag);
-    void SetRecorderIdle();
-    void CheckRecording();
-    void OfferUnwrittenRows();
-    void ShowRecordButtonIdle();
-    void ShowCsvPath(const std::string& path);
     void TakeTimeSpan();
-    void OnMeasuringCommand(int command);
-    void CursorReadout();
-    bool InsideLogoArea(const QPoint& clientPos) const;
+    // Enter is consumed everywhere in the window but in the parameter list's editor.
+    bool ConsumesEnter(QObject* watched, const QKeyEvent* key) const;
 
     DialogContext context_;
     QFont templateFont_;
     DialogUnits units_;
     std::map<int, QWidget*> controls_;
+    // Controls the event filter watches, looked up once.
+    QWidget* slider_ = nullptr;
     Settings settings_;
     std::unique_ptr<WindowTimers> ownTimers_;
     WindowTimers* timers_ = nullptr;
@@ -239,28 +206,32 @@ private:
     QSize screenSize_;
     ScaleState scale_;
     bool initialised_ = false;
-    QRect logoArea_;
+    std::unique_ptr<LogoLink> logoLink_;
 
     LinkState link_;
     LiveReadout readout_;
     SystemClock systemClock_;
     std::unique_ptr<CsvRecorder> recorder_;
-    RecordingAlerts recordingAlerts_;
+    std::unique_ptr<RecordingControls> recording_;
+    std::unique_ptr<LanguageButtons> languages_;
+    std::unique_ptr<PictureExport> picture_;
     bool closingWithoutAsking_ = false;
     std::unique_ptr<PlotFeed> plotFeed_;
     CToolbarDlg* toolbar_ = nullptr;
     std::unique_ptr<MeasuringTools> tools_;
+    std::unique_ptr<ChartPresenter> chartCommands_;
     WindowStats stats_;
-    std::chrono::steady_clock::time_point lastReadoutTick_;
     DecodeParameters decode_;
+    std::unique_ptr<ParameterListPresenter> parameters_;
     std::unique_ptr<CSerialPort> ownPort_;
     CSerialPort* port_ = nullptr;
     IniSettingsStore store_;
+    HelpTips help_;
+    WindowBoxes boxes_;
     std::unique_ptr<LinkControls> linkControls_;
     std::unique_ptr<ReceivePath> receivePath_;
     std::unique_ptr<ConnectionPanel> panel_;
     std::unique_ptr<SettingsCommands> commands_;
     std::unique_ptr<AcquisitionCycle> acquisition_;
     int labelRepaints_ = 0;
-    int deliveryDepth_ = 0;  // inside the channel's hand-off of received bytes
 };

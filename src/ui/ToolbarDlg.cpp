@@ -7,19 +7,21 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "ChartCommands.h"
+#include "DialogTemplate.h"
 #include "ToolbarArt.h"
 
 CToolbarDlg::CToolbarDlg(ChartCommandTarget& target, QWidget* parent)
     : QWidget(parent), target_(target) {
-    setObjectName(QStringLiteral("187"));
+    setObjectName(QString::number(kToolbarTemplate));
     bar_ = new QToolBar(this);
-    bar_->setObjectName(QStringLiteral("59392"));
+    bar_->setObjectName(QString::number(kChartCommandBarId));
     bar_->setIconSize(QSize(kToolPictureWidth, kToolPictureHeight));
     bar_->setContentsMargins(0, 0, 0, 0);
     bar_->setStyleSheet(QStringLiteral("QToolBar { background: white; border: 0; spacing: 0; }"));
     const QImage strip = DrawToolbarStrip();
     for (int i = 0; i < kToolPictureCount; ++i) {
-        const int command = kChartCommands[i];
+        const int command = ChartCommandTable()[i].command;
         QAction* action =
             bar_->addAction(QIcon(QPixmap::fromImage(ToolbarPicture(strip, i))), QString());
         action->setData(command);

@@ -5,10 +5,6 @@
 #include <functional>
 #include <string>
 
-// The chart commands, in the bar's order.
-constexpr int kChartCommands[] = {32771, 32772, 32781, 32773, 32774, 32780,
-                                  32775, 32776, 32782, 32777, 32778};
-
 // What the bar asks of the main window: the command to carry out, and the
 // tooltip naming what a click does now.
 class ChartCommandTarget {
@@ -18,7 +14,7 @@ public:
     virtual std::string ChartCommandTip(int command) const = 0;
 };
 
-// A white child window over the placeholder 1070 holding the chart command bar.
+// A white child window over the command bar's placeholder holding the chart command bar.
 class CToolbarDlg : public QWidget {
     Q_OBJECT
 public:

@@ -5,6 +5,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "ChartCommands.h"
 #include "DialogTemplate.h"
 #include "StringTable.h"
 #include "ToolbarDlg.h"
@@ -67,7 +68,8 @@ TEST_P(AccessibilityTest, EveryControlOfTheWindowHasAName) {
 TEST_P(AccessibilityTest, EveryToolbarButtonIsNamedByItsTooltip) {
     auto dlg = Make(GetParam());
     ASSERT_NE(dlg->Toolbar(), nullptr);
-    for (int command : kChartCommands) {
+    for (const ChartCommand& c : ChartCommandTable()) {
+        const int command = c.command;
         QToolButton* button = ToolButton(*dlg, command);
         ASSERT_NE(button, nullptr) << command;
         EXPECT_FALSE(NameOf(button).isEmpty()) << command;
@@ -83,8 +85,9 @@ TEST_P(AccessibilityTest, ToolbarButtonNamesFollowWhatTheNextClickDoes) {
     EXPECT_EQ(NameOf(ToolButton(*dlg, 32773)), T("Disable cross-hair cursor", "关闭十字光标"));
     ToolButton(*dlg, 32775)->click();
     EXPECT_EQ(NameOf(ToolButton(*dlg, 32775)), T("Enable abscissa axis", "启用横坐标轴"));
-    for (int command : kChartCommands)
-        EXPECT_EQ(NameOf(ToolButton(*dlg, command)), dlg->Toolbar()->TipFor(command)) << command;
+    for (const ChartCommand& c : ChartCommandTable())
+        EXPECT_EQ(NameOf(ToolButton(*dlg, c.command)), dlg->Toolbar()->TipFor(c.command))
+            << c.command;
 }
 
 TEST_P(AccessibilityTest, HelpAreasAreDescribedByTheirHelpText) {
