@@ -5,8 +5,14 @@
 
 AcquisitionCycle::AcquisitionCycle(LinkState& state, LinkView& view, SettingsStore& store,
                                    ConnectionPanel& panel, SettingsCommands& settings,
-                                   ReceivePath& path)
-    : state_(state), view_(view), store_(store), panel_(panel), settings_(settings), path_(path) {}
+                                   ReceivePath& path, int pollPeriodMs)
+    : state_(state),
+      view_(view),
+      store_(store),
+      panel_(panel),
+      settings_(settings),
+      path_(path),
+      pollPeriodMs_(pollPeriodMs) {}
 
 void AcquisitionCycle::PollingToggle() {
     panel_.ReadDeviceAddress();
@@ -18,7 +24,7 @@ void AcquisitionCycle::PollingToggle() {
     }
     view_.ShowPolling(true);
     state_.pollingOn = true;
-    view_.StartTimer(LinkTimer::Poll, kPollPeriodMs, false);
+    view_.StartTimer(LinkTimer::Poll, pollPeriodMs_, false);
     settings_.ResetMachinery();
 }
 

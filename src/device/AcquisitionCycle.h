@@ -8,14 +8,18 @@
 
 class ConnectionPanel;
 
-// The clockwork: polling every 200 ms, a pending settings command's turn, the
-// start-up confirmation, and the once-a-second traffic pane flush.
+// The clockwork: polling (every 200 ms in the window), a pending settings
+// command's turn, the start-up confirmation, and the once-a-second traffic flush.
 class AcquisitionCycle {
 public:
     static constexpr int kPollPeriodMs = 200;
 
+    // `pollPeriodMs` is the poll timer's period; tiltlog takes it from its command line.
     AcquisitionCycle(LinkState& state, LinkView& view, SettingsStore& store, ConnectionPanel& panel,
-                     SettingsCommands& settings, ReceivePath& path);
+                     SettingsCommands& settings, ReceivePath& path,
+                     int pollPeriodMs = kPollPeriodMs);
+
+    int PollPeriodMs() const { return pollPeriodMs_; }
 
     // The Connect / Disconnect button.
     void PollingToggle();
@@ -33,4 +37,5 @@ private:
     ConnectionPanel& panel_;
     SettingsCommands& settings_;
     ReceivePath& path_;
+    const int pollPeriodMs_;
 };

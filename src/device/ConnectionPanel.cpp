@@ -312,6 +312,14 @@ void ConnectionPanel::UseLine(uint32_t baud, char parity) {
     ReopenIfOpen();
 }
 
+void ConnectionPanel::TakeLine(const LineSettings& line) {
+    state_.portnr = line.portnr;
+    state_.baud = line.baud;
+    state_.parity = line.parity;
+    state_.dataBits = line.dataBits;
+    state_.stopBits = line.stopBits;
+}
+
 void ConnectionPanel::StoreLineChoice() {
     const int baud = view_.Chosen(LinkChoice::LineBaud);
     const int parity = view_.Chosen(LinkChoice::LineParity);

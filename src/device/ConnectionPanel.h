@@ -36,6 +36,10 @@ public:
     void UseDeviceAddress(uint8_t address);
     // Reopens an open link at these line settings; the lists are left alone.
     void UseLine(uint32_t baud, char parity);
+    // The whole line from a caller without lists (tiltlog): the port by number,
+    // a device path given instead being pinned to that number in the channel's
+    // port map. Taken at the next open while no list entry is chosen.
+    void TakeLine(const LineSettings& line);
     // Stores the baud and parity lists' positions for the next start.
     void StoreLineChoice();
     void ApplyProtocol(int position);

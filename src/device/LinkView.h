@@ -5,7 +5,8 @@
 
 // What the connection panel, the acquisition cycle and the settings commands
 // show and ask, in the link's own terms. The window realises it on its
-// controls, the tests on a recording fake.
+// controls, tiltlog on standard error and its loop's deadlines, the tests on a
+// recording fake.
 
 enum class BoxIcon { None, Exclamation, Error };
 

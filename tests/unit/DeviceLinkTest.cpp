@@ -433,6 +433,32 @@ TEST_F(DeviceLinkTest, PollingToggleSwitchesTimerCaptionAndResetsTheMachine) {
     EXPECT_EQ(view.pollingShown, false);  // "Connect"
 }
 
+TEST_F(DeviceLinkTest, ACycleGivenItsOwnPollPeriodStartsThePollTimerAtIt) {
+    AcquisitionCycle every50ms(state, view, store, panel, commands, path, 50);
+    every50ms.PollingToggle();
+    EXPECT_TRUE(view.timerRunning[LinkTimer::Poll]);
+    EXPECT_EQ(view.timerPeriod[LinkTimer::Poll], 50);
+}
+
+TEST_F(DeviceLinkTest, ALineTakenWithoutListChoicesIsTheLineOpened) {
+    view.Choose(LinkChoice::LineBaud, -1);
+    view.Choose(LinkChoice::LineParity, -1);
+    view.ChoosePort(-1);
+    LineSettings line;
+    // Beyond the numbers a port can have: refused without touching any device.
+    line.portnr = 200;
+    line.baud = 115200;
+    line.parity = 'E';
+    panel.TakeLine(line);
+    state.linkOpen = false;
+    panel.OnOpenClicked();
+    EXPECT_EQ(state.portnr, 200u);
+    EXPECT_EQ(state.baud, 115200u);
+    EXPECT_EQ(state.parity, 'E');
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, "Serial port open failed");
+}
+
 TEST_F(DeviceLinkTest, FirstReplyConfirmsTheStartupOpenOnce) {
     state.portnr = 7;
     view.Choose(LinkChoice::LineBaud, 4);

@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "PortAccess.h"
-#include "ReadRequest.h"
 #include "SystemCalls.h"
 #include "ValueText.h"
 
@@ -25,12 +23,27 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
       parts_(parts),
       decode_(options.Decode()),
       valueFormat_(options.ValueFormat()),
+      view_(parts_.console, timers_,
+            ConsoleLinkView::PortFacts{[this] { return DescribePort(); },
+                                       [this] { return parts_.port.LastOpenError(); }},
+            options.reconnect),
       path_(decode_, ReceiveHandlers{[this](const Measurement& m) { OnMeasurement(m); }, nullptr,
-                                     nullptr, nullptr}) {
+                                     nullptr, nullptr}),
+      panel_(link_, view_, store_, parts_.port, *this, path_, nullptr),
+      commands_(link_, view_, panel_,
+                [this](const uint8_t* bytes, size_t count) { path_.OnTxFrame(bytes, count); }),
+      cycle_(link_, view_, store_, panel_, commands_, path_,
+             options.intervalMs > 0 ? options.intervalMs : AcquisitionCycle::kPollPeriodMs) {
     path_.SetWriteQueue(&parts_.port);
-    path_.SetDeviceAddress(options_.address);
-    const int protocol = options_.protocol;
-    parts_.port.SetProtocolSelector([protocol] { return protocol; });
+    // Set as given rather than through the protocol switch: an address 0 the
+    // operator asked for under Modbus stays 0.
+    link_.protocol = options_.protocol;
+    panel_.TakeLine(options_.Line());
+    view_.ShowAddress(std::to_string(options_.address));
+    panel_.UseDeviceAddress(options_.address);
+    // The port was named on the command line: a failure to open it is news at once.
+    link_.startupUnconfirmed = false;
+    if (options_.intervalMs > 0) cycle_.PollingToggle();
 }
 
 Logger::~Logger() {
@@ -92,54 +105,33 @@ void Logger::OnMeasurement(const Measurement& m) {
     if (options_.count != 0 && rows_ >= options_.count) countReached_ = true;
 }
 
-void Logger::SendRequest() {
-    const std::vector<uint8_t> request = BuildReadRequest(options_.protocol, options_.address);
-    path_.OnTxFrame(request.data(), request.size());
-}
-
 bool Logger::TryOpen(bool again) {
     PrintPortErrors();
+    // The panel says an open failure itself, through the view.
+    if (!panel_.OpenCloseToggle()) return false;
+    // Open reports a line it cannot set up to the owner and still holds the
+    // port; a logger on a wrongly set up line would only record noise.
     std::string failure;
-    std::string advice;
-    if (!parts_.port.Open(this, options_.Line())) {
-        const int err = parts_.port.LastOpenError();
-        failure = "cannot open " + DescribePort() + ": " + SystemText(err);
-        if (IsPermissionError(err)) {
-            advice = PortPermissionAdvice(LookUpPortOwnership(parts_.port.DevicePath()), false);
-        }
-    } else {
-        // Open reports a line it cannot set up to the owner and still holds the
-        // port; a logger on a wrongly set up line would only record noise.
-        const std::vector<std::string> errors = TakePortErrors();
-        if (!errors.empty()) {
-            failure = "cannot set up " + DescribePort() + ": " + errors.front();
-        } else if (!parts_.port.StartMonitor()) {
-            failure = "cannot listen on " + DescribePort();
-        }
-        if (!failure.empty()) parts_.port.Close();
+    const std::vector<std::string> errors = TakePortErrors();
+    if (!errors.empty()) {
+        failure = "cannot set up " + DescribePort() + ": " + errors.front();
+    } else if (!parts_.port.MonitorAlive() && parts_.port.IsOpen()) {
+        failure = "cannot listen on " + DescribePort();
     }
     if (!failure.empty()) {
-        if (!options_.reconnect) {
-            parts_.console.Message(failure);
-            if (!advice.empty()) parts_.console.Message(advice);
-        } else if (failure != lastOpenFailure_) {
-            // Said once per reason: a logger waiting all night must not fill the journal.
-            parts_.console.Message(failure + "; trying again every second");
-            if (!advice.empty()) parts_.console.Message(advice);
-        }
-        lastOpenFailure_ = failure;
+        CloseLink();
+        view_.SayOnce(failure + view_.RetryNote());
         return false;
     }
 
-    lastOpenFailure_.clear();
-    path_.SetLinkOpen(true);
-    pollDue_ = SteadyClock::now();
+    view_.ForgetSaid();
+    // The first request goes out at once rather than one period after the open.
+    timers_.DueAt(LinkTimer::Poll, SteadyClock::now());
     if (!parts_.recorder.IsRecording()) {
         const std::string folder = options_.ToStandardOutput() ? "." : options_.output;
         if (!parts_.recorder.Start(folder, options_.prefix)) {
             parts_.console.Message("cannot start the writer thread");
-            parts_.port.Close();
-            path_.SetLinkOpen(false);
+            CloseLink();
             writerFailed_ = true;
             return false;
         }
@@ -159,18 +151,27 @@ bool Logger::TryOpen(bool again) {
     return true;
 }
 
+void Logger::CloseLink() {
+    if (link_.linkOpen) panel_.OpenCloseToggle();
+}
+
 void Logger::OnPortLost() {
     PrintPortErrors();
     // Rows already handed over stay with the recorder: losing the port ends only the reading.
-    parts_.port.Close();
-    path_.SetLinkOpen(false);
+    CloseLink();
+    view_.ForgetSaid();
     if (options_.reconnect) {
         parts_.console.Message("lost " + DescribePort() + "; trying again every second");
-        lastOpenFailure_.clear();
         retryDue_ = SteadyClock::now() + kRetryPeriod;
     } else {
         parts_.console.Message("lost " + DescribePort());
     }
+}
+
+void Logger::RunLinkTimers(SteadyClock::time_point now) {
+    if (view_.TakePostedConfirmation()) commands_.OnOpConfirmed();
+    if (timers_.TakeExpiry(LinkTimer::Poll, now)) cycle_.PollTick();
+    if (timers_.TakeExpiry(LinkTimer::Settings, now)) commands_.OnTimeout();
 }
 
 void Logger::TellRecording() {
@@ -209,12 +210,12 @@ void Logger::TellRecording() {
 
 void Logger::Tick() {
     framesPerSecond_ = path_.TakeFramesThisSecond();
-    // Nobody shows the traffic here; only keep it from growing.
-    path_.TakeTrafficText();
+    // The console view shows no traffic; the flush only keeps it from growing.
+    cycle_.FlushTraffic();
     TellRecording();
     if (!parts_.console.Terminal()) return;
     StatusFigures s;
-    s.linkOpen = path_.LinkOpen();
+    s.linkOpen = view_.LinkShownOpen();
     s.framesPerSecond = framesPerSecond_;
     s.miscount = path_.Miscount();
     s.rows = rows_;
@@ -243,15 +244,13 @@ int Logger::Run() {
         retryDue_ = start + kRetryPeriod;
     }
     SteadyClock::time_point tickDue = start + kTick;
-    const auto interval = std::chrono::milliseconds(options_.intervalMs);
 
     int status = kExitOk;
     for (;;) {
         SteadyClock::time_point now = SteadyClock::now();
         SteadyClock::time_point next = tickDue;
-        const bool polling = path_.LinkOpen() && options_.intervalMs > 0;
-        if (polling) next = std::min(next, pollDue_);
-        if (!path_.LinkOpen() && options_.reconnect) next = std::min(next, retryDue_);
+        if (const auto due = timers_.NextDue()) next = std::min(next, *due);
+        if (!link_.linkOpen && options_.reconnect) next = std::min(next, retryDue_);
         if (limited) next = std::min(next, endAt);
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now).count();
 
@@ -273,7 +272,7 @@ int Logger::Run() {
         PrintPortErrors();
         if (countReached_) break;
         if (parts_.stream && parts_.stream->Error() != 0) break;
-        if (path_.LinkOpen() && !parts_.port.IsOpen()) {
+        if (link_.linkOpen && !parts_.port.IsOpen()) {
             OnPortLost();
             if (!options_.reconnect) {
                 status = kExitPort;
@@ -283,13 +282,8 @@ int Logger::Run() {
 
         now = SteadyClock::now();
         if (limited && now >= endAt) break;
-        if (path_.LinkOpen() && options_.intervalMs > 0 && now >= pollDue_) {
-            SendRequest();
-            pollDue_ += interval;
-            // Behind (a stopped process, a slow disk): go on from now, no burst.
-            if (pollDue_ <= now) pollDue_ = now + interval;
-        }
-        if (!path_.LinkOpen() && options_.reconnect && now >= retryDue_) {
+        RunLinkTimers(now);
+        if (!link_.linkOpen && options_.reconnect && now >= retryDue_) {
             if (!TryOpen(everOpen_)) {
                 if (writerFailed_) {
                     status = kExitFailure;
@@ -311,8 +305,7 @@ int Logger::Run() {
 }
 
 int Logger::Finish(int status) {
-    parts_.port.Close();
-    path_.SetLinkOpen(false);
+    CloseLink();
     PrintPortErrors();
     const bool recorded = parts_.recorder.IsRecording();
     parts_.recorder.Stop();

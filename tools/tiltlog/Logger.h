@@ -7,18 +7,27 @@
 #include <utility>
 #include <vector>
 
+#include "AcquisitionCycle.h"
+#include "ConnectionPanel.h"
 #include "Console.h"
+#include "ConsoleLinkView.h"
 #include "CsvRecorder.h"
+#include "LinkState.h"
+#include "LinkTimerSchedule.h"
 #include "Options.h"
 #include "ReceivePath.h"
 #include "RecordingAlerts.h"
 #include "Serialport.h"
+#include "SettingsCommands.h"
 #include "StreamSink.h"
+#include "UnwrittenSettings.h"
 #include "ValueText.h"
 
-// tiltlog's own UI thread: it owns the receive state, as the window does, and
-// sleeps in poll() on the signal descriptor and a wake-up eventfd between the
-// polling requests, the once-a-second tick and the reconnect attempts.
+// tiltlog's own UI thread: it drives the window's device link (the connection
+// panel opens and closes, the acquisition cycle polls, the receive path reads)
+// through a console view, and sleeps in poll() on the signal descriptor and a
+// wake-up eventfd between the link's timers, the once-a-second tick and the
+// reconnect attempts.
 class Logger : public SerialOwner {
 public:
     struct Parts {
@@ -47,9 +56,11 @@ private:
     using SteadyClock = std::chrono::steady_clock;
 
     bool TryOpen(bool again);
+    void CloseLink();
     void OnPortLost();
     void OnMeasurement(const Measurement& m);
-    void SendRequest();
+    // The link's timers that have expired by `now`, and a posted confirmation.
+    void RunLinkTimers(SteadyClock::time_point now);
     void Tick();
     void TellRecording();
     void PrintPortErrors();
@@ -64,7 +75,14 @@ private:
     Parts parts_;
     const DecodeParameters decode_;
     const std::string valueFormat_;
+    LinkState link_;
+    UnwrittenSettings store_;
+    LinkTimerSchedule timers_;
+    ConsoleLinkView view_;
     ReceivePath path_;
+    ConnectionPanel panel_;
+    SettingsCommands commands_;
+    AcquisitionCycle cycle_;
     // Nobody answers a box here: a lasting fault is said again once a minute.
     RecordingAlerts alerts_{std::chrono::minutes(1)};
     // What the rows show: a value the sensor never sent stays an empty field.
@@ -77,8 +95,6 @@ private:
     bool countReached_ = false;
     bool everOpen_ = false;
     bool writerFailed_ = false;
-    std::string lastOpenFailure_;
     int framesPerSecond_ = 0;
-    SteadyClock::time_point pollDue_;
     SteadyClock::time_point retryDue_;
 };
