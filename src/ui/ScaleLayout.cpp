@@ -49,9 +49,9 @@ bool InLabelGroup(int id) {
     }
 }
 
-std::vector<LayoutRect> ScaleLayout(const std::vector<LayoutChild>& children, ResizeKind kind,
-                                    int newWidth, int newHeight, ScaleState& state) {
-    std::vector<LayoutRect> out;
+std::vector<ChartRect> ScaleLayout(const std::vector<LayoutChild>& children, ResizeKind kind,
+                                   int newWidth, int newHeight, ScaleState& state) {
+    std::vector<ChartRect> out;
     if (kind != ResizeKind::Restore && kind != ResizeKind::Maximise) return out;
     if (state.referenceWidth <= 0 || state.referenceHeight <= 0) return out;
 
@@ -64,8 +64,8 @@ std::vector<LayoutRect> ScaleLayout(const std::vector<LayoutChild>& children, Re
 
     out.reserve(children.size());
     for (const LayoutChild& c : children) {
-        const LayoutRect& r = c.rect;
-        LayoutRect n;
+        const ChartRect& r = c.rect;
+        ChartRect n;
         if (InFixedHeightGroup(c.id)) {
             n.left = Trunc(static_cast<float>(r.left) * sx + 0.5f);
             n.right = Trunc(static_cast<float>(r.right) * sx + 0.5f);

@@ -4,12 +4,12 @@
 
 namespace {
 
-const LayoutRect kButton{100, 50, 160, 70};  // 1001, fixed height
-const LayoutRect kLabel{200, 40, 230, 52};   // 1035, label group
-const LayoutRect kChart{20, 100, 420, 300};  // 1000, default group
+const ChartRect kButton{100, 50, 160, 70};  // 1001, fixed height
+const ChartRect kLabel{200, 40, 230, 52};   // 1035, label group
+const ChartRect kChart{20, 100, 420, 300};  // 1000, default group
 
-std::vector<LayoutChild> Children(const LayoutRect& button, const LayoutRect& label,
-                                  const LayoutRect& chart) {
+std::vector<LayoutChild> Children(const ChartRect& button, const ChartRect& label,
+                                  const ChartRect& chart) {
     return {{1001, button}, {1035, label}, {1000, chart}};
 }
 
@@ -18,8 +18,8 @@ TEST(ScaleLayoutRule, FixedHeightGroupWidensButKeepsItsHeight) {
     const auto out =
         ScaleLayout(Children(kButton, kLabel, kChart), ResizeKind::Restore, 1500, 750, state);
     ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(out[0], (LayoutRect{150, 75, 240, 95}));  // height stays 20
-    EXPECT_EQ(out[2], (LayoutRect{30, 150, 630, 450}));
+    EXPECT_EQ(out[0], (ChartRect{150, 75, 240, 95}));  // height stays 20
+    EXPECT_EQ(out[2], (ChartRect{30, 150, 630, 450}));
     EXPECT_EQ(state.referenceWidth, 1500);
     EXPECT_EQ(state.referenceHeight, 750);
 }
@@ -31,18 +31,18 @@ TEST(ScaleLayoutRule, LabelsShiftOnTheFirstAndThirdMaximiseOnly) {
     // First maximise: toggle on, labels moved right by 7 and up by 4.5 on top of the scale.
     auto out = ScaleLayout(children, ResizeKind::Maximise, 2000, 1000, state);
     EXPECT_TRUE(state.maximiseToggle);
-    EXPECT_EQ(out[1], (LayoutRect{407, 75, 467, 99}));
+    EXPECT_EQ(out[1], (ChartRect{407, 75, 467, 99}));
     children = {{1001, out[0]}, {1035, out[1]}, {1000, out[2]}};
 
     // Restore: plain scaling, the shift stays (rounding is never undone).
     out = ScaleLayout(children, ResizeKind::Restore, 1000, 500, state);
-    EXPECT_EQ(out[1], (LayoutRect{204, 38, 234, 50}));
+    EXPECT_EQ(out[1], (ChartRect{204, 38, 234, 50}));
     children = {{1001, out[0]}, {1035, out[1]}, {1000, out[2]}};
 
     // Second maximise: toggle off, no shift.
     out = ScaleLayout(children, ResizeKind::Maximise, 2000, 1000, state);
     EXPECT_FALSE(state.maximiseToggle);
-    EXPECT_EQ(out[1], (LayoutRect{408, 76, 468, 100}));
+    EXPECT_EQ(out[1], (ChartRect{408, 76, 468, 100}));
     children = {{1001, out[0]}, {1035, out[1]}, {1000, out[2]}};
 
     out = ScaleLayout(children, ResizeKind::Restore, 1000, 500, state);
@@ -66,11 +66,11 @@ TEST(ScaleLayoutRule, MinimiseAndOtherChangesLeaveEverythingAlone) {
 
 TEST(ScaleLayoutRule, ScalingBuildsOnThePreviousResult) {
     ScaleState state{1000, 500, false};
-    const std::vector<LayoutChild> odd = {{1000, LayoutRect{3, 3, 7, 7}}};
+    const std::vector<LayoutChild> odd = {{1000, ChartRect{3, 3, 7, 7}}};
     auto out = ScaleLayout(odd, ResizeKind::Restore, 1500, 750, state);
-    EXPECT_EQ(out[0], (LayoutRect{5, 5, 11, 11}));  // 4.5 -> 5, 10.5 -> 11
+    EXPECT_EQ(out[0], (ChartRect{5, 5, 11, 11}));  // 4.5 -> 5, 10.5 -> 11
     out = ScaleLayout({{1000, out[0]}}, ResizeKind::Restore, 1000, 500, state);
-    EXPECT_EQ(out[0], (LayoutRect{3, 3, 7, 7}));
+    EXPECT_EQ(out[0], (ChartRect{3, 3, 7, 7}));
 }
 
 TEST(ScaleLayoutRule, AddressShiftTruncatesTowardZero) {
