@@ -76,6 +76,26 @@ TEST_P(MainWindowTest, EveryControlHasItsKindTextVisibilityAndPlace) {
     }
     // The window is 680 x 330 dialog units of the template font.
     EXPECT_EQ(dlg->size(), QSize(dlg->Units().X(680), dlg->Units().Y(330)));
+    // A few places worked out by hand from the template's dialog units: English
+    // units are 8 x 16 pixels to 4 x 8 units, Chinese ones 7 x 15; a drop-down
+    // list is one 12-unit line high when closed.
+    struct Place {
+        int id;
+        QRect english;
+        QRect chinese;
+    };
+    const Place places[] = {
+        {1003, QRect(242, 100, 78, 24), QRect(217, 94, 68, 23)},      // port list
+        {1001, QRect(382, 132, 68, 24), QRect(334, 124, 60, 23)},     // Open
+        {1041, QRect(108, 546, 48, 16), QRect(89, 512, 58, 15)},      // "Output:"
+        {1000, QRect(48, 222, 1004, 286), QRect(42, 208, 879, 268)},  // chart
+        {1062, QRect(1060, 186, 250, 140), QRect(928, 174, 219, 128)},
+        {1015, QRect(1062, 348, 252, 234), QRect(929, 326, 221, 219)},  // traffic pane
+    };
+    for (const Place& p : places)
+        EXPECT_EQ(dlg->Control(p.id)->geometry(), lang == Language::English ? p.english : p.chinese)
+            << p.id;
+    EXPECT_EQ(dlg->size(), lang == Language::English ? QSize(1360, 660) : QSize(1190, 619));
 }
 
 TEST_P(MainWindowTest, StaticTextsAreDarkGreenOverThePicture) {
@@ -115,10 +135,15 @@ TEST_P(MainWindowTest, InitialisationStartsTheDisplayTimersAndLimitsThePane) {
 TEST_P(MainWindowTest, AddressTextIsCentredOnlyInTheChineseLayout) {
     auto dlg = Make(GetParam());
     auto* field = qobject_cast<QLineEdit*>(dlg->Control(1080));
-    if (GetParam() == Language::English)
+    auto* newAddress = qobject_cast<QLineEdit*>(dlg->Control(1079));
+    if (GetParam() == Language::English) {
         EXPECT_EQ(field->textMargins().top(), 0);
-    else
-        EXPECT_GE(field->textMargins().top(), 0);
+        EXPECT_EQ(newAddress->textMargins().top(), 0);
+    } else {
+        // 15 px text in a 26 px and a 30 px field: (26 - 15) / 2 - 2 and (30 - 15) / 2 - 2.
+        EXPECT_EQ(field->textMargins().top(), 3);
+        EXPECT_EQ(newAddress->textMargins().top(), 5);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothTemplates, MainWindowTest,
