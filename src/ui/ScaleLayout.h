@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <vector>
 
 #include "ChartGeometry.h"
@@ -18,12 +19,18 @@ struct LayoutChild {
 struct ScaleState {
     int referenceWidth = 0;
     int referenceHeight = 0;
-    bool maximiseToggle = false;
+    bool maximised = false;  // the last size change was a maximise
+    // The label group's places without the maximised shift, by control identifier,
+    // so that restoring takes the shift off again instead of scaling it along.
+    std::map<int, ChartRect> unshiftedLabels;
 };
 
 // Buttons and edit fields that widen but keep their height.
 bool InFixedHeightGroup(int id);
-// The connection and device-settings labels that shift on every other maximise.
+// Everything that keeps its height: that group and the drop-down lists, whose
+// closed height is one line of text however large the window is.
+bool KeepsItsHeight(int id);
+// The connection and device-settings labels that shift while the window is maximised.
 bool InLabelGroup(int id);
 
 // Returns the new rectangles, one per child in order, and moves the reference
