@@ -30,6 +30,7 @@
 #include "ChartLineSerie.h"
 #include "ListCtrlEx.h"
 #include "MeasuringTools.h"
+#include "ParameterColumns.h"
 #include "PlotFeed.h"
 #include "QtPlatform.h"
 #include "RecordingMessages.h"
@@ -294,6 +295,8 @@ QWidget* CTiltwiseDlg::CreateControl(const ControlSpec& spec) {
 QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Language lang) {
     DuRect r = ControlRect(spec, lang);
     if (spec.kind == ControlKind::DropDownList) r.height = kClosedListHeightDu;
+    if (spec.kind == ControlKind::StaticText)
+        return units.TextPlace(r, QString::fromUtf8(ControlText(spec, lang)));
     return units.Rect(r);
 }
 
@@ -959,17 +962,7 @@ void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
 void CTiltwiseDlg::FitParameterColumns() {
     ListCtrlEx::CListCtrlEx* list = ParameterList();
     list->setUpdatesEnabled(false);
-    const int third = list->contentsRect().width() / 3;
-    list->setColumnWidth(0, third);
-    list->setColumnWidth(1, third);
-    // The last column takes what its content or its heading needs, the larger.
-    list->resizeColumnToContents(2);
-    const int content = list->columnWidth(2);
-    const int heading = list->horizontalHeader()->sectionSizeHint(2);
-    // ... and at least the rest of the list, so that a value growing after the
-    // fit ("-" at start, "-12.345deg" later) is not cut.
-    const int rest = list->viewport()->width() - 2 * third;
-    list->setColumnWidth(2, std::max({content, heading, rest}));
+    FitParameterColumnsToTexts(*list, font());
     list->setUpdatesEnabled(true);
 }
 

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -18,6 +20,7 @@
 #include "ChartCtrl.h"
 #include "DialogTemplate.h"
 #include "IniFile.h"
+#include "ListCtrlEx.h"
 #include "RecordTestSupport.h"
 #include "StringTable.h"
 #include "TiltwiseDlg.h"
@@ -149,6 +152,54 @@ TEST_P(MainWindowTest, AddressTextIsCentredOnlyInTheChineseLayout) {
         // 15 px text in a 26 px and a 30 px field: (26 - 15) / 2 - 2 and (30 - 15) / 2 - 2.
         EXPECT_EQ(field->textMargins().top(), 3);
         EXPECT_EQ(newAddress->textMargins().top(), 5);
+    }
+}
+
+TEST_P(MainWindowTest, EveryLabelShowsItsWholeTextClearOfTheControlItNames) {
+    auto dlg = Make(GetParam());
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    for (const ControlSpec& spec : DialogControls()) {
+        auto* label = qobject_cast<QLabel*>(dlg->Control(spec.id));
+        if (!label || !label->isVisible() || label->text().isEmpty()) continue;
+        const QFontMetrics fm = label->fontMetrics();
+        const QRect room = label->contentsRect();
+        EXPECT_LE(fm.horizontalAdvance(label->text()), room.width()) << spec.id;
+        EXPECT_LE(fm.height(), room.height()) << spec.id;
+        const QWidget* named = label->buddy();
+        if (named && named->x() > label->x()) {
+            EXPECT_LE(label->x() + fm.horizontalAdvance(label->text()), named->x()) << spec.id;
+        }
+    }
+}
+
+TEST_P(MainWindowTest, EveryTextOfTheParameterListShowsWhole) {
+    auto dlg = Make(GetParam());
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    ListCtrlEx::CListCtrlEx* list = dlg->ParameterList();
+    // The widest values it shows in use: five decimals near zero, four on a
+    // full swing of the sensor's range.
+    list->SetItemText(2, 1, QStringLiteral("-0.00291deg"));
+    list->SetItemText(2, 2, QStringLiteral("-89.9999deg"));
+    list->SetItemText(3, 1, QStringLiteral("180.0000deg"));
+    list->SetItemText(3, 2, QStringLiteral("10.0000deg"));
+    // Room is found in the columns first; the text gets at most a pixel smaller
+    // than the window's own.
+    EXPECT_GE(QFontInfo(list->font()).pixelSize(), QFontInfo(dlg->font()).pixelSize() - 1);
+    const QFontMetrics fm(list->font());
+    for (int column = 0; column < list->columnCount(); ++column) {
+        EXPECT_LE(list->horizontalHeader()->sectionSizeHint(column),
+                  list->horizontalHeader()->sectionSize(column))
+            << column;
+        for (int row = 0; row < list->rowCount(); ++row) {
+            const QRect cell = list->visualRect(list->model()->index(row, column));
+            EXPECT_TRUE(list->viewport()->rect().contains(cell)) << row << "," << column;
+            // Cell texts are drawn 5 px in from the left and 1 px from the right.
+            const QString text = list->GetItemText(row, column);
+            EXPECT_LE(fm.horizontalAdvance(text), cell.width() - 6)
+                << row << "," << column << " " << text.toStdString();
+        }
     }
 }
 
