@@ -27,6 +27,8 @@ constexpr int kClosedListHeightDu = 12;
 QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Language lang) {
     DuRect r = ControlRect(spec, lang);
     if (spec.kind == ControlKind::DropDownList) r.height = kClosedListHeightDu;
+    if (spec.kind == ControlKind::StaticText)
+        return units.TextPlace(r, QString::fromUtf8(ControlText(spec, lang)));
     return units.Rect(r);
 }
 

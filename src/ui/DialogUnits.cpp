@@ -12,7 +12,7 @@ int MulDiv(int a, int b, int c) {
 
 }  // namespace
 
-DialogUnits::DialogUnits(const QFont& templateFont) {
+DialogUnits::DialogUnits(const QFont& templateFont) : font_(templateFont) {
     const QFontMetrics fm(templateFont);
     const int letters = fm.horizontalAdvance(
         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
@@ -31,6 +31,13 @@ int DialogUnits::Y(int du) const {
 
 QRect DialogUnits::Rect(const DuRect& r) const {
     return QRect(X(r.x), Y(r.y), X(r.width), Y(r.height));
+}
+
+QRect DialogUnits::TextPlace(const DuRect& r, const QString& text) const {
+    QRect place = Rect(r);
+    const int needed = QFontMetrics(font_).horizontalAdvance(text);
+    if (needed > place.width()) place.setLeft(place.right() + 1 - needed);
+    return place;
 }
 
 QFont TemplateFont(Language lang) {

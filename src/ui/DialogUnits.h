@@ -15,8 +15,13 @@ public:
     int X(int du) const;
     int Y(int du) const;
     QRect Rect(const DuRect& r) const;
+    // A static text's place: its rectangle, widened to the left when the text
+    // in the template font is wider, so that it still ends where the template
+    // ends it and never runs into the control it names on its right.
+    QRect TextPlace(const DuRect& r, const QString& text) const;
 
 private:
+    QFont font_;
     int baseX_;
     int baseY_;
 };

@@ -6,6 +6,7 @@
 
 #include "DeviceTypes.h"
 #include "ListCtrlEx.h"
+#include "ParameterColumns.h"
 #include "Settings.h"
 #include "SettingsStore.h"
 #include "StringTable.h"
@@ -85,18 +86,8 @@ void ParameterListPresenter::ShowValues(const LiveReadout::TickTexts& t) {
 }
 
 void ParameterListPresenter::FitColumns() {
-    ListCtrlEx::CListCtrlEx* list = &list_;
-    list->setUpdatesEnabled(false);
-    const int third = list->contentsRect().width() / 3;
-    list->setColumnWidth(0, third);
-    list->setColumnWidth(1, third);
-    // The last column takes what its content or its heading needs, the larger.
-    list->resizeColumnToContents(2);
-    const int content = list->columnWidth(2);
-    const int heading = list->horizontalHeader()->sectionSizeHint(2);
-    // ... and at least the rest of the list, so that a value growing after the
-    // fit ("-" at start, "-12.345deg" later) is not cut.
-    const int rest = list->viewport()->width() - 2 * third;
-    list->setColumnWidth(2, std::max({content, heading, rest}));
-    list->setUpdatesEnabled(true);
+    list_.setUpdatesEnabled(false);
+    // Fitting starts from the window's font: an earlier fit may have made the list's smaller.
+    FitParameterColumnsToTexts(list_, list_.window()->font());
+    list_.setUpdatesEnabled(true);
 }

@@ -2,10 +2,27 @@
 
 #include <cmath>
 
+#include "DialogTemplate.h"
+
 namespace {
 
 int Trunc(float v) {
     return static_cast<int>(std::trunc(v));
+}
+
+ChartRect Scaled(const ChartRect& r, float sx, float sy) {
+    return {Trunc(static_cast<float>(r.left) * sx + 0.5f),
+            Trunc(static_cast<float>(r.top) * sy + 0.5f),
+            Trunc(static_cast<float>(r.right) * sx + 0.5f),
+            Trunc(static_cast<float>(r.bottom) * sy + 0.5f)};
+}
+
+// Maximised, the labels sit a little right of and above their scaled place.
+ChartRect ScaledAndShifted(const ChartRect& r, float sx, float sy) {
+    return {Trunc(static_cast<float>(r.left) * sx + 7.0f),
+            Trunc(static_cast<float>(r.top) * sy - 4.5f),
+            Trunc(static_cast<float>(r.right) * sx + 7.0f),
+            Trunc(static_cast<float>(r.bottom) * sy - 4.5f)};
 }
 
 }  // namespace
@@ -34,6 +51,12 @@ bool InFixedHeightGroup(int id) {
     }
 }
 
+bool KeepsItsHeight(int id) {
+    if (InFixedHeightGroup(id)) return true;
+    const ControlSpec* spec = FindControl(id);
+    return spec && spec->kind == ControlKind::DropDownList;
+}
+
 bool InLabelGroup(int id) {
     switch (id) {
         case 1035:
@@ -49,9 +72,9 @@ bool InLabelGroup(int id) {
     }
 }
 
-std::vector<LayoutRect> ScaleLayout(const std::vector<LayoutChild>& children, ResizeKind kind,
-                                    int newWidth, int newHeight, ScaleState& state) {
-    std::vector<LayoutRect> out;
+std::vector<ChartRect> ScaleLayout(const std::vector<LayoutChild>& children, ResizeKind kind,
+                                   int newWidth, int newHeight, ScaleState& state) {
+    std::vector<ChartRect> out;
     if (kind != ResizeKind::Restore && kind != ResizeKind::Maximise) return out;
     if (state.referenceWidth <= 0 || state.referenceHeight <= 0) return out;
 
@@ -59,28 +82,27 @@ std::vector<LayoutRect> ScaleLayout(const std::vector<LayoutChild>& children, Re
     // rounding it leaves behind is part of how the window behaves.
     const float sx = static_cast<float>(newWidth) / static_cast<float>(state.referenceWidth);
     const float sy = static_cast<float>(newHeight) / static_cast<float>(state.referenceHeight);
-    if (kind == ResizeKind::Maximise) state.maximiseToggle = !state.maximiseToggle;
-    const bool shiftLabels = kind == ResizeKind::Maximise && state.maximiseToggle;
+    const bool wasMaximised = state.maximised;
+    state.maximised = kind == ResizeKind::Maximise;
 
     out.reserve(children.size());
     for (const LayoutChild& c : children) {
-        const LayoutRect& r = c.rect;
-        LayoutRect n;
-        if (InFixedHeightGroup(c.id)) {
-            n.left = Trunc(static_cast<float>(r.left) * sx + 0.5f);
-            n.right = Trunc(static_cast<float>(r.right) * sx + 0.5f);
-            n.top = Trunc(static_cast<float>(r.top) * sy + 0.5f);
+        const ChartRect& r = c.rect;
+        ChartRect n;
+        if (KeepsItsHeight(c.id)) {
+            n = Scaled(r, sx, sy);
             n.bottom = n.top + r.Height();
-        } else if (InLabelGroup(c.id) && shiftLabels) {
-            n.left = Trunc(static_cast<float>(r.left) * sx + 7.0f);
-            n.right = Trunc(static_cast<float>(r.right) * sx + 7.0f);
-            n.top = Trunc(static_cast<float>(r.top) * sy - 4.5f);
-            n.bottom = Trunc(static_cast<float>(r.bottom) * sy - 4.5f);
+        } else if (InLabelGroup(c.id)) {
+            // The shift belongs to the maximised state, never to the place: the
+            // label is scaled from where it would be without it, so any number
+            // of maximise and restore cycles leaves it where the first one did.
+            auto unshifted = state.unshiftedLabels.find(c.id);
+            const ChartRect base =
+                wasMaximised && unshifted != state.unshiftedLabels.end() ? unshifted->second : r;
+            state.unshiftedLabels[c.id] = Scaled(base, sx, sy);
+            n = state.maximised ? ScaledAndShifted(base, sx, sy) : Scaled(base, sx, sy);
         } else {
-            n.left = Trunc(static_cast<float>(r.left) * sx + 0.5f);
-            n.right = Trunc(static_cast<float>(r.right) * sx + 0.5f);
-            n.top = Trunc(static_cast<float>(r.top) * sy + 0.5f);
-            n.bottom = Trunc(static_cast<float>(r.bottom) * sy + 0.5f);
+            n = Scaled(r, sx, sy);
         }
         out.push_back(n);
     }

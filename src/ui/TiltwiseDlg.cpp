@@ -478,13 +478,13 @@ void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
         const QRect g = w->geometry();
         children.push_back(
             {w->objectName().toInt(),
-             LayoutRect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()}});
+             ChartRect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()}});
         widgets.push_back(w);
     }
-    const std::vector<LayoutRect> placed = ScaleLayout(children, kind, width(), height(), scale_);
+    const std::vector<ChartRect> placed = ScaleLayout(children, kind, width(), height(), scale_);
     if (placed.empty()) return;
     for (size_t i = 0; i < widgets.size(); ++i) {
-        const LayoutRect& r = placed[i];
+        const ChartRect& r = placed[i];
         widgets[i]->setGeometry(r.left, r.top, r.Width(), r.Height());
         widgets[i]->update();
     }

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,16 +14,23 @@
 #include <QTableWidget>
 #include <QTest>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "ChartCtrl.h"
 #include "DialogTemplate.h"
 #include "IniFile.h"
+#include "ListCtrlEx.h"
 #include "RecordTestSupport.h"
 #include "StringTable.h"
 #include "TiltwiseDlg.h"
 #include "UiFakes.h"
 #include "WindowFixture.h"
+
+// Rectangles in failure messages as x,y width x height.
+void PrintTo(const QRect& r, std::ostream* os) {
+    *os << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+}
 
 namespace {
 
@@ -76,6 +85,26 @@ TEST_P(MainWindowTest, EveryControlHasItsKindTextVisibilityAndPlace) {
     }
     // The window is 680 x 330 dialog units of the template font.
     EXPECT_EQ(dlg->size(), QSize(dlg->Units().X(680), dlg->Units().Y(330)));
+    // A few places worked out by hand from the template's dialog units: English
+    // units are 8 x 16 pixels to 4 x 8 units, Chinese ones 7 x 15; a drop-down
+    // list is one 12-unit line high when closed.
+    struct Place {
+        int id;
+        QRect english;
+        QRect chinese;
+    };
+    const Place places[] = {
+        {1003, QRect(242, 100, 78, 24), QRect(217, 94, 68, 23)},      // port list
+        {1001, QRect(382, 132, 68, 24), QRect(334, 124, 60, 23)},     // Open
+        {1041, QRect(108, 546, 48, 16), QRect(89, 512, 58, 15)},      // "Output:"
+        {1000, QRect(48, 222, 1004, 286), QRect(42, 208, 879, 268)},  // chart
+        {1062, QRect(1060, 186, 250, 140), QRect(928, 174, 219, 128)},
+        {1015, QRect(1062, 348, 252, 234), QRect(929, 326, 221, 219)},  // traffic pane
+    };
+    for (const Place& p : places)
+        EXPECT_EQ(dlg->Control(p.id)->geometry(), lang == Language::English ? p.english : p.chinese)
+            << p.id;
+    EXPECT_EQ(dlg->size(), lang == Language::English ? QSize(1360, 660) : QSize(1190, 619));
 }
 
 TEST_P(MainWindowTest, StaticTextsAreDarkGreenOverThePicture) {
@@ -115,10 +144,63 @@ TEST_P(MainWindowTest, InitialisationStartsTheDisplayTimersAndLimitsThePane) {
 TEST_P(MainWindowTest, AddressTextIsCentredOnlyInTheChineseLayout) {
     auto dlg = Make(GetParam());
     auto* field = qobject_cast<QLineEdit*>(dlg->Control(1080));
-    if (GetParam() == Language::English)
+    auto* newAddress = qobject_cast<QLineEdit*>(dlg->Control(1079));
+    if (GetParam() == Language::English) {
         EXPECT_EQ(field->textMargins().top(), 0);
-    else
-        EXPECT_GE(field->textMargins().top(), 0);
+        EXPECT_EQ(newAddress->textMargins().top(), 0);
+    } else {
+        // 15 px text in a 26 px and a 30 px field: (26 - 15) / 2 - 2 and (30 - 15) / 2 - 2.
+        EXPECT_EQ(field->textMargins().top(), 3);
+        EXPECT_EQ(newAddress->textMargins().top(), 5);
+    }
+}
+
+TEST_P(MainWindowTest, EveryLabelShowsItsWholeTextClearOfTheControlItNames) {
+    auto dlg = Make(GetParam());
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    for (const ControlSpec& spec : DialogControls()) {
+        auto* label = qobject_cast<QLabel*>(dlg->Control(spec.id));
+        if (!label || !label->isVisible() || label->text().isEmpty()) continue;
+        const QFontMetrics fm = label->fontMetrics();
+        const QRect room = label->contentsRect();
+        EXPECT_LE(fm.horizontalAdvance(label->text()), room.width()) << spec.id;
+        EXPECT_LE(fm.height(), room.height()) << spec.id;
+        const QWidget* named = label->buddy();
+        if (named && named->x() > label->x()) {
+            EXPECT_LE(label->x() + fm.horizontalAdvance(label->text()), named->x()) << spec.id;
+        }
+    }
+}
+
+TEST_P(MainWindowTest, EveryTextOfTheParameterListShowsWhole) {
+    auto dlg = Make(GetParam());
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    ListCtrlEx::CListCtrlEx* list = dlg->ParameterList();
+    // The widest values it shows in use: five decimals near zero, four on a
+    // full swing of the sensor's range.
+    list->SetItemText(2, 1, QStringLiteral("-0.00291deg"));
+    list->SetItemText(2, 2, QStringLiteral("-89.9999deg"));
+    list->SetItemText(3, 1, QStringLiteral("180.0000deg"));
+    list->SetItemText(3, 2, QStringLiteral("10.0000deg"));
+    // Room is found in the columns first; the text gets at most a pixel smaller
+    // than the window's own.
+    EXPECT_GE(QFontInfo(list->font()).pixelSize(), QFontInfo(dlg->font()).pixelSize() - 1);
+    const QFontMetrics fm(list->font());
+    for (int column = 0; column < list->columnCount(); ++column) {
+        EXPECT_LE(list->horizontalHeader()->sectionSizeHint(column),
+                  list->horizontalHeader()->sectionSize(column))
+            << column;
+        for (int row = 0; row < list->rowCount(); ++row) {
+            const QRect cell = list->visualRect(list->model()->index(row, column));
+            EXPECT_TRUE(list->viewport()->rect().contains(cell)) << row << "," << column;
+            // Cell texts are drawn 5 px in from the left and 1 px from the right.
+            const QString text = list->GetItemText(row, column);
+            EXPECT_LE(fm.horizontalAdvance(text), cell.width() - 6)
+                << row << "," << column << " " << text.toStdString();
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothTemplates, MainWindowTest,
@@ -223,6 +305,73 @@ TEST_F(MainWindowBehaviour, EnlargingWidensButtonsButKeepsTheirHeight) {
     EXPECT_GT(dlg->Control(1000)->height(), chart.height());
     EXPECT_GT(dlg->Control(1000)->width(), chart.width());
     EXPECT_EQ(dlg->LayoutState().referenceWidth, dlg->width());
+}
+
+// The connection and device-settings labels, where they are now.
+std::map<int, QRect> LabelPlaces(const CTiltwiseDlg& dlg) {
+    std::map<int, QRect> places;
+    for (int id : {1035, 1036, 1037, 1040, 1085, 1086, 1087})
+        places[id] = dlg.Control(id)->geometry();
+    return places;
+}
+
+TEST_F(MainWindowBehaviour, LabelsSitAlikeAfterEveryMaximiseRestoreCycle) {
+    for (Language lang : {Language::English, Language::Chinese}) {
+        auto dlg = Make(lang);
+        const QSize start = dlg->size();
+        // The rule itself, on the hidden window: sizes change without events.
+        std::map<int, QRect> maximised, restored;
+        for (int cycle = 1; cycle <= 5; ++cycle) {
+            dlg->resize(1920, 1080);
+            dlg->ScaleLayoutNow(ResizeKind::Maximise);
+            if (cycle == 1) maximised = LabelPlaces(*dlg);
+            EXPECT_EQ(LabelPlaces(*dlg), maximised) << "cycle " << cycle;
+            dlg->resize(start);
+            dlg->ScaleLayoutNow(ResizeKind::Restore);
+            if (cycle == 1) restored = LabelPlaces(*dlg);
+            EXPECT_EQ(LabelPlaces(*dlg), restored) << "cycle " << cycle;
+        }
+        // The same through the window system's own maximise and restore. The
+        // headless screen is smaller than the window, so the first cycle rounds
+        // every place once (as it does any control's); from then on nothing moves.
+        dlg->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        for (int cycle = 1; cycle <= 5; ++cycle) {
+            dlg->showMaximized();
+            QApplication::processEvents();
+            if (cycle == 2) maximised = LabelPlaces(*dlg);
+            if (cycle >= 2) {
+                EXPECT_EQ(LabelPlaces(*dlg), maximised) << "cycle " << cycle;
+            }
+            dlg->showNormal();
+            QApplication::processEvents();
+            if (cycle == 1) restored = LabelPlaces(*dlg);
+            EXPECT_EQ(LabelPlaces(*dlg), restored) << "cycle " << cycle;
+        }
+    }
+}
+
+TEST_F(MainWindowBehaviour, DropDownListsAreAsTallAsTheButtonsAtStartAndAfterMaximiseRestore) {
+    for (Language lang : {Language::English, Language::Chinese}) {
+        auto dlg = Make(lang);
+        dlg->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        const auto expectListsAsTallAsOpen = [&](const char* when) {
+            const int button = dlg->Control(1001)->height();
+            for (const ControlSpec& spec : DialogControls()) {
+                if (spec.kind == ControlKind::DropDownList && dlg->Control(spec.id)->isVisible()) {
+                    EXPECT_EQ(dlg->Control(spec.id)->height(), button) << spec.id << " " << when;
+                }
+            }
+        };
+        expectListsAsTallAsOpen("at start");
+        dlg->showMaximized();
+        QApplication::processEvents();
+        expectListsAsTallAsOpen("maximised");
+        dlg->showNormal();
+        QApplication::processEvents();
+        expectListsAsTallAsOpen("restored");
+    }
 }
 
 TEST_F(MainWindowBehaviour, ResizeRuleWaitsForInitialisation) {

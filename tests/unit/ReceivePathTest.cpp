@@ -439,7 +439,7 @@ class TarqAckTest : public ReceivePathTest, public ::testing::WithParamInterface
 TEST_P(TarqAckTest, OnlyAcknowledgementsWithAValidChecksumArePassedOn) {
     const AckCase& c = GetParam();
     FeedTarq(c.frame);
-    EXPECT_EQ(acks_.size(), c.passed ? 1u : 0u);
+    ASSERT_EQ(acks_.size(), c.passed ? 1u : 0u);
     if (c.passed) {
         EXPECT_EQ(acks_[0], Hex(c.frame));
     }
