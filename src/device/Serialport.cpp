@@ -9,12 +9,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
 #include "SystemCalls.h"
 
 namespace {
+
+// The shortest time from one delivery to the next while bytes keep coming.
+constexpr std::chrono::milliseconds kGatherSpan{10};
 
 void Signal(int fd) {
     const uint64_t one = 1;
@@ -223,6 +227,7 @@ void CSerialPort::MonitorThread() {
         std::lock_guard<std::recursive_mutex> lock(channelLock_);
         fd = fd_;
     }
+    auto lastDrain = std::chrono::steady_clock::time_point{};
     for (;;) {
         if (HasFailed()) {
             WaitForStopOnly();
@@ -248,7 +253,24 @@ void CSerialPort::MonitorThread() {
             continue;
         }
         if (ev & (POLLIN | POLLHUP | POLLERR)) {
-            if (!DrainInput()) continue;
+            // A sensor in automatic output sends a frame every fraction of a
+            // millisecond: bytes that follow a delivery closely wait for the rest
+            // of its span, so one delivery carries several frames and the window
+            // wakes about a hundred times a second instead of once a frame.
+            // Bytes after a quiet spell, a reply among them, go at once; a stop
+            // or a write still ends the wait.
+            const auto now = std::chrono::steady_clock::now();
+            if (!(ev & (POLLHUP | POLLERR)) && now < lastDrain + kGatherSpan) {
+                const auto left =
+                    std::chrono::ceil<std::chrono::milliseconds>(lastDrain + kGatherSpan - now);
+                pollfd wake[2] = {{stopFd_, POLLIN, 0}, {writeFd_, POLLIN, 0}};
+                RetryEintr([&] { return ::poll(wake, 2, static_cast<int>(left.count())); });
+                if (wake[0].revents & POLLIN) break;
+                if (wake[1].revents & POLLIN) FlushWrite();
+            }
+            const bool drained = DrainInput();
+            lastDrain = std::chrono::steady_clock::now();
+            if (!drained) continue;
             if (ev & (POLLHUP | POLLERR)) {
                 // Nothing left to read and the line has hung up: the adapter is gone.
                 LineFailure(EIO, "WaitCommEvent()", "COM WaitCommEvent Error", true);
