@@ -29,22 +29,22 @@ ChartRect ScaledAndShifted(const ChartRect& r, float sx, float sy) {
 
 bool InFixedHeightGroup(int id) {
     switch (id) {
-        case 1001:
-        case 1007:
-        case 1008:
-        case 1009:
-        case 1011:
-        case 1013:
-        case 1016:
-        case 1021:
-        case 1026:
-        case 1028:
-        case 1031:
-        case 1055:
-        case 1056:
-        case 1073:
-        case 1079:
-        case 1080:
+        case ctl::kOpen:
+        case ctl::kSave:
+        case ctl::kRecord:
+        case ctl::kSetBaud:
+        case ctl::kSetFrequency:
+        case ctl::kSetAddress:
+        case ctl::kBrowse:
+        case ctl::kSetParity:
+        case ctl::kPolling:
+        case ctl::kSetZero:
+        case ctl::kClearZero:
+        case ctl::kEnglish:
+        case ctl::kChinese:
+        case ctl::kCsvPath:
+        case ctl::kNewAddress:
+        case ctl::kAddress:
             return true;
         default:
             return false;
@@ -59,13 +59,13 @@ bool KeepsItsHeight(int id) {
 
 bool InLabelGroup(int id) {
     switch (id) {
-        case 1035:
-        case 1036:
-        case 1037:
-        case 1040:
-        case 1085:
-        case 1086:
-        case 1087:
+        case ctl::kPortLabel:
+        case ctl::kBaudLabel:
+        case ctl::kParityLabel:
+        case ctl::kAddressLabel:
+        case ctl::kDeviceBaudLabel:
+        case ctl::kFrequencyLabel:
+        case ctl::kNewAddressLabel:
             return true;
         default:
             return false;
