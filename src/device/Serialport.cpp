@@ -19,6 +19,8 @@ namespace {
 
 // The shortest time from one delivery to the next while bytes keep coming.
 constexpr std::chrono::milliseconds kGatherSpan{10};
+// How long a block waits for the UI thread before it is announced again.
+constexpr std::chrono::milliseconds kRewakeAfter{50};
 
 void Signal(int fd) {
     const uint64_t one = 1;
@@ -212,6 +214,15 @@ bool CSerialPort::Deliver(std::vector<uint8_t> block, uint32_t count) {
     lock.unlock();
     owner_->WakeUiThread();
     lock.lock();
+    // A wake can sit unseen in the owner's queue: an event loop nested inside the
+    // handling of queued calls (a box held open) takes queued calls only after
+    // something new is queued. Waking again while the block waits keeps it moving.
+    while (!deliveryCv_.wait_for(lock, kRewakeAfter,
+                                 [&] { return slot_ != Slot::Filled || StopRequested(); })) {
+        lock.unlock();
+        owner_->WakeUiThread();
+        lock.lock();
+    }
     deliveryCv_.wait(lock, [&] { return slot_ == Slot::Empty || StopRequested(); });
     if (slot_ == Slot::Filled) {
         // Stopped before the UI thread claimed it: the port is closing, drop it.

@@ -290,6 +290,14 @@ TEST_F(SerialPortTest, CloseCompletesWhileTheMonitorWaitsInADelivery) {
     EXPECT_FALSE(port.ServiceDeliveries()) << "nothing is delivered after Close";
 }
 
+TEST_F(SerialPortTest, ABlockNobodyTakesIsAnnouncedAgain) {
+    ASSERT_NO_FATAL_FAILURE(OpenSim({"--auto-hz", "200"}));
+    ASSERT_TRUE(owner.WaitForWake(0));
+    // The first wake is lost, as one queued behind a box held open can be.
+    EXPECT_TRUE(owner.WaitForWake(1)) << "the block waits for a wake that never comes";
+    EXPECT_TRUE(owner.PumpUntil(port, [&] { return owner.blocks.size() >= 2; }));
+}
+
 TEST_F(SerialPortTest, CloseAndReopenFromInsideADeliveryDoNotDeadlock) {
     ASSERT_NO_FATAL_FAILURE(OpenSim({"--auto-hz", "200"}));
     int reopened = 0;
