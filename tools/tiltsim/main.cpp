@@ -81,8 +81,9 @@ struct Args {
 void PrintHelp(FILE* to, const std::string& defaultPortsDir) {
     fputs(
         "Usage: tiltsim [OPTION]...\n"
-        "A dual-axis tilt sensor, or a bus of them, on a pseudo-terminal. The terminal's\n"
-        "path is the first line of standard output.\n"
+        "A dual-axis tilt sensor, or a bus of them, on a pseudo-terminal or, with\n"
+        "--listen, a TCP port. The terminal's path (or the tcp:// address) is the first\n"
+        "line of standard output.\n"
         "\n"
         "  --protocol tarq|modbus    wire protocol (default tarq)\n"
         "  --address LIST            bus addresses 0..254, for modbus 1..254 as 0 is the\n"
