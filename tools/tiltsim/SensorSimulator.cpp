@@ -80,7 +80,7 @@ TiltSample SensorSimulator::Signal(double t) {
 }
 
 TiltSample SensorSimulator::Reading(double t) const {
-    TiltSample s = Signal(t);
+    TiltSample s = Signal(t + options_.signalOffsetSeconds);
     if (zeroSet_) {
         s.x -= zero_.x;
         s.y -= zero_.y;
@@ -154,13 +154,17 @@ void SensorSimulator::HandleTarq(const uint8_t* frame, double now, Frames& out) 
     const uint8_t command = frame[3];
     const uint8_t data = frame[4];  // the checksum when length is 4; unused then
     if (to != address_ && to != kTarqBroadcast) return;
+    const bool answer = to != kTarqBroadcast || options_.answerTarqBroadcast;
+    const auto reply = [&](std::vector<uint8_t> f) {
+        if (answer) out.push_back(WithNoise(std::move(f)));
+    };
 
     const bool withData = length == 5;
     bool ok = false;
     switch (command) {
         case kCmdReadAngles:
             if (withData) return;
-            out.push_back(WithNoise(TarqMeasurement(now, NextMeasurementSpoilt())));
+            reply(TarqMeasurement(now, NextMeasurementSpoilt()));
             return;
         case kCmdSave:
             if (withData) return;
@@ -185,14 +189,14 @@ void SensorSimulator::HandleTarq(const uint8_t* frame, double now, Frames& out) 
             if (!withData) return;
             ok = data != 0xFF;
             // Acknowledged from the old address; the new one counts from the next request.
-            out.push_back(WithNoise(TarqAcknowledge(command, ok)));
+            reply(TarqAcknowledge(command, ok));
             if (ok) address_ = data;
             return;
         }
         default:
             return;  // unknown commands go unanswered, as on the real sensors
     }
-    out.push_back(WithNoise(TarqAcknowledge(command, ok)));
+    reply(TarqAcknowledge(command, ok));
 }
 
 void SensorSimulator::FeedModbus(double now, Frames& out) {
@@ -419,5 +423,5 @@ bool SensorSimulator::SetFrequency(uint8_t value, const double* table) {
 
 void SensorSimulator::SetZero(bool on, double now) {
     zeroSet_ = on;
-    if (on) zero_ = Signal(now);
+    if (on) zero_ = Signal(now + options_.signalOffsetSeconds);
 }

@@ -43,6 +43,12 @@ struct SimulatorOptions {
     // and no temperature. Automatic output sends what the last read asked for.
     // Off: 10 data bytes whether 4 or 5 registers from register 2 are asked for.
     bool registersAsAsked = false;
+    // Added to the clock before the signal is taken, so sensors on one bus move
+    // out of step and their rows differ.
+    double signalOffsetSeconds = 0.0;
+    // Frame protocol: answer requests to 0xFF. One sensor alone on its line may;
+    // on a bus every sensor would answer at once, so there they only obey.
+    bool answerTarqBroadcast = true;
     // The line the sensor starts on; settings requests change it.
     uint32_t baud = 9600;
     char parity = 'N';

@@ -1,14 +1,19 @@
-// tiltsim: a tilt sensor on a pseudo-terminal, the project's test partner and demo device.
+// tiltsim: a tilt sensor, or an RS-485 bus of them, on a pseudo-terminal or a TCP port;
+// the project's test partner and demo device.
 
+#include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <getopt.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/signalfd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
@@ -20,12 +25,17 @@
 #include <deque>
 #include <iterator>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "AddressList.h"
 #include "LineMatch.h"
+#include "LinePacer.h"
 #include "LineSettings.h"
+#include "ListenAddress.h"
 #include "ProgramTree.h"
+#include "SensorBus.h"
 #include "SensorSimulator.h"
 
 namespace {
@@ -46,9 +56,20 @@ constexpr double kReadRetrySeconds = 0.1;
 // as soon as they are made; look at the line again this much later, not at once.
 constexpr double kLineRecheckSeconds = 0.02;
 
+// --line-rate without --turnaround-us: the pause before a reply, about what a
+// sensor's firmware takes to turn its RS-485 driver round.
+constexpr long kDefaultTurnaroundUs = 1000;
+// Waiting clients beyond the one served.
+constexpr int kListenBacklog = 4;
+
 struct Args {
     SimulatorOptions sim;
+    std::vector<uint8_t> addresses;
     bool addressGiven = false;
+    long lineRate = 0;
+    long turnaroundUs = kDefaultTurnaroundUs;
+    bool listening = false;
+    ListenAddress listenAt;
     long count = -1;
     bool split = false;
     bool autoAfterRequest = false;
@@ -60,12 +81,18 @@ struct Args {
 void PrintHelp(FILE* to, const std::string& defaultPortsDir) {
     fputs(
         "Usage: tiltsim [OPTION]...\n"
-        "A dual-axis tilt sensor on a pseudo-terminal. The terminal's path is the first\n"
+        "A dual-axis tilt sensor, or a bus of them, on a pseudo-terminal or, with\n"
+        "--listen, a TCP port. The terminal's path (or the tcp:// address) is the first\n"
         "line of standard output.\n"
         "\n"
         "  --protocol tarq|modbus    wire protocol (default tarq)\n"
-        "  --address N               bus address 0..254, for modbus 1..254 as 0 is the\n"
-        "                            broadcast address (default 0 for tarq, 1 for modbus)\n"
+        "  --address LIST            bus addresses 0..254, for modbus 1..254 as 0 is the\n"
+        "                            broadcast address (default 0 for tarq, 1 for modbus).\n"
+        "                            A list such as 1-3,7 puts one sensor per address on\n"
+        "                            the line, each with its own signal, each answering only\n"
+        "                            its own address; a frame-protocol request to FF is then\n"
+        "                            obeyed but not answered. Automatic output, --baud and\n"
+        "                            --parity belong to the first address's sensor\n"
         "  --layout 10|13|15|16|17   frame-protocol reply length byte (default 13)\n"
         "  --command 81|82|84|94     frame-protocol reply command, hex (default 84)\n"
         "  --auto-hz RATE|max        automatic output, frames per second; 0 = off, max = as\n"
@@ -107,6 +134,16 @@ void PrintHelp(FILE* to, const std::string& defaultPortsDir) {
         "  --baud N                  the sensor's line speed at start: 2400, 4800, 9600, 19200,\n"
         "                            38400, 115200 or 230400 (default 9600)\n"
         "  --parity N|O|E            the sensor's parity at start (default N)\n"
+        "  --line-rate BAUD          pace every byte written at BAUD: 10 bits a byte with\n"
+        "                            parity N (start, 8 data, stop), 11 with O or E, so the\n"
+        "                            terminal delivers no faster than the real line\n"
+        "                            (default off: as fast as the terminal takes them)\n"
+        "  --turnaround-us N         with --line-rate: a reply starts N microseconds after\n"
+        "                            the request was read (default 1000)\n"
+        "  --listen tcp://IP:PORT    serve the line over TCP instead of a pseudo-terminal,\n"
+        "                            one client at a time, as an RS-485-to-Ethernet converter\n"
+        "                            does; PORT 0 picks a free port. The first line of\n"
+        "                            standard output is then tcp://IP:PORT, the port chosen\n"
         "  --help                    show this text\n"
         "\n"
         "A settings request for the output frequency changes the --auto-hz rate.\n"
@@ -162,6 +199,9 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         kRegistersAsAsked,
         kBaud,
         kParity,
+        kLineRate,
+        kTurnaround,
+        kListen,
         kHelp
     };
     static const option kOptions[] = {
@@ -185,6 +225,9 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         {"registers-as-asked", no_argument, nullptr, kRegistersAsAsked},
         {"baud", required_argument, nullptr, kBaud},
         {"parity", required_argument, nullptr, kParity},
+        {"line-rate", required_argument, nullptr, kLineRate},
+        {"turnaround-us", required_argument, nullptr, kTurnaround},
+        {"listen", required_argument, nullptr, kListen},
         {"help", no_argument, nullptr, kHelp},
         {nullptr, 0, nullptr, 0},
     };
@@ -202,11 +245,25 @@ bool ParseArgs(int argc, char** argv, Args& args) {
                     return Fail("protocol", a);
                 }
                 break;
-            case kAddress:
-                if (!ParseLong(a, 0, 254, v)) return Fail("address", a);
-                args.sim.address = static_cast<uint8_t>(v);
+            case kAddress: {
+                std::string error;
+                if (!ParseAddressList(a, args.addresses, error)) {
+                    fprintf(stderr, "tiltsim: invalid value '%s' for --address: %s (see --help)\n",
+                            a, error.c_str());
+                    return false;
+                }
+                for (uint8_t address : args.addresses) {
+                    if (address > 254) {
+                        fprintf(stderr,
+                                "tiltsim: invalid value '%s' for --address: %u is above 254 "
+                                "(see --help)\n",
+                                a, address);
+                        return false;
+                    }
+                }
                 args.addressGiven = true;
                 break;
+            }
             case kLayout:
                 if (!ParseLong(a, 10, 17, v) ||
                     (v != 10 && v != 13 && v != 15 && v != 16 && v != 17))
@@ -294,6 +351,22 @@ bool ParseArgs(int argc, char** argv, Args& args) {
                     return Fail("parity", a);
                 args.sim.parity = a[0];
                 break;
+            case kLineRate:
+                if (!ParseLong(a, 50, 4000000, args.lineRate)) return Fail("line-rate", a);
+                break;
+            case kTurnaround:
+                if (!ParseLong(a, 0, 10000000, args.turnaroundUs)) return Fail("turnaround-us", a);
+                break;
+            case kListen: {
+                std::string error;
+                if (!ParseListenAddress(a, args.listenAt, error)) {
+                    fprintf(stderr, "tiltsim: invalid value for --listen: %s (see --help)\n",
+                            error.c_str());
+                    return false;
+                }
+                args.listening = true;
+                break;
+            }
             case kHelp:
                 PrintHelp(stdout, defaultPortsDir);
                 exit(0);
@@ -305,9 +378,21 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         fprintf(stderr, "tiltsim: unexpected argument '%s' (see --help)\n", argv[optind]);
         return false;
     }
-    if (!args.addressGiven && args.sim.protocol == SimProtocol::Modbus) args.sim.address = 1;
-    if (args.sim.protocol == SimProtocol::Modbus && args.sim.address == 0) {
+    if (!args.addressGiven)
+        args.addresses = {static_cast<uint8_t>(args.sim.protocol == SimProtocol::Modbus ? 1 : 0)};
+    args.sim.address = args.addresses.front();
+    if (args.sim.protocol == SimProtocol::Modbus &&
+        std::find(args.addresses.begin(), args.addresses.end(), 0) != args.addresses.end()) {
         fputs("tiltsim: a Modbus sensor cannot have the broadcast address 0 (see --help)\n",
+              stderr);
+        return false;
+    }
+    if (args.sim.standardDevice && args.addresses.size() > 1) {
+        fputs("tiltsim: --standard takes a single --address (see --help)\n", stderr);
+        return false;
+    }
+    if (args.listening && (args.sim.standardDevice || !args.link.empty())) {
+        fputs("tiltsim: --standard and --link need a pseudo-terminal, not --listen (see --help)\n",
               stderr);
         return false;
     }
@@ -378,19 +463,60 @@ struct Piece {
     // settings even when the request it answers changed them.
     uint32_t baud = 0;
     char parity = 'N';
+    // A reply waits for the line to turn round after its request.
+    double notBefore = 0;
+    // --line-rate: the frame has its start on the line.
+    bool paced = false;
 };
+
+// Listens on `at`; `port` is the port bound, the one the system chose for 0.
+bool OpenListener(const ListenAddress& at, int& fd, uint16_t& port) {
+    fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(at.port);
+    if (inet_pton(AF_INET, at.host.c_str(), &addr.sin_addr) != 1) {
+        errno = EINVAL;
+        return false;
+    }
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(fd, kListenBacklog) != 0)
+        return false;
+    socklen_t size = sizeof addr;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &size) != 0) return false;
+    port = ntohs(addr.sin_port);
+    return true;
+}
 
 class Simulator {
 public:
-    explicit Simulator(const Args& args) : args_(args), sensor_(args.sim) {}
+    explicit Simulator(const Args& args)
+        : args_(args), bus_(args.sim, args.addresses), sensor_(bus_.Primary()) {
+        if (args.lineRate > 0)
+            pacer_.emplace(static_cast<uint32_t>(args.lineRate),
+                           LinePacer::BitsPerByte(args.sim.parity));
+    }
 
     int Run() {
-        LineSettings line;
-        line.baud = sensor_.Baud();
-        line.parity = sensor_.Parity();
-        if (!OpenPty(master_, slave_, slavePath_, args_.sim.standardDevice ? &line : nullptr)) {
-            perror("tiltsim: pseudo-terminal");
-            return 1;
+        if (args_.listening) {
+            uint16_t port = 0;
+            if (!OpenListener(args_.listenAt, listenFd_, port)) {
+                fprintf(stderr, "tiltsim: cannot listen on tcp://%s:%u: %s\n",
+                        args_.listenAt.host.c_str(), args_.listenAt.port, strerror(errno));
+                return 1;
+            }
+            slavePath_ = "tcp://" + args_.listenAt.host + ":" + std::to_string(port);
+        } else {
+            LineSettings line;
+            line.baud = sensor_.Baud();
+            line.parity = sensor_.Parity();
+            if (!OpenPty(master_, slave_, slavePath_, args_.sim.standardDevice ? &line : nullptr)) {
+                perror("tiltsim: pseudo-terminal");
+                return 1;
+            }
         }
         if (!SetUpSignals()) return 1;
         if (!args_.link.empty() && !CreateLink()) return 1;
@@ -466,14 +592,34 @@ private:
     // The adapter is gone: the device node disappears with the last descriptor,
     // as a USB port's does, and so does its name.
     void Unplug() {
-        if (master_ < 0) return;
-        close(master_);
-        close(slave_);
-        master_ = slave_ = -1;
+        if (master_ < 0 && listenFd_ < 0) return;
+        for (int* fd : {&master_, &slave_, &listenFd_}) {
+            if (*fd >= 0) close(*fd);
+            *fd = -1;
+        }
         queue_.clear();
         RemoveLink();
         fprintf(stderr, "tiltsim: unplugged after %llu frames\n",
                 static_cast<unsigned long long>(framesSent_));
+    }
+
+    // The TCP client went away: its unsent frames with it; the next may connect.
+    void DropClient() {
+        if (master_ >= 0) close(master_);
+        master_ = -1;
+        queue_.clear();
+        framesQueued_ = 0;
+        frontDue_ = 0;
+    }
+
+    void Accept() {
+        const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) return;  // gone before we took it; poll tells of the next
+        // Paced bytes go out one or two at a time; do not let them wait for company.
+        const int one = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        master_ = fd;
+        readRetryAt_ = 0;
     }
 
     // Whether the client's terminal, as it is set now, has the line the sensor
@@ -497,7 +643,8 @@ private:
         frontDue_ = 0;
     }
 
-    void Enqueue(const std::vector<uint8_t>& frame, uint32_t baud, char parity) {
+    void Enqueue(const std::vector<uint8_t>& frame, uint32_t baud, char parity,
+                 double notBefore = 0) {
         if (frame.empty()) return;
         if (queue_.empty()) frontDue_ = 0;
         const size_t piece = args_.split ? kSplitPieceBytes : frame.size();
@@ -510,6 +657,7 @@ private:
             p.pauseBefore = at != 0;
             p.baud = baud;
             p.parity = parity;
+            p.notBefore = notBefore;
             queue_.push_back(std::move(p));
         }
         ++framesQueued_;
@@ -525,15 +673,33 @@ private:
                 lineRecheckAt_ = now + kLineRecheckSeconds;
                 continue;
             }
-            const ssize_t n =
-                write(master_, p.bytes.data() + p.written, p.bytes.size() - p.written);
+            if (p.written == 0 && p.notBefore > now) {
+                frontDue_ = p.notBefore;
+                return;
+            }
+            size_t want = p.bytes.size() - p.written;
+            if (pacer_) {
+                if (!p.paced && !p.pauseBefore) pacer_->BeginFrame(now);
+                p.paced = true;
+                want = std::min(want, pacer_->Allowance(now));
+                if (want == 0) {
+                    frontDue_ = pacer_->NextByteDone();
+                    return;
+                }
+            }
+            const ssize_t n = write(master_, p.bytes.data() + p.written, want);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 if (errno == EAGAIN || errno == EWOULDBLOCK) return;  // wait for POLLOUT
+                if (listenFd_ >= 0 && (errno == EPIPE || errno == ECONNRESET)) {
+                    DropClient();
+                    return;
+                }
                 perror("tiltsim: write");
                 Unplug();
                 return;
             }
+            if (pacer_) pacer_->Sent(static_cast<size_t>(n));
             p.written += static_cast<size_t>(n);
             if (p.written < p.bytes.size()) continue;
             const bool frameDone = p.last;
@@ -597,13 +763,19 @@ private:
                 const char parity = sensor_.Parity();
                 if (!ClientHears(baud, parity)) continue;  // garbage to the sensor
                 requestSeen_ = true;
-                for (const auto& frame : sensor_.Feed(buf, static_cast<size_t>(n), now))
-                    Enqueue(frame, baud, parity);
+                const double notBefore =
+                    pacer_ ? now + static_cast<double>(args_.turnaroundUs) * 1e-6 : 0;
+                for (const auto& frame : bus_.Feed(buf, static_cast<size_t>(n), now))
+                    Enqueue(frame, baud, parity, notBefore);
                 if (static_cast<size_t>(n) < sizeof buf) return;
                 continue;
             }
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+            if (listenFd_ >= 0) {  // the client closed or reset the connection
+                DropClient();
+                return;
+            }
             // EIO (no slave side) or end of file: look again later instead of spinning.
             readRetryAt_ = now + kReadRetrySeconds;
             return;
@@ -615,7 +787,7 @@ private:
         AutoOutput(now);
         Flush(now);
 
-        pollfd fds[2] = {{signalFd_, POLLIN, 0}, {master_, 0, 0}};
+        pollfd fds[3] = {{signalFd_, POLLIN, 0}, {master_, 0, 0}, {listenFd_, 0, 0}};
         double wakeAt = std::numeric_limits<double>::infinity();
         if (master_ >= 0) {
             if (now >= readRetryAt_) {
@@ -639,13 +811,26 @@ private:
                         std::min(wakeAt, unlimited ? std::max(now, lineRecheckAt_) : nextAuto_);
             }
         }
+        if (listenFd_ >= 0 && master_ < 0) fds[2].events = POLLIN;
+        // Only what asks for something: a hung-up master reports POLLHUP whatever
+        // is asked, which must not turn the back-off into a spin.
+        pollfd used[3] = {fds[0]};
+        nfds_t count = 1;
+        int masterAt = -1;
+        int listenAt = -1;
+        if (fds[1].events != 0) {
+            masterAt = static_cast<int>(count);
+            used[count++] = fds[1];
+        }
+        if (fds[2].events != 0) {
+            listenAt = static_cast<int>(count);
+            used[count++] = fds[2];
+        }
         int timeoutMs = -1;
         if (std::isfinite(wakeAt)) {
             timeoutMs = static_cast<int>(std::ceil(std::max(0.0, wakeAt - now) * 1000.0));
         }
-        // Left out while it asks for nothing: a hung-up master reports POLLHUP
-        // whatever is asked, which must not turn the back-off into a spin.
-        const int ready = poll(fds, fds[1].events != 0 ? 2 : 1, timeoutMs);
+        const int ready = poll(used, count, timeoutMs);
         if (ready < 0) {
             if (errno != EINTR) {
                 perror("tiltsim: poll");
@@ -654,18 +839,27 @@ private:
             return;
         }
         now = Clock();
-        if (fds[0].revents & POLLIN) OnSignals();
-        if (master_ < 0 || quit_) return;
-        const short got = fds[1].events != 0 ? fds[1].revents : 0;
+        if (used[0].revents & POLLIN) OnSignals();
+        if (quit_) return;
+        if (listenAt >= 0 && listenFd_ >= 0 && (used[listenAt].revents & POLLIN)) Accept();
+        if (masterAt < 0 || master_ < 0) return;
+        const short got = used[masterAt].revents;
         if (got & POLLIN) {
             ReadRequests(now);
         } else if (got & (POLLHUP | POLLERR)) {
-            readRetryAt_ = now + kReadRetrySeconds;
+            if (listenFd_ >= 0) {
+                DropClient();
+            } else {
+                readRetryAt_ = now + kReadRetrySeconds;
+            }
         }
     }
 
     const Args& args_;
-    SensorSimulator sensor_;
+    SensorBus bus_;
+    SensorSimulator& sensor_;  // the first address's: automatic output, line settings
+    std::optional<LinePacer> pacer_;
+    int listenFd_ = -1;
     int master_ = -1;
     int slave_ = -1;
     int signalFd_ = -1;

@@ -1,0 +1,20 @@
+#include "LinePacer.h"
+
+#include <algorithm>
+#include <cmath>
+
+LinePacer::LinePacer(uint32_t baud, int bitsPerByte)
+    : byteSeconds_(static_cast<double>(bitsPerByte) / static_cast<double>(std::max(baud, 1u))) {}
+
+void LinePacer::BeginFrame(double now) {
+    nextStart_ = std::max(nextStart_, now);
+}
+
+size_t LinePacer::Allowance(double now) const {
+    if (now < nextStart_ + byteSeconds_) return 0;
+    return static_cast<size_t>(std::floor((now - nextStart_) / byteSeconds_));
+}
+
+void LinePacer::Sent(size_t bytes) {
+    nextStart_ += static_cast<double>(bytes) * byteSeconds_;
+}
