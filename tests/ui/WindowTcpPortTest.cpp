@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -52,6 +53,31 @@ TEST_F(WindowTcpPortTest, AComEntryNamingAServerIsListedOpenedAndRecorded) {
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text.rfind("X(deg),Y(deg),Temperature, Time\r\n", 0), 0u) << text;
     EXPECT_GE(std::count(text.begin(), text.end(), '\n'), 2) << text;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowTcpPortTest, ARefusedServerIsTheOpenFailedBoxWithTheSystemsReasonKept) {
+    WriteServer(150, "tcp://127.0.0.1:" + std::to_string(SimServer::RefusingPort()));
+    ini->WriteString("LANGUAGE", "EN");
+    auto dlg = StartOnPort(150, 4);
+    EXPECT_FALSE(dlg->Link().linkOpen);
+    EXPECT_TRUE(messages.shown.empty());  // the start's own attempt stays quiet
+
+    auto* list = qobject_cast<QComboBox*>(dlg->Control(ctl::kPortList));
+    const int com150 = list->findText(QStringLiteral("COM150"));
+    ASSERT_GE(com150, 0);
+    if (list->currentIndex() == com150) {
+        qobject_cast<QPushButton*>(dlg->Control(ctl::kOpen))->click();
+    } else {
+        list->setCurrentIndex(com150);
+    }
+    EXPECT_FALSE(dlg->Link().linkOpen);
+    EXPECT_EQ(port->LastOpenError(), ECONNREFUSED);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Serial port open failed");
 }
 
 }  // namespace
