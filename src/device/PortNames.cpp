@@ -9,6 +9,8 @@
 #include <fstream>
 #include <utility>
 
+#include "TcpAddress.h"
+
 std::string PortName(int portnr) {
     char text[16];
     std::snprintf(text, sizeof text, "COM%d", portnr);
@@ -93,9 +95,23 @@ std::string PortMap::DevicePath(int portnr, const PortFileSystem& fs) const {
     return DefaultDevicePath(portnr);
 }
 
+std::string PortMap::ServerAddress(int portnr, const PortFileSystem& fs) const {
+    const std::string path = DevicePath(portnr, fs);
+    if (TcpAddress::IsAddress(path)) return path;
+    // Reading a tty would wait for bytes from the line: only plain files hold addresses.
+    if (path.empty() || !fs.Exists(path) || fs.IsCharDevice(path)) return "";
+    const std::string line = fs.ReadLine(path);
+    TcpAddress address;
+    if (!TcpAddress::Parse(line, address)) return "";
+    const size_t first = line.find_first_not_of(" \t");
+    return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+}
+
 std::string PortMap::Describe(int portnr, const PortFileSystem& fs) const {
     const std::string path = DevicePath(portnr, fs);
     if (path.empty()) return "";
+    const std::string server = ServerAddress(portnr, fs);
+    if (!server.empty()) return server == path ? server : server + ", through " + path;
     const std::string device = fs.Resolve(path);
     const bool linked = path != DefaultDevicePath(portnr);
     if (device.empty()) return path + (linked ? " (its device is gone)" : " (not there)");
@@ -118,7 +134,7 @@ std::vector<int> PortMap::Discover(const PortFileSystem& fs) const {
         const std::string over = OverridePath(n);
         if (fs.EntryExists(over)) {
             // A link to a device that has gone is no port, though the link remains.
-            if (fs.IsCharDevice(over)) ports.push_back(n);
+            if (fs.IsCharDevice(over) || !ServerAddress(n, fs).empty()) ports.push_back(n);
             continue;
         }
         const std::string path = DefaultDevicePath(n);

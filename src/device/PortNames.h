@@ -53,6 +53,9 @@ public:
     // table: a program told "/dev/..." opens exactly that, whatever is linked.
     void PinDevicePath(int portnr, std::string devicePath);
     std::string OverridePath(int portnr) const;
+    // "tcp://HOST:PORT" when the number is a serial device server (a ports file
+    // holding that address, or such a pinned path), else "".
+    std::string ServerAddress(int portnr, const PortFileSystem& fs) const;
     static std::string DefaultDevicePath(int portnr);
 
     // Which device a number is, for the operator: the device path, its stable
@@ -60,7 +63,8 @@ public:
     // folder when one gives the number.
     std::string Describe(int portnr, const PortFileSystem& fs) const;
 
-    // Numbers 1..199 whose device exists and is a real serial port, ascending.
+    // Numbers 1..199 whose device exists and is a real serial port, or that name
+    // a serial device server (never contacted here), ascending.
     std::vector<int> Discover(const PortFileSystem& fs) const;
 
     const std::string& PortsDir() const { return portsDir_; }

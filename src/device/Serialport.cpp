@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <cstring>
 
 #include "SystemCalls.h"
+#include "TcpLine.h"
 
 namespace {
 
@@ -21,6 +23,9 @@ namespace {
 constexpr std::chrono::milliseconds kGatherSpan{10};
 // How long a block waits for the UI thread before it is announced again.
 constexpr std::chrono::milliseconds kRewakeAfter{50};
+
+// The read that asks a socket with nothing queued whether it is still there.
+constexpr int kSocketProbeBytes = 256;
 
 void Signal(int fd) {
     const uint64_t one = 1;
@@ -98,6 +103,8 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
     ReleaseDevice(Handle::None);
 
     devicePath_ = ports_.DevicePath(static_cast<int>(line.portnr), *fs_);
+    const std::string server = ports_.ServerAddress(static_cast<int>(line.portnr), *fs_);
+    if (!server.empty()) return OpenServer(server);
     const int fd = RetryEintr(
         [&] { return ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0) {
@@ -134,13 +141,31 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
     return true;
 }
 
+bool CSerialPort::OpenServer(const std::string& address) {
+    TcpAddress parsed;
+    TcpAddress::Parse(address, parsed);
+    const int fd = TcpLine::Connect(parsed);
+    if (fd < 0) {
+        lastOpenError_ = errno;
+        return false;
+    }
+    // The converter owns baud rate and framing of its RS-485 side; the
+    // connection itself has none to set.
+    fd_ = fd;
+    socket_ = true;
+    handle_ = Handle::Open;
+    lastOpenError_ = 0;
+    return true;
+}
+
 bool CSerialPort::StartMonitor() {
     {
         std::lock_guard<std::recursive_mutex> lock(channelLock_);
         if (handle_ != Handle::Open || stopFd_ < 0 || monitor_.joinable()) return false;
         // Whatever arrived before anyone listened is stale. Purged here rather than
         // in the new thread, so that nothing sent after StartMonitor returns is lost.
-        ::tcflush(fd_, TCIOFLUSH);
+        // A server's bytes are all news: it sends only once connected.
+        if (!socket_) ::tcflush(fd_, TCIOFLUSH);
     }
     stopRequested_.store(false);
     {
@@ -307,9 +332,11 @@ void CSerialPort::WaitForStopOnly() {
 
 bool CSerialPort::DrainInput() {
     int fd;
+    bool socket;
     {
         std::lock_guard<std::recursive_mutex> lock(channelLock_);
         fd = fd_;
+        socket = socket_;
     }
     while (!StopRequested()) {
         int queued = 0;
@@ -317,14 +344,18 @@ bool CSerialPort::DrainInput() {
             LineFailure(errno, "ReadFile()", "COM ReadFile Error", true);
             return false;
         }
-        if (queued <= 0) return true;
+        // A socket whose peer has closed or failed shows nothing queued; only a
+        // read tells end of file or the error from the rest.
+        if (queued <= 0 && !socket) return true;
+        if (queued <= 0) queued = kSocketProbeBytes;
 
         // One spare zero byte after the data, as every receiver has always had.
         std::vector<uint8_t> block(static_cast<size_t>(queued) + 1, 0);
         const ssize_t got = RetryEintr([&] { return ::read(fd, block.data(), queued); });
         if (got < 0 && errno == EAGAIN) return true;
         if (got <= 0) {
-            // End of file on a serial line means it hung up.
+            // End of file on a serial line means it hung up; on a socket, that
+            // the server closed the connection: both are a line that is gone.
             // Any other read failure would only repeat on the next wake-up.
             LineFailure(got == 0 ? EIO : errno, "ReadFile()", "COM ReadFile Error", true);
             return false;
@@ -338,19 +369,25 @@ bool CSerialPort::DrainInput() {
 void CSerialPort::FlushWrite() {
     std::vector<uint8_t> out;
     int fd;
+    bool socket;
     {
         std::lock_guard<std::recursive_mutex> lock(channelLock_);
         out.assign(writeSlot_.begin(), writeSlot_.begin() + bytesToWrite_);
         Reset(writeFd_);
         fd = fd_;
+        socket = socket_;
     }
     // A request nobody has sent yet is stale once a newer one is queued.
-    ::tcflush(fd, TCOFLUSH);
+    if (!socket) ::tcflush(fd, TCOFLUSH);
 
     size_t done = 0;
     while (done < out.size()) {
-        const ssize_t n =
-            RetryEintr([&] { return ::write(fd, out.data() + done, out.size() - done); });
+        // send() rather than write() on a socket: a closed peer must give EPIPE,
+        // not a SIGPIPE that ends the program.
+        const ssize_t n = RetryEintr([&] {
+            return socket ? ::send(fd, out.data() + done, out.size() - done, MSG_NOSIGNAL)
+                          : ::write(fd, out.data() + done, out.size() - done);
+        });
         if (n > 0) {
             done += static_cast<size_t>(n);
             continue;
@@ -384,7 +421,13 @@ void CSerialPort::LineFailure(int err, const char* call, const char* caption, bo
         Show(text, caption);
         return;
     }
-    if (fatal) MarkInvalid();
+    // A connection that is reset or timed out stays so: report it once, not at every request.
+    bool socket;
+    {
+        std::lock_guard<std::recursive_mutex> lock(channelLock_);
+        socket = socket_;
+    }
+    if (fatal || (socket && TcpLine::PeerGone(err))) MarkInvalid();
     ReportApiFailure(call, err);
 }
 
@@ -401,10 +444,11 @@ void CSerialPort::MarkInvalid() {
 
 void CSerialPort::ReleaseDevice(Handle next) {
     if (fd_ >= 0) {
-        ::ioctl(fd_, TIOCNXCL);
+        if (!socket_) ::ioctl(fd_, TIOCNXCL);
         ::close(fd_);
         fd_ = -1;
     }
+    socket_ = false;
     handle_ = next;
 }
 

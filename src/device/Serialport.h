@@ -46,6 +46,8 @@ public:
     CSerialPort& operator=(const CSerialPort&) = delete;
 
     // Opens and configures line.portnr (1..199). Stops a running monitor first.
+    // A number that names a serial device server is connected to instead, for
+    // at most TcpLine::kConnectTimeout; line settings do not apply to it.
     // True once the port is open, even when a configuration step failed (that is
     // reported to the owner); false when the device cannot be opened, with
     // LastOpenError() telling why. The owner must outlive the open channel.
@@ -102,6 +104,8 @@ private:
     void LineFailure(int err, const char* call, const char* caption, bool fatal);
     void ReportApiFailure(const char* call, int err);
     void MarkInvalid();
+    // Connects to a serial device server instead of opening a tty.
+    bool OpenServer(const std::string& address);
     // Closes the descriptor (lock held) and leaves the handle in `next`.
     void ReleaseDevice(Handle next);
     void Show(const std::string& text, const std::string& caption);
@@ -119,6 +123,8 @@ private:
     // Guards the port state and the write slot between the UI thread and the monitor.
     mutable std::recursive_mutex channelLock_;
     int fd_ = -1;
+    // fd_ is a TCP connection to a serial device server rather than a tty.
+    bool socket_ = false;
     Handle handle_ = Handle::None;
     std::vector<uint8_t> writeSlot_;
     uint32_t bytesToWrite_ = 1;

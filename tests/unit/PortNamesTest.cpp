@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "PortNames.h"
+#include "TcpAddress.h"
 
 namespace {
 
@@ -161,3 +162,36 @@ TEST(PortNames, DescriptionNamesTheDeviceItsStableNameAndTheLinkThatGivesTheNumb
 }
 
 }  // namespace
+
+TEST(TcpAddressText, NamesAnIpv4OrIpv6AddressOrAHostWithAPort) {
+    TcpAddress a;
+    ASSERT_TRUE(TcpAddress::Parse("tcp://192.168.1.50:4001\r\n", a));
+    EXPECT_EQ(a.host, "192.168.1.50");
+    EXPECT_EQ(a.service, "4001");
+    ASSERT_TRUE(TcpAddress::Parse("tcp://[::1]:502", a));
+    EXPECT_EQ(a.host, "::1");
+    EXPECT_EQ(a.service, "502");
+    ASSERT_TRUE(TcpAddress::Parse("  tcp://converter.local:23", a));
+    EXPECT_EQ(a.host, "converter.local");
+    for (const char* bad : {"", "/dev/ttyUSB0", "tcp://", "tcp://host",
+                            "tcp://host:", "tcp://:4001", "tcp://host:0", "tcp://host:65536",
+                            "tcp://host:4x", "tcp://::1:502", "tcp://[::1]502", "udp://host:4001"})
+        EXPECT_FALSE(TcpAddress::IsAddress(bad)) << bad;
+}
+
+TEST(PortNamesServers, AFileHoldingAnAddressIsAServerAndOtherFilesAreNoPort) {
+    FakeFileSystem fs;
+    fs.text["/cfg/ports/COM150"] = "tcp://10.0.0.7:4001 ";
+    fs.text["/cfg/ports/COM151"] = "not an address";
+    const PortMap map("/cfg/ports");
+    EXPECT_EQ(map.ServerAddress(150, fs), "tcp://10.0.0.7:4001");
+    EXPECT_EQ(map.ServerAddress(151, fs), "");
+    EXPECT_EQ(map.Describe(150, fs), "tcp://10.0.0.7:4001, through /cfg/ports/COM150");
+    EXPECT_EQ(map.Discover(fs), std::vector<int>{150});
+
+    // A pinned address (tiltlog --port tcp://...) is the server itself.
+    PortMap pinned("/cfg/ports");
+    pinned.PinDevicePath(199, "tcp://[::1]:502");
+    EXPECT_EQ(pinned.ServerAddress(199, fs), "tcp://[::1]:502");
+    EXPECT_EQ(pinned.Describe(199, fs), "tcp://[::1]:502");
+}

@@ -1,0 +1,149 @@
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "ReceivePath.h"
+#include "Serialport.h"
+#include "SimProcess.h"
+#include "SimServer.h"
+#include "SystemCalls.h"
+#include "TarqProtocol.h"
+#include "TestOwner.h"
+
+namespace {
+
+constexpr int kPort = 9;
+
+// A ports file naming a serial device server, as an operator writes it.
+void WriteServer(const PortsDir& ports, int portnr, const std::string& address) {
+    std::ofstream(ports.Path() + "/" + PortName(portnr)) << address << "\n";
+}
+
+LineSettings Line() {
+    LineSettings line;
+    line.portnr = kPort;
+    line.baud = 115200;
+    line.parity = 'E';
+    return line;
+}
+
+class TcpChannelTest : public ::testing::Test {
+protected:
+    TcpChannelTest()
+        : port(PortMap(ports.Path())),
+          path(params, ReceiveHandlers{[this](const Measurement& m) { delivered.push_back(m); },
+                                       nullptr, nullptr, nullptr}) {
+        path.SetWriteQueue(&port);
+        owner.path = &path;
+    }
+    ~TcpChannelTest() override { port.Close(); }
+
+    void OpenServer() {
+        ASSERT_TRUE(server.Listening());
+        WriteServer(ports, kPort, server.Address());
+        ASSERT_TRUE(port.Open(&owner, Line())) << SystemText(port.LastOpenError());
+        ASSERT_TRUE(port.StartMonitor());
+        path.SetLinkOpen(true);
+    }
+    void SendRead() {
+        const auto frame = BuildTarqFrame(kTarqReadAngles, 0);
+        path.OnTxFrame(frame.data(), frame.size());
+    }
+
+    PortsDir ports;
+    SimServer server;
+    CSerialPort port;
+    DecodeParameters params;
+    TestOwner owner;
+    std::vector<Measurement> delivered;
+    ReceivePath path;
+};
+
+TEST_F(TcpChannelTest, RequestsReachTheServerAndItsRepliesAreDelivered) {
+    ASSERT_NO_FATAL_FAILURE(OpenServer());
+    // Baud rate and parity belong to the converter: no box for them.
+    EXPECT_TRUE(owner.Errors().empty());
+    for (int i = 1; i <= 3; ++i) {
+        SendRead();
+        ASSERT_TRUE(owner.PumpUntil(port, [&] { return static_cast<int>(delivered.size()) >= i; }))
+            << "reply " << i;
+    }
+    EXPECT_GE(server.Requests(), 3);
+    EXPECT_TRUE(delivered.back().hasX);
+    EXPECT_TRUE(owner.Errors().empty());
+    for (const auto& b : owner.blocks) EXPECT_EQ(b.info.port, static_cast<uint32_t>(kPort));
+
+    // Closed and opened again: a new connection that works as the first.
+    port.Close();
+    ASSERT_TRUE(port.Open(&owner, Line()));
+    ASSERT_TRUE(port.StartMonitor());
+    const size_t before = delivered.size();
+    SendRead();
+    ASSERT_TRUE(owner.PumpUntil(port, [&] { return delivered.size() > before; }));
+    EXPECT_EQ(server.Accepted(), 2);
+}
+
+TEST_F(TcpChannelTest, AServerThatClosesIsReportedOnceAsGone) {
+    ASSERT_NO_FATAL_FAILURE(OpenServer());
+    SendRead();
+    ASSERT_TRUE(owner.PumpUntil(port, [&] { return !delivered.empty(); }));
+    server.DropClient();
+    ASSERT_TRUE(owner.PumpUntil(port, [&] { return !owner.Errors().empty(); }));
+    ASSERT_EQ(owner.Errors().size(), 1u);
+    const std::string prefix = "COM9 ERROR_ACCESS_DENIED，";
+    EXPECT_EQ(owner.Errors()[0].first.substr(0, prefix.size()), prefix) << owner.Errors()[0].first;
+    EXPECT_TRUE(port.HasFailed());
+
+    // Requests to the gone line go nowhere and say nothing more.
+    SendRead();
+    const int wakes = owner.Wakes();
+    EXPECT_FALSE(owner.WaitForWake(wakes, std::chrono::milliseconds(200)));
+    EXPECT_EQ(owner.Errors().size(), 1u);
+}
+
+TEST(TcpChannelOpen, ARefusedServerFailsWithTheSystemsReasonAndNoBox) {
+    PortsDir ports;
+    WriteServer(ports, kPort, "tcp://127.0.0.1:" + std::to_string(SimServer::RefusingPort()));
+    CSerialPort port(PortMap(ports.Path()));
+    TestOwner owner;
+    EXPECT_FALSE(port.Open(&owner, Line()));
+    EXPECT_EQ(port.LastOpenError(), ECONNREFUSED);
+    EXPECT_EQ(SystemText(port.LastOpenError()), "Connection refused");
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(owner.Errors().empty());
+}
+
+TEST(TcpChannelOpen, DiscoveryListsAServerWithoutConnectingAndDescribesIt) {
+    // A bare listener: a loopback connect would sit in its queue at once.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    const std::string address = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+
+    PortsDir ports;
+    WriteServer(ports, kPort, address);
+    const PortMap map(ports.Path());
+    const PosixPortFileSystem fs;
+    const std::vector<int> found = map.Discover(fs);
+    EXPECT_NE(std::find(found.begin(), found.end(), kPort), found.end());
+    EXPECT_EQ(map.Describe(kPort, fs), address + ", through " + ports.Path() + "/COM9");
+    EXPECT_LT(::accept(listener, nullptr, nullptr), 0);
+    EXPECT_EQ(errno, EAGAIN);
+    ::close(listener);
+}
+
+}  // namespace
