@@ -19,8 +19,6 @@
 
 namespace {
 
-// The shortest time from one delivery to the next while bytes keep coming.
-constexpr std::chrono::milliseconds kGatherSpan{10};
 // How long a block waits for the UI thread before it is announced again.
 constexpr std::chrono::milliseconds kRewakeAfter{50};
 
@@ -290,15 +288,15 @@ void CSerialPort::MonitorThread() {
         }
         if (ev & (POLLIN | POLLHUP | POLLERR)) {
             // A sensor in automatic output sends a frame every fraction of a
-            // millisecond: bytes that follow a delivery closely wait for the rest
-            // of its span, so one delivery carries several frames and the window
-            // wakes about a hundred times a second instead of once a frame.
+            // millisecond: with a gather span, bytes that follow a delivery closely
+            // wait for the rest of it, so one delivery carries several frames.
             // Bytes after a quiet spell, a reply among them, go at once; a stop
             // or a write still ends the wait.
             const auto now = std::chrono::steady_clock::now();
-            if (!(ev & (POLLHUP | POLLERR)) && now < lastDrain + kGatherSpan) {
+            const std::chrono::milliseconds span{gatherMs_.load()};
+            if (!(ev & (POLLHUP | POLLERR)) && now < lastDrain + span) {
                 const auto left =
-                    std::chrono::ceil<std::chrono::milliseconds>(lastDrain + kGatherSpan - now);
+                    std::chrono::ceil<std::chrono::milliseconds>(lastDrain + span - now);
                 pollfd wake[2] = {{stopFd_, POLLIN, 0}, {writeFd_, POLLIN, 0}};
                 RetryEintr([&] { return ::poll(wake, 2, static_cast<int>(left.count())); });
                 if (wake[0].revents & POLLIN) break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -54,6 +55,13 @@ public:
     bool Open(SerialOwner* owner, const LineSettings& line);
     // Starts the monitor thread for an open port.
     bool StartMonitor();
+    // Bytes that follow a delivery within `span` wait for the rest of it, so that a
+    // streaming sensor wakes the owner about once a span instead of once a frame.
+    // Off (zero) by default: a block waiting out its span when a stop comes is
+    // dropped, and a poller that wants each reply at once pays the span per reply.
+    void SetGatherSpan(std::chrono::milliseconds span) {
+        gatherMs_.store(static_cast<int>(span.count()));
+    }
     // One-slot mailbox: a block the monitor has not taken yet is replaced.
     void QueueWrite(const uint8_t* block, uint32_t n) override;
     // Stops the monitor and releases the port. Safe when nothing is open, and
@@ -117,6 +125,7 @@ private:
     std::thread monitor_;
     std::atomic<int> monitorAlive_{0};
     std::atomic<bool> stopRequested_{false};
+    std::atomic<int> gatherMs_{0};
     int stopFd_ = -1;
     int writeFd_ = -1;
 

@@ -100,6 +100,9 @@ void CTiltwiseDlg::CreateDeviceLink() {
         ownPort_ = std::make_unique<CSerialPort>();
         port_ = ownPort_.get();
     }
+    // The display refreshes at most four times a second: a streaming sensor need
+    // not wake the window once a frame.
+    port_->SetGatherSpan(std::chrono::milliseconds(10));
     ReceiveHandlers handlers;
     handlers.OnTarqAcknowledge = [this](const uint8_t* frame, size_t count) {
         commands_->OnTarqAcknowledge(frame, count);
