@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "LineEndIo.h"
 #include "ModbusProtocol.h"
 #include "SensorBus.h"
 #include "SimProcess.h"
@@ -65,33 +66,11 @@ public:
 
     bool IsOpen() const { return fd_ >= 0; }
 
-    bool Write(const Bytes& bytes) const {
-        size_t done = 0;
-        const auto deadline = Clock::now() + 5s;
-        while (done < bytes.size() && Clock::now() < deadline) {
-            const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-            if (n > 0) {
-                done += static_cast<size_t>(n);
-            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                return false;
-            }
-        }
-        return done == bytes.size();
-    }
+    bool Write(const Bytes& bytes) const { return line_end::WriteAll(fd_, bytes, 5s); }
 
     // What arrived, until `count` bytes or the deadline.
     Bytes Read(size_t count, std::chrono::milliseconds limit = 5s) const {
-        Bytes got;
-        const auto deadline = Clock::now() + limit;
-        while (got.size() < count && Clock::now() < deadline) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0) continue;
-            uint8_t buffer[512];
-            const ssize_t n = ::read(fd_, buffer, std::min(sizeof buffer, count - got.size()));
-            if (n > 0) got.insert(got.end(), buffer, buffer + n);
-            if (n == 0) break;
-        }
-        return got;
+        return line_end::ReadBytes(fd_, count, limit, count);
     }
 
 private:

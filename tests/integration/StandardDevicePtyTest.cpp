@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "LineEndIo.h"
 #include "ModbusProtocol.h"
 #include "SimProcess.h"
 
@@ -53,33 +54,12 @@ public:
 
     // True once every byte is in the terminal, within the deadline.
     bool Write(const Bytes& bytes, std::chrono::milliseconds limit = 10s) const {
-        const auto deadline = Clock::now() + limit;
-        size_t done = 0;
-        while (done < bytes.size() && Clock::now() < deadline) {
-            const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-            if (n > 0) {
-                done += static_cast<size_t>(n);
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-            pollfd p{fd_, POLLOUT, 0};
-            ::poll(&p, 1, 20);
-        }
-        return done == bytes.size();
+        return line_end::WriteAll(fd_, bytes, limit);
     }
 
     // What the sensor sent, collected until `count` bytes or the deadline.
     Bytes Read(size_t count, std::chrono::milliseconds limit = 5s) const {
-        Bytes got;
-        const auto deadline = Clock::now() + limit;
-        while (got.size() < count && Clock::now() < deadline) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0) continue;
-            uint8_t buffer[256];
-            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-            if (n > 0) got.insert(got.end(), buffer, buffer + n);
-        }
-        return got;
+        return line_end::ReadBytes(fd_, count, limit);
     }
 
     // Sends `request` followed by filler no sensor takes for a request. The write
