@@ -29,6 +29,8 @@ struct Measurement {
     bool hasX = true;
     bool hasY = true;
     bool hasTemperature = true;
+    // The bus address the frame came from; on a bus it says whose sample it is.
+    uint8_t address = 0;
 
     bool HasAnyValue() const { return hasX || hasY || hasTemperature; }
 };

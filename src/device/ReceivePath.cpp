@@ -329,6 +329,7 @@ void ReceivePath::CompleteTarqFrame() {
         DecodeTarqThreeByteGroup(frame_, count_, hasTemperature_, params_.ResolutionFactor, last_);
     else
         DecodeTarqFourByteGroup(frame_, count_, hasTemperature_, params_.ResolutionFactor, last_);
+    last_.address = frame_[2];
     Deliver();
 }
 
@@ -344,6 +345,7 @@ void ReceivePath::CompleteModbusRead() {
     open_ = Protocol::None;
     replySeen_ = true;
     DecodeModbusRead(frame_, count_, params_, last_);
+    last_.address = frame_[0];
     Deliver();
 }
 

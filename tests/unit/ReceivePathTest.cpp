@@ -491,6 +491,17 @@ TEST_F(ModbusReceiveTest, BytesBeforeTheDeviceAddressAreDroppedWithoutEcho) {
     EXPECT_EQ(path_.PendingTrafficText(), "Rx: 05 03 0a 39 30 00 00 28 23 00 00 09 ce ea c8 \r\n");
 }
 
+TEST_F(ReceivePathTest, EachMeasurementNamesTheAddressItsFrameCameFrom) {
+    FeedTarq(WithChecksum("68 0D 07 84 00 12 34 10 05 67 00 25 10 00"));
+    FeedTarq(WithChecksum("68 0D 02 84 00 12 34 10 05 67 00 25 10 00"));
+    path_.SetDeviceAddress(5);
+    FeedModbus("05 03 0A 39 30 00 00 28 23 00 00 09 CE EA C8");
+    ASSERT_EQ(delivered_.size(), 3u);
+    EXPECT_EQ(delivered_[0].address, 7);
+    EXPECT_EQ(delivered_[1].address, 2);
+    EXPECT_EQ(delivered_[2].address, 5);
+}
+
 TEST_F(ModbusReceiveTest, TwoRepliesInOneBlockGiveTwoMeasurements) {
     FeedModbus(Concat(Hex(kModbusReply), Hex(kModbusReply)));
     EXPECT_EQ(delivered_.size(), 2u);
