@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "AddressList.h"
 #include "FilePrefix.h"
 #include "IniFile.h"
 #include "PortNames.h"
@@ -21,6 +22,7 @@ enum class Opt {
     Protocol,
     Address,
     IntervalMs,
+    ReplyTimeoutMs,
     Ratio,
     XRange,
     YRange,
@@ -46,6 +48,7 @@ const OptionSpec kOptions[] = {
     {"protocol", Opt::Protocol, true},
     {"address", Opt::Address, true},
     {"interval-ms", Opt::IntervalMs, true},
+    {"reply-timeout-ms", Opt::ReplyTimeoutMs, true},
     {"ratio", Opt::Ratio, true},
     {"xrange", Opt::XRange, true},
     {"yrange", Opt::YRange, true},
@@ -59,6 +62,7 @@ const OptionSpec kOptions[] = {
 };
 
 constexpr int kMaxIntervalMs = 24 * 60 * 60 * 1000;
+constexpr int kMaxReplyTimeoutMs = 60 * 1000;
 constexpr double kMaxDurationSeconds = 100.0 * 365 * 24 * 60 * 60;
 const char* const kParities = "NOE";
 
@@ -195,6 +199,22 @@ bool SetAddress(const std::string& v, const Problem& p, LoggerOptions& o) {
     uint64_t a = 0;
     if (!ParseUnsigned(v, 255, a)) return p.Fail(v, "is not an address 0 to 255");
     o.address = static_cast<uint8_t>(a);
+    o.addresses = {o.address};
+    return true;
+}
+
+// One address, or a bus: "1,2,3", "1-10,12".
+bool SetAddresses(const std::string& v, const Problem& p, LoggerOptions& o) {
+    uint64_t a = 0;
+    if (ParseUnsigned(v, 255, a)) return SetAddress(v, p, o);
+    std::vector<uint8_t> list;
+    std::string error;
+    if (!ParseAddressList(v, list, error)) {
+        *p.message = p.source + ": " + error;
+        return false;
+    }
+    o.addresses = list;
+    o.address = list.front();
     return true;
 }
 
@@ -294,7 +314,12 @@ bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
         case Opt::Protocol:
             return SetProtocol(v, p, o);
         case Opt::Address:
-            return SetAddress(v, p, o);
+            return SetAddresses(v, p, o);
+        case Opt::ReplyTimeoutMs:
+            if (!ParseUnsigned(v, kMaxReplyTimeoutMs, n) || n == 0)
+                return p.Fail(v, "is not a number of milliseconds 1 to 60000");
+            o.replyTimeoutMs = static_cast<int>(n);
+            return true;
         case Opt::IntervalMs:
             if (!ParseUnsigned(v, kMaxIntervalMs, n))
                 return p.Fail(v, "is not a number of milliseconds 0 to 86400000");
@@ -440,7 +465,22 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
         if (!ApplyFlag(*spec, value, o, message)) return fail(message);
     }
     // Modbus has no address 0 (it is the broadcast address); the window takes 1 as well.
-    if (o.protocol == kProtocolModbus && o.address == 0) o.address = 1;
+    if (!o.Bus() && o.protocol == kProtocolModbus && o.address == 0) o.address = 1;
+    if (!o.Bus()) o.addresses = {o.address};
+    if (o.Bus()) {
+        // On a bus a broadcast is obeyed by every sensor and answered by none.
+        const uint8_t broadcast = o.protocol == kProtocolModbus ? 0 : 0xFF;
+        for (uint8_t a : o.addresses) {
+            if (a == broadcast)
+                return fail("--address: " + std::to_string(a) + " is the " +
+                            (o.protocol == kProtocolModbus ? "Modbus" : "frame protocol's") +
+                            " broadcast address, which no sensor on a bus answers");
+        }
+        if (o.intervalMs == 0)
+            return fail("--interval-ms: 0 only listens, and a bus answers only when asked");
+    } else if (o.replyTimeoutMs != 0) {
+        return fail("--reply-timeout-ms: only a bus (several --address) waits for replies");
+    }
     if (o.output.empty()) o.output = defaultOutput;
     out = o;
     return outcome;
@@ -461,9 +501,14 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "                         (default 9600)\n"
            "  --parity N|O|E         none, odd or even parity (default N)\n"
            "  --protocol tarq|modbus the sensor's frame protocol or Modbus RTU (default tarq)\n"
-           "  --address N            device address 0..255 (default 0; Modbus takes 1 for 0)\n"
+           "  --address N|LIST       device address 0..255 (default 0; Modbus takes 1 for 0),\n"
+           "                         or a bus of sensors on one line: 1,2,3 or 1-10,12\n"
            "  --interval-ms MS       poll every MS milliseconds; 0 = only listen to a sensor\n"
-           "                         that sends by itself (default 200)\n"
+           "                         that sends by itself (default 200). On a bus each\n"
+           "                         sensor is asked once per MS, one request at a time\n"
+           "  --reply-timeout-ms MS  on a bus, give up on a reply after MS (default: twice\n"
+           "                         the request's and longest reply's time on the line,\n"
+           "                         and 50 ms)\n"
            "  --ratio TEXT           resolution, as in the parameter list: 0.01, 0.001 or\n"
            "                         0.0001; sets the scale and the decimals (default 0.01)\n"
            "  --xrange TEXT          X range offset taken from Modbus angles (default 90deg)\n"
@@ -487,6 +532,10 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "are named PREFIX_YYYYMMDDhhmmss.csv, begin with a header and continue in a new\n"
            "file past 40 MiB. Rows reach a file every 3 seconds, standard output within a\n"
            "quarter of a second.\n"
+           "On a bus each address has its own file, PREFIX_A<addr>_YYYYMMDDhhmmss.csv; on\n"
+           "standard output each row begins with the address and a comma. A sensor that\n"
+           "leaves 3 requests in a row unanswered is said once, and again when it answers.\n"
+           "--count then counts the rows of all sensors.\n"
            "COM<n> opens the link ports/COM<n> beside the --config file (without --config:\n"
            "the link COM<n> in " +
            ports +
@@ -496,7 +545,8 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "A file ports/COM<n> holding tcp://HOST:PORT makes COM<n> that serial device\n"
            "server, reached over raw TCP.\n"
            "Once a second, when standard error is a terminal, a status line shows the frame\n"
-           "rate, the miscount, the rows and the file. SIGINT and SIGTERM write every row\n"
+           "rate, the miscount, the rows and the file (on a bus: each address's replies per\n"
+           "second, requests without a good reply, and rows). SIGINT and SIGTERM write every row\n"
            "received and end the run.\n"
            "\n"
            "Exit status:\n"

@@ -22,7 +22,10 @@ struct LoggerOptions {
     uint32_t baud = 9600;
     char parity = 'N';
     int protocol = kProtocolTarq;
-    uint8_t address = 0;
+    uint8_t address = 0;  // the first of `addresses`
+    // Several: a bus, polled in turn, one file per address.
+    std::vector<uint8_t> addresses{0};
+    int replyTimeoutMs = 0;  // on a bus; 0: derived from the line
     int intervalMs = 200;  // 0: listen only
     std::string ratioText = "0.01";
     std::string xRangeText = "90deg";
@@ -35,6 +38,7 @@ struct LoggerOptions {
     bool reconnect = false;
 
     bool ToStandardOutput() const { return output == "-"; }
+    bool Bus() const { return addresses.size() > 1; }
     // "COM5", or the path as given.
     const std::string& PortLabel() const { return port; }
     LineSettings Line() const;
