@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "LineEndIo.h"
+#include "LinePacer.h"
 #include "ModbusProtocol.h"
 #include "SensorBus.h"
 #include "SimProcess.h"
@@ -197,6 +198,63 @@ TEST(SimulatorBusLine, LineRatePacesEveryByteAtItsBitsOnTheWire) {
         const double bits = parity[0] == 'N' ? 10 : 11;
         EXPECT_GE(took.count(), 0.020 + static_cast<double>(size) * bits / kBaud);
     }
+}
+
+// 8 data bits, no parity: 10 bits a byte.
+constexpr double kByte9600 = 10.0 / 9600.0;
+constexpr double kClockSlack = 1e-9;
+
+TEST(LinePacer, ARequestIsHeardOnlyOnceItsBytesHaveHadTheirTimeOnTheLine) {
+    LinePacer pacer(9600, 10);
+    EXPECT_NEAR(pacer.Heard(8, 1.0), 1.0 + 8 * kByte9600, kClockSlack);
+}
+
+TEST(LinePacer, ARequestWaitsForTheFrameOnTheLineToEnd) {
+    LinePacer pacer(9600, 10);
+    pacer.BeginFrame(1.0, 15);
+    pacer.Sent(3);
+    // Read while the frame is still going out: the line carries one thing at a time.
+    EXPECT_NEAR(pacer.Heard(8, 1.0 + 3 * kByte9600), 1.0 + 23 * kByte9600, kClockSlack);
+}
+
+TEST(LinePacer, AFrameWaitsForTheRequestOnTheLineToEnd) {
+    LinePacer pacer(9600, 10);
+    const double heard = pacer.Heard(8, 1.0);
+    pacer.BeginFrame(1.0 + kByte9600, 15);
+    EXPECT_EQ(pacer.Allowance(heard + 0.5 * kByte9600), 0u);
+    EXPECT_NEAR(pacer.NextByteDone(), heard + kByte9600, kClockSlack);
+    EXPECT_EQ(pacer.Allowance(heard + 1.5 * kByte9600), 1u);
+}
+
+TEST(LinePacer, RequestsReadTogetherFollowOneAnotherOnTheLine) {
+    LinePacer pacer(9600, 10);
+    pacer.Heard(8, 1.0);
+    EXPECT_NEAR(pacer.Heard(8, 1.0), 1.0 + 16 * kByte9600, kClockSlack);
+}
+
+TEST(LinePacer, AFrameAfterAnIdleLineStartsWhenItIsMade) {
+    LinePacer pacer(9600, 10);
+    pacer.Heard(8, 1.0);
+    pacer.BeginFrame(2.0, 15);
+    EXPECT_NEAR(pacer.NextByteDone(), 2.0 + kByte9600, kClockSlack);
+}
+
+// From the request's write to the reply's last byte the line carried both, and
+// the turnaround between them. A lower bound: load only makes it longer.
+TEST(SimulatorBusLine, ReplyWaitsForTheRequestsLineTime) {
+    SimProcess sim({"--protocol", "modbus", "--line-rate", "9600", "--turnaround-us", "2000"});
+    ASSERT_TRUE(sim.Started());
+    const LineEnd line = LineEnd::Terminal(sim.PtyPath());
+    ASSERT_TRUE(line.IsOpen());
+    const Bytes request = BuildModbusRead(1);
+    ASSERT_EQ(request.size(), 8u);
+    const auto start = Clock::now();
+    ASSERT_TRUE(line.Write(request));
+    const Bytes reply = line.Read(kModbusReplyBytes, 10s);
+    const std::chrono::duration<double> took = Clock::now() - start;
+    ASSERT_EQ(reply.size(), kModbusReplyBytes);
+    EXPECT_TRUE(CrcHolds(reply));
+    EXPECT_GE(took.count(), 0.002 + static_cast<double>(8 + kModbusReplyBytes) * kByte9600);
 }
 
 TEST(SimulatorBusLine, ListenServesTheBusToOneTcpClientAfterAnother) {

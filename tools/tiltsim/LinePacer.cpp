@@ -6,8 +6,9 @@
 LinePacer::LinePacer(uint32_t baud, int bitsPerByte)
     : byteSeconds_(static_cast<double>(bitsPerByte) / static_cast<double>(std::max(baud, 1u))) {}
 
-void LinePacer::BeginFrame(double now) {
-    nextStart_ = std::max(nextStart_, now);
+void LinePacer::BeginFrame(double now, size_t bytes) {
+    nextStart_ = std::max({nextStart_, freeAt_, now});
+    freeAt_ = nextStart_ + static_cast<double>(bytes) * byteSeconds_;
 }
 
 size_t LinePacer::Allowance(double now) const {
@@ -17,4 +18,10 @@ size_t LinePacer::Allowance(double now) const {
 
 void LinePacer::Sent(size_t bytes) {
     nextStart_ += static_cast<double>(bytes) * byteSeconds_;
+    freeAt_ = std::max(freeAt_, nextStart_);
+}
+
+double LinePacer::Heard(size_t bytes, double now) {
+    freeAt_ = std::max(freeAt_, now) + static_cast<double>(bytes) * byteSeconds_;
+    return freeAt_;
 }

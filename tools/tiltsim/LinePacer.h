@@ -12,11 +12,15 @@ public:
     LinePacer(uint32_t baud, int bitsPerByte);
 
     double ByteSeconds() const { return byteSeconds_; }
-    // A frame starts: its first byte begins now, or when the line is free.
-    void BeginFrame(double now);
+    // A frame of `bytes` starts: its first byte begins now, or when the line is
+    // free; the line is the frame's until its last byte ends.
+    void BeginFrame(double now, size_t bytes);
     // How many bytes have finished their time on the line by `now` and may go.
     size_t Allowance(double now) const;
     void Sent(size_t bytes);
+    // The master sent `bytes`, read at `now`: they began when the line was free
+    // and took their time on it. Returns when the last of them ended.
+    double Heard(size_t bytes, double now);
     // When the next byte will have finished.
     double NextByteDone() const { return nextStart_ + byteSeconds_; }
 
@@ -25,5 +29,8 @@ public:
 
 private:
     double byteSeconds_;
-    double nextStart_ = 0.0;  // when the next byte begins on the line
+    double nextStart_ = 0.0;  // when the frame's next byte begins on the line
+    // When the line is free: the frame going out, or the master's request, has
+    // it until then. Half duplex, so neither may start on the other.
+    double freeAt_ = 0.0;
 };

@@ -136,10 +136,13 @@ void PrintHelp(FILE* to, const std::string& defaultPortsDir) {
         "  --parity N|O|E            the sensor's parity at start (default N)\n"
         "  --line-rate BAUD          pace every byte written at BAUD: 10 bits a byte with\n"
         "                            parity N (start, 8 data, stop), 11 with O or E, so the\n"
-        "                            terminal delivers no faster than the real line\n"
+        "                            terminal delivers no faster than the real line; the\n"
+        "                            bytes read take their time on the line too, which is\n"
+        "                            half duplex: nothing is written while they last\n"
         "                            (default off: as fast as the terminal takes them)\n"
         "  --turnaround-us N         with --line-rate: a reply starts N microseconds after\n"
-        "                            the request was read (default 1000)\n"
+        "                            the request's last byte would have ended on the line\n"
+        "                            (default 1000)\n"
         "  --listen tcp://IP:PORT    serve the line over TCP instead of a pseudo-terminal,\n"
         "                            one client at a time, as an RS-485-to-Ethernet converter\n"
         "                            does; PORT 0 picks a free port. The first line of\n"
@@ -663,6 +666,15 @@ private:
         ++framesQueued_;
     }
 
+    size_t FrontFrameBytes() const {
+        size_t bytes = 0;
+        for (const Piece& p : queue_) {
+            bytes += p.bytes.size() - p.written;
+            if (p.last) break;
+        }
+        return bytes;
+    }
+
     // Writes what is due until the terminal would block; a partial write resumes
     // where it stopped, so no frame is ever cut or lost.
     void Flush(double now) {
@@ -679,7 +691,7 @@ private:
             }
             size_t want = p.bytes.size() - p.written;
             if (pacer_) {
-                if (!p.paced && !p.pauseBefore) pacer_->BeginFrame(now);
+                if (!p.paced && !p.pauseBefore) pacer_->BeginFrame(now, FrontFrameBytes());
                 p.paced = true;
                 want = std::min(want, pacer_->Allowance(now));
                 if (want == 0) {
@@ -761,10 +773,14 @@ private:
                 // setting it carried takes hold.
                 const uint32_t baud = sensor_.Baud();
                 const char parity = sensor_.Parity();
+                // The terminal hands over at once what the line would still be
+                // carrying: a reply waits for the last byte, and garbage too
+                // holds the line while it lasts.
+                const double heard = pacer_ ? pacer_->Heard(static_cast<size_t>(n), now) : 0;
                 if (!ClientHears(baud, parity)) continue;  // garbage to the sensor
                 requestSeen_ = true;
                 const double notBefore =
-                    pacer_ ? now + static_cast<double>(args_.turnaroundUs) * 1e-6 : 0;
+                    pacer_ ? heard + static_cast<double>(args_.turnaroundUs) * 1e-6 : 0;
                 for (const auto& frame : bus_.Feed(buf, static_cast<size_t>(n), now))
                     Enqueue(frame, baud, parity, notBefore);
                 if (static_cast<size_t>(n) < sizeof buf) return;
