@@ -231,7 +231,8 @@ uint64_t CsvRecorder::TakeFilledBuffer() {
 
 void CsvRecorder::WriteHeld(uint64_t takenRows) {
     if (headerDue_) {
-        held_.insert(0, std::string(kCsvHeader) + kCsvLineEnd);
+        const std::string lead = options_.leadColumn.empty() ? "" : options_.leadColumn + ",";
+        held_.insert(0, lead + kCsvHeader + kCsvLineEnd);
         heldHeaderBytes_ = held_.size();
         headerDue_ = false;
     }

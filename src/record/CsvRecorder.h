@@ -27,6 +27,9 @@ struct RecorderOptions {
     // A buffer that has collected this much is written at once, not at the end
     // of the period: on a fast line the buffers stay this small.
     uint64_t earlyWriteBytes = 8ull * 1024 * 1024;
+    // A column before the header's first, with its comma ("Address"); rows then
+    // carry their own first field in front of x. Empty: the header as it always was.
+    std::string leadColumn;
     // Where chunks go; null means the real disk. Not owned; must outlive the recorder.
     ChunkSink* sink = nullptr;
 };

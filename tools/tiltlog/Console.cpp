@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 
 void Console::Write(const std::string& text) {
     size_t done = 0;
@@ -40,7 +41,32 @@ void Console::EndStatus() {
     statusShown_ = false;
 }
 
+namespace {
+
+std::string FormatBusStatus(const StatusFigures& s, int width) {
+    if (!s.linkOpen) return "waiting for " + s.port;
+    std::string t;
+    const size_t w = width > 0 ? static_cast<size_t>(width) : SIZE_MAX;
+    for (size_t i = 0; i < s.sensors.size(); ++i) {
+        const SensorFigures& f = s.sensors[i];
+        const std::string part = (t.empty() ? "" : "  ") + ("A" + std::to_string(f.address)) + " " +
+                                 std::to_string(f.rate) + " Hz miscount " +
+                                 std::to_string(f.miscount) + " rows " + std::to_string(f.rows);
+        const size_t left = s.sensors.size() - i - 1;
+        // Room is kept for the summary of those that would not fit after this one.
+        const std::string more = "  +" + std::to_string(left) + " more";
+        if (t.size() + part.size() + (left > 0 ? more.size() : 0) > w) {
+            return t + "  +" + std::to_string(left + 1) + " more";
+        }
+        t += part;
+    }
+    return t;
+}
+
+}  // namespace
+
 std::string FormatStatus(const StatusFigures& s, int width) {
+    if (!s.sensors.empty()) return FormatBusStatus(s, width);
     std::string t =
         s.linkOpen ? std::to_string(s.framesPerSecond) + " Hz" : "waiting for " + s.port;
     t += "  miscount " + std::to_string(s.miscount);

@@ -2,6 +2,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+// One address of a bus, as the status line shows it.
+struct SensorFigures {
+    uint8_t address = 0;
+    int rate = 0;           // replies in the last second
+    uint64_t miscount = 0;  // requests without a good reply
+    uint64_t rows = 0;
+};
 
 struct StatusFigures {
     bool linkOpen = false;
@@ -11,11 +20,14 @@ struct StatusFigures {
     uint64_t rowsOnDisk = 0;  // written by it
     std::string file;         // the file being written, or "standard output"
     std::string port;
+    std::vector<SensorFigures> sensors;  // a bus: these instead of the line's figures
 };
 
 // "50 Hz  miscount 0  rows 1234 (1200 written)  /data/Tiltscope_20240305093012.csv",
 // within `width` columns when it is above 0: the file name gives way from the
 // left, where a long path has its least telling part; the figures never do.
+// A bus: "A1 5 Hz miscount 0 rows 120  A2 ...", the addresses that do not fit
+// summed up as "+3 more".
 std::string FormatStatus(const StatusFigures& s, int width = 0);
 
 // A message from the serial channel as one line: its own line breaks become blanks.

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "LineSettings.h"
+#include "ReadRequest.h"
 #include "SystemCalls.h"
 #include "ValueText.h"
 
@@ -15,6 +17,12 @@ namespace {
 
 constexpr std::chrono::seconds kTick{1};
 constexpr std::chrono::seconds kRetryPeriod{1};
+
+std::string AddressListText(const std::vector<uint8_t>& addresses) {
+    std::string text;
+    for (uint8_t a : addresses) text += (text.empty() ? "" : ",") + std::to_string(a);
+    return text;
+}
 
 }  // namespace
 
@@ -35,6 +43,26 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
       cycle_(link_, view_, store_, panel_, commands_, path_,
              options.intervalMs > 0 ? options.intervalMs : AcquisitionCycle::kPollPeriodMs) {
     path_.SetWriteQueue(&parts_.port);
+    const bool shared = parts_.recorders.size() < options_.addresses.size();
+    for (size_t i = 0; i < options_.addresses.size(); ++i) {
+        SensorLog& s = sensors_.emplace_back();
+        s.address = options_.addresses[i];
+        s.recorder = parts_.recorders[shared ? 0 : i];
+        s.ownsRecorder = !shared || i == 0;
+        s.prefix = options_.Bus() && !shared ? options_.prefix + "_A" + std::to_string(s.address)
+                                             : options_.prefix;
+        if (options_.Bus() && shared) s.lead = std::to_string(s.address) + ",";
+    }
+    if (options_.Bus()) {
+        replyTimeout_ =
+            options_.replyTimeoutMs > 0
+                ? std::chrono::milliseconds(options_.replyTimeoutMs)
+                : DerivedReplyTimeout(options_.baud, options_.parity == 'N' ? 10 : 11,
+                                      BuildReadRequest(options_.protocol, options_.address).size(),
+                                      ReceivePath::kFrameBufferSize);
+        bus_.emplace(options_.addresses, std::chrono::milliseconds(options_.intervalMs),
+                     replyTimeout_);
+    }
     // Set as given rather than through the protocol switch: an address 0 the
     // operator asked for under Modbus stays 0.
     link_.protocol = options_.protocol;
@@ -43,7 +71,8 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
     panel_.UseDeviceAddress(options_.address);
     // The port was named on the command line: a failure to open it is news at once.
     link_.startupUnconfirmed = false;
-    if (options_.intervalMs > 0) cycle_.PollingToggle();
+    // A bus is asked in turn by the loop itself, not on the cycle's fixed period.
+    if (options_.intervalMs > 0 && !bus_) cycle_.PollingToggle();
 }
 
 Logger::~Logger() {
@@ -90,19 +119,58 @@ std::string Logger::DescribePort() const {
 }
 
 std::string Logger::OutputName() const {
-    return options_.ToStandardOutput() ? "standard output" : parts_.recorder.CurrentPath();
+    if (options_.ToStandardOutput()) return "standard output";
+    if (options_.Bus()) return "one file per address in " + options_.output;
+    return sensors_.front().recorder->CurrentPath();
+}
+
+SensorLog* Logger::SensorFor(uint8_t address) {
+    // Alone on its line, every reply is the sensor's, whatever address it names.
+    if (!bus_) return &sensors_.front();
+    const std::optional<size_t> at = bus_->Find(address);
+    return at ? &sensors_[*at] : nullptr;
 }
 
 void Logger::OnMeasurement(const Measurement& m) {
+    // A whole reply ends its turn, even one without any value.
+    if (bus_) bus_->OnReply(m.address, SteadyClock::now());
     // A reply without any value is no measurement: no row, as in the window.
     if (countReached_ || !m.HasAnyValue()) return;
-    x_.Take(m.hasX, m.x);
-    y_.Take(m.hasY, m.y);
-    temperature_.Take(m.hasTemperature, m.temperature);
-    parts_.recorder.AppendRow(x_.Text(valueFormat_), y_.Text(valueFormat_),
-                              temperature_.Text(valueFormat_));
+    SensorLog* s = SensorFor(m.address);
+    if (!s) return;  // a sensor not on the list, or a false frame that passed its check
+    s->x.Take(m.hasX, m.x);
+    s->y.Take(m.hasY, m.y);
+    s->temperature.Take(m.hasTemperature, m.temperature);
+    s->recorder->AppendRow(s->lead + s->x.Text(valueFormat_), s->y.Text(valueFormat_),
+                           s->temperature.Text(valueFormat_));
+    ++s->rows;
     ++rows_;
     if (options_.count != 0 && rows_ >= options_.count) countReached_ = true;
+}
+
+void Logger::PollBus(SteadyClock::time_point now) {
+    if (!bus_ || !link_.linkOpen) return;
+    // A reply given up (checksum, CRC) with nothing of a frame left open: no
+    // good reply is coming in this turn.
+    if (bus_->Awaiting() && path_.Miscount() != miscountAtRequest_ && !path_.FrameOpen())
+        bus_->OnBadReply(now);
+    if (const std::optional<uint8_t> address = bus_->Due(now, path_.FrameOpen())) {
+        // Modbus replies are looked for from the address asked.
+        path_.SetDeviceAddress(*address);
+        miscountAtRequest_ = path_.Miscount();
+        const std::vector<uint8_t> request = BuildReadRequest(options_.protocol, *address);
+        path_.OnTxFrame(request.data(), request.size());
+    }
+    for (const BusPoller::News& n : bus_->TakeNews()) {
+        const std::string who = "address " + std::to_string(n.address);
+        if (n.kind == BusPoller::NewsKind::Silent) {
+            parts_.console.Message(who + " does not answer (" +
+                                   std::to_string(BusPoller::kSilentAfter) +
+                                   " requests in a row); still asking it every round");
+        } else {
+            parts_.console.Message(who + " answers again");
+        }
+    }
 }
 
 bool Logger::TryOpen(bool again) {
@@ -127,9 +195,11 @@ bool Logger::TryOpen(bool again) {
     view_.ForgetSaid();
     // The first request goes out at once rather than one period after the open.
     timers_.DueAt(LinkTimer::Poll, SteadyClock::now());
-    if (!parts_.recorder.IsRecording()) {
-        const std::string folder = options_.ToStandardOutput() ? "." : options_.output;
-        if (!parts_.recorder.Start(folder, options_.prefix)) {
+    if (bus_) bus_->Restart(SteadyClock::now());
+    const std::string folder = options_.ToStandardOutput() ? "." : options_.output;
+    for (SensorLog& s : sensors_) {
+        if (!s.ownsRecorder || s.recorder->IsRecording()) continue;
+        if (!s.recorder->Start(folder, s.prefix)) {
             parts_.console.Message("cannot start the writer thread");
             CloseLink();
             writerFailed_ = true;
@@ -139,16 +209,28 @@ bool Logger::TryOpen(bool again) {
     if (again) {
         parts_.console.Message(DescribePort() + " open again");
     } else {
-        const std::string how = options_.intervalMs > 0
-                                    ? "polling every " + std::to_string(options_.intervalMs) + " ms"
-                                    : "listening";
-        parts_.console.Message(
-            "logging " + DescribePort() + " at " + std::to_string(options_.baud) + " 8" +
-            options_.parity + "1, " + (options_.protocol == kProtocolModbus ? "modbus" : "tarq") +
-            " address " + std::to_string(options_.address) + ", " + how + ", to " + OutputName());
+        TellPolling();
     }
     everOpen_ = true;
     return true;
+}
+
+void Logger::TellPolling() const {
+    const std::string line = DescribePort() + " at " + std::to_string(options_.baud) + " 8" +
+                             options_.parity + "1, " +
+                             (options_.protocol == kProtocolModbus ? "modbus" : "tarq");
+    if (bus_) {
+        parts_.console.Message(
+            "logging " + line + " addresses " + AddressListText(options_.addresses) +
+            ", asking each every " + std::to_string(options_.intervalMs) + " ms, one at a time, " +
+            "reply time-out " + std::to_string(replyTimeout_.count()) + " ms, to " + OutputName());
+        return;
+    }
+    const std::string how = options_.intervalMs > 0
+                                ? "polling every " + std::to_string(options_.intervalMs) + " ms"
+                                : "listening";
+    parts_.console.Message("logging " + line + " address " + std::to_string(options_.address) +
+                           ", " + how + ", to " + OutputName());
 }
 
 void Logger::CloseLink() {
@@ -174,11 +256,12 @@ void Logger::RunLinkTimers(SteadyClock::time_point now) {
     if (timers_.TakeExpiry(LinkTimer::Settings, now)) commands_.OnTimeout();
 }
 
-void Logger::TellRecording() {
-    if (options_.ToStandardOutput() || !parts_.recorder.IsRecording()) return;
-    const RecorderStats stats = parts_.recorder.Stats();
+void Logger::TellRecording(SensorLog& sensor) {
+    CsvRecorder& recorder = *sensor.recorder;
+    if (options_.ToStandardOutput() || !recorder.IsRecording()) return;
+    const RecorderStats stats = recorder.Stats();
     for (const RecordingNews& n :
-         alerts_.Check(parts_.recorder.Fault(), stats, SteadyClock::now())) {
+         sensor.alerts.Check(recorder.Fault(), stats, SteadyClock::now())) {
         const std::string& file = n.fault.path;
         const std::string reason = SystemText(n.fault.error);
         const std::string held = std::to_string(n.rowsHeld) + " rows held";
@@ -197,12 +280,13 @@ void Logger::TellRecording() {
                 break;
             case RecordingEvent::Dropping:
                 parts_.console.Message(
-                    "more than " +
-                    std::to_string(parts_.recorder.HeldBytesLimit() / (1024 * 1024)) +
-                    " MiB of rows held: the oldest are being dropped");
+                    "more than " + std::to_string(recorder.HeldBytesLimit() / (1024 * 1024)) +
+                    " MiB of rows held" +
+                    (bus_ ? " for address " + std::to_string(sensor.address) : "") +
+                    ": the oldest are being dropped");
                 break;
             case RecordingEvent::WritingAgain:
-                parts_.console.Message("writing to " + parts_.recorder.CurrentPath() + " again");
+                parts_.console.Message("writing to " + recorder.CurrentPath() + " again");
                 break;
         }
     }
@@ -212,14 +296,27 @@ void Logger::Tick() {
     framesPerSecond_ = path_.TakeFramesThisSecond();
     // The console view shows no traffic; the flush only keeps it from growing.
     cycle_.FlushTraffic();
-    TellRecording();
+    for (SensorLog& sensor : sensors_) TellRecording(sensor);
+    if (bus_) {
+        for (size_t i = 0; i < sensors_.size(); ++i) {
+            const uint64_t replies = bus_->Sensors()[i].replies;
+            sensors_[i].rate = static_cast<int>(replies - sensors_[i].repliesAtTick);
+            sensors_[i].repliesAtTick = replies;
+        }
+    }
     if (!parts_.console.Terminal()) return;
     StatusFigures s;
     s.linkOpen = view_.LinkShownOpen();
     s.framesPerSecond = framesPerSecond_;
     s.miscount = path_.Miscount();
     s.rows = rows_;
-    s.rowsOnDisk = parts_.recorder.Stats().rowsWritten;
+    s.rowsOnDisk = sensors_.front().recorder->Stats().rowsWritten;
+    if (bus_) {
+        for (size_t i = 0; i < sensors_.size(); ++i) {
+            const BusPoller::Sensor& b = bus_->Sensors()[i];
+            s.sensors.push_back({b.address, sensors_[i].rate, b.missed, sensors_[i].rows});
+        }
+    }
     s.file = everOpen_ ? OutputName() : "";
     s.port = DescribePort();
     parts_.console.Status(s);
@@ -251,6 +348,7 @@ int Logger::Run() {
         SteadyClock::time_point next = tickDue;
         if (const auto due = timers_.NextDue()) next = std::min(next, *due);
         if (!link_.linkOpen && options_.reconnect) next = std::min(next, retryDue_);
+        if (bus_ && link_.linkOpen) next = std::min(next, bus_->NextDue());
         if (limited) next = std::min(next, endAt);
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now).count();
 
@@ -283,6 +381,7 @@ int Logger::Run() {
         now = SteadyClock::now();
         if (limited && now >= endAt) break;
         RunLinkTimers(now);
+        PollBus(now);
         if (!link_.linkOpen && options_.reconnect && now >= retryDue_) {
             if (!TryOpen(everOpen_)) {
                 if (writerFailed_) {
@@ -307,8 +406,10 @@ int Logger::Run() {
 int Logger::Finish(int status) {
     CloseLink();
     PrintPortErrors();
-    const bool recorded = parts_.recorder.IsRecording();
-    parts_.recorder.Stop();
+    const bool recorded = sensors_.front().recorder->IsRecording();
+    for (SensorLog& s : sensors_) {
+        if (s.ownsRecorder) s.recorder->Stop();
+    }
     parts_.console.EndStatus();
 
     if (parts_.stream && parts_.stream->Error() != 0) {
@@ -318,15 +419,25 @@ int Logger::Finish(int status) {
         parts_.console.Message("standard output: " + SystemText(err));
         return kExitFailure;
     }
-    const RecorderStats stats = parts_.recorder.Stats();
-    const uint64_t lost = stats.rowsAbandoned + stats.rowsDropped;
-    if (lost != 0) {
-        const WriteFault fault = parts_.recorder.Fault();
-        parts_.console.Message(std::to_string(lost) + " rows could not be written to " +
-                               OutputName() +
-                               (fault.error != 0 ? ": " + SystemText(fault.error) : ""));
-        return status == kExitOk ? kExitFailure : status;
+    bool anyLost = false;
+    for (const SensorLog& s : sensors_) {
+        if (!s.ownsRecorder) continue;
+        const RecorderStats stats = s.recorder->Stats();
+        const uint64_t lost = stats.rowsAbandoned + stats.rowsDropped;
+        // Its own file on a bus; the run's one output otherwise.
+        const std::string where = options_.Bus() && !options_.ToStandardOutput()
+                                      ? s.recorder->CurrentPath()
+                                      : OutputName();
+        if (lost != 0) {
+            const WriteFault fault = s.recorder->Fault();
+            parts_.console.Message(std::to_string(lost) + " rows could not be written to " + where +
+                                   (fault.error != 0 ? ": " + SystemText(fault.error) : ""));
+            anyLost = true;
+        } else if (recorded) {
+            const uint64_t rows = s.lead.empty() && options_.Bus() ? s.rows : rows_;
+            parts_.console.Message(std::to_string(rows) + " rows to " + where);
+        }
     }
-    if (recorded) parts_.console.Message(std::to_string(rows_) + " rows to " + OutputName());
+    if (anyLost) return status == kExitOk ? kExitFailure : status;
     return status;
 }

@@ -3,11 +3,13 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "AcquisitionCycle.h"
+#include "BusPoller.h"
 #include "ConnectionPanel.h"
 #include "Console.h"
 #include "ConsoleLinkView.h"
@@ -16,7 +18,7 @@
 #include "LinkTimerSchedule.h"
 #include "Options.h"
 #include "ReceivePath.h"
-#include "RecordingAlerts.h"
+#include "SensorLog.h"
 #include "Serialport.h"
 #include "SettingsCommands.h"
 #include "StreamSink.h"
@@ -27,12 +29,14 @@
 // panel opens and closes, the acquisition cycle polls, the receive path reads)
 // through a console view, and sleeps in poll() on the signal descriptor and a
 // wake-up eventfd between the link's timers, the once-a-second tick and the
-// reconnect attempts.
+// reconnect attempts. On a bus it asks the sensors in turn itself, one request
+// on the line at a time, instead of the cycle's fixed period.
 class Logger : public SerialOwner {
 public:
     struct Parts {
         CSerialPort& port;
-        CsvRecorder& recorder;
+        // One per address on a bus writing files; otherwise one for all.
+        std::vector<CsvRecorder*> recorders;
         Console& console;
         int signalFd;              // a signalfd of the signals that end the run
         int wakeFd;                // an eventfd that anyone may write to wake Run
@@ -59,10 +63,14 @@ private:
     void CloseLink();
     void OnPortLost();
     void OnMeasurement(const Measurement& m);
+    SensorLog* SensorFor(uint8_t address);
+    // The bus's next request, a turn given up, and silences begun or ended.
+    void PollBus(SteadyClock::time_point now);
+    void TellRecording(SensorLog& sensor);
+    void TellPolling() const;
     // The link's timers that have expired by `now`, and a posted confirmation.
     void RunLinkTimers(SteadyClock::time_point now);
     void Tick();
-    void TellRecording();
     void PrintPortErrors();
     std::vector<std::string> TakePortErrors();
     std::string DescribePort() const;
@@ -83,10 +91,10 @@ private:
     ConnectionPanel panel_;
     SettingsCommands commands_;
     AcquisitionCycle cycle_;
-    // Nobody answers a box here: a lasting fault is said again once a minute.
-    RecordingAlerts alerts_{std::chrono::minutes(1)};
-    // What the rows show: a value the sensor never sent stays an empty field.
-    KeptValue x_, y_, temperature_;
+    std::vector<SensorLog> sensors_;
+    std::optional<BusPoller> bus_;
+    std::chrono::milliseconds replyTimeout_{0};
+    int miscountAtRequest_ = 0;
 
     std::mutex errorsMutex_;
     std::vector<std::string> portErrors_;

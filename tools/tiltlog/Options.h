@@ -26,7 +26,7 @@ struct LoggerOptions {
     // Several: a bus, polled in turn, one file per address.
     std::vector<uint8_t> addresses{0};
     int replyTimeoutMs = 0;  // on a bus; 0: derived from the line
-    int intervalMs = 200;  // 0: listen only
+    int intervalMs = 200;    // 0: listen only
     std::string ratioText = "0.01";
     std::string xRangeText = "90deg";
     std::string yRangeText = "90deg";

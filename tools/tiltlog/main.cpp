@@ -1,4 +1,4 @@
-// tiltlog: logs one tilt sensor to CSV files without a window, with the window's
+// tiltlog: logs a tilt sensor, or a bus of them, to CSV files without a window, with the window's
 // own device link and recorder.
 
 #include <signal.h>
@@ -118,14 +118,24 @@ int main(int argc, char** argv) {
         });
         recorderOptions.sink = stream.get();
         recorderOptions.writePeriod = kStreamWritePeriod;
+        // The rows of a bus share the stream: each says whose it is.
+        if (options.Bus()) recorderOptions.leadColumn = "Address";
     }
-    CsvRecorder recorder(clock, recorderOptions);
+    // A bus writing files: one recorder, one file and one continuation per address.
+    const size_t recorderCount =
+        options.Bus() && !options.ToStandardOutput() ? options.addresses.size() : 1;
+    std::vector<std::unique_ptr<CsvRecorder>> recorders;
+    std::vector<CsvRecorder*> recorderParts;
+    for (size_t i = 0; i < recorderCount; ++i) {
+        recorders.push_back(std::make_unique<CsvRecorder>(clock, recorderOptions));
+        recorderParts.push_back(recorders.back().get());
+    }
 
     PortMap ports(options.portsDir);
     if (!options.devicePath.empty()) ports.PinDevicePath(options.portNumber, options.devicePath);
     CSerialPort port(ports);
 
-    Logger logger(options,
-                  Logger::Parts{port, recorder, console, signals.get(), wake.get(), stream.get()});
+    Logger logger(options, Logger::Parts{port, recorderParts, console, signals.get(), wake.get(),
+                                         stream.get()});
     return logger.Run();
 }
