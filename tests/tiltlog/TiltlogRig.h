@@ -36,6 +36,7 @@ public:
 
     const std::string& Link() const { return link_; }
     void PassRequests(int n) { passes_ += n; }
+    void StopPassing() { passes_ = 0; }
     void Inject(const Bytes& bytes);  // to the sensor, as if from tiltlog
     void Pull();
     void Plug();
