@@ -197,3 +197,47 @@ TEST(TiltlogStreamSink, AReaderThatLeftFailsOnceAndNothingMoreIsWritten) {
 }
 
 }  // namespace
+
+TEST(TiltlogBusOptions, AListMakesABusAndOneAddressStaysAlone) {
+    LoggerOptions o;
+    ASSERT_EQ(Parse({"--address", "1-3,7", "--reply-timeout-ms", "40"}, o).action,
+              ParseOutcome::Action::Run);
+    EXPECT_TRUE(o.Bus());
+    EXPECT_EQ(o.addresses, (std::vector<uint8_t>{1, 2, 3, 7}));
+    EXPECT_EQ(o.address, 1);
+    EXPECT_EQ(o.replyTimeoutMs, 40);
+    ASSERT_EQ(Parse({"--protocol", "modbus", "--address", "0"}, o).action,
+              ParseOutcome::Action::Run);
+    EXPECT_FALSE(o.Bus());
+    EXPECT_EQ(o.addresses, std::vector<uint8_t>{1});
+}
+
+TEST(TiltlogBusOptions, WhatABusCannotDoIsRefused) {
+    EXPECT_EQ(Error({"--protocol", "modbus", "--address", "0-2"}),
+              "--address: 0 is the Modbus broadcast address, which no sensor on a bus answers");
+    EXPECT_EQ(Error({"--address", "254-255"}),
+              "--address: 255 is the frame protocol's broadcast address, which no sensor on a "
+              "bus answers");
+    EXPECT_EQ(Error({"--address", "1,2", "--interval-ms", "0"}),
+              "--interval-ms: 0 only listens, and a bus answers only when asked");
+    EXPECT_EQ(Error({"--reply-timeout-ms", "50"}),
+              "--reply-timeout-ms: only a bus (several --address) waits for replies");
+    EXPECT_EQ(Error({"--address", "1,2", "--reply-timeout-ms", "0"}),
+              "--reply-timeout-ms: '0' is not a number of milliseconds 1 to 60000");
+    EXPECT_NE(Error({"--address", "3-1"}).find("--address: address list: '3-1'"),
+              std::string::npos);
+}
+
+TEST(TiltlogBusStatus, EachAddressHasItsFiguresAndThoseThatDoNotFitAreCounted) {
+    StatusFigures s;
+    s.linkOpen = true;
+    s.sensors = {{1, 5, 0, 120}, {2, 4, 3, 118}, {4, 0, 25, 0}};
+    EXPECT_EQ(FormatStatus(s), "A1 5 Hz miscount 0 rows 120  A2 4 Hz miscount 3 rows 118  "
+                               "A4 0 Hz miscount 25 rows 0");
+    EXPECT_EQ(FormatStatus(s, 60), "A1 5 Hz miscount 0 rows 120  +2 more");
+    const std::string fitsTwo = FormatStatus(s, 75);
+    EXPECT_EQ(fitsTwo, "A1 5 Hz miscount 0 rows 120  A2 4 Hz miscount 3 rows 118  +1 more");
+    s.linkOpen = false;
+    s.port = "COM3";
+    EXPECT_EQ(FormatStatus(s), "waiting for COM3");
+}

@@ -205,8 +205,8 @@ bool SetAddress(const std::string& v, const Problem& p, LoggerOptions& o) {
 
 // One address, or a bus: "1,2,3", "1-10,12".
 bool SetAddresses(const std::string& v, const Problem& p, LoggerOptions& o) {
-    uint64_t a = 0;
-    if (ParseUnsigned(v, 255, a)) return SetAddress(v, p, o);
+    // Not a list: the single address's own message.
+    if (v.find_first_of(",-") == std::string::npos) return SetAddress(v, p, o);
     std::vector<uint8_t> list;
     std::string error;
     if (!ParseAddressList(v, list, error)) {
