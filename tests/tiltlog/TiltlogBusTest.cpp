@@ -20,6 +20,7 @@ struct BusCase {
     const char* name;
     int protocol;
     size_t requestSize;
+    const char* lineRate;  // tiltsim paces its line at this baud; null: as fast as the pty
 };
 
 // The sensors' replies as they crossed the line, by the address each names.
@@ -75,7 +76,9 @@ class TiltlogBus : public ::testing::TestWithParam<BusCase> {};
 TEST_P(TiltlogBus, EachFileHoldsExactlyItsSensorsRepliesAtTheRateAskedAndTheAbsentOneIsSaidOnce) {
     const BusCase& c = GetParam();
     const std::string protocol = c.protocol == kProtocolModbus ? "modbus" : "tarq";
-    SimProcess sim({"--protocol", protocol, "--address", "1-3"});
+    std::vector<std::string> simArgs{"--protocol", protocol, "--address", "1-3"};
+    if (c.lineRate) simArgs.insert(simArgs.end(), {"--line-rate", c.lineRate});
+    SimProcess sim(simArgs);
     ASSERT_TRUE(sim.Started());
     Rig rig(sim.PtyPath(), c.requestSize);
     rig.PassRequests(1 << 30);
@@ -127,8 +130,10 @@ TEST_P(TiltlogBus, EachFileHoldsExactlyItsSensorsRepliesAtTheRateAskedAndTheAbse
 }
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, TiltlogBus,
-                         ::testing::Values(BusCase{"Tarq", kProtocolTarq, 5},
-                                           BusCase{"Modbus", kProtocolModbus, 8}),
+                         ::testing::Values(BusCase{"Tarq", kProtocolTarq, 5, nullptr},
+                                           BusCase{"Modbus", kProtocolModbus, 8, nullptr},
+                                           BusCase{"TarqAt9600", kProtocolTarq, 5, "9600"},
+                                           BusCase{"ModbusAt9600", kProtocolModbus, 8, "9600"}),
                          [](const ::testing::TestParamInfo<BusCase>& p) {
                              return std::string(p.param.name);
                          });

@@ -12,6 +12,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -526,6 +527,9 @@ public:
         printf("%s\n", slavePath_.c_str());
         fflush(stdout);
 
+        // A paced line waits tens of microseconds at a time: the kernel's default
+        // 50 us of timer slack on each wait would stretch every frame.
+        if (pacer_) prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
         start_ = Now();
         while (!quit_) Step();
 
@@ -842,11 +846,17 @@ private:
             listenAt = static_cast<int>(count);
             used[count++] = fds[2];
         }
-        int timeoutMs = -1;
+        // To the microsecond: at line speed a byte takes tens of microseconds, and
+        // a wait rounded up to whole milliseconds would slow the line itself.
+        timespec wait{};
+        timespec* waitFor = nullptr;
         if (std::isfinite(wakeAt)) {
-            timeoutMs = static_cast<int>(std::ceil(std::max(0.0, wakeAt - now) * 1000.0));
+            const double left = std::max(0.0, wakeAt - now);
+            wait.tv_sec = static_cast<time_t>(left);
+            wait.tv_nsec = static_cast<long>((left - static_cast<double>(wait.tv_sec)) * 1e9);
+            waitFor = &wait;
         }
-        const int ready = poll(used, count, timeoutMs);
+        const int ready = ppoll(used, count, waitFor, nullptr);
         if (ready < 0) {
             if (errno != EINTR) {
                 perror("tiltsim: poll");
