@@ -31,14 +31,7 @@ for n in "$seconds" "$runs"; do
 done
 
 tree=${TCP_BENCH_TREE:-build/bench-tcp}
-launcher=()
-command -v ccache >/dev/null &&
-    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTILTSCOPE_SANITIZE=OFF \
-    -DTILTSCOPE_TESTS=OFF -DTILTSCOPE_BENCH=OFF "${launcher[@]}" >/dev/null
-nice cmake --build "$tree" -j2 --target tiltsim tiltlog >/dev/null
-sim_bin=$tree/tools/tiltsim/tiltsim
-log_bin=$tree/tools/tiltlog/tiltlog
+. bench/tools-tree.sh
 
 pids=()
 root=$(mktemp -d "/tmp/tiltscope-tcp-XXXXXX")
