@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "LineSettings.h"
 #include "ReadRequest.h"
 #include "SystemCalls.h"
 #include "ValueText.h"
