@@ -239,6 +239,15 @@ TEST(LinePacer, AFrameAfterAnIdleLineStartsWhenItIsMade) {
     EXPECT_NEAR(pacer.NextByteDone(), 2.0 + kByte9600, kClockSlack);
 }
 
+TEST(LinePacer, AReplyWokenForLateStillStartsAtItsTurnaround) {
+    LinePacer pacer(9600, 10);
+    const double due = pacer.Heard(8, 1.0) + 0.001;
+    const double woke = due + 0.5 * kByte9600;
+    pacer.BeginFrame(woke, 15, due);
+    EXPECT_NEAR(pacer.NextByteDone(), due + kByte9600, kClockSlack);
+    EXPECT_EQ(pacer.Allowance(due + 15 * kByte9600 + kClockSlack), 15u);
+}
+
 // From the request's write to the reply's last byte the line carried both, and
 // the turnaround between them. A lower bound: load only makes it longer.
 TEST(SimulatorBusLine, ReplyWaitsForTheRequestsLineTime) {

@@ -6,8 +6,8 @@
 LinePacer::LinePacer(uint32_t baud, int bitsPerByte)
     : byteSeconds_(static_cast<double>(bitsPerByte) / static_cast<double>(std::max(baud, 1u))) {}
 
-void LinePacer::BeginFrame(double now, size_t bytes) {
-    nextStart_ = std::max({nextStart_, freeAt_, now});
+void LinePacer::BeginFrame(double now, size_t bytes, double due) {
+    nextStart_ = std::max({nextStart_, freeAt_, due > 0 ? std::min(due, now) : now});
     freeAt_ = nextStart_ + static_cast<double>(bytes) * byteSeconds_;
 }
 

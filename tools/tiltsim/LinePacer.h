@@ -13,8 +13,10 @@ public:
 
     double ByteSeconds() const { return byteSeconds_; }
     // A frame of `bytes` starts: its first byte begins now, or when the line is
-    // free; the line is the frame's until its last byte ends.
-    void BeginFrame(double now, size_t bytes);
+    // free; the line is the frame's until its last byte ends. A frame `due` at a
+    // known time (a reply after its turnaround) begins then, however late the
+    // caller woke for it: the line itself does not wait for the simulator.
+    void BeginFrame(double now, size_t bytes, double due = 0);
     // How many bytes have finished their time on the line by `now` and may go.
     size_t Allowance(double now) const;
     void Sent(size_t bytes);

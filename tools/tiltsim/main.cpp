@@ -695,7 +695,8 @@ private:
             }
             size_t want = p.bytes.size() - p.written;
             if (pacer_) {
-                if (!p.paced && !p.pauseBefore) pacer_->BeginFrame(now, FrontFrameBytes());
+                if (!p.paced && !p.pauseBefore)
+                    pacer_->BeginFrame(now, FrontFrameBytes(), p.notBefore);
                 p.paced = true;
                 want = std::min(want, pacer_->Allowance(now));
                 if (want == 0) {
