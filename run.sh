@@ -16,7 +16,7 @@ done
 
 source scripts/deps.sh
 ensure_packages build-essential cmake ninja-build qt6-base-dev qt6-qpa-plugins libgl-dev \
-    fonts-liberation2 fonts-wqy-microhei qt6-translations-l10n
+    fonts-liberation2 fonts-wqy-microhei qt6-translations-l10n libmosquitto-dev
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DTILTSCOPE_TESTS=OFF -DTILTSCOPE_BENCH=OFF >/dev/null

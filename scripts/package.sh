@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 source scripts/deps.sh
 # file and dpkg-dev: CPack finds the binaries with file and their libraries with dpkg-shlibdeps.
 ensure_packages build-essential cmake ninja-build qt6-base-dev libgl-dev dpkg-dev file \
-    desktop-file-utils
+    desktop-file-utils libmosquitto-dev
 
 build=build/package-build
 out=build/package

@@ -122,10 +122,15 @@ void CsvRecorder::SetPrefix(const std::string& prefix) {
 void CsvRecorder::AppendRow(const std::string& x, const std::string& y,
                             const std::string& temperature) {
     if (!recording_.load(std::memory_order_relaxed)) return;
-    // Clock and formatting outside the lock: the writer's takes stay short.
-    const LocalTime now = clock_.Now();
+    AppendRow(x, y, temperature, clock_.Now());
+}
+
+void CsvRecorder::AppendRow(const std::string& x, const std::string& y,
+                            const std::string& temperature, const LocalTime& at) {
+    if (!recording_.load(std::memory_order_relaxed)) return;
+    // Formatting outside the lock: the writer's takes stay short.
     char stamp[csv_detail::kTimeStampCapacity];
-    const size_t stampSize = csv_detail::WriteTimeStamp(stamp, now);
+    const size_t stampSize = csv_detail::WriteTimeStamp(stamp, at);
 
     std::lock_guard<std::mutex> lock(mutex_);
     if (!recording_.load(std::memory_order_relaxed)) return;

@@ -100,6 +100,10 @@ public:
     // One row made from the readout's value texts and the current time. Does
     // nothing while idle.
     void AppendRow(const std::string& x, const std::string& y, const std::string& temperature);
+    // The same, stamped `at`: a row that is also published elsewhere carries
+    // one time in both places.
+    void AppendRow(const std::string& x, const std::string& y, const std::string& temperature,
+                   const LocalTime& at);
 
     // Wakes the writer for a cycle at once and waits until a cycle that began
     // after this call has finished. False when idle or on time-out.

@@ -24,5 +24,6 @@ LocalTime SystemClock::Now() {
     t.minute = parts.tm_min;
     t.second = parts.tm_sec;
     t.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
+    t.utcOffsetMinutes = static_cast<int>(parts.tm_gmtoff / 60);
     return t;
 }

@@ -11,6 +11,7 @@ struct LocalTime {
     int minute = 0;
     int second = 0;       // 0..60 (a leap second shows as 60)
     int millisecond = 0;  // 0..999
+    int utcOffsetMinutes = 0;  // local time minus UTC: +60 for CET
 };
 
 class Clock {

@@ -45,7 +45,8 @@ namespace {
 
 std::string FormatBusStatus(const StatusFigures& s, int width) {
     if (!s.linkOpen) return "waiting for " + s.port;
-    std::string t;
+    // The feed's queue first: it is one figure, and the sensors give way at the end.
+    std::string t = s.feed;
     const size_t w = width > 0 ? static_cast<size_t>(width) : SIZE_MAX;
     for (size_t i = 0; i < s.sensors.size(); ++i) {
         const SensorFigures& f = s.sensors[i];
@@ -71,6 +72,7 @@ std::string FormatStatus(const StatusFigures& s, int width) {
         s.linkOpen ? std::to_string(s.framesPerSecond) + " Hz" : "waiting for " + s.port;
     t += "  miscount " + std::to_string(s.miscount);
     t += "  rows " + std::to_string(s.rows) + " (" + std::to_string(s.rowsOnDisk) + " written)  ";
+    if (!s.feed.empty()) t += s.feed + "  ";
     if (width <= 0 || t.size() + s.file.size() <= static_cast<size_t>(width)) return t + s.file;
     const size_t w = static_cast<size_t>(width);
     const size_t room = w > t.size() ? w - t.size() : 0;

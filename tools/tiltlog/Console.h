@@ -21,6 +21,7 @@ struct StatusFigures {
     std::string file;         // the file being written, or "standard output"
     std::string port;
     std::vector<SensorFigures> sensors;  // a bus: these instead of the line's figures
+    std::string feed;                    // "MQTT held 0" when rows are published too
 };
 
 // "50 Hz  miscount 0  rows 1234 (1200 written)  /data/Tiltscope_20240305093012.csv",

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "ReadRequest.h"
+#include "RowJson.h"
 #include "SystemCalls.h"
 #include "ValueText.h"
 
@@ -16,6 +17,7 @@ namespace {
 
 constexpr std::chrono::seconds kTick{1};
 constexpr std::chrono::seconds kRetryPeriod{1};
+constexpr std::chrono::seconds kFeedGrace{3};
 
 std::string AddressListText(const std::vector<uint8_t>& addresses) {
     std::string text;
@@ -107,6 +109,30 @@ std::vector<std::string> Logger::TakePortErrors() {
     return taken;
 }
 
+std::string Logger::AlsoFeed() const {
+    return parts_.feed && !options_.NoFiles() ? " and " + parts_.feed->Describe() : "";
+}
+
+void Logger::FinishFeed() {
+    if (!parts_.feed) return;
+    // Rows still held get a moment with a broker that is there; the files have them anyway.
+    const RowFeed::Totals totals = parts_.feed->Finish(kFeedGrace);
+    PrintFeedMessages();
+    std::string line =
+        std::to_string(totals.published) + " rows published to " + parts_.feed->Describe();
+    if (totals.unsent + totals.dropped != 0) {
+        line += "; " + std::to_string(totals.unsent + totals.dropped) + " were not (" +
+                std::to_string(totals.dropped) + " dropped from a full queue)" +
+                (options_.NoFiles() ? "" : "; the CSV rows have them all");
+    }
+    parts_.console.Message(line);
+}
+
+void Logger::PrintFeedMessages() {
+    if (!parts_.feed) return;
+    for (const std::string& m : parts_.feed->TakeMessages()) parts_.console.Message(m);
+}
+
 void Logger::PrintPortErrors() {
     for (const std::string& e : TakePortErrors()) parts_.console.Message(DescribePort() + ": " + e);
 }
@@ -119,6 +145,7 @@ std::string Logger::DescribePort() const {
 
 std::string Logger::OutputName() const {
     if (options_.ToStandardOutput()) return "standard output";
+    if (options_.NoFiles()) return parts_.feed ? parts_.feed->Describe() : "nowhere";
     if (options_.Bus()) return "one file per address in " + options_.output;
     return sensors_.front().recorder->CurrentPath();
 }
@@ -140,8 +167,12 @@ void Logger::OnMeasurement(const Measurement& m) {
     s->x.Take(m.hasX, m.x);
     s->y.Take(m.hasY, m.y);
     s->temperature.Take(m.hasTemperature, m.temperature);
-    s->recorder->AppendRow(s->lead + s->x.Text(valueFormat_), s->y.Text(valueFormat_),
-                           s->temperature.Text(valueFormat_));
+    const LocalTime at = parts_.clock.Now();
+    const std::string x = s->x.Text(valueFormat_);
+    const std::string y = s->y.Text(valueFormat_);
+    const std::string temperature = s->temperature.Text(valueFormat_);
+    s->recorder->AppendRow(s->lead + x, y, temperature, at);
+    if (parts_.feed) parts_.feed->Publish(s->address, RowJson(s->address, x, y, temperature, at));
     ++s->rows;
     ++rows_;
     if (options_.count != 0 && rows_ >= options_.count) countReached_ = true;
@@ -197,7 +228,7 @@ bool Logger::TryOpen(bool again) {
     if (bus_) bus_->Restart(SteadyClock::now());
     const std::string folder = options_.ToStandardOutput() ? "." : options_.output;
     for (SensorLog& s : sensors_) {
-        if (!s.ownsRecorder || s.recorder->IsRecording()) continue;
+        if (!s.ownsRecorder || s.recorder->IsRecording() || options_.NoFiles()) continue;
         if (!s.recorder->Start(folder, s.prefix)) {
             parts_.console.Message("cannot start the writer thread");
             CloseLink();
@@ -219,17 +250,18 @@ void Logger::TellPolling() const {
                              options_.parity + "1, " +
                              (options_.protocol == kProtocolModbus ? "modbus" : "tarq");
     if (bus_) {
-        parts_.console.Message(
-            "logging " + line + " addresses " + AddressListText(options_.addresses) +
-            ", asking each every " + std::to_string(options_.intervalMs) + " ms, one at a time, " +
-            "reply time-out " + std::to_string(replyTimeout_.count()) + " ms, to " + OutputName());
+        parts_.console.Message("logging " + line + " addresses " +
+                               AddressListText(options_.addresses) + ", asking each every " +
+                               std::to_string(options_.intervalMs) + " ms, one at a time, " +
+                               "reply time-out " + std::to_string(replyTimeout_.count()) +
+                               " ms, to " + OutputName() + AlsoFeed());
         return;
     }
     const std::string how = options_.intervalMs > 0
                                 ? "polling every " + std::to_string(options_.intervalMs) + " ms"
                                 : "listening";
     parts_.console.Message("logging " + line + " address " + std::to_string(options_.address) +
-                           ", " + how + ", to " + OutputName());
+                           ", " + how + ", to " + OutputName() + AlsoFeed());
 }
 
 void Logger::CloseLink() {
@@ -292,6 +324,7 @@ void Logger::TellRecording(SensorLog& sensor) {
 }
 
 void Logger::Tick() {
+    PrintFeedMessages();
     framesPerSecond_ = path_.TakeFramesThisSecond();
     // The console view shows no traffic; the flush only keeps it from growing.
     cycle_.FlushTraffic();
@@ -317,6 +350,7 @@ void Logger::Tick() {
         }
     }
     s.file = everOpen_ ? OutputName() : "";
+    if (parts_.feed) s.feed = parts_.feed->StatusText();
     s.port = DescribePort();
     parts_.console.Status(s);
 }
@@ -410,6 +444,7 @@ int Logger::Finish(int status) {
         if (s.ownsRecorder) s.recorder->Stop();
     }
     parts_.console.EndStatus();
+    FinishFeed();
 
     if (parts_.stream && parts_.stream->Error() != 0) {
         const int err = parts_.stream->Error();

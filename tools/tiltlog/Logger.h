@@ -16,8 +16,10 @@
 #include "CsvRecorder.h"
 #include "LinkState.h"
 #include "LinkTimerSchedule.h"
+#include "LocalClock.h"
 #include "Options.h"
 #include "ReceivePath.h"
+#include "RowFeed.h"
 #include "SensorLog.h"
 #include "Serialport.h"
 #include "SettingsCommands.h"
@@ -41,6 +43,8 @@ public:
         int signalFd;              // a signalfd of the signals that end the run
         int wakeFd;                // an eventfd that anyone may write to wake Run
         const StreamSink* stream;  // set when rows go to standard output
+        Clock& clock;              // stamps each row, in its file and in the feed alike
+        RowFeed* feed;             // set when rows are published too
     };
 
     Logger(const LoggerOptions& options, Parts parts);
@@ -72,6 +76,9 @@ private:
     void RunLinkTimers(SteadyClock::time_point now);
     void Tick();
     void PrintPortErrors();
+    void PrintFeedMessages();
+    void FinishFeed();
+    std::string AlsoFeed() const;
     std::vector<std::string> TakePortErrors();
     std::string DescribePort() const;
     std::string OutputName() const;

@@ -32,6 +32,10 @@ enum class Opt {
     Count,
     Config,
     Reconnect,
+    Mqtt,
+    MqttCa,
+    MqttClientId,
+    MqttQueue,
     Help,
 };
 
@@ -58,11 +62,18 @@ const OptionSpec kOptions[] = {
     {"count", Opt::Count, true},
     {"config", Opt::Config, true},
     {"reconnect", Opt::Reconnect, false},
+    {"mqtt", Opt::Mqtt, true},
+    {"mqtt-ca", Opt::MqttCa, true},
+    {"mqtt-client-id", Opt::MqttClientId, true},
+    {"mqtt-queue", Opt::MqttQueue, true},
     {"help", Opt::Help, false},
 };
 
 constexpr int kMaxIntervalMs = 24 * 60 * 60 * 1000;
 constexpr int kMaxReplyTimeoutMs = 60 * 1000;
+constexpr uint64_t kMaxMqttQueue = 10000000;
+// What MQTT lets a client id be.
+constexpr size_t kMaxClientIdBytes = 65535;
 constexpr double kMaxDurationSeconds = 100.0 * 365 * 24 * 60 * 60;
 const char* const kParities = "NOE";
 
@@ -352,6 +363,29 @@ bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
         case Opt::Reconnect:
             o.reconnect = true;
             return true;
+        case Opt::Mqtt:
+            o.mqttUrl = v;
+            return ParseMqttUrl(v, o.mqtt, message);
+        case Opt::MqttCa: {
+            // Checked now: a certificate that cannot be read would only show as
+            // a broker that is never reached.
+            std::ifstream file(v);
+            if (v.empty() || !file)
+                return p.Fail(
+                    v, std::string("cannot be read: ") + std::strerror(v.empty() ? ENOENT : errno));
+            o.mqttCa = v;
+            return true;
+        }
+        case Opt::MqttClientId:
+            if (v.empty() || v.size() > kMaxClientIdBytes)
+                return p.Fail(v.substr(0, 40), "is not a client id of 1 to 65535 bytes");
+            o.mqttClientId = v;
+            return true;
+        case Opt::MqttQueue:
+            if (!ParseUnsigned(v, kMaxMqttQueue, n) || n == 0)
+                return p.Fail(v, "is not a number of rows 1 to 10000000");
+            o.mqttQueue = static_cast<size_t>(n);
+            return true;
         case Opt::Config:
         case Opt::Help:
             return true;
@@ -481,6 +515,17 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
     } else if (o.replyTimeoutMs != 0) {
         return fail("--reply-timeout-ms: only a bus (several --address) waits for replies");
     }
+    if (!o.Mqtt()) {
+        for (const auto& [spec, value] : flags) {
+            if (spec->id == Opt::MqttCa || spec->id == Opt::MqttClientId ||
+                spec->id == Opt::MqttQueue)
+                return fail(std::string("--") + spec->name + ": only --mqtt publishes");
+        }
+        if (o.NoFiles()) return fail("--output none records nothing without --mqtt");
+    } else if (!o.mqttCa.empty() && !o.mqtt.tls) {
+        return fail("--mqtt-ca: the certificate is for mqtts://, and " + o.mqtt.Describe() +
+                    " is plain MQTT");
+    }
     if (o.output.empty()) o.output = defaultOutput;
     out = o;
     return outcome;
@@ -513,8 +558,9 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "                         0.0001; sets the scale and the decimals (default 0.01)\n"
            "  --xrange TEXT          X range offset taken from Modbus angles (default 90deg)\n"
            "  --yrange TEXT          Y range offset taken from Modbus angles (default 90deg)\n"
-           "  --output DIR|-         folder for a new time-stamped file, or - for standard\n"
-           "                         output (default PATH of --config, else " +
+           "  --output DIR|-|none    folder for a new time-stamped file, - for standard\n"
+           "                         output, or none with --mqtt (default PATH of --config,\n"
+           "                         else " +
            defaultOutput +
            ")\n"
            "  --prefix TEXT          first part of the file names (default MODEL of --config,\n"
@@ -526,6 +572,14 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "                         (default: none)\n"
            "  --reconnect            when the port cannot be opened or is lost, try again\n"
            "                         every second instead of ending (default off)\n"
+           "  --mqtt URL             publish every row too, at QoS 1, to an MQTT broker:\n"
+           "                         mqtt://[USER[:PASSWORD]@]HOST[:PORT]/PREFIX, or\n"
+           "                         mqtts:// for TLS (ports 1883 and 8883 by default)\n"
+           "  --mqtt-ca FILE         the CA certificate that signed an mqtts broker's\n"
+           "                         (default: the system's certificates)\n"
+           "  --mqtt-client-id ID    the client id (default tiltlog-HOSTNAME-PORT)\n"
+           "  --mqtt-queue N         rows held while the broker is away; past N the oldest\n"
+           "                         are dropped and counted (default 100000)\n"
            "  --help                 show this text\n"
            "\n"
            "Rows look like \"1.25,-0.37,23.50,2024-3-5 9:7:3'45 \" and end with CR LF; files\n"
@@ -536,6 +590,12 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "standard output each row begins with the address and a comma. A sensor that\n"
            "leaves 3 requests in a row unanswered is said once, and again when it answers.\n"
            "--count then counts the rows of all sensors.\n"
+           "With --mqtt each row goes to PREFIX/<address> as one JSON object:\n"
+           "{\"address\": 0, \"x\": 1.25, \"y\": -0.37, \"temperature\": 23.50,\n"
+           "\"time\": \"2024-03-05T09:07:03.045+01:00\"}, a value not sent as null. The\n"
+           "retained PREFIX/<address>/status is online while tiltlog is connected, and\n"
+           "offline after it ends (the first address's also when it is cut off). Rows taken\n"
+           "while the broker is away are held, in order, and follow when it is back.\n"
            "COM<n> opens the link ports/COM<n> beside the --config file (without --config:\n"
            "the link COM<n> in " +
            ports +

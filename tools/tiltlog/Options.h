@@ -6,6 +6,7 @@
 
 #include "DeviceTypes.h"
 #include "LineSettings.h"
+#include "MqttTarget.h"
 
 // Exit statuses, as --help lists them.
 constexpr int kExitOk = 0;
@@ -36,6 +37,15 @@ struct LoggerOptions {
     uint64_t count = 0;          // 0: no limit
     std::string configPath;
     bool reconnect = false;
+    // --mqtt: every row is published to a broker too.
+    std::string mqttUrl;        // as given; empty: no MQTT
+    MqttTarget mqtt;            // parsed from mqttUrl
+    std::string mqttCa;         // --mqtt-ca FILE: the CA certificate for mqtts
+    std::string mqttClientId;   // --mqtt-client-id; empty: from the host name and port
+    size_t mqttQueue = 100000;  // --mqtt-queue: rows held while the broker is away
+    bool Mqtt() const { return !mqttUrl.empty(); }
+    // --output none: no CSV files, only the MQTT feed.
+    bool NoFiles() const { return output == "none"; }
 
     bool ToStandardOutput() const { return output == "-"; }
     bool Bus() const { return addresses.size() > 1; }

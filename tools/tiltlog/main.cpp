@@ -20,6 +20,7 @@
 #include "CsvRecorder.h"
 #include "LocalClock.h"
 #include "Logger.h"
+#include "MqttPublisher.h"
 #include "Options.h"
 #include "ProgramTree.h"
 #include "Serialport.h"
@@ -86,7 +87,7 @@ int main(int argc, char** argv) {
         console.Message(parsed.message + " (see --help)");
         return kExitUsage;
     }
-    if (!options.ToStandardOutput()) {
+    if (!options.ToStandardOutput() && !options.NoFiles()) {
         // Checked now rather than at the first write three seconds in, while the
         // person who typed the name is still looking.
         std::error_code ec;
@@ -135,7 +136,27 @@ int main(int argc, char** argv) {
     if (!options.devicePath.empty()) ports.PinDevicePath(options.portNumber, options.devicePath);
     CSerialPort port(ports);
 
+    std::unique_ptr<MqttPublisher> feed;
+    if (options.Mqtt()) {
+        char host[256] = {};
+        if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+        MqttSettings mqtt;
+        mqtt.target = options.mqtt;
+        mqtt.caFile = options.mqttCa;
+        mqtt.clientId = options.mqttClientId.empty()
+                            ? MqttPublisher::DefaultClientId(host, options.PortLabel())
+                            : options.mqttClientId;
+        mqtt.queueLimit = options.mqttQueue;
+        mqtt.addresses = options.addresses;
+        feed = std::make_unique<MqttPublisher>(std::move(mqtt));
+        std::string error;
+        if (!feed->Start(error)) {
+            console.Message(error);
+            return kExitFailure;
+        }
+    }
+
     Logger logger(options, Logger::Parts{port, recorderParts, console, signals.get(), wake.get(),
-                                         stream.get()});
+                                         stream.get(), clock, feed.get()});
     return logger.Run();
 }

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct mosquitto;
+
+// A real mosquitto broker, on 127.0.0.1 at a port of its own, in a folder of
+// its own. It keeps sessions on its disk, so a subscriber's queue survives
+// a restart as it does on a site's broker.
+class MqttBroker {
+public:
+    // With a `user` the broker takes only that user with that password.
+    explicit MqttBroker(const std::string& user = "", const std::string& password = "");
+    ~MqttBroker();
+    MqttBroker(const MqttBroker&) = delete;
+    MqttBroker& operator=(const MqttBroker&) = delete;
+
+    bool Start();  // true once it accepts connections
+    void Stop();   // SIGTERM, and waits for it to end
+    // Replaces the password and has the broker read it again.
+    bool ChangePassword(const std::string& password);
+    uint16_t Port() const { return port_; }
+    std::string Url(const std::string& credentials, const std::string& prefix) const;
+
+private:
+    bool WritePasswordFile(const std::string& password);
+
+    std::string dir_, user_;
+    uint16_t port_ = 0;
+    pid_t pid_ = -1;
+};
+
+// A subscriber through the library: every message under `filter` as it arrived.
+class MqttSubscriber {
+public:
+    struct Message {
+        std::string topic, payload;
+        bool retained;
+    };
+    MqttSubscriber(uint16_t port, const std::string& filter);
+    ~MqttSubscriber();
+    MqttSubscriber(const MqttSubscriber&) = delete;
+    MqttSubscriber& operator=(const MqttSubscriber&) = delete;
+
+    bool WaitSubscribed(std::chrono::milliseconds limit = std::chrono::seconds(10));
+    std::vector<Message> Messages() const;
+    // Polls until `count` messages on `topic` have arrived.
+    bool WaitFor(const std::string& topic, size_t count,
+                 std::chrono::milliseconds limit = std::chrono::seconds(30)) const;
+
+private:
+    static void OnConnect(mosquitto*, void*, int rc);
+    static void OnSubscribe(mosquitto*, void*, int, int, const int*);
+    static void OnMessage(mosquitto*, void*, const struct mosquitto_message*);
+
+    std::string filter_;
+    mosquitto* mosq_ = nullptr;
+    mutable std::mutex mutex_;
+    std::vector<Message> messages_;
+    bool subscribed_ = false;
+};

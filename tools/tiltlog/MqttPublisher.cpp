@@ -1,0 +1,355 @@
+#include "MqttPublisher.h"
+
+#include <mosquitto.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "SystemCalls.h"
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// Seconds between pings on a quiet connection: a broker that went away
+// without a word is noticed within one and a half of them.
+constexpr int kKeepAliveSeconds = 30;
+// The library's housekeeping (pings, its own time-outs) wants a call at
+// least this often.
+constexpr std::chrono::milliseconds kHousekeeping{1000};
+
+int WaitMs(SteadyClock::time_point until, std::chrono::milliseconds most) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - SteadyClock::now());
+    return static_cast<int>(std::clamp(left, std::chrono::milliseconds(0), most).count());
+}
+
+}  // namespace
+
+MqttPublisher::MqttPublisher(MqttSettings settings)
+    : settings_(std::move(settings)),
+      queue_(settings_.queueLimit),
+      backoff_(settings_.firstBackoff) {
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { mosquitto_lib_init(); });
+}
+
+MqttPublisher::~MqttPublisher() {
+    if (thread_.joinable()) Finish(std::chrono::milliseconds(0));
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+std::string MqttPublisher::DefaultClientId(const std::string& hostName, const std::string& port) {
+    std::string name = port.rfind("/dev/", 0) == 0 ? port.substr(5) : port;
+    // Brokers take any UTF-8, but the id shows up in their logs and in shells.
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '_')
+            c = '-';
+    }
+    return "tiltlog-" + (hostName.empty() ? std::string("localhost") : hostName) + "-" + name;
+}
+
+bool MqttPublisher::Start(std::string& error) {
+    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) {
+        error = std::string("cannot make the MQTT wake-up: ") + std::strerror(errno);
+        return false;
+    }
+    try {
+        thread_ = std::thread(&MqttPublisher::Main, this);
+    } catch (const std::system_error& e) {
+        error = std::string("cannot start the MQTT thread: ") + e.what();
+        return false;
+    }
+    return true;
+}
+
+void MqttPublisher::Publish(uint8_t address, std::string payload) {
+    FeedMessage message{settings_.target.prefix + "/" + std::to_string(address),
+                        std::move(payload)};
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (queue_.Push(std::move(message)) && !dropSaid_) {
+            dropSaid_ = true;
+            messages_.push_back("MQTT: more than " + std::to_string(settings_.queueLimit) +
+                                " rows held for " + Describe() + ": the oldest are being dropped");
+        }
+    }
+    const uint64_t one = 1;
+    RetryEintr([&] { return ::write(wakeFd_, &one, sizeof one); });
+}
+
+std::vector<std::string> MqttPublisher::TakeMessages() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> taken;
+    taken.swap(messages_);
+    return taken;
+}
+
+std::string MqttPublisher::StatusText() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string text = "MQTT held " + std::to_string(queue_.Held());
+    if (queue_.Dropped() != 0) text += " dropped " + std::to_string(queue_.Dropped());
+    if (!connected_.load()) text += " (broker away)";
+    return text;
+}
+
+RowFeed::Totals MqttPublisher::Finish(std::chrono::milliseconds grace) {
+    if (thread_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            finishing_ = true;
+            finishBy_ = SteadyClock::now() + grace;
+        }
+        const uint64_t one = 1;
+        RetryEintr([&] { return ::write(wakeFd_, &one, sizeof one); });
+        thread_.join();
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    return Totals{queue_.Acknowledged(), queue_.Held(), queue_.Dropped()};
+}
+
+void MqttPublisher::Say(std::string text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    messages_.push_back(std::move(text));
+}
+
+std::string MqttPublisher::StatusTopic(uint8_t address) const {
+    return settings_.target.prefix + "/" + std::to_string(address) + "/status";
+}
+
+std::string MqttPublisher::Reason(int rc) {
+    // The library leaves a system call's own reason in errno.
+    std::string text = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+    // Its own texts end in a full stop; ours go on after them.
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    return text;
+}
+
+void MqttPublisher::WaitForWake(std::chrono::milliseconds timeout) {
+    // Every row wakes this thread too: only the end of the wait or a finish ends it.
+    const SteadyClock::time_point until = SteadyClock::now() + timeout;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (finishing_) return;
+        }
+        const int ms = WaitMs(until, timeout);
+        if (ms == 0) return;
+        pollfd wake{wakeFd_, POLLIN, 0};
+        if (RetryEintr([&] { return ::poll(&wake, 1, ms); }) > 0) {
+            uint64_t value = 0;
+            RetryEintr([&] { return ::read(wakeFd_, &value, sizeof value); });
+        }
+    }
+}
+
+void MqttPublisher::Main() {
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            // With the broker away at the end there is nobody to hand the rest to.
+            if (finishing_) return;
+        }
+        if (Connect() && RunConnection()) return;
+        WaitForWake(backoff_);
+        backoff_ = std::min(backoff_ * 2, settings_.longestBackoff);
+    }
+}
+
+bool MqttPublisher::Connect() {
+    mosq_ = mosquitto_new(settings_.clientId.c_str(), true, this);
+    if (!mosq_) {
+        Lost(std::strerror(errno));
+        return false;
+    }
+    mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_connect_callback_set(mosq_, &MqttPublisher::OnConnect);
+    mosquitto_publish_callback_set(mosq_, &MqttPublisher::OnPublish);
+    mosquitto_max_inflight_messages_set(mosq_, kWindow);
+    const MqttTarget& t = settings_.target;
+    int rc = MOSQ_ERR_SUCCESS;
+    if (t.hasUser) {
+        rc = mosquitto_username_pw_set(mosq_, t.user.c_str(),
+                                       t.hasPassword ? t.password.c_str() : nullptr);
+    }
+    if (rc == MOSQ_ERR_SUCCESS && !settings_.addresses.empty()) {
+        // One will a connection: it speaks for the first address.
+        static const char kOffline[] = "offline";
+        rc = mosquitto_will_set(mosq_, StatusTopic(settings_.addresses.front()).c_str(),
+                                static_cast<int>(sizeof kOffline - 1), kOffline, 1, true);
+    }
+    if (rc == MOSQ_ERR_SUCCESS && t.tls) {
+        const bool own = !settings_.caFile.empty();
+        rc = mosquitto_tls_set(mosq_, own ? settings_.caFile.c_str() : nullptr,
+                               own ? nullptr : "/etc/ssl/certs", nullptr, nullptr, nullptr);
+    }
+    accepted_ = false;
+    refusal_.clear();
+    if (rc == MOSQ_ERR_SUCCESS)
+        rc = mosquitto_connect_async(mosq_, t.host.c_str(), t.port, kKeepAliveSeconds);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        Lost(Reason(rc));
+        return false;
+    }
+    return true;
+}
+
+bool MqttPublisher::RunConnection() {
+    for (;;) {
+        if (accepted_) Pump();
+        SteadyClock::time_point deadline = SteadyClock::time_point::max();
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (finishing_) {
+                const bool allSent = queue_.Held() == 0;
+                deadline = finishBy_;
+                if (allSent || SteadyClock::now() >= finishBy_ || !accepted_) {
+                    lock.unlock();
+                    if (accepted_) Goodbye(finishBy_);
+                    mosquitto_destroy(mosq_);
+                    mosq_ = nullptr;
+                    connected_.store(false);
+                    return true;
+                }
+            }
+        }
+        const int fd = mosquitto_socket(mosq_);
+        if (fd < 0) {
+            Lost(refusal_.empty() ? std::string("the connection closed") : refusal_);
+            return false;
+        }
+        pollfd fds[2] = {
+            {fd, static_cast<short>(POLLIN | (mosquitto_want_write(mosq_) ? POLLOUT : 0)), 0},
+            {wakeFd_, POLLIN, 0}};
+        RetryEintr([&] { return ::poll(fds, 2, WaitMs(deadline, kHousekeeping)); });
+        if (fds[1].revents & POLLIN) {
+            uint64_t value = 0;
+            RetryEintr([&] { return ::read(wakeFd_, &value, sizeof value); });
+        }
+        int rc = MOSQ_ERR_SUCCESS;
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) rc = mosquitto_loop_read(mosq_, 1);
+        if (rc == MOSQ_ERR_SUCCESS && mosquitto_want_write(mosq_))
+            rc = mosquitto_loop_write(mosq_, 1);
+        if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop_misc(mosq_);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            Lost(refusal_.empty() ? Reason(rc) : refusal_);
+            return false;
+        }
+    }
+}
+
+void MqttPublisher::Pump() {
+    for (;;) {
+        std::optional<PublishQueue::Next> next;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (queue_.InFlight() >= kWindow) return;
+            next = queue_.NextToSend();
+        }
+        if (!next) return;
+        int mid = 0;
+        const FeedMessage& m = next->message;
+        // Sent without the lock: the logger's thread is never held up by a send.
+        const int rc =
+            mosquitto_publish(mosq_, &mid, m.topic.c_str(), static_cast<int>(m.payload.size()),
+                              m.payload.data(), 1, false);
+        if (rc != MOSQ_ERR_SUCCESS) return;  // the loop hears why
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.MarkSent(next->sequence, mid);
+    }
+}
+
+void MqttPublisher::Lost(const std::string& reason) {
+    const bool wasConnected = accepted_;
+    if (mosq_) mosquitto_destroy(mosq_);
+    mosq_ = nullptr;
+    accepted_ = false;
+    connected_.store(false);
+    size_t held = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.Unsend();
+        held = queue_.Held();
+    }
+    if (outageSaid_) return;
+    outageSaid_ = true;
+    Say("MQTT broker " + Describe() + ": " + (wasConnected ? "connection lost: " : "") + reason +
+        "; rows are held (" + std::to_string(held) +
+        " now) and sent when it is back; trying again after " +
+        std::to_string(settings_.firstBackoff.count() / 1000) + " s, then up to every " +
+        std::to_string(settings_.longestBackoff.count() / 1000) + " s");
+}
+
+void MqttPublisher::Goodbye(SteadyClock::time_point deadline) {
+    static const char kOffline[] = "offline";
+    goodbyeMids_.clear();
+    for (uint8_t address : settings_.addresses) {
+        int mid = 0;
+        if (mosquitto_publish(mosq_, &mid, StatusTopic(address).c_str(),
+                              static_cast<int>(sizeof kOffline - 1), kOffline, 1,
+                              true) == MOSQ_ERR_SUCCESS)
+            goodbyeMids_.push_back(mid);
+    }
+    while (!goodbyeMids_.empty() && SteadyClock::now() < deadline) {
+        const int fd = mosquitto_socket(mosq_);
+        if (fd < 0) return;
+        pollfd p{fd, static_cast<short>(POLLIN | (mosquitto_want_write(mosq_) ? POLLOUT : 0)), 0};
+        RetryEintr([&] { return ::poll(&p, 1, WaitMs(deadline, kHousekeeping)); });
+        int rc = MOSQ_ERR_SUCCESS;
+        if (p.revents & (POLLIN | POLLHUP | POLLERR)) rc = mosquitto_loop_read(mosq_, 1);
+        if (rc == MOSQ_ERR_SUCCESS && mosquitto_want_write(mosq_))
+            rc = mosquitto_loop_write(mosq_, 1);
+        if (rc != MOSQ_ERR_SUCCESS) return;
+    }
+    // A clean end: the broker keeps the will to itself.
+    mosquitto_disconnect(mosq_);
+    mosquitto_loop_write(mosq_, 1);
+}
+
+void MqttPublisher::OnConnect(mosquitto* mosq, void* self, int rc) {
+    auto* p = static_cast<MqttPublisher*>(self);
+    if (rc != 0) {
+        p->refusal_ = mosquitto_connack_string(rc);
+        if (!p->refusal_.empty() && p->refusal_.back() == '.') p->refusal_.pop_back();
+        return;
+    }
+    p->accepted_ = true;
+    p->connected_.store(true);
+    p->backoff_ = p->settings_.firstBackoff;
+    static const char kOnline[] = "online";
+    for (uint8_t address : p->settings_.addresses) {
+        mosquitto_publish(mosq, nullptr, p->StatusTopic(address).c_str(),
+                          static_cast<int>(sizeof kOnline - 1), kOnline, 1, true);
+    }
+    size_t held = 0;
+    {
+        std::lock_guard<std::mutex> lock(p->mutex_);
+        held = p->queue_.Held();
+        p->dropSaid_ = false;
+    }
+    if (p->outageSaid_) {
+        p->Say("MQTT broker " + p->Describe() + ": connected again; " + std::to_string(held) +
+               " held rows follow");
+    } else if (!p->everConnected_) {
+        p->Say("publishing to " + p->Describe() + " as client '" + p->settings_.clientId + "'");
+    }
+    p->outageSaid_ = false;
+    p->everConnected_ = true;
+}
+
+void MqttPublisher::OnPublish(mosquitto*, void* self, int mid) {
+    auto* p = static_cast<MqttPublisher*>(self);
+    const auto bye = std::find(p->goodbyeMids_.begin(), p->goodbyeMids_.end(), mid);
+    if (bye != p->goodbyeMids_.end()) {
+        p->goodbyeMids_.erase(bye);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(p->mutex_);
+    p->queue_.Acknowledge(mid);
+}

@@ -1,0 +1,135 @@
+#include "MqttTarget.h"
+
+namespace {
+
+const char kForm[] = "mqtt://[USER[:PASSWORD]@]HOST[:PORT]/PREFIX";
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// %40 for '@', %3A for ':': how a URL carries them inside a user or password.
+bool PercentDecode(const std::string& in, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < in.size(); ++i) {
+        if (in[i] != '%') {
+            out += in[i];
+            continue;
+        }
+        const int hi = i + 2 < in.size() ? HexDigit(in[i + 1]) : -1;
+        const int lo = hi >= 0 ? HexDigit(in[i + 2]) : -1;
+        if (lo < 0) return false;
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+    }
+    return true;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return s;
+}
+
+}  // namespace
+
+std::string MqttTarget::Describe() const {
+    const bool v6 = host.find(':') != std::string::npos;
+    return std::string(tls ? "mqtts://" : "mqtt://") + (v6 ? "[" + host + "]" : host) + ":" +
+           std::to_string(port) + "/" + prefix;
+}
+
+bool ParseMqttUrl(const std::string& url, MqttTarget& out, std::string& error) {
+    const auto fail = [&](const std::string& why) {
+        error = "--mqtt: " + why;
+        return false;
+    };
+    const auto notForm = [&] { return fail("'" + url + "' is not " + kForm); };
+    MqttTarget t;
+    const size_t schemeEnd = url.find("://");
+    if (schemeEnd == std::string::npos) return notForm();
+    const std::string scheme = Lower(url.substr(0, schemeEnd));
+    if (scheme == "mqtts") {
+        t.tls = true;
+    } else if (scheme != "mqtt") {
+        return notForm();
+    }
+    const size_t authorityAt = schemeEnd + 3;
+    const size_t slash = url.find('/', authorityAt);
+    if (slash == std::string::npos)
+        return fail("no prefix in '" + url + "': rows go to PREFIX/<address>");
+    std::string authority = url.substr(authorityAt, slash - authorityAt);
+    const std::string prefix = url.substr(slash + 1);
+
+    // The last '@': a password may hold one unescaped, a host never does.
+    const size_t at = authority.rfind('@');
+    if (at != std::string::npos) {
+        const std::string info = authority.substr(0, at);
+        authority = authority.substr(at + 1);
+        const size_t colon = info.find(':');
+        t.hasUser = true;
+        if (!PercentDecode(info.substr(0, colon), t.user))
+            return fail("a bad %-escape in the user name");
+        if (t.user.empty()) return notForm();
+        if (colon != std::string::npos) {
+            t.hasPassword = true;
+            // Never echoed: the message names the URL without it.
+            if (!PercentDecode(info.substr(colon + 1), t.password))
+                return fail("a bad %-escape in the password");
+        }
+    }
+
+    std::string portText;
+    if (!authority.empty() && authority.front() == '[') {
+        const size_t close = authority.find(']');
+        if (close == std::string::npos) return notForm();
+        t.host = authority.substr(1, close - 1);
+        const std::string rest = authority.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest.front() != ':') return notForm();
+            portText = rest.substr(1);
+            if (portText.empty()) return notForm();
+        }
+    } else {
+        const size_t colon = authority.find(':');
+        t.host = authority.substr(0, colon);
+        if (colon != std::string::npos) {
+            portText = authority.substr(colon + 1);
+            if (portText.empty()) return notForm();
+        }
+    }
+    if (t.host.empty()) return notForm();
+    for (char c : t.host) {
+        if (c == ' ' || c == '/' || c == '?' || c == '#' || c == '@' || c == '[' || c == ']')
+            return notForm();
+    }
+    t.port = t.tls ? 8883 : 1883;
+    if (!portText.empty()) {
+        long port = 0;
+        for (char c : portText) {
+            if (c < '0' || c > '9' || port > 65535)
+                return fail("port '" + portText + "' is not 1..65535");
+            port = port * 10 + (c - '0');
+        }
+        if (port < 1 || port > 65535) return fail("port '" + portText + "' is not 1..65535");
+        t.port = static_cast<int>(port);
+    }
+
+    if (prefix.empty()) return fail("no prefix in '" + url + "': rows go to PREFIX/<address>");
+    for (char wildcard : {'+', '#'}) {
+        if (prefix.find(wildcard) != std::string::npos)
+            return fail(std::string("the prefix '") + prefix + "' holds the wildcard '" + wildcard +
+                        "', and no row can be published to a wildcard");
+    }
+    if (prefix.find('?') != std::string::npos || prefix.find('\0') != std::string::npos)
+        return fail("the prefix '" + prefix + "' is not a topic: no '?' and no NUL");
+    if (prefix.front() == '/' || prefix.back() == '/' || prefix.find("//") != std::string::npos)
+        return fail("the prefix '" + prefix + "' has an empty level");
+    t.prefix = prefix;
+    out = t;
+    return true;
+}
