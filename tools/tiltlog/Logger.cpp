@@ -121,8 +121,10 @@ void Logger::FinishFeed() {
     std::string line =
         std::to_string(totals.published) + " rows published to " + parts_.feed->Describe();
     if (totals.unsent + totals.dropped != 0) {
-        line += "; " + std::to_string(totals.unsent + totals.dropped) + " were not (" +
-                std::to_string(totals.dropped) + " dropped from a full queue)" +
+        line += "; " + std::to_string(totals.unsent + totals.dropped) + " were not" +
+                (totals.dropped != 0
+                     ? " (" + std::to_string(totals.dropped) + " dropped from a full queue)"
+                     : "") +
                 (options_.NoFiles() ? "" : "; the CSV rows have them all");
     }
     parts_.console.Message(line);

@@ -125,6 +125,7 @@ std::string MqttPublisher::StatusTopic(uint8_t address) const {
 
 std::string MqttPublisher::Reason(int rc) {
     // The library leaves a system call's own reason in errno.
+    if (rc == MOSQ_ERR_EAI) return "the host name cannot be looked up";
     std::string text = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
     // Its own texts end in a full stop; ours go on after them.
     if (!text.empty() && text.back() == '.') text.pop_back();
@@ -271,17 +272,14 @@ void MqttPublisher::Lost(const std::string& reason) {
     mosq_ = nullptr;
     accepted_ = false;
     connected_.store(false);
-    size_t held = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         queue_.Unsend();
-        held = queue_.Held();
     }
     if (outageSaid_) return;
     outageSaid_ = true;
     Say("MQTT broker " + Describe() + ": " + (wasConnected ? "connection lost: " : "") + reason +
-        "; rows are held (" + std::to_string(held) +
-        " now) and sent when it is back; trying again after " +
+        "; rows are held and sent when it is back; trying again after " +
         std::to_string(settings_.firstBackoff.count() / 1000) + " s, then up to every " +
         std::to_string(settings_.longestBackoff.count() / 1000) + " s");
 }

@@ -35,6 +35,18 @@ std::string Lower(std::string s) {
     return s;
 }
 
+// The URL as a message may show it: a password becomes "****".
+std::string Masked(const std::string& url) {
+    const size_t from = url.find("://");
+    if (from == std::string::npos) return url;
+    const size_t end = url.find('/', from + 3);
+    const size_t at = url.rfind('@', end);
+    if (at == std::string::npos || at < from + 3) return url;
+    const size_t colon = url.find(':', from + 3);
+    if (colon == std::string::npos || colon > at) return url;
+    return url.substr(0, colon + 1) + "****" + url.substr(at);
+}
+
 }  // namespace
 
 std::string MqttTarget::Describe() const {
@@ -48,7 +60,7 @@ bool ParseMqttUrl(const std::string& url, MqttTarget& out, std::string& error) {
         error = "--mqtt: " + why;
         return false;
     };
-    const auto notForm = [&] { return fail("'" + url + "' is not " + kForm); };
+    const auto notForm = [&] { return fail("'" + Masked(url) + "' is not " + kForm); };
     MqttTarget t;
     const size_t schemeEnd = url.find("://");
     if (schemeEnd == std::string::npos) return notForm();
@@ -61,7 +73,7 @@ bool ParseMqttUrl(const std::string& url, MqttTarget& out, std::string& error) {
     const size_t authorityAt = schemeEnd + 3;
     const size_t slash = url.find('/', authorityAt);
     if (slash == std::string::npos)
-        return fail("no prefix in '" + url + "': rows go to PREFIX/<address>");
+        return fail("no prefix in '" + Masked(url) + "': rows go to PREFIX/<address>");
     std::string authority = url.substr(authorityAt, slash - authorityAt);
     const std::string prefix = url.substr(slash + 1);
 
@@ -119,7 +131,8 @@ bool ParseMqttUrl(const std::string& url, MqttTarget& out, std::string& error) {
         t.port = static_cast<int>(port);
     }
 
-    if (prefix.empty()) return fail("no prefix in '" + url + "': rows go to PREFIX/<address>");
+    if (prefix.empty())
+        return fail("no prefix in '" + Masked(url) + "': rows go to PREFIX/<address>");
     for (char wildcard : {'+', '#'}) {
         if (prefix.find(wildcard) != std::string::npos)
             return fail(std::string("the prefix '") + prefix + "' holds the wildcard '" + wildcard +
