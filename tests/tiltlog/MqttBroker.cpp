@@ -80,6 +80,31 @@ MqttBroker::~MqttBroker() {
     std::filesystem::remove_all(dir_);
 }
 
+bool MqttBroker::AddTlsListener() {
+    const std::string d = "'" + dir_ + "'";
+    const std::string key = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+    const std::string commands[] = {
+        "openssl req -x509 " + key + " -keyout " + d + "/ca.key -out " + d +
+            "/ca.pem -subj /CN=tiltlog-test-ca -days 2",
+        "openssl req -x509 " + key + " -keyout " + d + "/stranger.key -out " + d +
+            "/stranger.pem -subj /CN=stranger -days 2",
+        "openssl req " + key + " -keyout " + d + "/server.key -out " + d +
+            "/server.csr -subj /CN=127.0.0.1",
+        "printf 'subjectAltName=IP:127.0.0.1\\n' > " + d + "/san.ext",
+        "openssl x509 -req -in " + d + "/server.csr -CA " + d + "/ca.pem -CAkey " + d +
+            "/ca.key -CAcreateserial -out " + d + "/server.pem -days 2 -extfile " + d + "/san.ext",
+    };
+    for (const std::string& c : commands) {
+        if (std::system((c + " >/dev/null 2>&1").c_str()) != 0) return false;
+    }
+    tlsPort_ = FreePort();
+    std::ofstream conf(dir_ + "/mosquitto.conf", std::ios::app);
+    conf << "listener " << tlsPort_ << " 127.0.0.1\n"
+         << "cafile " << dir_ << "/ca.pem\ncertfile " << dir_ << "/server.pem\nkeyfile " << dir_
+         << "/server.key\n";
+    return true;
+}
+
 bool MqttBroker::WritePasswordFile(const std::string& password) {
     const std::string file = dir_ + "/passwords";
     std::filesystem::remove(file);

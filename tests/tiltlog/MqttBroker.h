@@ -17,6 +17,13 @@ class MqttBroker {
 public:
     // With a `user` the broker takes only that user with that password.
     explicit MqttBroker(const std::string& user = "", const std::string& password = "");
+    // A second listener, TLS on a certificate for 127.0.0.1 from a CA of the
+    // test's own; false when openssl could not make them.
+    bool AddTlsListener();
+    uint16_t TlsPort() const { return tlsPort_; }
+    std::string CaFile() const { return dir_ + "/ca.pem"; }
+    // A CA that signed nothing the broker shows.
+    std::string StrangerCaFile() const { return dir_ + "/stranger.pem"; }
     ~MqttBroker();
     MqttBroker(const MqttBroker&) = delete;
     MqttBroker& operator=(const MqttBroker&) = delete;
@@ -33,6 +40,7 @@ private:
 
     std::string dir_, user_;
     uint16_t port_ = 0;
+    uint16_t tlsPort_ = 0;
     pid_t pid_ = -1;
 };
 

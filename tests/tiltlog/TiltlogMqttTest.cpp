@@ -197,4 +197,50 @@ TEST(TiltlogMqtt, ARefusedLoginIsSaidOnceTheFilesKeepEveryRowAndItIsTriedAgain) 
     std::filesystem::remove_all(out);
 }
 
+TEST(TiltlogMqtt, MqttsReachesABrokerSignedByTheGivenCaAndSaysWhyAnotherIsRefused) {
+    MqttBroker broker;
+    ASSERT_TRUE(broker.AddTlsListener());
+    ASSERT_TRUE(broker.Start());
+    MqttSubscriber sub(broker.Port(), "site/#");
+    ASSERT_TRUE(sub.WaitSubscribed());
+    SimServer server;
+    const std::string tls = "mqtts://127.0.0.1:" + std::to_string(broker.TlsPort()) + "/site";
+    Rig rig;
+    rig.Start({"--port", server.Address(), "--interval-ms", "20", "--count", "10", "--output",
+               "none", "--mqtt", tls, "--mqtt-ca", broker.CaFile()});
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    EXPECT_TRUE(sub.WaitFor("site/0", 10)) << rig.err;
+    EXPECT_NE(rig.err.find("10 rows published to " + tls + "\n"), std::string::npos) << rig.err;
+
+    Rig stranger;
+    // Long enough for the handshake to have failed however loaded the machine is.
+    stranger.Start({"--port", server.Address(), "--interval-ms", "20", "--count", "50", "--output",
+                    "none", "--mqtt", tls, "--mqtt-ca", broker.StrangerCaFile()});
+    ASSERT_EQ(stranger.Wait(), 0) << stranger.err;
+    EXPECT_EQ(Count(stranger.err, "MQTT broker " + tls + ": A TLS error occurred"), 1u)
+        << stranger.err;
+    EXPECT_NE(stranger.err.find("0 rows published to " + tls + "; 50 were not\n"),
+              std::string::npos)
+        << stranger.err;
+}
+
+TEST(TiltlogMqtt, AFullQueueDropsTheOldestSaysSoOnceAndCountsThemAtTheEnd) {
+    SimServer server;
+    const std::string nobody =
+        "mqtt://127.0.0.1:" + std::to_string(SimServer::RefusingPort()) + "/site";
+    Rig rig;
+    rig.Start({"--port", server.Address(), "--interval-ms", "10", "--count", "100", "--output",
+               "none", "--mqtt", nobody, "--mqtt-queue", "5"});
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    EXPECT_EQ(Count(rig.err, "MQTT: more than 5 rows held for " + nobody +
+                                 ": the oldest are being dropped\n"),
+              1u)
+        << rig.err;
+    EXPECT_EQ(Count(rig.err, "Connection refused"), 1u) << rig.err;
+    EXPECT_NE(rig.err.find("0 rows published to " + nobody +
+                           "; 100 were not (95 dropped from a full queue)\n"),
+              std::string::npos)
+        << rig.err;
+}
+
 }  // namespace
