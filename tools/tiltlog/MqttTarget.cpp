@@ -3,6 +3,9 @@
 namespace {
 
 const char kForm[] = "mqtt://[USER[:PASSWORD]@]HOST[:PORT]/PREFIX";
+// An MQTT string's length field is 16 bits, and the longest topic is the status one.
+constexpr size_t kMaxTopicBytes = 65535;
+constexpr size_t kMaxPrefixBytes = kMaxTopicBytes - sizeof "/255/status" + 1;
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -49,6 +52,38 @@ std::string Masked(const std::string& url) {
 
 }  // namespace
 
+bool IsMqttText(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+        const unsigned lead = byte(i);
+        size_t extra = 0;
+        unsigned cp = lead;
+        if (lead >= 0xF0 && lead <= 0xF4) {
+            extra = 3;
+            cp = lead & 0x07;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            extra = 2;
+            cp = lead & 0x0F;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            extra = 1;
+            cp = lead & 0x1F;
+        } else if (lead >= 0x80) {
+            return false;
+        }
+        if (i + extra >= text.size()) return false;
+        for (size_t k = 1; k <= extra; ++k) {
+            if ((byte(i + k) & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (byte(i + k) & 0x3F);
+        }
+        const bool overlong = (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
+        if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        // MQTT forbids NUL, and brokers may close the connection on other controls.
+        if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
 std::string MqttTarget::Describe() const {
     const bool v6 = host.find(':') != std::string::npos;
     return std::string(tls ? "mqtts://" : "mqtt://") + (v6 ? "[" + host + "]" : host) + ":" +
@@ -87,11 +122,16 @@ bool ParseMqttUrl(const std::string& url, MqttTarget& out, std::string& error) {
         if (!PercentDecode(info.substr(0, colon), t.user))
             return fail("a bad %-escape in the user name");
         if (t.user.empty()) return notForm();
+        if (!IsMqttText(t.user))
+            return fail("the user name is not UTF-8 text without control characters");
         if (colon != std::string::npos) {
             t.hasPassword = true;
             // Never echoed: the message names the URL without it.
             if (!PercentDecode(info.substr(colon + 1), t.password))
                 return fail("a bad %-escape in the password");
+            // The library takes the password as a C string: it would end at a NUL.
+            if (t.password.find('\0') != std::string::npos)
+                return fail("the password holds a NUL (%00)");
         }
     }
 
@@ -100,6 +140,8 @@ bool ParseMqttUrl(const std::string& url, MqttTarget& out, std::string& error) {
         const size_t close = authority.find(']');
         if (close == std::string::npos) return notForm();
         t.host = authority.substr(1, close - 1);
+        // Brackets are for IPv6 only; Describe() puts them back by the ':'.
+        if (t.host.find(':') == std::string::npos) return notForm();
         const std::string rest = authority.substr(close + 1);
         if (!rest.empty()) {
             if (rest.front() != ':') return notForm();
@@ -142,6 +184,11 @@ bool ParseMqttUrl(const std::string& url, MqttTarget& out, std::string& error) {
         return fail("the prefix '" + prefix + "' is not a topic: no '?' and no NUL");
     if (prefix.front() == '/' || prefix.back() == '/' || prefix.find("//") != std::string::npos)
         return fail("the prefix '" + prefix + "' has an empty level");
+    // Not echoed: its bytes are what the terminal could not show.
+    if (!IsMqttText(prefix)) return fail("the prefix is not UTF-8 text without control characters");
+    if (prefix.size() > kMaxPrefixBytes)
+        return fail("the prefix is " + std::to_string(prefix.size()) + " bytes; at most " +
+                    std::to_string(kMaxPrefixBytes) + " leave room for /<address>/status");
     t.prefix = prefix;
     out = t;
     return true;

@@ -21,3 +21,7 @@ struct MqttTarget {
 // False with a one-line reason (no program name, no line end) in `error` when
 // `url` is not such a URL, or its prefix holds a wildcard ('+' or '#').
 bool ParseMqttUrl(const std::string& url, MqttTarget& out, std::string& error);
+
+// True when MQTT carries `text` as a string (a user name, a client id, a topic):
+// UTF-8, without NUL or other control characters.
+bool IsMqttText(const std::string& text);

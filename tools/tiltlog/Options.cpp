@@ -368,17 +368,26 @@ bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
             return ParseMqttUrl(v, o.mqtt, message);
         case Opt::MqttCa: {
             // Checked now: a certificate that cannot be read would only show as
-            // a broker that is never reached.
-            std::ifstream file(v);
-            if (v.empty() || !file)
+            // a broker that is never reached. Looked at before it is opened, as
+            // --config is: opening a FIFO would wait for a writer.
+            struct stat st {};
+            if (v.empty() || ::stat(v.c_str(), &st) != 0)
                 return p.Fail(
                     v, std::string("cannot be read: ") + std::strerror(v.empty() ? ENOENT : errno));
+            if (!S_ISREG(st.st_mode)) return p.Fail(v, "is not a file");
+            std::ifstream file(v);
+            if (!file) return p.Fail(v, std::string("cannot be read: ") + std::strerror(errno));
             o.mqttCa = v;
             return true;
         }
         case Opt::MqttClientId:
             if (v.empty() || v.size() > kMaxClientIdBytes)
                 return p.Fail(v.substr(0, 40), "is not a client id of 1 to 65535 bytes");
+            // Not echoed: its bytes are what the terminal could not show.
+            if (!IsMqttText(v)) {
+                message = p.source + ": the client id is not UTF-8 text without control characters";
+                return false;
+            }
             o.mqttClientId = v;
             return true;
         case Opt::MqttQueue:

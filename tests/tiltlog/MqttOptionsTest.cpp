@@ -1,0 +1,112 @@
+// What --mqtt and its options accept, beyond the URL's plain forms.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "MqttTarget.h"
+#include "Options.h"
+
+namespace {
+
+std::string Error(const std::vector<std::string>& args, LoggerOptions& o) {
+    const ParseOutcome r = ParseOptions(args, "/opt/tiltscope/data", o);
+    return r.action == ParseOutcome::Action::Fail ? r.message : "(accepted)";
+}
+
+std::string Error(const std::vector<std::string>& args) {
+    LoggerOptions o;
+    return Error(args, o);
+}
+
+TEST(MqttUrl, WhatABrokerCannotTakeIsRefusedAndUtf8IsNot) {
+    const std::string longest(65524, 'p');  // with "/255/status": 65535 bytes
+    const struct {
+        std::string url;
+        const char* says;
+    } cases[] = {
+        {"mqtt://u:p%00w@h/p", "NUL (%00)"},
+        {"mqtt://u%01@h/p", "user name is not UTF-8"},
+        {"mqtt://%4@h/p", "%-escape in the user name"},
+        {"mqtt://[broker.example]/p", "is not mqtt://"},
+        {"mqtt://h/p?qos=1", "no '?'"},
+        {"mqtt://h/caf\xe9", "prefix is not UTF-8"},
+        {"mqtt://h/a\x01"
+         "b",
+         "prefix is not UTF-8"},
+        {"mqtt://h/\xc0\xaf", "prefix is not UTF-8"},      // an overlong '/'
+        {"mqtt://h/\xed\xa0\x80", "prefix is not UTF-8"},  // a surrogate
+        {"mqtt://h/" + longest + "p", "65525 bytes; at most 65524"},
+    };
+    for (const auto& c : cases) {
+        MqttTarget t;
+        std::string error;
+        EXPECT_FALSE(ParseMqttUrl(c.url, t, error)) << c.url.substr(0, 40);
+        EXPECT_NE(error.find(c.says), std::string::npos) << c.url.substr(0, 40) << ": " << error;
+    }
+
+    MqttTarget t;
+    std::string error;
+    ASSERT_TRUE(ParseMqttUrl("mqtt://u:p@ss@h/site/Z\xc3\xbcrich/\xf0\x9f\x8c\x8a", t, error))
+        << error;
+    EXPECT_EQ(t.password, "p@ss");
+    EXPECT_EQ(t.prefix, "site/Z\xc3\xbcrich/\xf0\x9f\x8c\x8a");
+    EXPECT_TRUE(ParseMqttUrl("mqtt://h/" + longest, t, error)) << error;
+}
+
+TEST(MqttOptions, AClientIdIsOneTo65535BytesOfText) {
+    LoggerOptions o;
+    const std::vector<std::string> mqtt{"--mqtt", "mqtt://h/p", "--mqtt-client-id"};
+    const auto with = [&](const std::string& id) {
+        std::vector<std::string> args = mqtt;
+        args.push_back(id);
+        return Error(args, o);
+    };
+    EXPECT_EQ(with(std::string(65535, 'c')), "(accepted)");
+    EXPECT_EQ(o.mqttClientId.size(), 65535u);
+    EXPECT_NE(with(std::string(65536, 'c')).find("1 to 65535 bytes"), std::string::npos);
+    EXPECT_NE(with("tilt\x01").find("without control characters"), std::string::npos);
+    EXPECT_NE(with("caf\xe9").find("UTF-8"), std::string::npos);
+}
+
+class MqttCaFile : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tiltlog-mqtt-ca-XXXXXX";
+        dir_ = ::mkdtemp(pattern);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string dir_;
+};
+
+TEST_F(MqttCaFile, OnlyAReadableFileIsTakenAndOnlyForMqtts) {
+    const std::string missing = dir_ + "/gone/ca.pem";
+    EXPECT_EQ(Error({"--mqtt", "mqtts://h/p", "--mqtt-ca", missing}),
+              "--mqtt-ca: '" + missing + "' cannot be read: No such file or directory");
+    EXPECT_EQ(Error({"--mqtt", "mqtts://h/p", "--mqtt-ca", dir_}),
+              "--mqtt-ca: '" + dir_ + "' is not a file");
+    // Held open by a writer, so that reading it would not wait: refused all the same.
+    const std::string fifo = dir_ + "/ca.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    EXPECT_EQ(Error({"--mqtt", "mqtts://h/p", "--mqtt-ca", fifo}),
+              "--mqtt-ca: '" + fifo + "' is not a file");
+    ::close(writer);
+
+    const std::string ca = dir_ + "/ca.pem";
+    std::ofstream(ca) << "-----BEGIN CERTIFICATE-----\n";
+    LoggerOptions o;
+    EXPECT_EQ(Error({"--mqtt", "mqtts://h/p", "--mqtt-ca", ca}, o), "(accepted)");
+    EXPECT_EQ(o.mqttCa, ca);
+    EXPECT_NE(Error({"--mqtt", "mqtt://h/p", "--mqtt-ca", ca}).find("is plain MQTT"),
+              std::string::npos);
+    EXPECT_EQ(Error({"--mqtt-ca", ca}), "--mqtt-ca: only --mqtt publishes");
+}
+
+}  // namespace
