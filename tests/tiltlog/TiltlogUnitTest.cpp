@@ -308,6 +308,10 @@ TEST(TiltlogMqttOptions, BadUrlsAndLoneMqttOptionsAreRefusedByName) {
     for (const char* url : {"mqtt://u:hunter2@h:99999/p", "mqtt://u:hunter2@h",
                             "mqtt://u:hunter2@/p", "mqtt://u:hunter2@h/a/#"})
         EXPECT_EQ(Error({"--mqtt", url}).find("hunter2"), std::string::npos) << url;
+    // A '/' left unescaped in a password ends the host early: what stands before it is no port.
+    const std::string slashed = Error({"--mqtt", "mqtt://u:hun/ter2@h/p"});
+    EXPECT_EQ(slashed.find("hun"), std::string::npos) << slashed;
+    EXPECT_NE(slashed.find("%2F"), std::string::npos) << slashed;
     LoggerOptions o;
     EXPECT_EQ(Parse({"--mqtt", "mqtts://h/p", "--mqtt-queue", "10"}, o).action,
               ParseOutcome::Action::Run);

@@ -14,7 +14,7 @@ int HexDigit(char c) {
     return -1;
 }
 
-// %40 for '@', %3A for ':': how a URL carries them inside a user or password.
+// %40 for '@', %3A for ':', %2F for '/': how a URL carries them inside a user or password.
 bool PercentDecode(const std::string& in, std::string& out) {
     out.clear();
     for (size_t i = 0; i < in.size(); ++i) {
@@ -43,8 +43,10 @@ std::string Masked(const std::string& url) {
     const size_t from = url.find("://");
     if (from == std::string::npos) return url;
     const size_t end = url.find('/', from + 3);
-    const size_t at = url.rfind('@', end);
-    if (at == std::string::npos || at < from + 3) return url;
+    size_t at = url.rfind('@', end);
+    // None before the first '/': a password may hold that '/', so hide up to the next '@'.
+    if (at == std::string::npos || at < from + 3) at = url.find('@', end);
+    if (at == std::string::npos) return url;
     const size_t colon = url.find(':', from + 3);
     if (colon == std::string::npos || colon > at) return url;
     return url.substr(0, colon + 1) + "****" + url.substr(at);
@@ -163,8 +165,14 @@ bool ParseMqttUrl(const std::string& url, MqttTarget& out, std::string& error) {
     }
     t.port = t.tls ? 8883 : 1883;
     if (!portText.empty()) {
+        // "u:pa/ss@h": the host ended at the '/', so the "port" is half a password.
+        const bool slashedPassword =
+            at == std::string::npos && prefix.find('@') != std::string::npos;
         long port = 0;
         for (char c : portText) {
+            if ((c < '0' || c > '9') && slashedPassword)
+                return fail("no port after ':' in '" + Masked(url) +
+                            "'; a '/' in a user name or password is written %2F");
             if (c < '0' || c > '9' || port > 65535)
                 return fail("port '" + portText + "' is not 1..65535");
             port = port * 10 + (c - '0');
