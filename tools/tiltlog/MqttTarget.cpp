@@ -166,13 +166,12 @@ bool ParseMqttUrl(const std::string& url, MqttTarget& out, std::string& error) {
     t.port = t.tls ? 8883 : 1883;
     if (!portText.empty()) {
         // "u:pa/ss@h": the host ended at the '/', so the "port" is half a password.
-        const bool slashedPassword =
-            at == std::string::npos && prefix.find('@') != std::string::npos;
+        const bool digits = portText.find_first_not_of("0123456789") == std::string::npos;
+        if (!digits && at == std::string::npos && prefix.find('@') != std::string::npos)
+            return fail("no port after ':' in '" + Masked(url) +
+                        "'; a '/' in a user name or password is written %2F");
         long port = 0;
         for (char c : portText) {
-            if ((c < '0' || c > '9') && slashedPassword)
-                return fail("no port after ':' in '" + Masked(url) +
-                            "'; a '/' in a user name or password is written %2F");
             if (c < '0' || c > '9' || port > 65535)
                 return fail("port '" + portText + "' is not 1..65535");
             port = port * 10 + (c - '0');
