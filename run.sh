@@ -15,8 +15,7 @@ for arg in "$@"; do
 done
 
 source scripts/deps.sh
-ensure_packages build-essential cmake ninja-build qt6-base-dev qt6-qpa-plugins libgl-dev \
-    fonts-liberation2 fonts-wqy-microhei qt6-translations-l10n libmosquitto-dev
+ensure_packages "${run_packages[@]}"
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DTILTSCOPE_TESTS=OFF -DTILTSCOPE_BENCH=OFF >/dev/null

@@ -16,9 +16,7 @@ for arg in "$@"; do
 done
 
 source scripts/deps.sh
-ensure_packages build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev \
-    clang libclang-rt-14-dev qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation2 \
-    fonts-wqy-microhei qt6-translations-l10n libmosquitto-dev mosquitto
+ensure_packages "${test_packages[@]}"
 
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

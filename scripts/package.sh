@@ -6,9 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-# file and dpkg-dev: CPack finds the binaries with file and their libraries with dpkg-shlibdeps.
-ensure_packages build-essential cmake ninja-build qt6-base-dev libgl-dev dpkg-dev file \
-    desktop-file-utils libmosquitto-dev
+ensure_packages "${package_packages[@]}"
 
 build=build/package-build
 out=build/package
