@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer,
 # runs every test headless, then gives each fuzz target a short bounded run. It
-# always ends with one "tests: N passed, N failed" line, and exits non-zero when
-# anything failed (the build, a test, a fuzz target).
+# always ends with one "tests: N passed, N failed, N skipped" line, and exits
+# non-zero when anything failed (the build, a test, a fuzz target).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -25,6 +25,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
 passed=0
 failed=0
+skipped=0
 mkdir -p build/debug
 if cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTILTSCOPE_SANITIZE=ON \
     -DTILTSCOPE_BENCH=ON && cmake --build build/debug; then
@@ -35,7 +36,9 @@ if cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTILTSCOPE_SANIT
     if [ -n "$summary" ]; then
         total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
         failed=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$summary")
-        passed=$((total - failed))
+        # ctest counts a skipped test as passed; it lists each as "(Skipped)".
+        skipped=$(grep -cE '^ *[0-9]+ - .* \(Skipped\)$' build/debug/ctest.log || true)
+        passed=$((total - failed - skipped))
     else
         failed=1  # ctest itself did not get to its summary
     fi
@@ -75,5 +78,5 @@ elif command -v clang++ >/dev/null; then
 fi
 
 # The closing line CI reads, after the fuzz output: ctest's tests and the fuzz targets.
-echo "tests: $passed passed, $failed failed"
+echo "tests: $passed passed, $failed failed, $skipped skipped"
 exit "$status"
