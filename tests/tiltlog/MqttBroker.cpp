@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -40,6 +41,20 @@ bool Accepts(uint16_t port) {
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     ::close(fd);
     return ok;
+}
+
+// Debian puts the broker in /usr/sbin, which an ordinary user's PATH lacks.
+std::string FindProgram(const std::string& name) {
+    std::string dirs = ::getenv("PATH") ? ::getenv("PATH") : "";
+    dirs += ":/usr/sbin:/sbin:/usr/bin:/bin";
+    for (size_t start = 0; start <= dirs.size();) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        const std::string path = dirs.substr(start, end - start) + "/" + name;
+        if (end > start && ::access(path.c_str(), X_OK) == 0) return path;
+        start = end + 1;
+    }
+    return "";
 }
 
 template <typename F>
@@ -109,27 +124,38 @@ bool MqttBroker::WritePasswordFile(const std::string& password) {
     const std::string file = dir_ + "/passwords";
     std::filesystem::remove(file);
     std::ofstream(file).close();
+    const std::string program = FindProgram("mosquitto_passwd");
+    if (program.empty()) return false;
     const std::string command =
-        "mosquitto_passwd -b '" + file + "' '" + user_ + "' '" + password + "' >/dev/null 2>&1";
+        "'" + program + "' -b '" + file + "' '" + user_ + "' '" + password + "' >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
 }
 
 bool MqttBroker::Start() {
+    const std::string program = FindProgram("mosquitto");
+    if (program.empty()) {
+        problem_ = "mosquitto is not installed (looked in PATH, /usr/sbin and /sbin)";
+        return false;
+    }
     const std::string conf = dir_ + "/mosquitto.conf";
-    char* argv[] = {const_cast<char*>("mosquitto"), const_cast<char*>("-c"),
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("-c"),
                     const_cast<char*>(conf.c_str()), nullptr};
     // Its own complaints (run as root, and the like) go to its log, not the test's output.
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, STDERR_FILENO, (dir_ + "/stderr").c_str(),
                                      O_WRONLY | O_CREAT | O_APPEND, 0600);
-    const int failed = ::posix_spawnp(&pid_, "mosquitto", &files, nullptr, argv, environ);
+    const int failed = ::posix_spawn(&pid_, program.c_str(), &files, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&files);
     if (failed != 0) {
         pid_ = -1;
+        problem_ = "cannot start " + program + ": " + std::strerror(failed);
         return false;
     }
-    return Poll([&] { return Accepts(port_); }, std::chrono::seconds(10));
+    if (Poll([&] { return Accepts(port_); }, std::chrono::seconds(10))) return true;
+    problem_ = program + " took no connection on port " + std::to_string(port_) +
+               " within 10 s; its log: " + dir_ + "/stderr";
+    return false;
 }
 
 void MqttBroker::Stop() {

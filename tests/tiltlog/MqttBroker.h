@@ -29,6 +29,8 @@ public:
     MqttBroker& operator=(const MqttBroker&) = delete;
 
     bool Start();  // true once it accepts connections
+    // Why Start failed, for the test's failure message.
+    const std::string& Problem() const { return problem_; }
     void Stop();   // SIGTERM, and waits for it to end
     // Replaces the password and has the broker read it again.
     bool ChangePassword(const std::string& password);
@@ -38,7 +40,7 @@ public:
 private:
     bool WritePasswordFile(const std::string& password);
 
-    std::string dir_, user_;
+    std::string dir_, user_, problem_;
     uint16_t port_ = 0;
     uint16_t tlsPort_ = 0;
     pid_t pid_ = -1;

@@ -116,7 +116,7 @@ size_t Rows(const MqttSubscriber& sub, const std::string& topic) {
 
 TEST(TiltlogMqtt, EveryRowArrivesAsItsJsonInOrderWithItsStatus) {
     MqttBroker broker;
-    ASSERT_TRUE(broker.Start());
+    ASSERT_TRUE(broker.Start()) << broker.Problem();
     MqttSubscriber sub(broker.Port(), "site/#");
     ASSERT_TRUE(sub.WaitSubscribed());
     SimServer server;
@@ -144,7 +144,7 @@ TEST(TiltlogMqtt, EveryRowArrivesAsItsJsonInOrderWithItsStatus) {
 
 TEST(TiltlogMqtt, ABrokerAwayForSixSecondsLosesNoRow) {
     MqttBroker broker;
-    ASSERT_TRUE(broker.Start());
+    ASSERT_TRUE(broker.Start()) << broker.Problem();
     MqttSubscriber sub(broker.Port(), "site/#");
     ASSERT_TRUE(sub.WaitSubscribed());
     SimServer server;
@@ -159,7 +159,7 @@ TEST(TiltlogMqtt, ABrokerAwayForSixSecondsLosesNoRow) {
     ASSERT_TRUE(rig.WaitForError("connection lost")) << rig.err;
     // The outage itself: six seconds of rows that only the queue holds.
     rig.WaitFor([] { return false; }, std::chrono::seconds(6));
-    ASSERT_TRUE(broker.Start());
+    ASSERT_TRUE(broker.Start()) << broker.Problem();
     ASSERT_TRUE(rig.WaitForError("connected again")) << rig.err;
     const size_t before = Rows(sub, "site/0");
     ASSERT_TRUE(rig.WaitFor([&] { return Rows(sub, "site/0") >= before + 20; })) << rig.err;
@@ -178,7 +178,7 @@ TEST(TiltlogMqtt, ABrokerAwayForSixSecondsLosesNoRow) {
 
 TEST(TiltlogMqtt, ARefusedLoginIsSaidOnceTheFilesKeepEveryRowAndItIsTriedAgain) {
     MqttBroker broker("site", "right");
-    ASSERT_TRUE(broker.Start());
+    ASSERT_TRUE(broker.Start()) << broker.Problem();
     SimServer server;
     const std::string out = TempFolder();
     Rig rig;
@@ -200,7 +200,7 @@ TEST(TiltlogMqtt, ARefusedLoginIsSaidOnceTheFilesKeepEveryRowAndItIsTriedAgain) 
 TEST(TiltlogMqtt, MqttsReachesABrokerSignedByTheGivenCaAndSaysWhyAnotherIsRefused) {
     MqttBroker broker;
     ASSERT_TRUE(broker.AddTlsListener());
-    ASSERT_TRUE(broker.Start());
+    ASSERT_TRUE(broker.Start()) << broker.Problem();
     MqttSubscriber sub(broker.Port(), "site/#");
     ASSERT_TRUE(sub.WaitSubscribed());
     SimServer server;
