@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 // A device node the test's user may not open, as an adapter is for a user
@@ -35,6 +36,8 @@ public:
     }
     ~RefusedDevice() {
         if (ok_) ::chmod(device_.c_str(), saved_);
+        std::error_code ec;
+        if (!copyDir_.empty()) std::filesystem::remove_all(copyDir_, ec);
     }
     RefusedDevice(const RefusedDevice&) = delete;
     RefusedDevice& operator=(const RefusedDevice&) = delete;
@@ -45,6 +48,21 @@ public:
     bool BecomeRefusedUser() const {
         if (!dropToNobody_) return true;
         return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
+    }
+    // The program as the refused user can run it: nobody cannot reach a build
+    // tree under a home folder of mode 0700 (root's is), so it gets a copy in a
+    // folder of its own that the destructor removes.
+    std::string Reachable(const std::string& program) {
+        if (!dropToNobody_) return program;
+        char pattern[] = "/tmp/tiltscope-refused-XXXXXX";
+        if (!::mkdtemp(pattern)) return program;
+        copyDir_ = pattern;
+        ::chmod(pattern, 0755);
+        const std::string copy = copyDir_ + "/" + std::filesystem::path(program).filename().string();
+        std::error_code ec;
+        std::filesystem::copy_file(program, copy, ec);
+        ::chmod(copy.c_str(), 0755);
+        return ec ? program : copy;
     }
     static std::string UserName() {
         const passwd* p = ::getpwuid(::geteuid());
@@ -62,6 +80,7 @@ private:
     std::string device_;
     mode_t saved_ = 0;
     std::string group_;
+    std::string copyDir_;
     bool dropToNobody_ = false;
     bool ok_ = false;
 };

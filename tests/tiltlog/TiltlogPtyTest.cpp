@@ -405,6 +405,7 @@ TEST(TiltlogUsage, APortTheUserMayNotOpenNamesItsGroupAndTheCommandThatAddsThem)
     SimProcess sim({});
     RefusedDevice refused(sim.PtyPath(), "");
     if (!refused.Ok()) GTEST_SKIP() << "cannot take this device away from the test's user";
+    const std::string tiltlog = refused.Reachable(TILTLOG_PATH);
     int err[2];
     ASSERT_EQ(::pipe(err), 0);
     const pid_t pid = ::fork();
@@ -412,7 +413,7 @@ TEST(TiltlogUsage, APortTheUserMayNotOpenNamesItsGroupAndTheCommandThatAddsThem)
         ::dup2(err[1], 2);
         ::close(err[0]);
         if (!refused.BecomeRefusedUser()) ::_exit(126);
-        ::execl(TILTLOG_PATH, "tiltlog", "--port", sim.PtyPath().c_str(), "--output", "-",
+        ::execl(tiltlog.c_str(), "tiltlog", "--port", sim.PtyPath().c_str(), "--output", "-",
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }
