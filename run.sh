@@ -6,12 +6,14 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 demo=1
-for arg in "$@"; do
-    case "$arg" in
+while [ $# -gt 0 ]; do
+    case "$1" in
         --no-demo) demo=0 ;;
-        -h|--help) echo "usage: ./run.sh [--no-demo]"; exit 0 ;;
-        *) echo "run.sh: unknown option $arg (try --help)" >&2; exit 2 ;;
+        --) shift; break ;;  # the rest is Tiltscope's own, e.g. --run-seconds N
+        -h|--help) echo "usage: ./run.sh [--no-demo] [-- TILTSCOPE-OPTIONS]"; exit 0 ;;
+        *) echo "run.sh: unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
+    shift
 done
 
 source scripts/deps.sh
@@ -48,4 +50,4 @@ if [ "$demo" -eq 1 ]; then
 fi
 
 cd "$stage/bin"
-./tiltscope
+./tiltscope "$@"
