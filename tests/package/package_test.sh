@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# The Debian package as a user meets it: installed on this machine with apt,
-# Tiltscope started from its menu entry and tiltlog and tiltsim from the PATH by
-# an ordinary user (nobody, with a scratch home), each finding that user's own
-# tree; then removed, leaving the user's files. The package is removed at the
-# end whatever happens.
+# The Debian package as a user meets it: installed with apt, Tiltscope started
+# from its menu entry and tiltlog and tiltsim from the PATH by an ordinary user
+# (nobody, with a scratch home), each finding that user's own tree; then
+# removed, leaving the user's files.
 #
-# Needs root (it installs); exits 77, a skip for ctest, without root or dpkg.
-# TILTSCOPE_DEB=FILE tests that package; otherwise scripts/package.sh builds one.
+# It never installs into the machine that runs it: apt and the programs run in
+# a root of the test's own, an overlay over this machine's root whose changes
+# live in a tmpfs of a private mount namespace and vanish with it.
+#
+# Needs root (mounts, chroot); exits 77, a skip for ctest, without root or
+# without what an own root needs. TILTSCOPE_DEB=FILE tests that package;
+# otherwise scripts/package.sh builds one.
 set -euo pipefail
 
-repo=$(cd "$(dirname "$0")/../.." && pwd)
 skip() {
     echo "package test skipped: $*"
     exit 77
@@ -19,59 +22,79 @@ fail() {
     exit 1
 }
 
-[ "$(id -u)" -eq 0 ] || skip "installing the package needs root"
-for tool in dpkg dpkg-query apt-get setpriv flock timeout; do
-    command -v "$tool" >/dev/null || skip "$tool is not available"
-done
-id nobody >/dev/null 2>&1 || skip "there is no user nobody to run the programs as"
+# Stage 1, on the machine: the package, then a private mount namespace.
+if [ -z "${TILTSCOPE_OWN_ROOT:-}" ]; then
+    repo=$(cd "$(dirname "$0")/../.." && pwd)
+    [ "$(id -u)" -eq 0 ] || skip "a root of the test's own needs root"
+    for tool in unshare chroot mount setpriv timeout; do
+        command -v "$tool" >/dev/null || skip "$tool is not available"
+    done
+    grep -qw overlay /proc/filesystems || skip "the kernel has no overlay file system"
+    unshare -m --propagation private true 2>/dev/null ||
+        skip "no private mount namespace can be made here (unshare -m)"
+    id nobody >/dev/null 2>&1 || skip "there is no user nobody to run the programs as"
 
-deb=${TILTSCOPE_DEB:-}
-if [ -z "$deb" ]; then
-    echo "Building the package (scripts/package.sh)"
-    deb=$("$repo/scripts/package.sh" | tail -n 1)
+    deb=${TILTSCOPE_DEB:-}
+    if [ -z "$deb" ]; then
+        echo "Building the package (scripts/package.sh)"
+        deb=$("$repo/scripts/package.sh" | tail -n 1)
+    fi
+    [ -f "$deb" ] || fail "no package at '$deb'"
+    scratch=$(mktemp -d /tmp/tiltscope-package-test.XXXXXX)
+    chmod 755 "$scratch"
+    trap 'rm -rf "$scratch"' EXIT
+    cp "$deb" "$0" "$scratch/"
+    status=0
+    TILTSCOPE_OWN_ROOT=mount TILTSCOPE_SCRATCH=$scratch \
+        TILTSCOPE_DEB=$scratch/$(basename "$deb") \
+        unshare -m --propagation private bash "$scratch/$(basename "$0")" || status=$?
+    exit "$status"
 fi
-[ -f "$deb" ] || fail "no package at '$deb'"
+
+# Stage 2, in the namespace: the own root, then the test inside it.
+if [ "$TILTSCOPE_OWN_ROOT" = mount ]; then
+    layers=$TILTSCOPE_SCRATCH/layers
+    mkdir -p "$layers"
+    mount -t tmpfs -o mode=755 tiltscope-package-test "$layers"
+    mkdir -p "$layers/upper" "$layers/work" "$layers/root"
+    mount -t overlay overlay -o "lowerdir=/,upperdir=$layers/upper,workdir=$layers/work" \
+        "$layers/root" || skip "an overlay over / cannot be mounted here"
+    root=$layers/root
+    # The kernel's views come from the machine; /tmp is shared so that the
+    # scratch folder, and the package in it, are at the same path inside.
+    for folder in proc sys dev tmp; do
+        mount --rbind "/$folder" "$root/$folder" || fail "cannot bind /$folder into the own root"
+    done
+    exec chroot "$root" env TILTSCOPE_OWN_ROOT=inside bash "$0"
+fi
+
+# Stage 3, inside the own root.
+deb=$TILTSCOPE_DEB
+scratch=$TILTSCOPE_SCRATCH
 # scripts/package.sh installs it.
 command -v desktop-file-validate >/dev/null ||
     fail "desktop-file-validate is missing (Debian package desktop-file-utils)"
-deb=$(cd "$(dirname "$deb")" && pwd)/$(basename "$deb")
 echo "Package: $deb"
-
-# One package test at a time on a machine: they install the same package.
-exec 9>/run/lock/tiltscope-package-test.lock
-flock -w 900 9 || fail "another package test kept the lock for 15 minutes"
-# Marks an installation this test made, so that a run killed before it could
-# clean up is recognised; a Tiltscope installed by someone else is left alone.
-marker=/var/tmp/tiltscope-package-test.installed
 installed() { dpkg-query -W -f='${Status}' tiltscope 2>/dev/null | grep -q "install ok installed"; }
-if installed && [ ! -e "$marker" ]; then
-    skip "Tiltscope is installed on this machine; the test installs and removes its own"
-fi
 
-scratch=$(mktemp -d /tmp/tiltscope-package-test.XXXXXX)
-chmod 755 "$scratch"
 pids=()
 cleanup() {
     local status=$?
     local pid
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
-    if [ -e "$marker" ]; then
-        dpkg -r tiltscope >"$scratch/remove-at-exit.log" 2>&1 || cat "$scratch/remove-at-exit.log" >&2
-        rm -f "$marker"
-    fi
-    rm -rf "$scratch"
     exit "$status"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-# A package left by a run that was killed goes first.
+# A Tiltscope the machine has is in the own root too; the test's own goes in its place.
 if installed; then dpkg -r tiltscope >/dev/null; fi
-touch "$marker"
 echo "Installing with apt-get"
 # apt brings what the package depends on; what it only recommends is no
 # part of this test, and may not be at hand on a machine without a network.
+# A copy of dpkg's lock is taken: apt running on the machine meanwhile does
+# not hold it, but waiting costs nothing when nobody does.
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
     -o DPkg::Lock::Timeout=300 "$deb" \
     >"$scratch/install.log" 2>&1 || { cat "$scratch/install.log" >&2; fail "apt-get install failed"; }
@@ -198,7 +221,6 @@ tr -d '\r' <"$home/xdg-config/tiltscope/Config.ini" 2>/dev/null |
 
 echo "Removing with dpkg -r"
 dpkg -r tiltscope >"$scratch/remove.log" 2>&1 || { cat "$scratch/remove.log" >&2; fail "dpkg -r failed"; }
-rm -f "$marker"
 ! installed || fail "the package is still installed"
 for file in /usr/bin/tiltscope /usr/lib/tiltscope "$entry"; do
     [ ! -e "$file" ] || fail "$file is still there after dpkg -r"
