@@ -326,7 +326,7 @@ void CTiltwiseDlg::DeliverMeasurement(const Measurement& m) {
     ++stats_.measurements;
     readout_.Format(m);
     recorder_->AppendRow(readout_.XValueText(), readout_.YValueText(), readout_.TemperatureText());
-    if (plotFeed_) plotFeed_->AppendPlotSample(m.x, m.y);
+    if (plotFeed_) plotFeed_->AppendPlotSample(m);
 }
 
 void CTiltwiseDlg::ReadoutTick() {

@@ -206,6 +206,7 @@ TEST_F(MeasuringToolsTest, RulerDistancesAreNeverNegativeWhicheverSideTheCrossHa
 
 TEST_F(MeasuringToolsTest, ReadoutFollowsTheCursorsWhenTheTimeSpanNarrows) {
     auto dlg = Shown();
+    Deliver(*dlg, 1000);
     timers.Tick(0);
     dlg->OnChartCommand(32773);
     dlg->OnChartCommand(32780);  // at 500 of 1000 samples
