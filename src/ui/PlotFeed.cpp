@@ -58,6 +58,8 @@ long PlotFeed::MakeTrace(Trace trace, const PlotBuffer& buffer) {
     auto* serie = new CChartLineSerie(&chart_);
     chart_.AddSerie(serie);
     serie->SetOrdering(NoOrdering);
+    // The name says whose value a clicked point's balloon shows.
+    serie->SetName(trace == kXTrace ? "X" : "Y");
     // Only samples that arrived: until the window is full the traces are shorter.
     const unsigned n = static_cast<unsigned>(buffer.Available(pointCount_));
     serie->AddPoints(sampleNumbers_.data(),

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ListCtrlEx.h"
+#include "MeasuringTools.h"
 #include "RecordTestSupport.h"
 #include "TickMath.h"
 #include "WindowFixture.h"
@@ -77,6 +78,7 @@ TEST_P(NumberLocaleTest, NumberTextsAreTheSameAsUnderC) {
     timers.Tick(kReadoutTimer);
     EXPECT_EQ(dlg->ParameterList()->GetItemText(2, 1), QStringLiteral("1.235deg"));
     EXPECT_EQ(dlg->ParameterList()->GetItemText(3, 1), QStringLiteral("57.2046deg"));
+    EXPECT_EQ(CCustomSeriesMouseListener::BalloonText("X", 44.41), "                  X=44.41°");
     EXPECT_EQ(FormatTickLabel(-1.5, 1), "-1.5");
 }
 
