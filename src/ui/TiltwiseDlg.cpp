@@ -558,9 +558,21 @@ void CTiltwiseDlg::changeEvent(QEvent* event) {
 }
 
 void CTiltwiseDlg::closeEvent(QCloseEvent* event) {
+    // A shown dialog's own close handling calls reject(), where the close path is.
+    if (!isVisible()) EndRecordingForClose();
+    QDialog::closeEvent(event);
+}
+
+void CTiltwiseDlg::reject() {
+    // A signal may end the run while the question is open: it closes anyway.
+    if (!closingWithoutAsking_ && !recording_->MayClose() && !closingWithoutAsking_) return;
+    EndRecordingForClose();
+    QDialog::reject();
+}
+
+void CTiltwiseDlg::EndRecordingForClose() {
     if (!closingWithoutAsking_) recording_->OfferUnwrittenRows();
     recording_->SetRecorderIdle();
-    QDialog::closeEvent(event);
 }
 
 bool CTiltwiseDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -129,11 +130,10 @@ TEST_F(RecordingTest, ClosingWithRowsTheDiskRefusesAsksAndTryingAgainWritesThem)
     RecordButton(*dlg)->click();
     const std::string file = ShownPath(*dlg);
     Deliver(*dlg, 12);
-    int asked = 0;
     messages.answers = {true, true};
     messages.whileShown = [&] {
         // The operator makes room before the second try.
-        if (++asked == 2) fs::remove(Data() + "/filler");
+        if (messages.asked.size() == 2) fs::remove(Data() + "/filler");
     };
     dlg->close();
     ASSERT_EQ(messages.asked.size(), 2u);
@@ -165,6 +165,53 @@ TEST_F(RecordingTest, ClosingWithEveryRowWrittenAsksNothing) {
     dlg->close();
     EXPECT_TRUE(messages.asked.empty());
     EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(RecordingTest, ClosingWhileRecordingAsksAndNoKeepsItRecording) {
+    auto dlg = Open();
+    dlg->show();
+    RecordButton(*dlg)->click();
+    const std::string file = ShownPath(*dlg);
+    Deliver(*dlg, 3);
+    messages.yesNoAnswers = {false, false};
+    QTest::keyClick(dlg.get(), Qt::Key_Escape);
+    dlg->close();  // the window's close button
+    ASSERT_EQ(messages.questions.size(), 2u);
+    EXPECT_EQ(messages.questions[1].text, "Recording is in progress. Stop recording and quit?");
+    EXPECT_EQ(messages.questions[1].retry, "Yes");
+    EXPECT_EQ(messages.questions[1].discard, "No");
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(dlg->Recorder().IsRecording());
+    Deliver(*dlg, 2);
+
+    messages.yesNoAnswers = {true};
+    QTest::keyClick(dlg.get(), Qt::Key_Escape);
+    EXPECT_EQ(messages.questions.size(), 3u);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_FALSE(dlg->Recorder().IsRecording());
+    EXPECT_EQ(Lines(ReadFile(file)), 6u);
+}
+
+TEST_F(RecordingTest, ClosingAsksInChineseAndASignalClosesWithoutAsking) {
+    DialogContext c = Context(Language::Chinese);
+    c.clock = &clock;
+    CTiltwiseDlg dlg(c);
+    dlg.InitWindow();
+    dlg.show();
+    QTest::keyClick(&dlg, Qt::Key_Escape);  // not recording: closes at once
+    EXPECT_FALSE(dlg.isVisible());
+    dlg.show();
+    RecordButton(dlg)->click();
+    messages.yesNoAnswers = {false};
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    ASSERT_EQ(messages.questions.size(), 1u);
+    EXPECT_EQ(messages.questions[0].text, "正在记录数据。停止记录并退出吗？");
+    EXPECT_EQ(messages.questions[0].retry, "是");
+    EXPECT_EQ(messages.questions[0].discard, "否");
+    dlg.CloseWithoutAsking();
+    EXPECT_EQ(messages.questions.size(), 1u);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_FALSE(dlg.Recorder().IsRecording());
 }
 
 TEST_F(RecordingTest, ModelThatLeadsOutOfTheDataFolderIsRefusedOnceAndTheBuiltInUsed) {
