@@ -564,8 +564,11 @@ void CTiltwiseDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CTiltwiseDlg::reject() {
-    // A signal may end the run while the question is open: it closes anyway.
-    if (!closingWithoutAsking_ && !recording_->MayClose() && !closingWithoutAsking_) return;
+    if (!closingWithoutAsking_) {
+        const bool mayClose = recording_->MayClose();
+        // A signal may end the run while the question is open: it closes anyway.
+        if (!mayClose && !closingWithoutAsking_) return;
+    }
     EndRecordingForClose();
     QDialog::reject();
 }
