@@ -152,7 +152,10 @@ int CTiltwiseApp::Run() {
                 });
                 stall.start(1000);
             }
-            if (run.seconds > 0) QTimer::singleShot(run.seconds * 1000, &dialog, &QDialog::close);
+            // Nobody is there to answer whether a recording may end.
+            if (run.seconds > 0)
+                QTimer::singleShot(run.seconds * 1000, &dialog,
+                                   [&dialog] { dialog.CloseWithoutAsking(); });
             dialog.exec();
             if (!run.statsFile.isEmpty()) WriteStats(run.statsFile, dialog);
             // Said in the window already, if anyone was there; the journal keeps this.

@@ -51,17 +51,32 @@ void CChartLineSerie::DrawAll(DrawSurface& surface) {
     if (IsSmooth()) {
         DrawSmoothed(surface, linePen, shadowPen);
     } else {
-        // Points that land on the pixel of the one before add nothing.
+        // Points that land on the pixel of the one before add nothing; a gap
+        // ends one run of the line, and the next point starts another.
         pixels_.clear();
         shadow_.clear();
         const int depth = GetShadowDepth();
         for (unsigned i = first; i <= last; ++i) {
+            if (IsGap(GetPoint(i))) {
+                DrawRun(surface, linePen, shadowPen);
+                continue;
+            }
             const ChartPoint p = PointToScreen(i);
             if (!pixels_.empty() && p == pixels_.back()) continue;
             pixels_.push_back(p);
             if (IsShadowVisible()) shadow_.push_back({p.x + depth, p.y + depth});
         }
         lastDrawnIndex_ = last;
+        DrawRun(surface, linePen, shadowPen);
+    }
+
+    surface.ResetClip();
+    surface.SelectPen(previous);
+}
+
+void CChartLineSerie::DrawRun(DrawSurface& surface, const SurfacePen& linePen,
+                              const SurfacePen& shadowPen) {
+    if (!pixels_.empty()) {
         if (IsShadowVisible()) {
             surface.SelectPen(shadowPen);
             surface.Polyline(shadow_.data(), static_cast<int>(shadow_.size()));
@@ -69,17 +84,29 @@ void CChartLineSerie::DrawAll(DrawSurface& surface) {
         }
         surface.Polyline(pixels_.data(), static_cast<int>(pixels_.size()));
     }
-
-    surface.ResetClip();
-    surface.SelectPen(previous);
+    pixels_.clear();
+    shadow_.clear();
 }
 
 void CChartLineSerie::DrawSmoothed(DrawSurface& surface, const SurfacePen& linePen,
                                    const SurfacePen& shadowPen) {
     const unsigned count = GetPointsCount();
-    std::vector<ChartPoint> knots(count);
-    for (unsigned i = 0; i < count; ++i) knots[i] = PointToScreen(i);
     lastDrawnIndex_ = count - 1;
+    // One curve per run of points between gaps.
+    std::vector<ChartPoint> knots;
+    for (unsigned i = 0; i <= count; ++i) {
+        if (i < count && !IsGap(GetPoint(i))) {
+            knots.push_back(PointToScreen(i));
+            continue;
+        }
+        DrawSmoothedRun(surface, knots, linePen, shadowPen);
+        knots.clear();
+    }
+}
+
+void CChartLineSerie::DrawSmoothedRun(DrawSurface& surface, const std::vector<ChartPoint>& knots,
+                                      const SurfacePen& linePen, const SurfacePen& shadowPen) {
+    if (knots.size() < 2) return;
     if (IsShadowVisible()) {
         std::vector<ChartPoint> shadowKnots = knots;
         for (ChartPoint& p : shadowKnots) {
@@ -106,12 +133,12 @@ void CChartLineSerie::DrawNew(DrawSurface& surface) {
     surface.SetBackgroundMode(BackgroundMode::Transparent);
     CChartCore* chart = GetParent();
     if (chart) surface.IntersectClip(chart->GetPlottingRect());
-    while (lastDrawnIndex_ < GetPointsCount() - 1) {
+    for (; lastDrawnIndex_ < GetPointsCount() - 1; ++lastDrawnIndex_) {
+        if (IsGap(GetPoint(lastDrawnIndex_)) || IsGap(GetPoint(lastDrawnIndex_ + 1))) continue;
         const ChartPoint from = PointToScreen(lastDrawnIndex_);
         const ChartPoint to = PointToScreen(lastDrawnIndex_ + 1);
         surface.MoveTo(from.x, from.y);
         surface.LineTo(to.x, to.y);
-        ++lastDrawnIndex_;
     }
     surface.ResetClip();
     surface.SelectPen(previous);
@@ -132,6 +159,7 @@ bool CChartLineSerie::HitTest(ChartPoint point, unsigned& index) const {
     if (!IsVisible() || !HasAxes() || !FindDrawnPoints(first, last)) return false;
     const double mx = point.x, my = point.y;
     for (unsigned c = first; c < last; ++c) {
+        if (IsGap(GetPoint(c)) || IsGap(GetPoint(c + 1))) continue;  // nothing drawn there
         const ChartPoint p1 = PointToScreen(c), p2 = PointToScreen(c + 1);
         const double dx = p2.x - p1.x, dy = p2.y - p1.y;
         const double len2 = dx * dx + dy * dy;

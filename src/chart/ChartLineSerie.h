@@ -5,7 +5,7 @@
 #include "ChartXYSerie.h"
 
 // Draws its points as a line, optionally smoothed and shadowed, and finds the
-// segment under the pointer.
+// segment under the pointer. A gap (IsGap) breaks the line.
 class CChartLineSerie : public CChartXYSerie {
 public:
     explicit CChartLineSerie(CChartCore* parent);
@@ -26,7 +26,11 @@ public:
 private:
     SurfacePen LinePen() const;
     SurfacePen ShadowPen() const;
+    // Draws the points gathered in pixels_ (and shadow_) as one line and empties them.
+    void DrawRun(DrawSurface& surface, const SurfacePen& linePen, const SurfacePen& shadowPen);
     void DrawSmoothed(DrawSurface& surface, const SurfacePen& linePen, const SurfacePen& shadowPen);
+    void DrawSmoothedRun(DrawSurface& surface, const std::vector<ChartPoint>& knots,
+                         const SurfacePen& linePen, const SurfacePen& shadowPen);
 
     int lineWidth_ = 1;
     int penStyle_ = PenSolid;

@@ -16,9 +16,12 @@ void CChartPointStore::Reserve(unsigned total) {
 
 void CChartPointStore::Add(const SChartXYPoint& point) {
     if (count_ == Capacity()) Resize(Capacity() + kGrowth);
-    if (count_ == 0) {
+    if (IsGap(point)) {
+        // No extremes to take.
+    } else if (!hasRange_) {
         xMin_ = xMax_ = point.X;
         yMin_ = yMax_ = point.Y;
+        hasRange_ = true;
     } else {
         xMin_ = std::min(xMin_, point.X);
         xMax_ = std::max(xMax_, point.X);
@@ -60,14 +63,14 @@ void CChartPointStore::SetOrdering(PointsOrdering ordering) {
 }
 
 bool CChartPointStore::XRange(double& min, double& max) const {
-    if (count_ == 0) return false;
+    if (!hasRange_) return false;
     min = xMin_;
     max = xMax_;
     return true;
 }
 
 bool CChartPointStore::YRange(double& min, double& max) const {
-    if (count_ == 0) return false;
+    if (!hasRange_) return false;
     min = yMin_;
     max = yMax_;
     return true;

@@ -24,7 +24,7 @@ public:
     unsigned Capacity() const { return static_cast<unsigned>(points_.size()); }
     const SChartXYPoint& operator[](unsigned index) const { return points_[index]; }
 
-    // False while empty.
+    // False while there is no point with a value (gaps have none).
     bool XRange(double& min, double& max) const;
     bool YRange(double& min, double& max) const;
 
@@ -42,6 +42,7 @@ private:
     double xMax_ = 0.0;
     double yMin_ = 0.0;
     double yMax_ = 0.0;
+    bool hasRange_ = false;
     std::vector<SChartXYPoint> points_;
     unsigned count_ = 0;
     PointsOrdering ordering_ = XOrdering;

@@ -28,12 +28,7 @@ bool CChartSerieBase<SChartXYPoint>::GetVisibleXRange(double& min, double& max) 
     if (!IsVisible() || store_.GetOrdering() != YOrdering || !FindVisiblePoints(first, last)) {
         return false;
     }
-    min = max = store_[first].X;
-    for (unsigned i = first; i <= last; ++i) {
-        min = std::min(min, store_[i].X);
-        max = std::max(max, store_[i].X);
-    }
-    return true;
+    return VisibleRange(first, last, &SChartXYPoint::X, min, max);
 }
 
 bool CChartSerieBase<SChartXYPoint>::GetVisibleYRange(double& min, double& max) const {
@@ -41,12 +36,21 @@ bool CChartSerieBase<SChartXYPoint>::GetVisibleYRange(double& min, double& max) 
     if (!IsVisible() || store_.GetOrdering() != XOrdering || !FindVisiblePoints(first, last)) {
         return false;
     }
-    min = max = store_[first].Y;
+    return VisibleRange(first, last, &SChartXYPoint::Y, min, max);
+}
+
+bool CChartSerieBase<SChartXYPoint>::VisibleRange(unsigned first, unsigned last,
+                                                  double SChartXYPoint::*value, double& min,
+                                                  double& max) const {
+    bool found = false;
     for (unsigned i = first; i <= last; ++i) {
-        min = std::min(min, store_[i].Y);
-        max = std::max(max, store_[i].Y);
+        const SChartXYPoint& p = store_[i];
+        if (IsGap(p)) continue;
+        min = found ? std::min(min, p.*value) : p.*value;
+        max = found ? std::max(max, p.*value) : p.*value;
+        found = true;
     }
-    return true;
+    return found;
 }
 
 bool CChartSerieBase<SChartXYPoint>::FindVisiblePoints(unsigned& first, unsigned& last) const {

@@ -55,6 +55,9 @@ protected:
     bool HasAxes() const { return GetVerticalAxis() && GetHorizontalAxis(); }
     // The visible points widened by one on each side, as drawing and hit testing walk them.
     bool FindDrawnPoints(unsigned& first, unsigned& last) const;
+    // Extremes of one coordinate over the points first..last that have values.
+    bool VisibleRange(unsigned first, unsigned last, double SChartXYPoint::*value, double& min,
+                      double& max) const;
     // Gives up the label without deleting it, wherever it is attached.
     void TakeLabel(CChartLabel<SChartXYPoint>* label);
 

@@ -8,6 +8,14 @@
 // Only "%.<0..6>f" counts: the format comes from a settings file a user may edit.
 bool IsValueFormat(const std::string& format);
 
+// Number texts as printf writes them in the C locale, whatever locale the
+// process runs in: a decimal comma would split every CSV field in two, and
+// the window, its files and tiltlog must read alike.
+// Fixed notation, as "%.<decimals>f".
+std::string FixedText(double value, int decimals);
+// General notation with at most `significant` digits, as "%.<significant>g".
+std::string GeneralText(double value, int significant);
+
 // `value` printed with `format`, or with "%.2f" when `format` is no value format.
 std::string FormatValueText(const std::string& format, double value);
 

@@ -21,11 +21,13 @@ void LiveReadout::Format(const Measurement& m) {
 void LiveReadout::SetXTraceRange(double minimum, double maximum) {
     xMin_ = minimum;
     xMax_ = maximum;
+    xPlotted_ = true;
 }
 
 void LiveReadout::SetYTraceRange(double minimum, double maximum) {
     yMin_ = minimum;
     yMax_ = maximum;
+    yPlotted_ = true;
 }
 
 LiveReadout::TickTexts LiveReadout::Tick(int framesThisSecond,
@@ -39,7 +41,10 @@ LiveReadout::TickTexts LiveReadout::Tick(int framesThisSecond,
     t.miscount = miscountText;
     t.xValue = shown(x_, xText_, "deg");
     t.yValue = shown(y_, yText_, "deg");
-    t.xVpp = Apply("%.4f", xMax_ - xMin_) + "deg";
-    t.yVpp = Apply("%.4f", yMax_ - yMin_) + "deg";
+    const auto vpp = [](bool plotted, double minimum, double maximum) {
+        return plotted ? Apply("%.4f", maximum - minimum) + "deg" : std::string(kNeverSent);
+    };
+    t.xVpp = vpp(xPlotted_, xMin_, xMax_);
+    t.yVpp = vpp(yPlotted_, yMin_, yMax_);
     return t;
 }

@@ -23,7 +23,7 @@ public:
         std::string miscount;     // control 1029
         std::string xValue;       // list row 2: "<x>deg", or kNeverSent
         std::string yValue;
-        std::string xVpp;  // list row 3: "%.4f" peak-to-peak + "deg"
+        std::string xVpp;  // list row 3: "%.4f" peak-to-peak + "deg", or kNeverSent
         std::string yVpp;
     };
 
@@ -39,7 +39,8 @@ public:
     const std::string& YValueText() const { return yText_; }
     const std::string& TemperatureText() const { return tText_; }
 
-    // The ranges of the traces as last plotted; a hidden or empty trace keeps its last.
+    // The ranges of the traces as last plotted; a hidden or empty trace keeps
+    // its last. Until a trace has a range its peak-to-peak shows kNeverSent.
     void SetXTraceRange(double minimum, double maximum);
     void SetYTraceRange(double minimum, double maximum);
 
@@ -54,4 +55,5 @@ private:
     std::string yText_;
     std::string tText_;
     double xMin_ = 0, xMax_ = 0, yMin_ = 0, yMax_ = 0;
+    bool xPlotted_ = false, yPlotted_ = false;
 };

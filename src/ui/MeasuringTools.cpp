@@ -1,7 +1,6 @@
 #include "MeasuringTools.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "ChartCore.h"
 #include "ValueText.h"
@@ -12,6 +11,14 @@ constexpr Color kCrossHairColour = MakeColor(85, 85, 85);
 constexpr Color kRulerColour = MakeColor(160, 82, 45);
 // The chart's own white stem would not show on the white plot.
 constexpr Color kBalloonStemColour = MakeColor(0, 0, 0);
+// The traces are angles in degrees.
+constexpr char kDegree[] = "°";
+
+// The bottom axis counts samples: a position is a whole sample number.
+std::string SampleText(double value) {
+    // + 0.0 turns the -0 of a small negative value into 0.
+    return FixedText(std::round(value) + 0.0, 0);
+}
 
 }  // namespace
 
@@ -20,10 +27,8 @@ void CCustomCursorListener::CursorMoved(CChartCursor*, double xValue, double yVa
     Y = yValue;
 }
 
-std::string CCustomSeriesMouseListener::BalloonText(double y) {
-    char value[32];
-    std::snprintf(value, sizeof value, "%g", y);
-    return std::string("                  Y=") + value;
+std::string CCustomSeriesMouseListener::BalloonText(const std::string& trace, double y) {
+    return "                  " + trace + "=" + GeneralText(y, 6) + kDegree;
 }
 
 void CCustomSeriesMouseListener::SeriesMouseEvent(MouseEvent event, ChartPoint,
@@ -32,7 +37,7 @@ void CCustomSeriesMouseListener::SeriesMouseEvent(MouseEvent event, ChartPoint,
     if (event != LButtonDown || pointIndex == kNoPointIndex || !serie) return;
     if (pointIndex >= serie->GetPointsCount()) return;
     // The balloon stands at the point that was clicked, not at the trace's start.
-    serie->AddBalloonLabel(pointIndex, BalloonText(serie->GetPoint(pointIndex).Y))
+    serie->AddBalloonLabel(pointIndex, BalloonText(serie->GetName(), serie->GetPoint(pointIndex).Y))
         ->SetLineColor(kBalloonStemColour);
 }
 
@@ -91,9 +96,9 @@ MeasuringTools::Readout MeasuringTools::CursorReadout(const std::string& format)
     xRulerStart_ = h;
     const double cx = crossHair_->GetXValue();
     const double cy = crossHair_->GetYValue();
-    r.xPos = "xPos:" + FormatValueText(format, cx) + "s";
-    r.yPos = "yPos:" + FormatValueText(format, cy) + "g";
-    r.xDiff = "xDiff:" + FormatValueText(format, std::fabs(cx - v)) + "s";
-    r.yDiff = "yDiff:" + FormatValueText(format, std::fabs(cy - h)) + "g";
+    r.xPos = "xPos:" + SampleText(cx);
+    r.yPos = "yPos:" + FormatValueText(format, cy) + kDegree;
+    r.xDiff = "xDiff:" + SampleText(std::fabs(cx - v));
+    r.yDiff = "yDiff:" + FormatValueText(format, std::fabs(cy - h)) + kDegree;
     return r;
 }

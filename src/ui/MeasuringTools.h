@@ -17,18 +17,20 @@ public:
     double Y = 0.0;
 };
 
-// A left click on a point of a frozen trace shows that point's value in a balloon.
+// A left click on a point of a frozen trace shows that point's value in a
+// balloon, named by the trace's name ("X=1.25°").
 class CCustomSeriesMouseListener : public CChartSeriesMouseListener<SChartXYPoint> {
 public:
     void SeriesMouseEvent(MouseEvent event, ChartPoint point, CChartSerieBase<SChartXYPoint>* serie,
                           unsigned pointIndex) override;
-    static std::string BalloonText(double y);
+    static std::string BalloonText(const std::string& trace, double y);
 };
 
 // The cross-hair, the two rulers and their readout over the chart.
 class MeasuringTools {
 public:
-    // The four readout texts, or all empty when the cross-hair is off.
+    // The four readout texts, or all empty when the cross-hair is off: x in
+    // whole samples ("xPos:517"), y in degrees with the value format ("yPos:39.81°").
     struct Readout {
         std::string xPos, yPos, xDiff, yDiff;
     };

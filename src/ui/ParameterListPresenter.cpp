@@ -34,7 +34,8 @@ void ParameterListPresenter::SetUp(int rowHeight) {
     for (int row = kRangeRow; row <= kValueRow; ++row)
         list_.InsertItem(row, QString::fromUtf8(LoadResourceString(captions[row], language_)));
     list_.InsertItem(kVppRow, QStringLiteral("Vpp"));
-    const char* const starts[] = {"90deg", "0.01", LiveReadout::kNeverSent, "0.00"};
+    const char* const starts[] = {"90deg", "0.01", LiveReadout::kNeverSent,
+                                  LiveReadout::kNeverSent};
     for (int row = kRangeRow; row <= kVppRow; ++row) {
         list_.SetItemText(row, kXColumn, QString::fromLatin1(starts[row]));
         list_.SetItemText(row, kYColumn, QString::fromLatin1(starts[row]));

@@ -18,6 +18,10 @@ public:
     // box closed otherwise (Escape, the window's close button) too.
     virtual bool AskRetry(const std::string& text, const std::string& caption,
                           const std::string& retry, const std::string& discard) = 0;
+    // A question: true for `yes`; false for `no`, and for the box closed
+    // otherwise, so that a stray Escape never does what was asked.
+    virtual bool AskYesNo(const std::string& text, const std::string& caption,
+                          const std::string& yes, const std::string& no) = 0;
 };
 
 class UrlOpener {

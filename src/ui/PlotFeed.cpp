@@ -1,5 +1,7 @@
 #include "PlotFeed.h"
 
+#include <limits>
+
 #include "ChartAxisLabel.h"
 #include "ChartCore.h"
 #include "ChartGrid.h"
@@ -46,11 +48,20 @@ void PlotFeed::SetUpChart(const std::string& valueLabel) {
     TakeSnapshot();
 }
 
+void PlotFeed::AppendPlotSample(const Measurement& m) {
+    if (!m.hasX && !m.hasY) return;
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    live_.Append(m.hasX ? m.x : none, m.hasY ? m.y : none);
+}
+
 long PlotFeed::MakeTrace(Trace trace, const PlotBuffer& buffer) {
     auto* serie = new CChartLineSerie(&chart_);
     chart_.AddSerie(serie);
     serie->SetOrdering(NoOrdering);
-    const unsigned n = pointCount_;
+    // The name says whose value a clicked point's balloon shows.
+    serie->SetName(trace == kXTrace ? "X" : "Y");
+    // Only samples that arrived: until the window is full the traces are shorter.
+    const unsigned n = static_cast<unsigned>(buffer.Available(pointCount_));
     serie->AddPoints(sampleNumbers_.data(),
                      buffer.Newest(trace == kXTrace ? PlotBuffer::kX : PlotBuffer::kY, n), n);
     serie->SetColor(trace == kXTrace ? kXTraceColour : kYTraceColour);

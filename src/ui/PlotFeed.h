@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "DeviceTypes.h"
 #include "PlotBuffer.h"
 
 class CChartCore;
@@ -21,10 +22,16 @@ public:
     void SetUpChart(const std::string& valueLabel);
 
     void AppendPlotSample(double x, double y) { live_.Append(x, y); }
+    // A measurement's angles; an angle the reply lacked is no sample of its
+    // trace (a gap there), and a reply with neither adds nothing.
+    void AppendPlotSample(const Measurement& m);
     // Timer 0.
     void PlotTick() { RebuildTraces(live_); }
     void RebuildTraces(const PlotBuffer& buffer);
     void TakeSnapshot() { frozen_ = live_; }
+    // The link went silent or was lost: the next sample starts a new segment,
+    // so the traces show the gap instead of joining across it.
+    void BreakTraces() { live_.Break(); }
 
     // The drawing commands; the window starts and stops timer 0 with them.
     void StartDrawing();

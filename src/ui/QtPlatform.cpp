@@ -41,6 +41,19 @@ bool QtMessageSink::AskRetry(const std::string& text, const std::string& caption
     return box.clickedButton() == again;
 }
 
+bool QtMessageSink::AskYesNo(const std::string& text, const std::string& caption,
+                             const std::string& yes, const std::string& no) {
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
+                    QString::fromStdString(text), QMessageBox::NoButton);
+    QPushButton* yesButton = box.addButton(QString::fromStdString(yes), QMessageBox::YesRole);
+    QPushButton* noButton = box.addButton(QString::fromStdString(no), QMessageBox::NoRole);
+    // Enter as well as Escape keeps things as they are.
+    box.setDefaultButton(noButton);
+    box.setEscapeButton(noButton);
+    box.exec();
+    return box.clickedButton() == yesButton;
+}
+
 std::string QtFolderPicker::PickFolder(const std::string& title, const std::string& start) {
     // A data folder not made yet (a fresh install) opens where it would be;
     // Qt itself would fall back to the working folder, the program's bin.

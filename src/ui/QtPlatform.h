@@ -12,6 +12,8 @@ public:
                      MessageIcon icon) override;
     bool AskRetry(const std::string& text, const std::string& caption, const std::string& retry,
                   const std::string& discard) override;
+    bool AskYesNo(const std::string& text, const std::string& caption, const std::string& yes,
+                  const std::string& no) override;
 };
 
 class QtUrlOpener : public UrlOpener {

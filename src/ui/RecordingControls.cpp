@@ -65,6 +65,12 @@ void RecordingControls::CheckRecording() {
     }
 }
 
+bool RecordingControls::MayClose() {
+    if (!messages_ || !recorder_.IsRecording()) return true;
+    return messages_->AskYesNo(QuitWhileRecordingText(language_), "Message",
+                               YesButtonText(language_), NoButtonText(language_));
+}
+
 void RecordingControls::OfferUnwrittenRows() {
     if (!messages_) return;
     while (recorder_.IsRecording()) {

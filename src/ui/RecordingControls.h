@@ -42,6 +42,9 @@ public:
     void MakeFirstCsvFileName();
     // Once a second while recording: faults and backlog become boxes.
     void CheckRecording();
+    // Before the window closes: while recording, the operator is asked whether
+    // to stop it and quit. False keeps the window and the recording going.
+    bool MayClose();
     // Before the window closes: rows not yet on the disk may be tried again.
     void OfferUnwrittenRows();
     void SetRecorderIdle();

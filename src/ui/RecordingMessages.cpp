@@ -64,6 +64,19 @@ std::string DiscardButtonText(Language language) {
     return language == Language::Chinese ? "放弃" : "Discard";
 }
 
+std::string QuitWhileRecordingText(Language language) {
+    return language == Language::Chinese ? "正在记录数据。停止记录并退出吗？"
+                                         : "Recording is in progress. Stop recording and quit?";
+}
+
+std::string YesButtonText(Language language) {
+    return language == Language::Chinese ? "是" : "Yes";
+}
+
+std::string NoButtonText(Language language) {
+    return language == Language::Chinese ? "否" : "No";
+}
+
 std::string RefusedModelText(const std::string& model, const std::string& used, Language language) {
     if (language == Language::Chinese)
         return "Config.ini 中的 MODEL=" + model +

@@ -18,5 +18,10 @@ std::string UnwrittenRowsText(uint64_t rows, const WriteFault& fault, Language l
 std::string RetryButtonText(Language language);
 std::string DiscardButtonText(Language language);
 
+// Closing the window while recording: asked before the recording ends.
+std::string QuitWhileRecordingText(Language language);
+std::string YesButtonText(Language language);
+std::string NoButtonText(Language language);
+
 // MODEL names no file in the data folder: `used` is the prefix taken instead.
 std::string RefusedModelText(const std::string& model, const std::string& used, Language language);

@@ -326,7 +326,7 @@ void CTiltwiseDlg::DeliverMeasurement(const Measurement& m) {
     ++stats_.measurements;
     readout_.Format(m);
     recorder_->AppendRow(readout_.XValueText(), readout_.YValueText(), readout_.TemperatureText());
-    if (plotFeed_) plotFeed_->AppendPlotSample(m.x, m.y);
+    if (plotFeed_) plotFeed_->AppendPlotSample(m);
 }
 
 void CTiltwiseDlg::ReadoutTick() {
@@ -558,9 +558,24 @@ void CTiltwiseDlg::changeEvent(QEvent* event) {
 }
 
 void CTiltwiseDlg::closeEvent(QCloseEvent* event) {
+    // A shown dialog's own close handling calls reject(), where the close path is.
+    if (!isVisible()) EndRecordingForClose();
+    QDialog::closeEvent(event);
+}
+
+void CTiltwiseDlg::reject() {
+    if (!closingWithoutAsking_) {
+        const bool mayClose = recording_->MayClose();
+        // A signal may end the run while the question is open: it closes anyway.
+        if (!mayClose && !closingWithoutAsking_) return;
+    }
+    EndRecordingForClose();
+    QDialog::reject();
+}
+
+void CTiltwiseDlg::EndRecordingForClose() {
     if (!closingWithoutAsking_) recording_->OfferUnwrittenRows();
     recording_->SetRecorderIdle();
-    QDialog::closeEvent(event);
 }
 
 bool CTiltwiseDlg::eventFilter(QObject* watched, QEvent* event) {

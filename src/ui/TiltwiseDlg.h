@@ -129,6 +129,9 @@ public:
     void OnBrowseClicked() { recording_->OnBrowseClicked(); }
     // A signal's end: as the close button, but nobody is there to answer a box.
     void CloseWithoutAsking();
+    // Escape and the close button end here: while recording, only after the
+    // operator said so.
+    void reject() override;
 
     ReceivePath& Receive() { return *receivePath_; }
     ConnectionPanel& Connection() { return *panel_; }
@@ -186,6 +189,8 @@ private:
     void RefreshAccessibleName(int id);
     void NameControlsForAccessibility();
     void CentreAddressText();
+    // The recorder's part of every close: rows offered again, then idle.
+    void EndRecordingForClose();
     void TakeTimeSpan();
     // Enter is consumed everywhere in the window but in the parameter list's editor.
     bool ConsumesEnter(QObject* watched, const QKeyEvent* key) const;

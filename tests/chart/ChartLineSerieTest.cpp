@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 #include "ChartSeriesMouseListener.h"
@@ -133,6 +134,29 @@ TEST_F(LineSerieTest, DrawAllMergesPointsOnOnePixelAndDrawNewExtends) {
     line.DrawAll(*surface);
     EXPECT_EQ(surface->Image().pixel(200, 500), qRgb(0, 0, 0));
     EXPECT_EQ(surface->Image().pixel(300, 500), qRgb(255, 255, 255));  // end point left out
+}
+
+TEST_F(LineSerieTest, PointWithoutAValueBreaksTheLineAndTheRanges) {
+    const double gap = std::numeric_limits<double>::quiet_NaN();
+    CChartLineSerie& line = Line({100, 200, 300, 400, 500}, {500, 500, gap, 700, 700});
+    double min = 0, max = 0;
+    ASSERT_TRUE(line.GetYRange(min, max));
+    EXPECT_EQ(min, 500);
+    EXPECT_EQ(max, 700);
+    auto surface = MakeImage(1001, 1001);
+    surface->FillRect({0, 0, 1001, 1001}, {MakeColor(255, 255, 255)});
+    line.SetPlottingRect({0, 0, 1001, 1001});
+    line.DrawAll(*surface);
+    const QImage& image = surface->Image();
+    EXPECT_EQ(image.pixel(150, 500), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(450, 300), qRgb(0, 0, 0));
+    // Nothing joins 200 to 400, straight or through the gap's place.
+    for (int x = 201; x < 400; ++x)
+        for (int y = 250; y <= 550; ++y) ASSERT_EQ(image.pixel(x, y), qRgb(255, 255, 255)) << x;
+    unsigned index;
+    EXPECT_FALSE(line.HitTest({300, 400}, index));
+    EXPECT_FALSE(line.HitTest({300, 500}, index));
+    EXPECT_TRUE(line.HitTest({450, 300}, index));
 }
 
 }  // namespace

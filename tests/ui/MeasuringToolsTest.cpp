@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QSlider>
 #include <QTest>
+#include <cmath>
+#include <string>
 
 #include "ChartAxis.h"
 #include "ChartCtrl.h"
@@ -54,14 +56,19 @@ protected:
     static double LeftValue(CTiltwiseDlg& dlg, int pixel) {
         return dlg.Chart()->GetAxis(CChartCore::Left)->PixelToValue(pixel);
     }
-    // A readout text as the window writes it with the default value format.
-    static std::string Text(const char* name, double value, const char* unit) {
+    // A readout text as the window writes it: whole samples, degrees with the default format.
+    static std::string Samples(const char* name, double value) {
+        return std::string(name) + ":" + std::to_string(std::lround(value));
+    }
+    static std::string Degrees(const char* name, double value) {
         char text[64];
-        std::snprintf(text, sizeof text, "%s:%.2f%s", name, value, unit);
+        std::snprintf(text, sizeof text, "%s:%.2f°", name, value);
         return text;
     }
-    // The number in a readout text such as "xPos:12.34s".
-    static double Number(const QString& text) { return text.section(':', 1).chopped(1).toDouble(); }
+    // The number in a readout text such as "xPos:12" or "yPos:1.25°".
+    static double Number(const QString& text) {
+        return text.section(':', 1).remove(QStringLiteral("°")).toDouble();
+    }
     // The readout gives the values under the cursors where they are drawn now,
     // to within a pixel of each axis.
     static void ExpectReadoutOfDrawnCursors(CTiltwiseDlg& dlg) {
@@ -72,7 +79,7 @@ protected:
             return (axis->GetMax() - axis->GetMin()) /
                    std::abs(axis->GetEndPixel() - axis->GetStartPixel());
         };
-        const double dx = pixelOf(bottom) + 0.005, dy = pixelOf(left) + 0.005;
+        const double dx = pixelOf(bottom) + 0.5, dy = pixelOf(left) + 0.005;
         const double cx = bottom->PixelToValue(tools.CrossHair()->GetXPixel());
         const double cy = left->PixelToValue(tools.CrossHair()->GetYPixel());
         const double v =
@@ -127,13 +134,13 @@ TEST_F(MeasuringToolsTest, CrossHairFillsTheReadoutAndEmptiesItWhenSwitchedOff) 
     timers.Tick(2);
     EXPECT_TRUE(Label(*dlg, 1075).startsWith(QStringLiteral("xPos:")))
         << Label(*dlg, 1075).toStdString();
-    EXPECT_TRUE(Label(*dlg, 1075).endsWith(QStringLiteral("s")));
-    EXPECT_TRUE(Label(*dlg, 1076).startsWith(QStringLiteral("yPos:")));
-    // No ruler was ever on: the distances are to 0.0.
+    // A sample number and degrees: no seconds, no g.
     const double cx = dlg->Tools().CrossHair()->GetXValue();
-    char expected[64];
-    std::snprintf(expected, sizeof expected, "xDiff:%.2fs", std::fabs(cx));
-    EXPECT_EQ(Label(*dlg, 1077).toStdString(), expected);
+    const double cy = dlg->Tools().CrossHair()->GetYValue();
+    EXPECT_EQ(Label(*dlg, 1075).toStdString(), Samples("xPos", cx));
+    EXPECT_EQ(Label(*dlg, 1076).toStdString(), Degrees("yPos", cy));
+    // No ruler was ever on: the distances are to 0.0.
+    EXPECT_EQ(Label(*dlg, 1077).toStdString(), Samples("xDiff", std::fabs(cx)));
 
     dlg->OnChartCommand(32773);
     EXPECT_TRUE(dlg->Chart()->IsMouseCursorShown());
@@ -172,7 +179,15 @@ TEST_F(MeasuringToolsTest, ClickOnAFrozenPointShowsItsValueAndOnALiveOneNothing)
     QTest::mouseClick(dlg->Chart(), Qt::LeftButton, Qt::NoModifier, frozen);
     CChartLabel<SChartXYPoint>* label = XTrace(*dlg)->GetLabel(37);
     ASSERT_NE(label, nullptr);
-    EXPECT_EQ(label->GetText(), "                  Y=7");
+    EXPECT_EQ(label->GetText(), "                  X=7°");  // named by its trace
+    auto* yTrace = dynamic_cast<CChartLineSerie*>(
+        dlg->Chart()->GetSerie(static_cast<unsigned>(dlg->Plot().YTrace())));
+    const SChartXYPoint p = yTrace->GetPoint(55);
+    QTest::mouseClick(dlg->Chart(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(dlg->Chart()->GetAxis(CChartCore::Bottom)->ValueToPixel(p.X),
+                             dlg->Chart()->GetAxis(CChartCore::Left)->ValueToPixel(p.Y)));
+    ASSERT_NE(yTrace->GetLabel(55), nullptr);
+    EXPECT_EQ(yTrace->GetLabel(55)->GetText(), "                  Y=1°");
 }
 
 TEST_F(MeasuringToolsTest, RulerDistancesAreNeverNegativeWhicheverSideTheCrossHairIsOn) {
@@ -198,14 +213,15 @@ TEST_F(MeasuringToolsTest, RulerDistancesAreNeverNegativeWhicheverSideTheCrossHa
     const double cy = dlg->Tools().CrossHair()->GetYValue();
     ASSERT_LT(cx, 50.0);
     ASSERT_LT(cy, 7.0);
-    EXPECT_EQ(Label(*dlg, 1077).toStdString(), Text("xDiff", 50.0 - cx, "s"));
+    EXPECT_EQ(Label(*dlg, 1077).toStdString(), Samples("xDiff", 50.0 - cx));
     EXPECT_EQ(Label(*dlg, 1078).toStdString(),
-              Text("yDiff", dlg->Tools().XAxisRulerListener().Y - cy, "g"));
+              Degrees("yDiff", dlg->Tools().XAxisRulerListener().Y - cy));
     ExpectReadoutOfDrawnCursors(*dlg);
 }
 
 TEST_F(MeasuringToolsTest, ReadoutFollowsTheCursorsWhenTheTimeSpanNarrows) {
     auto dlg = Shown();
+    Deliver(*dlg, 1000);
     timers.Tick(0);
     dlg->OnChartCommand(32773);
     dlg->OnChartCommand(32780);  // at 500 of 1000 samples
@@ -297,11 +313,11 @@ TEST_F(MeasuringToolsTest, BalloonOfAClickedPointLiesInsideThePlotPointingAtIt) 
 }
 
 TEST(BalloonText, GeneralNotationWithSixSignificantDigits) {
-    EXPECT_EQ(CCustomSeriesMouseListener::BalloonText(1.25), "                  Y=1.25");
-    EXPECT_EQ(CCustomSeriesMouseListener::BalloonText(-0.123456789),
-              "                  Y=-0.123457");
-    EXPECT_EQ(CCustomSeriesMouseListener::BalloonText(1234567.0),
-              "                  Y=1.23457e+06");
+    EXPECT_EQ(CCustomSeriesMouseListener::BalloonText("Y", 1.25), "                  Y=1.25°");
+    EXPECT_EQ(CCustomSeriesMouseListener::BalloonText("X", -0.123456789),
+              "                  X=-0.123457°");
+    EXPECT_EQ(CCustomSeriesMouseListener::BalloonText("Y", 1234567.0),
+              "                  Y=1.23457e+06°");
 }
 
 }  // namespace

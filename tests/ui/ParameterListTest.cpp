@@ -89,7 +89,7 @@ TEST_F(ParameterListTest, ResolutionEditChangesDecimalsFactorAndConfig) {
     dlg->DeliverMeasurement(Measurement{1.23456, 0, 20});
     timers.Tick(2);
     EXPECT_EQ(list->GetItemText(2, 1), QStringLiteral("1.235deg"));
-    EXPECT_EQ(list->GetItemText(3, 1), QStringLiteral("0.0000deg"));
+    EXPECT_EQ(list->GetItemText(3, 1), QStringLiteral("-"));  // not plotted yet
     EXPECT_EQ(Label(*dlg, 1030), QStringLiteral("20.000Celsius"));
 }
 

@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -129,11 +130,10 @@ TEST_F(RecordingTest, ClosingWithRowsTheDiskRefusesAsksAndTryingAgainWritesThem)
     RecordButton(*dlg)->click();
     const std::string file = ShownPath(*dlg);
     Deliver(*dlg, 12);
-    int asked = 0;
     messages.answers = {true, true};
     messages.whileShown = [&] {
         // The operator makes room before the second try.
-        if (++asked == 2) fs::remove(Data() + "/filler");
+        if (messages.asked.size() == 2) fs::remove(Data() + "/filler");
     };
     dlg->close();
     ASSERT_EQ(messages.asked.size(), 2u);
@@ -165,6 +165,41 @@ TEST_F(RecordingTest, ClosingWithEveryRowWrittenAsksNothing) {
     dlg->close();
     EXPECT_TRUE(messages.asked.empty());
     EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(RecordingTest, ClosingWhileRecordingAsksAndNoKeepsItRecording) {
+    auto dlg = Open();
+    dlg->show();
+    RecordButton(*dlg)->click();
+    const std::string file = ShownPath(*dlg);
+    Deliver(*dlg, 3);
+    messages.yesNoAnswers = {false, false, true};
+    QTest::keyClick(dlg.get(), Qt::Key_Escape);
+    dlg->close();  // the window's close button
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(dlg->Recorder().IsRecording());
+    QTest::keyClick(dlg.get(), Qt::Key_Escape);  // yes
+    ASSERT_EQ(messages.questions.size(), 3u);
+    EXPECT_EQ(messages.questions[0].text, "Recording is in progress. Stop recording and quit?");
+    EXPECT_EQ(messages.questions[0].retry + messages.questions[0].discard, "YesNo");
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(Lines(ReadFile(file)), 4u);
+}
+
+TEST_F(RecordingTest, ClosingAsksInChineseAndASignalClosesWithoutAsking) {
+    CTiltwiseDlg dlg(Context(Language::Chinese));
+    dlg.InitWindow();
+    dlg.show();
+    RecordButton(dlg)->click();
+    messages.yesNoAnswers = {false};
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    ASSERT_EQ(messages.questions.size(), 1u);
+    EXPECT_EQ(messages.questions[0].text, "正在记录数据。停止记录并退出吗？");
+    EXPECT_EQ(messages.questions[0].retry + messages.questions[0].discard, "是否");
+    dlg.CloseWithoutAsking();
+    EXPECT_EQ(messages.questions.size(), 1u);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_FALSE(dlg.Recorder().IsRecording());
 }
 
 TEST_F(RecordingTest, ModelThatLeadsOutOfTheDataFolderIsRefusedOnceAndTheBuiltInUsed) {

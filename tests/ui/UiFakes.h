@@ -31,12 +31,24 @@ public:
         answers.erase(answers.begin());
         return answer;
     }
+    bool AskYesNo(const std::string& text, const std::string& caption, const std::string& yes,
+                  const std::string& no) override {
+        questions.push_back({text, caption, yes, no});
+        if (whileShown) whileShown();
+        if (yesNoAnswers.empty()) return true;
+        const bool answer = yesNoAnswers.front();
+        yesNoAnswers.erase(yesNoAnswers.begin());
+        return answer;
+    }
     struct Question {
         std::string text, caption, retry, discard;
     };
     std::vector<ShownMessage> shown;
     std::vector<Question> asked;
     std::vector<bool> answers;  // taken in turn; when none are left, discard
+    // Yes-or-no questions, with their own answers; when none are left, yes.
+    std::vector<Question> questions;
+    std::vector<bool> yesNoAnswers;
     std::function<void()> whileShown;
 };
 

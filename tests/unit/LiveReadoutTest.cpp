@@ -11,7 +11,8 @@ TEST(LiveReadoutTexts, StartWithADashForEveryValueAndZeroCounters) {
     EXPECT_EQ(t.temperature, "-");
     EXPECT_EQ(t.xValue, "-");
     EXPECT_EQ(t.yValue, "-");
-    EXPECT_EQ(t.xVpp, "0.0000deg");
+    EXPECT_EQ(t.xVpp, "-");  // nothing plotted yet
+    EXPECT_EQ(t.yVpp, "-");
     EXPECT_EQ(t.miscount, "0");
 }
 

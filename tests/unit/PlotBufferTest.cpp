@@ -1,13 +1,18 @@
-#include "PlotBuffer.h"
-
 #include <gtest/gtest.h>
+
+#include "PlotBuffer.h"
 
 namespace {
 
-TEST(PlotBufferWindow, StartsFullOfZeros) {
+TEST(PlotBufferWindow, StartsEmptyAndHoldsOnlyWhatArrived) {
     PlotBuffer b;
-    const double* x = b.Newest(PlotBuffer::kX, 1000);
-    for (size_t i = 0; i < 1000; ++i) ASSERT_EQ(x[i], 0.0);
+    EXPECT_EQ(b.Available(1000), 0u);
+    b.Append(1, 2);
+    b.Append(3, 4);
+    EXPECT_EQ(b.Available(1000), 2u);
+    EXPECT_EQ(b.Available(1), 1u);
+    EXPECT_EQ(b.Newest(PlotBuffer::kX, 1000)[0], 1);
+    EXPECT_EQ(b.Newest(PlotBuffer::kY, 1000)[1], 4);
 }
 
 TEST(PlotBufferWindow, NewestSamplesComeLastOldestFirst) {
@@ -47,7 +52,7 @@ TEST(PlotBufferWindow, SnapshotIsACopy) {
 }
 
 TEST(PlotBufferSlider, FiftyPerStepOfFiveAtLeastFive) {
-    const std::pair<int, unsigned> cases[] = {{0, 5},   {4, 5},     {5, 50},   {9, 50},
+    const std::pair<int, unsigned> cases[] = {{0, 5},    {4, 5},    {5, 50},     {9, 50},
                                               {10, 100}, {99, 950}, {100, 1000}, {-3, 5}};
     for (const auto& [position, count] : cases)
         EXPECT_EQ(PointCountForSlider(position), count) << position;
