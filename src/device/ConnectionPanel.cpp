@@ -271,11 +271,16 @@ void ConnectionPanel::SetDeviceAddress(uint8_t address) {
 void ConnectionPanel::ApplyProtocol(int position) {
     if (position == kProtocolModbus) {
         state_.protocol = kProtocolModbus;
-        // Modbus has no address 0 (it is the broadcast address).
-        if (state_.deviceAddress == 0) {
-            SetDeviceAddress(1);
+        // Modbus has no address 0 (it is the broadcast address). The box holds
+        // the address to use, also when it has not been taken yet (at start, from
+        // the file): a stored address stays.
+        uint8_t address = state_.deviceAddress;
+        ParseDeviceAddress(view_.AddressText(), address);
+        if (address == 0) {
+            address = 1;
             view_.ShowAddress("1");
         }
+        SetDeviceAddress(address);
         view_.ShowSaveCommand(false);
         view_.ShowParityCommand(true);
     } else {
