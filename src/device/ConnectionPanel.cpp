@@ -230,6 +230,19 @@ void ConnectionPanel::ChangeLine() {
     } else {
         ReopenIfOpen();
     }
+    AwaitLineReply();
+}
+
+void ConnectionPanel::AwaitLineReply() {
+    lineAwaitsReply_ = state_.linkOpen;
+    repliesBeforeLine_ = path_.Replies();
+}
+
+void ConnectionPanel::ConfirmLineChoice() {
+    if (!lineAwaitsReply_ || !state_.linkOpen || path_.Replies() == repliesBeforeLine_) return;
+    lineAwaitsReply_ = false;
+    store_.WriteInt("COM", static_cast<int>(state_.portnr));
+    StoreLineChoice();
 }
 
 void ConnectionPanel::OnPortSelected() {
@@ -250,6 +263,7 @@ void ConnectionPanel::OnBaudSelected() {
 void ConnectionPanel::OnOpenClicked() {
     state_.startupUnconfirmed = false;
     OpenCloseToggle();
+    AwaitLineReply();
 }
 
 void ConnectionPanel::OnProtocolSelected() {

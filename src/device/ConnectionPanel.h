@@ -42,6 +42,9 @@ public:
     void TakeLine(const LineSettings& line);
     // Stores the baud and parity lists' positions for the next start.
     void StoreLineChoice();
+    // A line the operator opened or changed is stored once it has answered
+    // (each poll tick asks), so the next start opens it again.
+    void ConfirmLineChoice();
     void ApplyProtocol(int position);
 
     // Selection and button handlers (operator actions only).
@@ -67,6 +70,8 @@ private:
     // Opens the channel with the current line settings and starts its monitor.
     bool OpenPort();
     void ChangeLine();
+    // The operator's line, when open, waits for its first reply to be stored.
+    void AwaitLineReply();
     void SetDeviceAddress(uint8_t address);
     void ShowOpenFailed();
     PortEntry MakePortEntry(int portnr) const;
@@ -86,4 +91,6 @@ private:
     Discover discover_;
     // The port list as shown, so that an entry's number needs no view to read.
     std::vector<PortEntry> ports_;
+    bool lineAwaitsReply_ = false;
+    uint64_t repliesBeforeLine_ = 0;
 };
