@@ -13,9 +13,8 @@ constexpr int kMaxScannedPorts = 19;
 
 const std::vector<std::string> kTarqFrequencies = {"0", "5", "15", "25", "35", "50"};
 const std::vector<std::string> kModbusFrequencies = {"0", "10", "25", "50", "5", "15"};
-// The lists open at 9600 baud; the device parity list at even parity.
+// The lists open at 9600 baud.
 constexpr int kDefaultBaudPosition = 2;
-constexpr int kDefaultDeviceParityPosition = 2;
 
 std::string Decimal(long value) {
     char text[24];
@@ -104,8 +103,7 @@ void ConnectionPanel::FillLists() {
 
     for (LinkChoice list : {LinkChoice::LineParity, LinkChoice::DeviceParity})
         view_.ShowChoices(list, ParityEntries());
-    view_.Choose(LinkChoice::LineParity, 0);
-    view_.Choose(LinkChoice::DeviceParity, kDefaultDeviceParityPosition);
+    ShowLineParity(0);
 
     ShowReportedChoices(LinkChoice::DataBits, {"8"});
     ShowReportedChoices(LinkChoice::StopBits, {"1"});
@@ -245,6 +243,16 @@ void ConnectionPanel::ConfirmLineChoice() {
     StoreLineChoice();
 }
 
+void ConnectionPanel::ShowLineParity(int position) {
+    view_.Choose(LinkChoice::LineParity, position);
+    FollowLineParity();
+}
+
+void ConnectionPanel::FollowLineParity() {
+    const int line = view_.Chosen(LinkChoice::LineParity);
+    if (!deviceParityPicked_ && line >= 0) view_.Choose(LinkChoice::DeviceParity, line);
+}
+
 void ConnectionPanel::OnPortSelected() {
     TakeChosenPort();
     ChangeLine();
@@ -252,6 +260,7 @@ void ConnectionPanel::OnPortSelected() {
 
 void ConnectionPanel::OnParitySelected() {
     TakeChosenParity();
+    FollowLineParity();
     ChangeLine();
 }
 
@@ -275,6 +284,10 @@ void ConnectionPanel::OnProtocolSelected() {
 void ConnectionPanel::OnModelSelected() {
     if (view_.Chosen(LinkChoice::Model) >= 0)
         view_.SetModelName(view_.ChoiceText(LinkChoice::Model));
+}
+
+void ConnectionPanel::OnDeviceParitySelected() {
+    deviceParityPicked_ = true;
 }
 
 void ConnectionPanel::SetDeviceAddress(uint8_t address) {

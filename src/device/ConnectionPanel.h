@@ -45,6 +45,8 @@ public:
     // A line the operator opened or changed is stored once it has answered
     // (each poll tick asks), so the next start opens it again.
     void ConfirmLineChoice();
+    // Chooses the line's parity (the settings load); the device parity list follows.
+    void ShowLineParity(int position);
     void ApplyProtocol(int position);
 
     // Selection and button handlers (operator actions only).
@@ -54,6 +56,8 @@ public:
     void OnOpenClicked();
     void OnProtocolSelected();
     void OnModelSelected();
+    // From now on the device parity list keeps the operator's choice.
+    void OnDeviceParitySelected();
 
     // The port number of a "COM%d" entry: the decimal digits after its first three characters.
     static uint32_t PortNumberOf(const std::string& entry);
@@ -72,6 +76,9 @@ private:
     void ChangeLine();
     // The operator's line, when open, waits for its first reply to be stored.
     void AwaitLineReply();
+    // Until the operator picks a device parity, it is the line's: Set parity
+    // then leaves the sensor where it is.
+    void FollowLineParity();
     void SetDeviceAddress(uint8_t address);
     void ShowOpenFailed();
     PortEntry MakePortEntry(int portnr) const;
@@ -93,4 +100,5 @@ private:
     std::vector<PortEntry> ports_;
     bool lineAwaitsReply_ = false;
     uint64_t repliesBeforeLine_ = 0;
+    bool deviceParityPicked_ = false;
 };

@@ -171,6 +171,7 @@ void CTiltwiseDlg::ConnectControls() {
     list(ctl::kBaudList, [this] { panel_->OnBaudSelected(); });
     list(ctl::kProtocolList, [this] { panel_->OnProtocolSelected(); });
     list(ctl::kModelList, [this] { panel_->OnModelSelected(); });
+    list(ctl::kDeviceParityList, [this] { panel_->OnDeviceParitySelected(); });
     // A typed address is taken when the operator leaves the box (Enter: eventFilter).
     connect(static_cast<QLineEdit*>(Control(ctl::kAddress)), &QLineEdit::editingFinished, this,
             [this] { panel_->ReadDeviceAddress(); });
@@ -394,7 +395,7 @@ void CTiltwiseDlg::SelectBaudIndex(int index) {
     linkControls_->Choose(LinkChoice::LineBaud, index);
 }
 void CTiltwiseDlg::SelectParityIndex(int index) {
-    linkControls_->Choose(LinkChoice::LineParity, index);
+    panel_->ShowLineParity(index);
 }
 void CTiltwiseDlg::SelectProtocolIndex(int index) {
     linkControls_->Choose(LinkChoice::Protocol, index);
