@@ -279,6 +279,7 @@ void ConnectionPanel::OnProtocolSelected() {
     const int position = view_.Chosen(LinkChoice::Protocol);
     store_.WriteInt("PROTOCOL", position);
     ApplyProtocol(position);
+    FillFrequencyList();
 }
 
 void ConnectionPanel::OnModelSelected() {

@@ -551,6 +551,14 @@ TEST_F(DeviceLinkTest, DeviceParityFollowsTheLinesUntilTheOperatorPicksOne) {
     EXPECT_EQ(view.Chosen(LinkChoice::DeviceParity), 1);
 }
 
+TEST_F(DeviceLinkTest, APendingCommandIsNeverRepeatedInAnotherProtocol) {
+    commands.OnSetZero();  // the frame protocol's zero, data 1
+    view.Choose(LinkChoice::Protocol, 1);
+    panel.OnProtocolSelected();
+    PollTicks(1);
+    EXPECT_EQ(queue.sent.back(), Hex("01 03 00 02 00 04 E5 C9"));  // a read, no write
+}
+
 TEST_F(DeviceLinkTest, RefusedListEntryIsReported) {
     view.refusing = LinkChoice::Protocol;
     panel.FillLists();
