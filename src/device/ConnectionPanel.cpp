@@ -13,9 +13,8 @@ constexpr int kMaxScannedPorts = 19;
 
 const std::vector<std::string> kTarqFrequencies = {"0", "5", "15", "25", "35", "50"};
 const std::vector<std::string> kModbusFrequencies = {"0", "10", "25", "50", "5", "15"};
-// The lists open at 9600 baud; the device parity list at even parity.
+// The lists open at 9600 baud.
 constexpr int kDefaultBaudPosition = 2;
-constexpr int kDefaultDeviceParityPosition = 2;
 
 std::string Decimal(long value) {
     char text[24];
@@ -104,8 +103,7 @@ void ConnectionPanel::FillLists() {
 
     for (LinkChoice list : {LinkChoice::LineParity, LinkChoice::DeviceParity})
         view_.ShowChoices(list, ParityEntries());
-    view_.Choose(LinkChoice::LineParity, 0);
-    view_.Choose(LinkChoice::DeviceParity, kDefaultDeviceParityPosition);
+    ShowLineParity(0);
 
     ShowReportedChoices(LinkChoice::DataBits, {"8"});
     ShowReportedChoices(LinkChoice::StopBits, {"1"});
@@ -230,6 +228,29 @@ void ConnectionPanel::ChangeLine() {
     } else {
         ReopenIfOpen();
     }
+    AwaitLineReply();
+}
+
+void ConnectionPanel::AwaitLineReply() {
+    lineAwaitsReply_ = state_.linkOpen;
+    repliesBeforeLine_ = path_.Replies();
+}
+
+void ConnectionPanel::ConfirmLineChoice() {
+    if (!lineAwaitsReply_ || !state_.linkOpen || path_.Replies() == repliesBeforeLine_) return;
+    lineAwaitsReply_ = false;
+    store_.WriteInt("COM", static_cast<int>(state_.portnr));
+    StoreLineChoice();
+}
+
+void ConnectionPanel::ShowLineParity(int position) {
+    view_.Choose(LinkChoice::LineParity, position);
+    FollowLineParity();
+}
+
+void ConnectionPanel::FollowLineParity() {
+    const int line = view_.Chosen(LinkChoice::LineParity);
+    if (!deviceParityPicked_ && line >= 0) view_.Choose(LinkChoice::DeviceParity, line);
 }
 
 void ConnectionPanel::OnPortSelected() {
@@ -239,6 +260,7 @@ void ConnectionPanel::OnPortSelected() {
 
 void ConnectionPanel::OnParitySelected() {
     TakeChosenParity();
+    FollowLineParity();
     ChangeLine();
 }
 
@@ -250,17 +272,23 @@ void ConnectionPanel::OnBaudSelected() {
 void ConnectionPanel::OnOpenClicked() {
     state_.startupUnconfirmed = false;
     OpenCloseToggle();
+    AwaitLineReply();
 }
 
 void ConnectionPanel::OnProtocolSelected() {
     const int position = view_.Chosen(LinkChoice::Protocol);
     store_.WriteInt("PROTOCOL", position);
     ApplyProtocol(position);
+    FillFrequencyList();
 }
 
 void ConnectionPanel::OnModelSelected() {
     if (view_.Chosen(LinkChoice::Model) >= 0)
         view_.SetModelName(view_.ChoiceText(LinkChoice::Model));
+}
+
+void ConnectionPanel::OnDeviceParitySelected() {
+    deviceParityPicked_ = true;
 }
 
 void ConnectionPanel::SetDeviceAddress(uint8_t address) {
@@ -271,11 +299,16 @@ void ConnectionPanel::SetDeviceAddress(uint8_t address) {
 void ConnectionPanel::ApplyProtocol(int position) {
     if (position == kProtocolModbus) {
         state_.protocol = kProtocolModbus;
-        // Modbus has no address 0 (it is the broadcast address).
-        if (state_.deviceAddress == 0) {
-            SetDeviceAddress(1);
+        // Modbus has no address 0 (it is the broadcast address). The box holds
+        // the address to use, also when it has not been taken yet (at start, from
+        // the file): a stored address stays.
+        uint8_t address = state_.deviceAddress;
+        ParseDeviceAddress(view_.AddressText(), address);
+        if (address == 0) {
+            address = 1;
             view_.ShowAddress("1");
         }
+        SetDeviceAddress(address);
         view_.ShowSaveCommand(false);
         view_.ShowParityCommand(true);
     } else {

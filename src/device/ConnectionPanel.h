@@ -42,6 +42,11 @@ public:
     void TakeLine(const LineSettings& line);
     // Stores the baud and parity lists' positions for the next start.
     void StoreLineChoice();
+    // A line the operator opened or changed is stored once it has answered
+    // (each poll tick asks), so the next start opens it again.
+    void ConfirmLineChoice();
+    // Chooses the line's parity (the settings load); the device parity list follows.
+    void ShowLineParity(int position);
     void ApplyProtocol(int position);
 
     // Selection and button handlers (operator actions only).
@@ -51,6 +56,8 @@ public:
     void OnOpenClicked();
     void OnProtocolSelected();
     void OnModelSelected();
+    // From now on the device parity list keeps the operator's choice.
+    void OnDeviceParitySelected();
 
     // The port number of a "COM%d" entry: the decimal digits after its first three characters.
     static uint32_t PortNumberOf(const std::string& entry);
@@ -67,6 +74,11 @@ private:
     // Opens the channel with the current line settings and starts its monitor.
     bool OpenPort();
     void ChangeLine();
+    // The operator's line, when open, waits for its first reply to be stored.
+    void AwaitLineReply();
+    // Until the operator picks a device parity, it is the line's: Set parity
+    // then leaves the sensor where it is.
+    void FollowLineParity();
     void SetDeviceAddress(uint8_t address);
     void ShowOpenFailed();
     PortEntry MakePortEntry(int portnr) const;
@@ -86,4 +98,7 @@ private:
     Discover discover_;
     // The port list as shown, so that an entry's number needs no view to read.
     std::vector<PortEntry> ports_;
+    bool lineAwaitsReply_ = false;
+    uint64_t repliesBeforeLine_ = 0;
+    bool deviceParityPicked_ = false;
 };

@@ -318,6 +318,7 @@ void ReceivePath::CompleteTarqFrame() {
     open_ = Protocol::None;
     bytesBeforeRequest_ = 0;
     replySeen_ = true;
+    ++replies_;
     if (kind == kTarqAcknowledgeRest) {
         if (handlers_.OnTarqAcknowledge) handlers_.OnTarqAcknowledge(frame_, count_);
         return;
@@ -344,6 +345,7 @@ void ReceivePath::CompleteModbusRead() {
     }
     open_ = Protocol::None;
     replySeen_ = true;
+    ++replies_;
     DecodeModbusRead(frame_, count_, params_, last_);
     last_.address = frame_[0];
     Deliver();
@@ -359,6 +361,7 @@ void ReceivePath::CompleteModbusAnswer(const FrameHandler& handler) {
     }
     open_ = Protocol::None;
     replySeen_ = true;
+    ++replies_;
     if (handler) handler(frame_, count_);
 }
 

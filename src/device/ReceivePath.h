@@ -82,6 +82,9 @@ public:
     std::string TakeTrafficText();
 
     bool ReplySeen() const { return replySeen_; }
+    // Frames of any kind whose check held, since the start: a reply after a
+    // given moment is one that raises it.
+    uint64_t Replies() const { return replies_; }
     int FramesThisSecond() const { return framesThisSecond_; }
     // Reads and resets the per-second frame count (the one-second tick does this).
     int TakeFramesThisSecond();
@@ -149,6 +152,7 @@ private:
     Measurement last_;
     std::string traffic_;
     bool replySeen_ = false;
+    uint64_t replies_ = 0;
     int framesThisSecond_ = 0;
     int miscount_ = 0;
     std::string miscountText_ = "0";

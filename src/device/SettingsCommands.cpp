@@ -45,6 +45,7 @@ void SettingsCommands::Begin(const char* english, const char* chinese) {
 void SettingsCommands::Register(Kind kind) {
     countdown_ = kTurns;
     kind_ = kind;
+    protocol_ = state_.protocol;
     follow_ = Follow::None;  // a new command overwrites an unfinished one
     // A Modbus write is confirmed by the echo of its repetition.
     awaited_ = Modbus() ? 2 : 1;
@@ -285,6 +286,9 @@ void SettingsCommands::OnClearZero() {
 bool SettingsCommands::SettingsStep() {
     if (countdown_ == 0) return false;
     --countdown_;
+    // The protocol changed under a pending command: its data byte means
+    // something else in the other one, so it is left to its time-out.
+    if (awaited_ != 0 && state_.protocol != protocol_) awaited_ = 0;
     if (awaited_ == 0) return false;
     switch (follow_) {
         case Follow::EchoSeen:

@@ -110,6 +110,8 @@ private:
     uint8_t countdown_ = 0;
     uint8_t awaited_ = 0;
     int kind_ = kNone;
+    // The protocol the pending command was sent in; it is never repeated in another.
+    int protocol_ = kProtocolTarq;
     uint8_t value_ = 0;
     std::string name_;
     // The new-address box as last read, for the address box after a confirmed change.

@@ -23,7 +23,7 @@ constexpr double kCardRight = 662;            // traffic pane ends at 657, its h
 constexpr double kCardTop = 36;               // language buttons end at 33, help marks start at 38
 constexpr double kCardBottom = 294;           // traffic pane ends at 291
 constexpr double kSettingsBottom = 81.7;      // settings controls end at 79, chart help mark at 85
-constexpr double kIllustrationRight = 96;     // port label at 101
+constexpr double kIllustrationRight = 51;     // protocol label and list at 55
 constexpr double kConnectionRight = 310;      // address field ends at 301, "Set zero" at 319
 constexpr double kRightColumnLeft = 528.2;    // chart ends at 526, parameter list at 530
 constexpr double kParameterBottom = 164.2;    // parameter list ends at 163, help mark at 165
@@ -391,7 +391,7 @@ void DrawPanels(QPainter& p, Language lang) {
     p.drawPath(card);
 
     const QRectF illustration = DuToPicture(kCardLeft, top, kIllustrationRight, kSettingsBottom);
-    DrawDial(p, illustration.center() + QPointF(-8, 8), 50);
+    DrawDial(p, illustration.center() + QPointF(-4, 8), 30);
 
     static const Heading kHeadings[] = {
         {ctl::kHelpConnection, "Serial port", "串口设置", kIllustrationRight, kCardTop},

@@ -89,6 +89,8 @@ CTiltwiseDlg::~CTiltwiseDlg() {
     // An edit still open is committed while Qt takes the widgets down; by then
     // there is no window left to take it.
     disconnect(ParameterList(), nullptr, this, nullptr);
+    // So is a typed address when the box loses the focus.
+    disconnect(Control(ctl::kAddress), nullptr, this, nullptr);
     if (timers_) timers_->SetHandler(nullptr);
     // The channel outlives the window; its monitor must not call a window that is gone.
     if (port_) port_->Close();
@@ -169,6 +171,10 @@ void CTiltwiseDlg::ConnectControls() {
     list(ctl::kBaudList, [this] { panel_->OnBaudSelected(); });
     list(ctl::kProtocolList, [this] { panel_->OnProtocolSelected(); });
     list(ctl::kModelList, [this] { panel_->OnModelSelected(); });
+    list(ctl::kDeviceParityList, [this] { panel_->OnDeviceParitySelected(); });
+    // A typed address is taken when the operator leaves the box (Enter: eventFilter).
+    connect(static_cast<QLineEdit*>(Control(ctl::kAddress)), &QLineEdit::editingFinished, this,
+            [this] { panel_->ReadDeviceAddress(); });
     connect(static_cast<QSlider*>(slider_), &QSlider::valueChanged, this,
             [this](int) { TakeTimeSpan(); });
     languages_ =
@@ -389,7 +395,7 @@ void CTiltwiseDlg::SelectBaudIndex(int index) {
     linkControls_->Choose(LinkChoice::LineBaud, index);
 }
 void CTiltwiseDlg::SelectParityIndex(int index) {
-    linkControls_->Choose(LinkChoice::LineParity, index);
+    panel_->ShowLineParity(index);
 }
 void CTiltwiseDlg::SelectProtocolIndex(int index) {
     linkControls_->Choose(LinkChoice::Protocol, index);
@@ -581,9 +587,15 @@ void CTiltwiseDlg::EndRecordingForClose() {
 bool CTiltwiseDlg::eventFilter(QObject* watched, QEvent* event) {
     // Every event of the application passes here: only pointers are compared.
     switch (event->type()) {
-        case QEvent::KeyPress:
-            if (ConsumesEnter(watched, static_cast<QKeyEvent*>(event))) return true;
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            // Enter takes a typed address, as leaving the box does.
+            if (watched == Control(ctl::kAddress) &&
+                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
+                panel_->ReadDeviceAddress();
+            if (ConsumesEnter(watched, key)) return true;
             break;
+        }
         case QEvent::Paint:
             if (watched == slider_) TakeTimeSpan();
             break;

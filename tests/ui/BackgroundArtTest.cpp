@@ -181,7 +181,7 @@ struct PanelGroup {
 
 const std::vector<PanelGroup>& PanelGroups() {
     static const std::vector<PanelGroup> groups = {
-        {"connection", {1001, 1003, 1004, 1017, 1026, 1035, 1036, 1037, 1040, 1080}},
+        {"connection", {1001, 1003, 1004, 1017, 1025, 1026, 1035, 1036, 1037, 1040, 1045, 1080}},
         {"device settings",
          {1005, 1007, 1009, 1010, 1011, 1013, 1021, 1024, 1028, 1031, 1079, 1085, 1086, 1087,
           1095}},
@@ -304,10 +304,10 @@ TEST_F(BackgroundArtTest, BannerRunsAcrossTheTopWithTheLogoLeftOfTheHiddenContro
         EXPECT_LT(Luminance(image.pixel(kBackgroundWidth - 3, 2)), 120);
 
         // The logo's lettering is bright on the banner and ends before the first
-        // hidden control on the left, the protocol label.
+        // hidden control on the left, the model label.
         const QRect logo = PictureRect(2, 2, 90, 18);
         EXPECT_GT(1 - ShareBelow(image, logo, 200), 0.05);
-        const DuRect& label = ControlRect(*FindControl(1045), lang);
+        const DuRect& label = ControlRect(*FindControl(1044), lang);
         const QRect clear = PictureRect(label.x, 2, 230 - label.x, 18);
         EXPECT_EQ(1 - ShareBelow(image, clear, 150), 0.0);
     }

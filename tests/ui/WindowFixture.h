@@ -70,6 +70,11 @@ protected:
     std::unique_ptr<CTiltwiseDlg> StartOnPort(int configuredPort, int baudIndex) {
         ini->WriteInt("COM", configuredPort);
         ini->WriteInt("BAUD", baudIndex);
+        return StartWindow();
+    }
+
+    // A start with Config.ini as it is.
+    std::unique_ptr<CTiltwiseDlg> StartWindow() {
         port = std::make_unique<CSerialPort>(PortMap(ports.Path()));
         DialogContext c = Context(Language::English);
         c.port = port.get();

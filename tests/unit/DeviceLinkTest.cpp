@@ -533,13 +533,30 @@ TEST_F(DeviceLinkTest, ListsAreFilledForTheProtocolOfTheMoment) {
     EXPECT_EQ(view.ports[14].text, "COM15");
     EXPECT_EQ(view.Chosen(LinkChoice::LineBaud), 2);
     EXPECT_EQ(view.Entry(LinkChoice::LineBaud, 6), "230400");
-    EXPECT_EQ(view.Chosen(LinkChoice::DeviceParity), 2);
+    EXPECT_EQ(view.Chosen(LinkChoice::DeviceParity), 0);  // the line's: N
     EXPECT_EQ(view.Entry(LinkChoice::Frequency, 1), "5");
     UseModbus();
     panel.FillFrequencyList();
     EXPECT_EQ(view.Entry(LinkChoice::Frequency, 1), "10");
     EXPECT_EQ(view.Entry(LinkChoice::Protocol, 1), "Modbus");
     EXPECT_EQ(view.NewAddressText(), "0");
+}
+
+TEST_F(DeviceLinkTest, DeviceParityFollowsTheLinesUntilTheOperatorPicksOne) {
+    view.Choose(LinkChoice::LineParity, 1);
+    panel.OnParitySelected();
+    EXPECT_EQ(view.Chosen(LinkChoice::DeviceParity), 1);
+    panel.OnDeviceParitySelected();
+    panel.ShowLineParity(2);
+    EXPECT_EQ(view.Chosen(LinkChoice::DeviceParity), 1);
+}
+
+TEST_F(DeviceLinkTest, APendingCommandIsNeverRepeatedInAnotherProtocol) {
+    commands.OnSetZero();  // the frame protocol's zero, data 1
+    view.Choose(LinkChoice::Protocol, 1);
+    panel.OnProtocolSelected();
+    PollTicks(1);
+    EXPECT_EQ(queue.sent.back(), Hex("01 03 00 02 00 04 E5 C9"));  // a read, no write
 }
 
 TEST_F(DeviceLinkTest, RefusedListEntryIsReported) {
