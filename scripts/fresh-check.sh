@@ -37,7 +37,7 @@ mkdir -p "$work"
 echo "Fresh root in $root from $mirror"
 
 # What an earlier check left mounted goes first.
-findmnt -rn -o TARGET | grep "^$root/" | sort -r | xargs -r umount -l
+{ findmnt -rn -o TARGET | grep "^$root/" || true; } | sort -r | xargs -r umount -l
 rm -rf "$root"
 if [ ! -f "$tarball" ]; then
     debootstrap --make-tarball="$tarball" bookworm "$work/tarball-tmp" "$mirror" \
