@@ -37,7 +37,7 @@ if cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTILTSCOPE_SANIT
         total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
         failed=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$summary")
         # ctest counts a skipped test as passed; it lists each as "(Skipped)".
-        skipped=$(grep -cE '^ *[0-9]+ - .* \(Skipped\)$' build/debug/ctest.log || true)
+        skipped=$(grep -cE '^[[:space:]]*[0-9]+ - .* \(Skipped\)$' build/debug/ctest.log || true)
         passed=$((total - failed - skipped))
     else
         failed=1  # ctest itself did not get to its summary
