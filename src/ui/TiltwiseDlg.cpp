@@ -18,12 +18,14 @@
 #include "ChartCtrl.h"
 #include "ChartLineSerie.h"
 #include "ChartPresenter.h"
+#include "KeyboardChain.h"
 #include "ListCtrlEx.h"
 #include "MeasuringTools.h"
 #include "ParameterListPresenter.h"
 #include "PictureExport.h"
 #include "PlotFeed.h"
 #include "QtPlatform.h"
+#include "ReadingOrder.h"
 #include "RecordingControls.h"
 #include "RecordingMessages.h"
 #include "SkinBinding.h"
@@ -241,6 +243,7 @@ void CTiltwiseDlg::InitWindow() {
     // The list measured its columns before it had its final size; fit them once now,
     // as every resize does, so the last column's texts are not cut.
     parameters_->FitColumns();
+    ChainFocus();
     FocusAndCentreAddresses();
 }
 
@@ -361,6 +364,19 @@ void CTiltwiseDlg::PlaceWindow() {
     if (!frame.isEmpty()) resize(startClientSize_ - frame);
     setMinimumSize(startClientSize_ - frame);
     setMaximumSize(screenSize_);
+}
+
+void CTiltwiseDlg::ChainFocus() {
+    std::vector<QWidget*> chain;
+    for (int id : ReadingOrder(DialogControls(), context_.language, ControlPanels())) {
+        if (id == ctl::kCommandBarPlace && toolbar_) {
+            for (QWidget* button : toolbar_->Buttons()) chain.push_back(button);
+            continue;
+        }
+        QWidget* w = Control(id);
+        if (w && (w->focusPolicy() & Qt::TabFocus)) chain.push_back(w);
+    }
+    keyboard_ = new KeyboardChain(*this, chain);
 }
 
 void CTiltwiseDlg::FocusAndCentreAddresses() {
@@ -498,6 +514,7 @@ void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
     }
     parameters_->FitColumns();
     CentreAddressText();
+    if (keyboard_) keyboard_->Follow();
     update();
 }
 
@@ -566,9 +583,14 @@ void CTiltwiseDlg::closeEvent(QCloseEvent* event) {
 bool CTiltwiseDlg::eventFilter(QObject* watched, QEvent* event) {
     // Every event of the application passes here: only pointers are compared.
     switch (event->type()) {
-        case QEvent::KeyPress:
-            if (ConsumesEnter(watched, static_cast<QKeyEvent*>(event))) return true;
-            break;
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (!ConsumesEnter(watched, key)) break;
+            // Enter presses the focused button as Space does; no default button ever sees it.
+            auto* button = qobject_cast<QAbstractButton*>(watched);
+            if (button && button->hasFocus() && !key->isAutoRepeat()) button->click();
+            return true;
+        }
         case QEvent::Paint:
             if (watched == slider_) TakeTimeSpan();
             break;

@@ -40,6 +40,7 @@
 #include "WindowStats.h"
 
 class CSkinAdapter;
+class KeyboardChain;
 class CChartCtrl;
 class ChartPresenter;
 class ParameterListPresenter;
@@ -179,6 +180,8 @@ private:
     void StartTimers();
     void LimitTrafficPane();
     void PlaceWindow();
+    // Tab runs through the controls in reading order, the command bar's buttons among them.
+    void ChainFocus();
     void FocusAndCentreAddresses();
 
     // What assistive technology calls a control: renewed whenever its caption
@@ -218,6 +221,7 @@ private:
     bool closingWithoutAsking_ = false;
     std::unique_ptr<PlotFeed> plotFeed_;
     CToolbarDlg* toolbar_ = nullptr;
+    KeyboardChain* keyboard_ = nullptr;
     std::unique_ptr<MeasuringTools> tools_;
     std::unique_ptr<ChartPresenter> chartCommands_;
     WindowStats stats_;
