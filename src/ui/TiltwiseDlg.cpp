@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 
 #include "AccessibleNames.h"
@@ -494,14 +495,21 @@ void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
     for (QObject* o : this->children()) {
         auto* w = qobject_cast<QWidget*>(o);
         if (!w || w->isWindow()) continue;
-        const QRect g = w->geometry();
+        const QRect g = PlaceAtStartSize(*w);
         children.push_back(
             {w->objectName().toInt(),
              ChartRect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()}});
         widgets.push_back(w);
     }
-    const std::vector<ChartRect> placed = ScaleLayout(children, kind, width(), height(), scale_);
+    // Each size is scaled from the layout at start, not from the last one: a
+    // dragged frame sends many small steps, and rounding at each of them would
+    // shrink or stall the small controls and cut their captions.
+    ScaleState fromStart;
+    fromStart.referenceWidth = startClientSize_.width();
+    fromStart.referenceHeight = startClientSize_.height();
+    const std::vector<ChartRect> placed = ScaleLayout(children, kind, width(), height(), fromStart);
     if (placed.empty()) return;
+    scale_ = fromStart;
     for (size_t i = 0; i < widgets.size(); ++i) {
         const ChartRect& r = placed[i];
         widgets[i]->setGeometry(r.left, r.top, r.Width(), r.Height());
@@ -516,6 +524,21 @@ void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
     CentreAddressText();
     if (keyboard_) keyboard_->Follow();
     update();
+}
+
+QRect CTiltwiseDlg::PlaceAtStartSize(QWidget& child) const {
+    static const char* const kStartPlace = "startPlace";
+    const QVariant known = child.property(kStartPlace);
+    if (known.isValid()) return known.toRect();
+    // Met for the first time: where it is now, seen at the start size.
+    const QRect g = child.geometry();
+    const double sx = double(startClientSize_.width()) / std::max(1, scale_.referenceWidth);
+    const double sy = double(startClientSize_.height()) / std::max(1, scale_.referenceHeight);
+    const QRect place(QPoint(int(std::lround(g.left() * sx)), int(std::lround(g.top() * sy))),
+                      QPoint(int(std::lround((g.right() + 1) * sx)) - 1,
+                             int(std::lround((g.bottom() + 1) * sy)) - 1));
+    child.setProperty(kStartPlace, place);
+    return place;
 }
 
 // ---- chart commands -------------------------------------------------------

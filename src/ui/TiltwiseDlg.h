@@ -189,6 +189,8 @@ private:
     void RefreshAccessibleName(int id);
     void NameControlsForAccessibility();
     void CentreAddressText();
+    // A child's place in the layout at the start size, which every resize scales.
+    QRect PlaceAtStartSize(QWidget& child) const;
     void TakeTimeSpan();
     // Enter is consumed everywhere in the window but in the parameter list's editor.
     bool ConsumesEnter(QObject* watched, const QKeyEvent* key) const;
