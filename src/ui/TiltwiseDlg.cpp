@@ -12,8 +12,8 @@
 #include <QScreen>
 #include <QSlider>
 #include <algorithm>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 
 #include "AccessibleNames.h"
 #include "ChartCtrl.h"
@@ -29,6 +29,7 @@
 #include "ReadingOrder.h"
 #include "RecordingControls.h"
 #include "RecordingMessages.h"
+#include "ScreenFit.h"
 #include "SkinBinding.h"
 #include "StringTable.h"
 #include "ToolbarDlg.h"
@@ -258,8 +259,10 @@ void CTiltwiseDlg::RecordSizes() {
     startClientSize_ = size();
     screenSize_ = context_.screenSize;
     if (screenSize_.isEmpty()) {
+        // The room a window may take: the screen without its panels.
         const QScreen* screen = QGuiApplication::primaryScreen();
-        screenSize_ = screen ? screen->size() : startClientSize_;
+        screenSize_ = screen ? screen->availableGeometry().size() : startClientSize_;
+        if (screen) screenOrigin_ = screen->availableGeometry().topLeft();
     }
     scale_.referenceWidth = startClientSize_.width();
     scale_.referenceHeight = startClientSize_.height();
@@ -361,10 +364,18 @@ void CTiltwiseDlg::PlaceWindow() {
     // The recorded client size becomes the outer size: the frame's share comes off
     // the client area, and the resize rule scales the controls once for it.
     const QSize frame = frameGeometry().size() - size();
-    move(0, 0);
-    if (!frame.isEmpty()) resize(startClientSize_ - frame);
-    setMinimumSize(startClientSize_ - frame);
+    const bool framed = frame.width() > 0 || frame.height() > 0;
+    QSize client = framed ? startClientSize_ - frame : startClientSize_;
+    // The whole window fits the screen's free area, and scales down where it is smaller.
+    client = FittedClientSize(client, screenSize_, framed ? frame : kFrameReserve);
+    move(screenOrigin_);
+    resize(client);
+    // Smaller than at start, down to where the text would become too small to read.
+    setMinimumSize(
+        SmallestClientSize(startClientSize_, templateFont_.pixelSize()).boundedTo(client));
     setMaximumSize(screenSize_);
+    // A hidden window gets its resize event only when shown: the layout follows now.
+    if (!isVisible()) ScaleLayoutNow(ResizeKind::Restore);
 }
 
 void CTiltwiseDlg::ChainFocus() {
@@ -383,6 +394,14 @@ void CTiltwiseDlg::ChainFocus() {
 void CTiltwiseDlg::FocusAndCentreAddresses() {
     Control(ctl::kOpen)->setFocus();
     CentreAddressText();
+}
+
+void CTiltwiseDlg::FitTextToScale() {
+    const int pixels = TextPixelsAt(startClientSize_, size(), templateFont_.pixelSize());
+    if (font().pixelSize() == pixels) return;
+    QFont scaled = templateFont_;
+    scaled.setPixelSize(pixels);
+    setFont(scaled);
 }
 
 void CTiltwiseDlg::CentreAddressText() {
@@ -520,6 +539,7 @@ void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
         toolbar_->setGeometry(Control(ctl::kCommandBarPlace)->geometry());
         toolbar_->update();
     }
+    FitTextToScale();
     parameters_->FitColumns();
     CentreAddressText();
     if (keyboard_) keyboard_->Follow();

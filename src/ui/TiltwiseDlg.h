@@ -70,7 +70,7 @@ struct DialogContext {
     FolderPicker* folders = nullptr;
     Clock* clock = nullptr;  // null: local time
     std::string pictureDir = "../picture";
-    QSize screenSize;             // empty: the primary screen's
+    QSize screenSize;             // free area, panels off; empty: the primary screen's
     CSerialPort* port = nullptr;  // the process's one channel
     std::function<std::vector<int>()> discoverPorts;
 };
@@ -191,6 +191,8 @@ private:
     void CentreAddressText();
     // A child's place in the layout at the start size, which every resize scales.
     QRect PlaceAtStartSize(QWidget& child) const;
+    // Below its start size the window's text shrinks with the layout.
+    void FitTextToScale();
     void TakeTimeSpan();
     // Enter is consumed everywhere in the window but in the parameter list's editor.
     bool ConsumesEnter(QObject* watched, const QKeyEvent* key) const;
@@ -209,6 +211,7 @@ private:
     QPixmap scaledBackground_;
     QSize startClientSize_;
     QSize screenSize_;
+    QPoint screenOrigin_;
     ScaleState scale_;
     bool initialised_ = false;
     std::unique_ptr<LogoLink> logoLink_;
