@@ -434,6 +434,18 @@ void DrawFooter(QPainter& p, Language lang) {
 
 }  // namespace
 
+const std::vector<PanelArea>& ControlPanels() {
+    static const std::vector<PanelArea> panels = {
+        {kIllustrationRight, kCardTop, kConnectionRight, kSettingsBottom},
+        {kConnectionRight, kCardTop, kRightColumnLeft, kSettingsBottom},
+        {kRightColumnLeft, kCardTop, kCardRight, kSettingsBottom},
+        {kCardLeft, kSettingsBottom, kRightColumnLeft, kCardBottom},
+        {kRightColumnLeft, kSettingsBottom, kCardRight, kParameterBottom},
+        {kRightColumnLeft, kParameterBottom, kCardRight, kCardBottom},
+    };
+    return panels;
+}
+
 QImage DrawBackgroundPicture(Language lang) {
     QImage image(kBackgroundWidth, kBackgroundHeight, QImage::Format_RGB32);
     QPainter p(&image);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <vector>
 
 #include "DialogTemplate.h"
 
@@ -13,6 +14,17 @@ constexpr int kChineseBackgroundId = 197;
 constexpr int kEnglishBackgroundId = 199;
 
 QImage DrawBackgroundPicture(Language lang);
+
+// A panel of the picture in dialog units, right and bottom exclusive.
+struct PanelArea {
+    double left;
+    double top;
+    double right;
+    double bottom;
+};
+// The panels that hold controls, in reading order: connection, device settings,
+// data saving, chart, parameters, serial data.
+const std::vector<PanelArea>& ControlPanels();
 QImage DrawProgramIcon(int size);
 // The sizes the window's icon is drawn in.
 constexpr int kProgramIconSizes[] = {16, 32, 48, 256};

@@ -24,9 +24,14 @@ constexpr int kClosedListHeightDu = 12;
 
 }  // namespace
 
-QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Language lang) {
+DuRect ShownRect(const ControlSpec& spec, Language lang) {
     DuRect r = ControlRect(spec, lang);
     if (spec.kind == ControlKind::DropDownList) r.height = kClosedListHeightDu;
+    return r;
+}
+
+QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Language lang) {
+    const DuRect r = ShownRect(spec, lang);
     if (spec.kind == ControlKind::StaticText)
         return units.TextPlace(r, QString::fromUtf8(ControlText(spec, lang)));
     return units.Rect(r);

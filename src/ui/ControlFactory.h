@@ -8,6 +8,8 @@
 
 class QWidget;
 
+// A control's place in dialog units as it shows: a drop-down list closed.
+DuRect ShownRect(const ControlSpec& spec, Language lang);
 // Where a control of the template sits in pixels, for the given units.
 QRect ControlGeometry(const DialogUnits& units, const ControlSpec& spec, Language lang);
 

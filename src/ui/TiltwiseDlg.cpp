@@ -13,19 +13,23 @@
 #include <QSlider>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "AccessibleNames.h"
 #include "ChartCtrl.h"
 #include "ChartLineSerie.h"
 #include "ChartPresenter.h"
+#include "KeyboardChain.h"
 #include "ListCtrlEx.h"
 #include "MeasuringTools.h"
 #include "ParameterListPresenter.h"
 #include "PictureExport.h"
 #include "PlotFeed.h"
 #include "QtPlatform.h"
+#include "ReadingOrder.h"
 #include "RecordingControls.h"
 #include "RecordingMessages.h"
+#include "ScreenFit.h"
 #include "SkinBinding.h"
 #include "StringTable.h"
 #include "ToolbarDlg.h"
@@ -247,6 +251,7 @@ void CTiltwiseDlg::InitWindow() {
     // The list measured its columns before it had its final size; fit them once now,
     // as every resize does, so the last column's texts are not cut.
     parameters_->FitColumns();
+    ChainFocus();
     FocusAndCentreAddresses();
 }
 
@@ -260,8 +265,10 @@ void CTiltwiseDlg::RecordSizes() {
     startClientSize_ = size();
     screenSize_ = context_.screenSize;
     if (screenSize_.isEmpty()) {
+        // The room a window may take: the screen without its panels.
         const QScreen* screen = QGuiApplication::primaryScreen();
-        screenSize_ = screen ? screen->size() : startClientSize_;
+        screenSize_ = screen ? screen->availableGeometry().size() : startClientSize_;
+        if (screen) screenOrigin_ = screen->availableGeometry().topLeft();
     }
     scale_.referenceWidth = startClientSize_.width();
     scale_.referenceHeight = startClientSize_.height();
@@ -363,15 +370,44 @@ void CTiltwiseDlg::PlaceWindow() {
     // The recorded client size becomes the outer size: the frame's share comes off
     // the client area, and the resize rule scales the controls once for it.
     const QSize frame = frameGeometry().size() - size();
-    move(0, 0);
-    if (!frame.isEmpty()) resize(startClientSize_ - frame);
-    setMinimumSize(startClientSize_ - frame);
+    const bool framed = frame.width() > 0 || frame.height() > 0;
+    QSize client = framed ? startClientSize_ - frame : startClientSize_;
+    // The whole window fits the screen's free area, and scales down where it is smaller.
+    client = FittedClientSize(client, screenSize_, framed ? frame : kFrameReserve);
+    move(screenOrigin_);
+    resize(client);
+    // Smaller than at start, down to where the text would become too small to read.
+    setMinimumSize(
+        SmallestClientSize(startClientSize_, templateFont_.pixelSize()).boundedTo(client));
     setMaximumSize(screenSize_);
+    // A hidden window gets its resize event only when shown: the layout follows now.
+    if (!isVisible()) ScaleLayoutNow(ResizeKind::Restore);
+}
+
+void CTiltwiseDlg::ChainFocus() {
+    std::vector<QWidget*> chain;
+    for (int id : ReadingOrder(DialogControls(), context_.language, ControlPanels())) {
+        if (id == ctl::kCommandBarPlace && toolbar_) {
+            for (QWidget* button : toolbar_->Buttons()) chain.push_back(button);
+            continue;
+        }
+        QWidget* w = Control(id);
+        if (w && (w->focusPolicy() & Qt::TabFocus)) chain.push_back(w);
+    }
+    keyboard_ = new KeyboardChain(*this, chain);
 }
 
 void CTiltwiseDlg::FocusAndCentreAddresses() {
     Control(ctl::kOpen)->setFocus();
     CentreAddressText();
+}
+
+void CTiltwiseDlg::FitTextToScale() {
+    const int pixels = TextPixelsAt(startClientSize_, size(), templateFont_.pixelSize());
+    if (font().pixelSize() == pixels) return;
+    QFont scaled = templateFont_;
+    scaled.setPixelSize(pixels);
+    setFont(scaled);
 }
 
 void CTiltwiseDlg::CentreAddressText() {
@@ -484,14 +520,21 @@ void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
     for (QObject* o : this->children()) {
         auto* w = qobject_cast<QWidget*>(o);
         if (!w || w->isWindow()) continue;
-        const QRect g = w->geometry();
+        const QRect g = PlaceAtStartSize(*w);
         children.push_back(
             {w->objectName().toInt(),
              ChartRect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()}});
         widgets.push_back(w);
     }
-    const std::vector<ChartRect> placed = ScaleLayout(children, kind, width(), height(), scale_);
+    // Each size is scaled from the layout at start, not from the last one: a
+    // dragged frame sends many small steps, and rounding at each of them would
+    // shrink or stall the small controls and cut their captions.
+    ScaleState fromStart;
+    fromStart.referenceWidth = startClientSize_.width();
+    fromStart.referenceHeight = startClientSize_.height();
+    const std::vector<ChartRect> placed = ScaleLayout(children, kind, width(), height(), fromStart);
     if (placed.empty()) return;
+    scale_ = fromStart;
     for (size_t i = 0; i < widgets.size(); ++i) {
         const ChartRect& r = placed[i];
         widgets[i]->setGeometry(r.left, r.top, r.Width(), r.Height());
@@ -502,9 +545,26 @@ void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {
         toolbar_->setGeometry(Control(ctl::kCommandBarPlace)->geometry());
         toolbar_->update();
     }
+    FitTextToScale();
     parameters_->FitColumns();
     CentreAddressText();
+    if (keyboard_) keyboard_->Follow();
     update();
+}
+
+QRect CTiltwiseDlg::PlaceAtStartSize(QWidget& child) const {
+    static const char* const kStartPlace = "startPlace";
+    const QVariant known = child.property(kStartPlace);
+    if (known.isValid()) return known.toRect();
+    // Met for the first time: where it is now, seen at the start size.
+    const QRect g = child.geometry();
+    const double sx = double(startClientSize_.width()) / std::max(1, scale_.referenceWidth);
+    const double sy = double(startClientSize_.height()) / std::max(1, scale_.referenceHeight);
+    const QRect place(QPoint(int(std::lround(g.left() * sx)), int(std::lround(g.top() * sy))),
+                      QPoint(int(std::lround((g.right() + 1) * sx)) - 1,
+                             int(std::lround((g.bottom() + 1) * sy)) - 1));
+    child.setProperty(kStartPlace, place);
+    return place;
 }
 
 // ---- chart commands -------------------------------------------------------
@@ -588,13 +648,16 @@ bool CTiltwiseDlg::eventFilter(QObject* watched, QEvent* event) {
     // Every event of the application passes here: only pointers are compared.
     switch (event->type()) {
         case QEvent::KeyPress: {
-            const auto* key = static_cast<QKeyEvent*>(event);
+            auto* key = static_cast<QKeyEvent*>(event);
             // Enter takes a typed address, as leaving the box does.
             if (watched == Control(ctl::kAddress) &&
                 (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
                 panel_->ReadDeviceAddress();
-            if (ConsumesEnter(watched, key)) return true;
-            break;
+            if (!ConsumesEnter(watched, key)) break;
+            // Enter presses the focused button as Space does; no default button ever sees it.
+            auto* button = qobject_cast<QAbstractButton*>(watched);
+            if (button && button->hasFocus() && !key->isAutoRepeat()) button->click();
+            return true;
         }
         case QEvent::Paint:
             if (watched == slider_) TakeTimeSpan();

@@ -40,6 +40,7 @@
 #include "WindowStats.h"
 
 class CSkinAdapter;
+class KeyboardChain;
 class CChartCtrl;
 class ChartPresenter;
 class ParameterListPresenter;
@@ -69,7 +70,7 @@ struct DialogContext {
     FolderPicker* folders = nullptr;
     Clock* clock = nullptr;  // null: local time
     std::string pictureDir = "../picture";
-    QSize screenSize;             // empty: the primary screen's
+    QSize screenSize;             // free area, panels off; empty: the primary screen's
     CSerialPort* port = nullptr;  // the process's one channel
     std::function<std::vector<int>()> discoverPorts;
 };
@@ -182,6 +183,8 @@ private:
     void StartTimers();
     void LimitTrafficPane();
     void PlaceWindow();
+    // Tab runs through the controls in reading order, the command bar's buttons among them.
+    void ChainFocus();
     void FocusAndCentreAddresses();
 
     // What assistive technology calls a control: renewed whenever its caption
@@ -191,6 +194,10 @@ private:
     void CentreAddressText();
     // The recorder's part of every close: rows offered again, then idle.
     void EndRecordingForClose();
+    // A child's place in the layout at the start size, which every resize scales.
+    QRect PlaceAtStartSize(QWidget& child) const;
+    // Below its start size the window's text shrinks with the layout.
+    void FitTextToScale();
     void TakeTimeSpan();
     // Enter is consumed everywhere in the window but in the parameter list's editor.
     bool ConsumesEnter(QObject* watched, const QKeyEvent* key) const;
@@ -209,6 +216,7 @@ private:
     QPixmap scaledBackground_;
     QSize startClientSize_;
     QSize screenSize_;
+    QPoint screenOrigin_;
     ScaleState scale_;
     bool initialised_ = false;
     std::unique_ptr<LogoLink> logoLink_;
@@ -223,6 +231,7 @@ private:
     bool closingWithoutAsking_ = false;
     std::unique_ptr<PlotFeed> plotFeed_;
     CToolbarDlg* toolbar_ = nullptr;
+    KeyboardChain* keyboard_ = nullptr;
     std::unique_ptr<MeasuringTools> tools_;
     std::unique_ptr<ChartPresenter> chartCommands_;
     WindowStats stats_;

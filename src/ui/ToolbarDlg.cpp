@@ -30,6 +30,8 @@ CToolbarDlg::CToolbarDlg(ChartCommandTarget& target, QWidget* parent)
         QWidget* button = bar_->widgetForAction(action);
         button->setObjectName(QString::number(command));
         button->setFixedSize(kToolPictureWidth + 3, kToolPictureHeight + 3);
+        // Reached by Tab and pressed with Space or Enter; a click leaves the focus where it was.
+        button->setFocusPolicy(Qt::TabFocus);
         // The tip is asked for when it is due: it names what a click does now.
         button->installEventFilter(this);
     }
@@ -45,6 +47,12 @@ void CToolbarDlg::RefreshNames() {
         QWidget* button = bar_->widgetForAction(action);
         if (button && button->accessibleName() != name) button->setAccessibleName(name);
     }
+}
+
+std::vector<QWidget*> CToolbarDlg::Buttons() const {
+    std::vector<QWidget*> buttons;
+    for (QAction* action : bar_->actions()) buttons.push_back(bar_->widgetForAction(action));
+    return buttons;
 }
 
 int CToolbarDlg::CommandOf(QObject* button) {

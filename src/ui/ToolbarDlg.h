@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <vector>
 
 // What the bar asks of the main window: the command to carry out, and the
 // tooltip naming what a click does now.
@@ -21,6 +22,8 @@ public:
     CToolbarDlg(ChartCommandTarget& target, QWidget* parent);
 
     QToolBar* ChartCommandBar() const { return bar_; }
+    // The command buttons from left to right; Tab reaches each of them.
+    std::vector<QWidget*> Buttons() const;
     // The tooltip the bar shows for a command at this moment.
     QString TipFor(int command) const;
     // Names every button for assistive technology by its tooltip at this moment.

@@ -1,36 +1,20 @@
 #include "TrafficPane.h"
 
-#include <QKeyEvent>
-#include <QMimeData>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 
 TrafficPane::TrafficPane(QWidget* parent) : QPlainTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setTabChangesFocus(true);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void TrafficPane::SetUpperText(const QString& text) {
     setPlainText(text.toUpper());
-}
-
-void TrafficPane::keyPressEvent(QKeyEvent* event) {
-    const QString upper = event->text().toUpper();
-    if (!upper.isEmpty() && upper != event->text()) {
-        QKeyEvent shifted(event->type(), event->key(), event->modifiers(), upper,
-                          event->isAutoRepeat(), static_cast<ushort>(event->count()));
-        QPlainTextEdit::keyPressEvent(&shifted);
-        return;
-    }
-    QPlainTextEdit::keyPressEvent(event);
-}
-
-void TrafficPane::insertFromMimeData(const QMimeData* source) {
-    if (source && source->hasText()) {
-        insertPlainText(source->text().toUpper());
-        return;
-    }
-    QPlainTextEdit::insertFromMimeData(source);
 }
 
 namespace {
@@ -56,6 +40,21 @@ void TrafficPane::ReplaceText(const QString& text) {
 }
 
 void TrafficPane::AppendAtEnd(const QString& text) {
+    if (textCursor().hasSelection()) {
+        const int anchor = textCursor().anchor();
+        const int position = textCursor().position();
+        const int scrolled = verticalScrollBar()->value();
+        QTextCursor end(document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(ForDisplay(text));
+        // A selection reaching the end would grow with the new text.
+        QTextCursor same(document());
+        same.setPosition(anchor);
+        same.setPosition(position, QTextCursor::KeepAnchor);
+        setTextCursor(same);
+        verticalScrollBar()->setValue(scrolled);
+        return;
+    }
     QTextCursor cursor = textCursor();
     cursor.movePosition(QTextCursor::End);
     setTextCursor(cursor);

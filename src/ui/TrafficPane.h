@@ -2,8 +2,8 @@
 
 #include <QPlainTextEdit>
 
-// The traffic pane turns everything put into it, by the program or by typing,
-// into upper case.
+// The traffic pane shows the line's traffic in upper case. The operator reads,
+// selects and copies it but cannot change it, and Tab leaves it.
 class TrafficPane : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -14,15 +14,12 @@ public:
     // control counted them, two characters a line end.
     int CharacterCount() const;
     void ReplaceText(const QString& text);
-    // Puts the caret at the end, scrolls it into view and inserts there.
+    // Puts the caret at the end, scrolls it into view and inserts there; while the
+    // operator holds a selection, the text goes to the end and the view stays.
     void AppendAtEnd(const QString& text);
     // Text limit in characters, as the edit control's own limit.
     void SetLimit(int characters) { limit_ = characters; }
     int Limit() const { return limit_; }
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void insertFromMimeData(const QMimeData* source) override;
 
 private:
     int limit_ = 30000;
