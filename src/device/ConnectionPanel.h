@@ -28,6 +28,15 @@ public:
 
     bool OpenCloseToggle();
     void ReopenIfOpen();
+    // Closes an open link; the controls say closed.
+    void CloseLink();
+    // Opens the link with the line settings in use, saying nothing when it
+    // cannot: a lost link waiting for its device to return.
+    bool OpenQuietly();
+    // Told of every open (a reopen at new line settings too) and close.
+    void SetLinkListener(std::function<void(bool open)> listener) {
+        linkListener_ = std::move(listener);
+    }
     void ReadDeviceAddress();
     // A confirmed address change: the sensor now answers at `address`, shown as
     // `boxText` and stored for the next start.
@@ -86,4 +95,5 @@ private:
     Discover discover_;
     // The port list as shown, so that an entry's number needs no view to read.
     std::vector<PortEntry> ports_;
+    std::function<void(bool open)> linkListener_;
 };
