@@ -52,7 +52,6 @@ void DeviceLink::OnLinkOpen(bool open) {
         health_.Closed();
     }
     Follow();
-    ShowHealth();
 }
 
 bool DeviceLink::CheckLoss() {
@@ -66,7 +65,6 @@ bool DeviceLink::CheckLoss() {
     health_.Lost(loss);
     if (options_.reopenLost) health_.Reopening();
     Follow();
-    ShowHealth();
     return true;
 }
 
@@ -105,6 +103,8 @@ void DeviceLink::Follow() {
     const LinkHealth::State now = health_.Now();
     if (now == told_) return;
     const LinkHealth::State before = std::exchange(told_, now);
+    // A change is shown at once; the tick refreshes the rate and the counts.
+    ShowHealth();
     const bool wasLive =
         before == LinkHealth::State::Waiting || before == LinkHealth::State::Answering;
     if (wasLive && !health_.Live() && onGap) onGap();
