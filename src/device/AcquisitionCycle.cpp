@@ -29,7 +29,8 @@ void AcquisitionCycle::PollingToggle() {
 }
 
 void AcquisitionCycle::ConfirmStartupOpen() {
-    if (!path_.ReplySeen() || !state_.startupUnconfirmed) return;
+    // A link lost before its first tick confirmed it has nothing to confirm.
+    if (!path_.ReplySeen() || !state_.startupUnconfirmed || !state_.linkOpen) return;
     // The port opened at start has answered: it is the operator's port from now on.
     state_.startupUnconfirmed = false;
     view_.ShowLinkOpen(true);

@@ -171,6 +171,7 @@ void ConnectionPanel::TakeLineSettings() {
 void ConnectionPanel::SetLinkOpen(bool open) {
     state_.linkOpen = open;
     path_.SetLinkOpen(open);
+    if (linkListener_) linkListener_(open);
 }
 
 void ConnectionPanel::ShowOpenFailed() {
@@ -198,9 +199,7 @@ bool ConnectionPanel::OpenPort() {
 bool ConnectionPanel::OpenCloseToggle() {
     TakeLineSettings();
     if (state_.linkOpen) {
-        SetLinkOpen(false);
-        port_.Close();
-        view_.ShowLinkOpen(false);
+        CloseLink();
         return false;
     }
     if (OpenPort()) {
@@ -212,10 +211,28 @@ bool ConnectionPanel::OpenCloseToggle() {
     return false;
 }
 
+void ConnectionPanel::CloseLink() {
+    if (!state_.linkOpen) return;
+    SetLinkOpen(false);
+    port_.Close();
+    view_.ShowLinkOpen(false);
+}
+
+bool ConnectionPanel::OpenQuietly() {
+    if (state_.linkOpen) return true;
+    if (!OpenPort()) return false;
+    SetLinkOpen(true);
+    view_.ShowLinkOpen(true);
+    return true;
+}
+
 void ConnectionPanel::ReopenIfOpen() {
     if (!state_.linkOpen) return;
     port_.Close();
-    if (OpenPort()) return;
+    if (OpenPort()) {
+        SetLinkOpen(true);  // a line at new settings: what it did before tells nothing
+        return;
+    }
     SetLinkOpen(false);
     view_.ShowLinkOpen(false);
     ShowOpenFailed();

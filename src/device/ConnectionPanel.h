@@ -28,6 +28,15 @@ public:
 
     bool OpenCloseToggle();
     void ReopenIfOpen();
+    // Closes an open link; the controls say closed.
+    void CloseLink();
+    // Opens the link with the line settings in use, saying nothing when it
+    // cannot: a lost link waiting for its device to return.
+    bool OpenQuietly();
+    // Told of every open (a reopen at new line settings too) and close.
+    void SetLinkListener(std::function<void(bool open)> listener) {
+        linkListener_ = std::move(listener);
+    }
     void ReadDeviceAddress();
     // A confirmed address change: the sensor now answers at `address`, shown as
     // `boxText` and stored for the next start.
@@ -101,4 +110,5 @@ private:
     bool lineAwaitsReply_ = false;
     uint64_t repliesBeforeLine_ = 0;
     bool deviceParityPicked_ = false;
+    std::function<void(bool open)> linkListener_;
 };

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "LinkHealth.h"
+
 // What the connection panel, the acquisition cycle and the settings commands
 // show and ask, in the link's own terms. The window realises it on its
 // controls, tiltlog on standard error and its loop's deadlines, the tests on a
@@ -72,6 +74,8 @@ public:
     virtual void ShowLinkOpen(bool open) = 0;
     // Whether polling reads as on (the operator is offered Disconnect) or off.
     virtual void ShowPolling(bool on) = 0;
+    // What is true of the link now. A view without a place for it says it otherwise.
+    virtual void ShowLinkHealth(const LinkHealth::Status&) {}
 
     // Texts composed at run time follow the 中文 button at the moment of use.
     virtual bool ChineseSelected() const = 0;

@@ -79,6 +79,16 @@ bool CSerialPort::HasFailed() const {
     return handle_ == Handle::Invalid;
 }
 
+LinkLoss CSerialPort::Loss() const {
+    LinkLoss loss;
+    {
+        std::lock_guard<std::recursive_mutex> lock(channelLock_);
+        loss = loss_;
+    }
+    if (!loss.server) loss.removed = !fs_->Exists(devicePath_);
+    return loss;
+}
+
 bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
     if (!owner || line.portnr < 1 || line.portnr >= static_cast<uint32_t>(kMaxSerialPortNum)) {
         lastOpenError_ = EINVAL;
@@ -99,6 +109,7 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
     writeSlot_.assign(kWriteSlotSize, 0);
     bytesToWrite_ = 0;
     ReleaseDevice(Handle::None);
+    loss_ = LinkLoss{};
 
     devicePath_ = ports_.DevicePath(static_cast<int>(line.portnr), *fs_);
     const std::string server = ports_.ServerAddress(static_cast<int>(line.portnr), *fs_);
@@ -283,7 +294,7 @@ void CSerialPort::MonitorThread() {
         }
         const short ev = fds[2].revents;
         if (ev & POLLNVAL) {
-            MarkInvalid();  // the descriptor itself is gone: silent, as an invalid handle
+            MarkInvalid(EBADF);  // the descriptor itself is gone: silent, as an invalid handle
             continue;
         }
         if (ev & (POLLIN | POLLHUP | POLLERR)) {
@@ -307,7 +318,7 @@ void CSerialPort::MonitorThread() {
             if (!drained) continue;
             if (ev & (POLLHUP | POLLERR)) {
                 // Nothing left to read and the line has hung up: the adapter is gone.
-                LineFailure(EIO, "WaitCommEvent()", "COM WaitCommEvent Error", true);
+                LineFailure(EIO, "WaitCommEvent()", true);
             }
         }
     }
@@ -339,7 +350,7 @@ bool CSerialPort::DrainInput() {
     while (!StopRequested()) {
         int queued = 0;
         if (::ioctl(fd, FIONREAD, &queued) != 0) {
-            LineFailure(errno, "ReadFile()", "COM ReadFile Error", true);
+            LineFailure(errno, "ReadFile()", true);
             return false;
         }
         // A socket whose peer has closed or failed shows nothing queued; only a
@@ -355,7 +366,7 @@ bool CSerialPort::DrainInput() {
             // End of file on a serial line means it hung up; on a socket, that
             // the server closed the connection: both are a line that is gone.
             // Any other read failure would only repeat on the next wake-up.
-            LineFailure(got == 0 ? EIO : errno, "ReadFile()", "COM ReadFile Error", true);
+            LineFailure(got == 0 ? EIO : errno, "ReadFile()", true, got == 0 && socket);
             return false;
         }
         block.resize(static_cast<size_t>(got) + 1);
@@ -396,36 +407,29 @@ void CSerialPort::FlushWrite() {
             if (RetryEintr([&] { return ::poll(fds, 2, -1); }) < 0) return;
             if (fds[0].revents & POLLIN) return;
             if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-                LineFailure(EIO, "WriteFile()", "COM WriteFile Error", true);
+                LineFailure(EIO, "WriteFile()", true);
                 return;
             }
             continue;
         }
-        LineFailure(n == 0 ? EIO : errno, "WriteFile()", "COM WriteFile Error", false);
+        LineFailure(n == 0 ? EIO : errno, "WriteFile()", false);
         return;
     }
 }
 
-void CSerialPort::LineFailure(int err, const char* call, const char* caption, bool fatal) {
-    if (err == EBADF) {
-        MarkInvalid();
-        return;
-    }
-    if (AdapterGone(err)) {
-        MarkInvalid();
-        char text[160];
-        std::snprintf(text, sizeof text, "COM%u ERROR_ACCESS_DENIED，%s Error Code:%d", portnr_,
-                      call, err);
-        Show(text, caption);
-        return;
-    }
-    // A connection that is reset or timed out stays so: report it once, not at every request.
+void CSerialPort::LineFailure(int err, const char* call, bool fatal, bool closed) {
     bool socket;
     {
         std::lock_guard<std::recursive_mutex> lock(channelLock_);
         socket = socket_;
     }
-    if (fatal || (socket && TcpLine::PeerGone(err))) MarkInvalid();
+    // A pulled adapter, a closed terminal or a dropped connection stays so: the
+    // owner tells it once, from Loss(), in the operator's terms.
+    if (closed || err == EBADF || AdapterGone(err) || (socket && TcpLine::PeerGone(err))) {
+        MarkInvalid(err, closed);
+        return;
+    }
+    if (fatal) MarkInvalid(err);
     ReportApiFailure(call, err);
 }
 
@@ -433,8 +437,10 @@ void CSerialPort::ReportApiFailure(const char* call, int err) {
     Show(FormatApiFailure(call, SystemText(err), portnr_), "Application Error");
 }
 
-void CSerialPort::MarkInvalid() {
+void CSerialPort::MarkInvalid(int err, bool closed) {
     std::lock_guard<std::recursive_mutex> lock(channelLock_);
+    if (handle_ == Handle::Invalid) return;
+    loss_ = LinkLoss{closed ? 0 : err, socket_, false};
     // Let go of the device now so that the adapter, once plugged back, can be
     // opened again; the monitor only waits for its stop from here on.
     ReleaseDevice(Handle::Invalid);

@@ -13,6 +13,7 @@
 
 #include "DeviceTypes.h"
 #include "LineSettings.h"
+#include "LinkLoss.h"
 #include "PortNames.h"
 #include "ReceivePath.h"
 
@@ -79,6 +80,9 @@ public:
     bool IsOpen() const;
     // A fatal line error has put the channel out of use until Close.
     bool HasFailed() const;
+    // Why it failed, while HasFailed(); `removed` says whether the device's
+    // name is gone from the system now.
+    LinkLoss Loss() const;
     bool MonitorAlive() const { return monitorAlive_.load() != 0; }
     uint32_t PortNumber() const { return portnr_; }
     // errno of the last failed Open, 0 after a successful one.
@@ -107,11 +111,14 @@ private:
     void WaitForStopOnly();
     bool StopRequested() const { return stopRequested_.load(); }
 
-    // errno -> adapter gone (box, out of use), bad descriptor (silent, out of use),
-    // or anything else (the "WARNING:" box; out of use when `fatal`).
-    void LineFailure(int err, const char* call, const char* caption, bool fatal);
+    // errno -> the device or the connection gone, or a bad descriptor: out of
+    // use without a box, the owner reads Loss() and tells the operator; anything
+    // else: the "WARNING:" box, and out of use when `fatal`. `closed`: the far end
+    // of a connection closed it (no errno).
+    void LineFailure(int err, const char* call, bool fatal, bool closed = false);
     void ReportApiFailure(const char* call, int err);
-    void MarkInvalid();
+    // Out of use until Close, for the reason kept for Loss().
+    void MarkInvalid(int err, bool closed = false);
     // Connects to a serial device server instead of opening a tty.
     bool OpenServer(const std::string& address);
     // Closes the descriptor (lock held) and leaves the handle in `next`.
@@ -142,6 +149,7 @@ private:
     uint32_t portnr_ = 0;
     std::string devicePath_;
     int lastOpenError_ = 0;
+    LinkLoss loss_;
 
     // The delivery hand-off: one block in flight between the monitor and the UI thread.
     std::mutex deliveryMutex_;

@@ -6,6 +6,7 @@ enum class Rule {
     Beside,       // the caption of the label beside it
     SetBeside,    // "Set" buttons: what they set, after the label beside them
     ValueBeside,  // a value: the label beside it, then the value
+    OwnValue,     // a value: a name of its own, then the value
     TextOrFixed,  // its text while it shows one, else a name of its own
     Fixed,        // a name of its own
 };
@@ -40,6 +41,7 @@ const NameSpec kNames[] = {
     {ctl::kProtocolList, Rule::Beside, ctl::kProtocolLabel, nullptr, nullptr},
     {ctl::kMiscount, Rule::ValueBeside, ctl::kMiscountLabel, nullptr, nullptr},
     {ctl::kTemperature, Rule::ValueBeside, ctl::kTemperatureLabel, nullptr, nullptr},
+    {ctl::kLinkHealth, Rule::OwnValue, 0, "Link", "连接状态"},
     {ctl::kTimeSpanSlider, Rule::Fixed, 0, "Time span", "绘制长度"},
     {ctl::kLogoArea, Rule::Fixed, 0, "Maker's web site", "厂家网站"},
     {ctl::kParameterList, Rule::Fixed, 0, "Parameters", "参数"},
@@ -109,6 +111,9 @@ std::string AccessibleName(int id, const std::string& shownText, Language lang) 
             const std::string caption = TemplateCaption(n->beside, lang);
             return shownText.empty() ? caption : caption + ": " + shownText;
         }
+        case Rule::OwnValue:
+            return shownText.empty() ? own
+                                     : own + (lang == Language::Chinese ? "：" : ": ") + shownText;
         case Rule::TextOrFixed:
             return shownText.empty() ? own : shownText;
         case Rule::Fixed:

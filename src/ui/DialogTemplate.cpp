@@ -94,6 +94,9 @@ const std::vector<ControlSpec> kControls = {
     {1094, K::StaticText, "", "", R(505, 85, 8, 8), R(518, 85, 8, 8), true, kNotify},
     {1095, K::StaticText, "Parity:", "校验位:", R(451, 70, 20, 8), R(447, 68, 22, 8), false,
      kStyleNone},
+    // Beside the information row's heading tab, above its values.
+    {ctl::kLinkHealth, K::StaticText, "Closed", "已关闭", R(112, 262, 408, 8), R(112, 262, 408, 8),
+     true, kStyleNone},
 };
 
 }  // namespace

@@ -120,6 +120,8 @@ constexpr int kHelpParameters = 1092;
 constexpr int kHelpTraffic = 1093;
 constexpr int kHelpChart = 1094;
 constexpr int kDeviceParityLabel = 1095;
+// The link's state, always in sight: a status line in the information row.
+constexpr int kLinkHealth = 1098;
 }  // namespace ctl
 
 // The commands of the chart command bar.

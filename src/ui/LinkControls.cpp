@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QRadioButton>
 
 #include "StringTable.h"
@@ -13,6 +14,23 @@ namespace {
 
 int TimerId(LinkTimer timer) {
     return timer == LinkTimer::Poll ? kPollTimer : kSettingsTimer;
+}
+
+// Green while it answers, amber while it is open but quiet, red once it is gone.
+QColor HealthColour(LinkHealth::State state) {
+    switch (state) {
+        case LinkHealth::State::Closed:
+            return QColor(90, 90, 90);
+        case LinkHealth::State::Waiting:
+        case LinkHealth::State::Silent:
+            return QColor(170, 95, 0);
+        case LinkHealth::State::Answering:
+            return QColor(0, 120, 0);
+        case LinkHealth::State::Lost:
+        case LinkHealth::State::Reopening:
+            return QColor(190, 0, 0);
+    }
+    return QColor(90, 90, 90);
 }
 
 }  // namespace
@@ -157,6 +175,18 @@ void LinkControls::ShowLinkOpen(bool open) {
 void LinkControls::ShowPolling(bool on) {
     const char* text = LoadResourceString(on ? IDS_DISCONNECT : IDS_CONNECT, language_);
     if (window_.setLabelText) window_.setLabelText(ctl::kPolling, QString::fromUtf8(text));
+}
+
+void LinkControls::ShowLinkHealth(const LinkHealth::Status& status) {
+    auto* line = qobject_cast<QLabel*>(window_.control(ctl::kLinkHealth));
+    if (!line) return;
+    QPalette p = line->palette();
+    if (p.color(QPalette::WindowText) != HealthColour(status.state)) {
+        p.setColor(QPalette::WindowText, HealthColour(status.state));
+        line->setPalette(p);
+    }
+    const QString text = QString::fromStdString(LinkHealthText(status, ChineseSelected()));
+    if (window_.setLabelText) window_.setLabelText(ctl::kLinkHealth, text);
 }
 
 bool LinkControls::ChineseSelected() const {

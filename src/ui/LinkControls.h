@@ -51,6 +51,8 @@ public:
     void ShowParityCommand(bool shown) override;
     void ShowLinkOpen(bool open) override;
     void ShowPolling(bool on) override;
+    // The status line: the state's text, in the colour of its kind.
+    void ShowLinkHealth(const LinkHealth::Status& status) override;
     bool ChineseSelected() const override;
     std::string Text(LinkText text) const override;
     void ShowBox(const std::string& text, const std::string& caption, BoxIcon icon) override;

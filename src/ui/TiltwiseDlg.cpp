@@ -109,20 +109,6 @@ void CTiltwiseDlg::CreateDeviceLink() {
     // The display refreshes at most four times a second: a streaming sensor need
     // not wake the window once a frame.
     port_->SetGatherSpan(std::chrono::milliseconds(10));
-    ReceiveHandlers handlers;
-    handlers.OnTarqAcknowledge = [this](const uint8_t* frame, size_t count) {
-        commands_->OnTarqAcknowledge(frame, count);
-    };
-    handlers.OnModbusEcho = [this](const uint8_t* frame, size_t count) {
-        commands_->OnModbusEcho(frame, count);
-    };
-    handlers.OnModbusException = [this](const uint8_t* frame, size_t count) {
-        commands_->OnModbusException(frame, count);
-    };
-    handlers.DeliverMeasurement = [this](const Measurement& m) {
-        DeliverMeasurement(m);
-        commands_->OnMeasurement();
-    };
     LinkControls::Window window;
     window.control = [this](int id) { return Control(id); };
     window.setLabelText = [this](int id, const QString& text) { SetLabelText(id, text); };
@@ -138,15 +124,17 @@ void CTiltwiseDlg::CreateDeviceLink() {
     window.setModelName = [this](const std::string& name) { settings_.CsvPrefix = name; };
     window.readoutTick = [this] { ReadoutTick(); };
     linkControls_ = std::make_unique<LinkControls>(std::move(window), *timers_, context_.language);
-    receivePath_ = std::make_unique<ReceivePath>(decode_, handlers);
-    receivePath_->SetWriteQueue(port_);
-    panel_ = std::make_unique<ConnectionPanel>(link_, *linkControls_, store_, *port_, *this,
-                                               *receivePath_, context_.discoverPorts);
-    commands_ = std::make_unique<SettingsCommands>(
-        link_, *linkControls_, *panel_,
-        [this](const uint8_t* bytes, size_t count) { receivePath_->OnTxFrame(bytes, count); });
-    acquisition_ = std::make_unique<AcquisitionCycle>(link_, *linkControls_, store_, *panel_,
-                                                      *commands_, *receivePath_);
+    DeviceLink::Options options;
+    options.discover = context_.discoverPorts;
+    // The operator's port comes back by itself when its device does.
+    options.reopenLost = true;
+    device_ = std::make_unique<DeviceLink>(
+        DeviceLink::Parts{*linkControls_, store_, *port_, *this, decode_, healthClock_}, options,
+        [this](const Measurement& m) { DeliverMeasurement(m); });
+    device_->onGap = [this] { valuesStale_ = true; };
+    panel_ = &device_->Panel();
+    commands_ = &device_->Commands();
+    acquisition_ = &device_->Cycle();
 }
 
 void CTiltwiseDlg::ConnectControls() {
@@ -330,22 +318,25 @@ void CTiltwiseDlg::SetUpParameterList() {
 }
 
 void CTiltwiseDlg::ApplyProtocolToList() {
-    parameters_->ShowProtocol(link_.protocol == kProtocolModbus);
+    parameters_->ShowProtocol(device_->State().protocol == kProtocolModbus);
 }
 
 void CTiltwiseDlg::DeliverMeasurement(const Measurement& m) {
     // A reply without any value is no measurement: no row, no plot sample.
     if (!m.HasAnyValue()) return;
     ++stats_.measurements;
+    valuesStale_ = false;
     readout_.Format(m);
     recorder_->AppendRow(readout_.XValueText(), readout_.YValueText(), readout_.TemperatureText());
     if (plotFeed_) plotFeed_->AppendPlotSample(m);
 }
 
 void CTiltwiseDlg::ReadoutTick() {
-    const int frames = receivePath_->TakeFramesThisSecond();
+    const int frames = device_->Receive().TakeFramesThisSecond();
     stats_.framesCounted += static_cast<uint64_t>(frames);
-    const LiveReadout::TickTexts t = readout_.Tick(frames, receivePath_->MiscountText());
+    LiveReadout::TickTexts t = readout_.Tick(frames, device_->Receive().MiscountText());
+    // Since a gap the last values are no reading of now, until the next comes.
+    if (valuesStale_) t.temperature = t.xValue = t.yValue = LiveReadout::kNeverSent;
     SetLabelText(ctl::kOutputRate, QString::fromStdString(t.rate));
     SetLabelText(ctl::kTemperature, QString::fromStdString(t.temperature));
     SetLabelText(ctl::kMiscount, QString::fromStdString(t.miscount));
@@ -470,12 +461,12 @@ void CTiltwiseDlg::SetLabelText(int id, const QString& text) {
 void CTiltwiseDlg::OnTimer(int id) {
     switch (id) {
         case kPollTimer:
-            acquisition_->PollTick();
+            device_->PollTick();
             break;
         case kReadoutTimer:
             stats_.CountReadoutTick(std::chrono::steady_clock::now(),
                                     std::chrono::milliseconds(timers_->Period(id)));
-            acquisition_->ReadoutTick();
+            device_->ReadoutTick();
             recording_->CheckRecording();
             break;
         case kSettingsTimer:
@@ -493,7 +484,7 @@ void CTiltwiseDlg::OnTimer(int id) {
 
 void CTiltwiseDlg::DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) {
     boxes_.BeginDelivery();
-    receivePath_->OnRxBlock(message, bytes, info);
+    device_->Receive().OnRxBlock(message, bytes, info);
     boxes_.EndDelivery();
 }
 

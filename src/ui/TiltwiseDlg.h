@@ -16,6 +16,7 @@
 #include "ConnectionPanel.h"
 #include "ControlFactory.h"
 #include "CsvRecorder.h"
+#include "DeviceLink.h"
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
 #include "HelpTips.h"
@@ -106,7 +107,7 @@ public:
     // The help text of a help area, or "" for any other control.
     QString HelpText(int id) const { return help_.Text(id); }
 
-    const LinkState& Link() const { return link_; }
+    const LinkState& Link() const { return device_->State(); }
     const DecodeParameters& Decode() const { return decode_; }
     const LiveReadout& Readout() const { return readout_; }
     ListCtrlEx::CListCtrlEx* ParameterList() const;
@@ -134,10 +135,11 @@ public:
     // operator said so.
     void reject() override;
 
-    ReceivePath& Receive() { return *receivePath_; }
-    ConnectionPanel& Connection() { return *panel_; }
-    SettingsCommands& Commands() { return *commands_; }
-    AcquisitionCycle& Acquisition() { return *acquisition_; }
+    ReceivePath& Receive() { return device_->Receive(); }
+    ConnectionPanel& Connection() { return device_->Panel(); }
+    SettingsCommands& Commands() { return device_->Commands(); }
+    AcquisitionCycle& Acquisition() { return device_->Cycle(); }
+    const LinkHealth& Health() const { return device_->Health(); }
 
     // SerialOwner: the channel's deliveries and error boxes.
     void DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) override;
@@ -221,7 +223,6 @@ private:
     bool initialised_ = false;
     std::unique_ptr<LogoLink> logoLink_;
 
-    LinkState link_;
     LiveReadout readout_;
     SystemClock systemClock_;
     std::unique_ptr<CsvRecorder> recorder_;
@@ -243,9 +244,13 @@ private:
     HelpTips help_;
     WindowBoxes boxes_;
     std::unique_ptr<LinkControls> linkControls_;
-    std::unique_ptr<ReceivePath> receivePath_;
-    std::unique_ptr<ConnectionPanel> panel_;
-    std::unique_ptr<SettingsCommands> commands_;
-    std::unique_ptr<AcquisitionCycle> acquisition_;
+    SystemHealthClock healthClock_;
+    std::unique_ptr<DeviceLink> device_;
+    // The link has stopped delivering since the last measurement.
+    bool valuesStale_ = false;
+    // Shorthands into device_ for the window's own handlers.
+    ConnectionPanel* panel_ = nullptr;
+    SettingsCommands* commands_ = nullptr;
+    AcquisitionCycle* acquisition_ = nullptr;
     int labelRepaints_ = 0;
 };

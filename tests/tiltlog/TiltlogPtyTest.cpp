@@ -242,6 +242,23 @@ TEST(TiltlogPty, ReconnectReopensAPulledAdapterAndLosesNoRow) {
     std::filesystem::remove_all(out);
 }
 
+TEST(TiltlogPty, ASingleSensorFallingSilentAndAnsweringAgainIsSaidOnceEach) {
+    SimProcess sim({});
+    Rig rig(sim.PtyPath(), kTarqRequest);
+    rig.PassRequests(5);
+    rig.Start({"--port", rig.Link(), "--interval-ms", "30", "--output", "-"});
+    ASSERT_TRUE(rig.WaitForError("tiltlog: no answer from " + rig.Link() +
+                                 " (5 requests in a row); still asking\n"))
+        << rig.err;
+    rig.PassRequests(1000);
+    ASSERT_TRUE(rig.WaitForError("tiltlog: " + rig.Link() + " answers again\n")) << rig.err;
+    ASSERT_TRUE(rig.WaitFor([&] { return Lines(rig.out) > 10; })) << rig.err;
+    rig.Signal(SIGTERM);
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    EXPECT_EQ(Count(rig.err, "no answer"), 1u) << rig.err;
+    EXPECT_EQ(Count(rig.err, "answers again"), 1u) << rig.err;
+}
+
 TEST(TiltlogPty, ReconnectWaitsForADanglingLinksTargetAndNeverOpensTheTablesDevice) {
     SimProcess sim({});
     Rig rig(sim.PtyPath(), kTarqRequest);

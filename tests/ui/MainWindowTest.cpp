@@ -67,7 +67,7 @@ bool KindMatches(ControlKind kind, QWidget* w) {
 TEST_P(MainWindowTest, EveryControlHasItsKindTextVisibilityAndPlace) {
     const Language lang = GetParam();
     auto dlg = Make(lang, false);  // before any resize rule can move them
-    EXPECT_EQ(DialogControls().size(), 65u);
+    EXPECT_EQ(DialogControls().size(), 66u);
     EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Tiltscope_V2.0"));
     for (const ControlSpec& spec : DialogControls()) {
         QWidget* w = dlg->findChild<QWidget*>(QString::number(spec.id));

@@ -64,20 +64,6 @@ TEST_F(WindowDeviceLinkTest, ThePortListTellsWhichDeviceEachComNumberIs) {
               sim.PtyPath() + ", through " + ports.Path() + "/COM150");
 }
 
-TEST_F(WindowDeviceLinkTest, PortErrorsFromTheMonitorAreShownOnTheUiThreadOnce) {
-    SimProcess sim({"--auto-hz", "50"});
-    ASSERT_TRUE(sim.Started());
-    ports.Link(150, sim.PtyPath());
-    auto dlg = Start(150);
-    ASSERT_TRUE(ProcessUntil([&] { return dlg->Receive().ReplySeen(); }));
-    sim.Signal(SIGUSR1);
-    ASSERT_TRUE(ProcessUntil([&] { return !messages.shown.empty(); }));
-    ProcessUntil([] { return false; }, std::chrono::milliseconds(200));
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].caption, "COM ReadFile Error");
-    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Error);
-}
-
 TEST_F(WindowDeviceLinkTest, MissingConfiguredPortLeavesTheLinkClosedWithoutABox) {
     auto dlg = Start(150);
     EXPECT_FALSE(dlg->Link().linkOpen);

@@ -19,6 +19,14 @@ constexpr std::chrono::seconds kTick{1};
 constexpr std::chrono::seconds kRetryPeriod{1};
 constexpr std::chrono::seconds kFeedGrace{3};
 
+DeviceLink::Options LinkOptions(const LoggerOptions& options) {
+    DeviceLink::Options o;
+    o.pollPeriodMs = options.intervalMs > 0 ? options.intervalMs : AcquisitionCycle::kPollPeriodMs;
+    // No settings command is ever sent from here: a stray acknowledgement is no result.
+    o.settingsReplies = false;
+    return o;
+}
+
 std::string AddressListText(const std::vector<uint8_t>& addresses) {
     std::string text;
     for (uint8_t a : addresses) text += (text.empty() ? "" : ",") + std::to_string(a);
@@ -36,14 +44,14 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
             ConsoleLinkView::PortFacts{[this] { return DescribePort(); },
                                        [this] { return parts_.port.LastOpenError(); }},
             options.reconnect),
-      path_(decode_, ReceiveHandlers{[this](const Measurement& m) { OnMeasurement(m); }, nullptr,
-                                     nullptr, nullptr}),
-      panel_(link_, view_, store_, parts_.port, *this, path_, nullptr),
-      commands_(link_, view_, panel_,
-                [this](const uint8_t* bytes, size_t count) { path_.OnTxFrame(bytes, count); }),
-      cycle_(link_, view_, store_, panel_, commands_, path_,
-             options.intervalMs > 0 ? options.intervalMs : AcquisitionCycle::kPollPeriodMs) {
-    path_.SetWriteQueue(&parts_.port);
+      device_(DeviceLink::Parts{view_, store_, parts_.port, *this, decode_, healthClock_},
+              LinkOptions(options), [this](const Measurement& m) { OnMeasurement(m); }),
+      link_(device_.State()),
+      path_(device_.Receive()),
+      panel_(device_.Panel()),
+      commands_(device_.Commands()),
+      cycle_(device_.Cycle()) {
+    device_.onHealthChange = [this](LinkHealth::State before) { TellHealth(before); };
     const bool shared = parts_.recorders.size() < options_.addresses.size();
     for (size_t i = 0; i < options_.addresses.size(); ++i) {
         SensorLog& s = sensors_.emplace_back();
@@ -273,13 +281,31 @@ void Logger::CloseLink() {
 void Logger::OnPortLost() {
     PrintPortErrors();
     // Rows already handed over stay with the recorder: losing the port ends only the reading.
-    CloseLink();
+    parts_.console.Message(DescribePort() + ": " +
+                           LossReason(device_.Health().Report().loss, false));
     view_.ForgetSaid();
+    saidSilent_ = false;
     if (options_.reconnect) {
+        device_.AwaitReopen();
         parts_.console.Message("lost " + DescribePort() + "; trying again every second");
         retryDue_ = SteadyClock::now() + kRetryPeriod;
     } else {
         parts_.console.Message("lost " + DescribePort());
+    }
+}
+
+void Logger::TellHealth(LinkHealth::State before) {
+    // A bus tells of its sensors one by one, in PollBus.
+    if (bus_) return;
+    const LinkHealth::Status s = device_.Health().Report();
+    if (s.state == LinkHealth::State::Silent && s.unanswered > 0 && !saidSilent_) {
+        parts_.console.Message("no answer from " + DescribePort() + " (" +
+                               std::to_string(s.unanswered) + " requests in a row); still asking");
+        saidSilent_ = true;
+    } else if (before == LinkHealth::State::Silent && s.state == LinkHealth::State::Answering &&
+               saidSilent_) {
+        parts_.console.Message(DescribePort() + " answers again");
+        saidSilent_ = false;
     }
 }
 
@@ -405,7 +431,7 @@ int Logger::Run() {
         PrintPortErrors();
         if (countReached_) break;
         if (parts_.stream && parts_.stream->Error() != 0) break;
-        if (link_.linkOpen && !parts_.port.IsOpen()) {
+        if (device_.CheckLoss()) {
             OnPortLost();
             if (!options_.reconnect) {
                 status = kExitPort;

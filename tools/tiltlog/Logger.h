@@ -8,21 +8,17 @@
 #include <utility>
 #include <vector>
 
-#include "AcquisitionCycle.h"
 #include "BusPoller.h"
-#include "ConnectionPanel.h"
 #include "Console.h"
 #include "ConsoleLinkView.h"
 #include "CsvRecorder.h"
-#include "LinkState.h"
+#include "DeviceLink.h"
 #include "LinkTimerSchedule.h"
 #include "LocalClock.h"
 #include "Options.h"
-#include "ReceivePath.h"
 #include "RowFeed.h"
 #include "SensorLog.h"
 #include "Serialport.h"
-#include "SettingsCommands.h"
 #include "StreamSink.h"
 #include "UnwrittenSettings.h"
 #include "ValueText.h"
@@ -66,6 +62,8 @@ private:
     bool TryOpen(bool again);
     void CloseLink();
     void OnPortLost();
+    // A single sensor falling silent and answering again, said once each.
+    void TellHealth(LinkHealth::State before);
     void OnMeasurement(const Measurement& m);
     SensorLog* SensorFor(uint8_t address);
     // The bus's next request, a turn given up, and silences begun or ended.
@@ -90,14 +88,17 @@ private:
     Parts parts_;
     const DecodeParameters decode_;
     const std::string valueFormat_;
-    LinkState link_;
     UnwrittenSettings store_;
     LinkTimerSchedule timers_;
     ConsoleLinkView view_;
-    ReceivePath path_;
-    ConnectionPanel panel_;
-    SettingsCommands commands_;
-    AcquisitionCycle cycle_;
+    SystemHealthClock healthClock_;
+    DeviceLink device_;
+    // Shorthands into device_.
+    LinkState& link_;
+    ReceivePath& path_;
+    ConnectionPanel& panel_;
+    SettingsCommands& commands_;
+    AcquisitionCycle& cycle_;
     std::vector<SensorLog> sensors_;
     std::optional<BusPoller> bus_;
     std::chrono::milliseconds replyTimeout_{0};
@@ -110,6 +111,7 @@ private:
     bool countReached_ = false;
     bool everOpen_ = false;
     bool writerFailed_ = false;
+    bool saidSilent_ = false;
     int framesPerSecond_ = 0;
     SteadyClock::time_point retryDue_;
 };

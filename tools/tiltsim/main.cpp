@@ -158,7 +158,8 @@ void PrintHelp(FILE* to, const std::string& defaultPortsDir) {
         "exception 01.\n"
         "A pseudo-terminal keeps no even-parity flag: with --standard, even parity and none\n"
         "cannot be told apart there.\n"
-        "SIGUSR1 unplugs at once (an unplugged port loses its --link as well);\n"
+        "SIGUSR1 unplugs at once (an unplugged port loses its --link as well); SIGUSR2\n"
+        "silences the sensor (no reply, no automatic output) until the next SIGUSR2;\n"
         "SIGINT, SIGTERM and SIGHUP remove the link and exit 0.\n"
         "At exit \"frames_sent=N\" (every frame written in full) goes to standard error.\n",
         to);
@@ -578,6 +579,7 @@ private:
         sigaddset(&set, SIGTERM);
         sigaddset(&set, SIGHUP);
         sigaddset(&set, SIGUSR1);
+        sigaddset(&set, SIGUSR2);
         if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) return false;
         signal(SIGPIPE, SIG_IGN);
         signalFd_ = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
@@ -590,6 +592,8 @@ private:
         while (read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
             if (info.ssi_signo == SIGUSR1) {
                 Unplug();
+            } else if (info.ssi_signo == SIGUSR2) {
+                hushed_ = !hushed_;
             } else {
                 quit_ = true;
             }
@@ -734,7 +738,7 @@ private:
     }
 
     bool AutoOutputOn() const {
-        return master_ >= 0 && sensor_.OutputHz() > 0 &&
+        return master_ >= 0 && !hushed_ && sensor_.OutputHz() > 0 &&
                (!args_.autoAfterRequest || requestSeen_) &&
                (args_.count < 0 || autoMade_ < static_cast<uint64_t>(args_.count));
     }
@@ -783,6 +787,7 @@ private:
                 // holds the line while it lasts.
                 const double heard = pacer_ ? pacer_->Heard(static_cast<size_t>(n), now) : 0;
                 if (!ClientHears(baud, parity)) continue;  // garbage to the sensor
+                if (hushed_) continue;
                 requestSeen_ = true;
                 const double notBefore =
                     pacer_ ? heard + static_cast<double>(args_.turnaroundUs) * 1e-6 : 0;
@@ -893,6 +898,8 @@ private:
     std::string slavePath_;
     std::string linkPath_;
     bool quit_ = false;
+    // SIGUSR2: a sensor that has stopped talking for a while, line and all still there.
+    bool hushed_ = false;
     double start_ = 0;
 
     std::deque<Piece> queue_;
