@@ -131,7 +131,11 @@ void CTiltwiseDlg::CreateDeviceLink() {
     device_ = std::make_unique<DeviceLink>(
         DeviceLink::Parts{*linkControls_, store_, *port_, *this, decode_, healthClock_}, options,
         [this](const Measurement& m) { DeliverMeasurement(m); });
-    device_->onGap = [this] { valuesStale_ = true; };
+    device_->onGap = [this] {
+        valuesStale_ = true;
+        // plotFeed_ is made later, in InitWindow.
+        if (plotFeed_) plotFeed_->BreakTraces();
+    };
     panel_ = &device_->Panel();
     commands_ = &device_->Commands();
     acquisition_ = &device_->Cycle();
