@@ -191,6 +191,10 @@ void Rig::Plug() {
     std::filesystem::create_symlink(path, link_);
 }
 
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << "(" << row.x << "," << row.y << "," << row.t << ")";
+}
+
 std::vector<Row> WindowRows(const Bytes& received, int protocol, uint8_t address,
                             const std::string& ratio, const std::string& xRange,
                             const std::string& yRange) {
