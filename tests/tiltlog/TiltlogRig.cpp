@@ -128,6 +128,7 @@ void Rig::Pump(int timeoutMs) {
             ++requestsSeen;
             if (passes_ > 0) {
                 --passes_;
+                ++requestsPassed;
                 Put(sim_, pending_.data(), requestSize_);
             }
             pending_.erase(pending_.begin(), pending_.begin() + requestSize_);

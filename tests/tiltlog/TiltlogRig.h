@@ -45,6 +45,7 @@ public:
     std::string out, err;  // collected so far
     Bytes delivered;       // what the adapter handed tiltlog
     int requestsSeen = 0;
+    int requestsPassed = 0;  // each one answered by tiltsim, sooner or later
 
 private:
     void Pump(int timeoutMs);
