@@ -596,6 +596,28 @@ TEST_F(CsvRecorderTest, FullDiskIsToldApartAndEveryRowIsWrittenWhenSpaceReturns)
     EXPECT_EQ(rec->Stats().rowsWritten, 50u);
 }
 
+TEST_F(CsvRecorderTest, AChunkTheFullDiskTookInPartIsTakenBackAndWrittenWholeLater) {
+    record_test::ScratchMount disk(root_ / "disk", 64 * 1024);
+    if (!disk.Mounted()) GTEST_SKIP() << "mounting a file system of the test's own needs root";
+    // Two pages left: the header and three rows fit, the next chunk only in part.
+    std::ofstream(root_ / "disk" / "room") << std::string(8192, 'r');
+    disk.Fill("filler");
+    fs::remove(root_ / "disk" / "room");
+    auto rec = Make(Options());
+    ASSERT_TRUE(rec->Start((root_ / "disk").string(), "Tiltscope"));
+    const auto first = Rows(*rec, 0, 3);
+    ASSERT_TRUE(rec->WriteNow(kWait));
+    const auto second = Rows(*rec, 3, 400);
+    ASSERT_TRUE(rec->WriteNow(kWait));
+    ASSERT_EQ(rec->Fault().trouble, WriteTrouble::DiskFull);
+    EXPECT_EQ(SplitLines(ReadFile(rec->CurrentPath())), WithHeader(first));
+
+    fs::remove(root_ / "disk" / "filler");
+    ASSERT_TRUE(rec->WriteNow(kWait));
+    rec->Stop();
+    EXPECT_EQ(SplitLines(ReadFile(rec->CurrentPath())), WithHeader(Join(first, second)));
+}
+
 TEST_F(CsvRecorderTest, ANewRecordingBeginsWithoutTheLastOnesFault) {
     auto rec = Make(Options());
     sink_.refuseWrite_ = true;

@@ -128,6 +128,7 @@ void Rig::Pump(int timeoutMs) {
             ++requestsSeen;
             if (passes_ > 0) {
                 --passes_;
+                ++requestsPassed;
                 Put(sim_, pending_.data(), requestSize_);
             }
             pending_.erase(pending_.begin(), pending_.begin() + requestSize_);
@@ -189,6 +190,10 @@ void Rig::Plug() {
     // while tiltlog has the port closed.
     MakePty(master_, slave_, path);
     std::filesystem::create_symlink(path, link_);
+}
+
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << "(" << row.x << "," << row.y << "," << row.t << ")";
 }
 
 std::vector<Row> WindowRows(const Bytes& received, int protocol, uint8_t address,

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,7 @@ public:
     std::string out, err;  // collected so far
     Bytes delivered;       // what the adapter handed tiltlog
     int requestsSeen = 0;
+    int requestsPassed = 0;  // each one answered by tiltsim, sooner or later
 
 private:
     void Pump(int timeoutMs);
@@ -61,6 +63,8 @@ struct Row {
     std::string x, y, t;
     bool operator==(const Row& o) const { return x == o.x && y == o.y && t == o.t; }
 };
+// So that a failed comparison shows the rows, not their bytes.
+void PrintTo(const Row& row, std::ostream* os);
 std::vector<Row> WindowRows(const Bytes& received, int protocol, uint8_t address,
                             const std::string& ratio = "0.01", const std::string& xRange = "90deg",
                             const std::string& yRange = "90deg");
