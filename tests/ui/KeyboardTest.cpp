@@ -37,7 +37,7 @@ QStringList Walk(CTiltwiseDlg& dlg, Qt::Key key) {
 // bar and time span, the parameter list, the traffic pane; from Open on.
 const char* const kChain =
     "1026 1028 1079 1013 1005 1009 1031 1010 1011 1007 %1 1073 1016 1008 32771 32772 32781 "
-    "32773 32774 32780 32775 32776 32782 32777 32778 1052 1062 1015 1003 1017 1080 1004 1001";
+    "32773 32774 32780 32775 32776 32782 32777 32778 1052 1062 1015 1003 1017 1080 1025 1004 1001";
 
 TEST_P(KeyboardTest, TabVisitsEveryControlOnceInReadingOrderAndShiftTabGoesBack) {
     auto dlg = Shown();
@@ -47,10 +47,12 @@ TEST_P(KeyboardTest, TabVisitsEveryControlOnceInReadingOrderAndShiftTabGoesBack)
     QStringList back = Walk(*dlg, Qt::Key_Backtab);
     std::reverse(back.begin(), back.end() - 1);
     EXPECT_EQ(back.join(' ').toStdString(), chain.toStdString());
-    // A control shown later takes its place: the protocol list heads the connection panel.
-    dlg->Control(1025)->show();
+    // A control hidden leaves the chain and takes its place again when shown.
+    dlg->Control(1025)->hide();
     EXPECT_EQ(Walk(*dlg, Qt::Key_Tab).join(' ').toStdString(),
-              QString(chain).replace("1003", "1025 1003").toStdString());
+              QString(chain).remove(" 1025").toStdString());
+    dlg->Control(1025)->show();
+    EXPECT_EQ(Walk(*dlg, Qt::Key_Tab).join(' ').toStdString(), chain.toStdString());
 }
 
 TEST_P(KeyboardTest, EnterAndSpacePressTheFocusedButtonAndNeverCloseTheWindow) {
