@@ -82,7 +82,12 @@ void DeviceLink::Reopen() {
         Follow();
         return;
     }
+    // The window waits for the connect: a server that does not answer (its host
+    // gone, packets dropped) must not stall it for the open's full time-out
+    // once a second. A server that is there accepts within a round trip.
+    port_.SetConnectTimeout(kReopenConnectTimeout);
     panel_.OpenQuietly();
+    port_.SetConnectTimeout(TcpLine::kConnectTimeout);
 }
 
 void DeviceLink::PollTick() {

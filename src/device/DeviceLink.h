@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 #include "AcquisitionCycle.h"
@@ -19,6 +20,9 @@
 // Receive().
 class DeviceLink : private WriteQueue {
 public:
+    // How long a quiet reopen waits for a server to accept the connection.
+    static constexpr std::chrono::milliseconds kReopenConnectTimeout{500};
+
     struct Parts {
         LinkView& view;
         SettingsStore& store;

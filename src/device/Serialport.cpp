@@ -153,7 +153,7 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
 bool CSerialPort::OpenServer(const std::string& address) {
     TcpAddress parsed;
     TcpAddress::Parse(address, parsed);
-    const int fd = TcpLine::Connect(parsed);
+    const int fd = TcpLine::Connect(parsed, connectTimeout_);
     if (fd < 0) {
         lastOpenError_ = errno;
         return false;

@@ -16,6 +16,7 @@
 #include "LinkLoss.h"
 #include "PortNames.h"
 #include "ReceivePath.h"
+#include "TcpLine.h"
 
 // What the channel needs of whoever opened it: the main window, tiltlog or a test.
 class SerialOwner {
@@ -54,6 +55,9 @@ public:
     // reported to the owner); false when the device cannot be opened, with
     // LastOpenError() telling why. The owner must outlive the open channel.
     bool Open(SerialOwner* owner, const LineSettings& line);
+    // How long Open waits for a server to accept; a quiet retry waits less,
+    // since the window waits with it.
+    void SetConnectTimeout(std::chrono::milliseconds timeout) { connectTimeout_ = timeout; }
     // Starts the monitor thread for an open port.
     bool StartMonitor();
     // Bytes that follow a delivery within `span` wait for the rest of it, so that a
@@ -149,6 +153,7 @@ private:
     uint32_t portnr_ = 0;
     std::string devicePath_;
     int lastOpenError_ = 0;
+    std::chrono::milliseconds connectTimeout_{TcpLine::kConnectTimeout};
     LinkLoss loss_;
 
     // The delivery hand-off: one block in flight between the monitor and the UI thread.

@@ -44,7 +44,7 @@ int FinishConnect(int fd, std::chrono::steady_clock::time_point deadline) {
 
 }  // namespace
 
-int TcpLine::Connect(const TcpAddress& address) {
+int TcpLine::Connect(const TcpAddress& address, std::chrono::milliseconds timeout) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -54,7 +54,7 @@ int TcpLine::Connect(const TcpAddress& address) {
         errno = LookupErrno(gai);
         return -1;
     }
-    const auto deadline = std::chrono::steady_clock::now() + kConnectTimeout;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     int err = EHOSTUNREACH;
     int fd = -1;
     // A name may stand for several addresses (IPv6 and IPv4): the first that answers wins.

@@ -17,7 +17,8 @@ public:
     static constexpr int kKeepProbes = 3;
 
     // A connected, non-blocking socket, or -1 with errno telling why.
-    static int Connect(const TcpAddress& address);
+    static int Connect(const TcpAddress& address,
+                       std::chrono::milliseconds timeout = kConnectTimeout);
     // Errors after which the connection is of no further use.
     static bool PeerGone(int err);
 };
