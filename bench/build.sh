@@ -12,8 +12,7 @@ for arg in "$@"; do
     esac
 done
 source scripts/deps.sh
-ensure_packages build-essential cmake ninja-build libbenchmark-dev qt6-base-dev \
-    qt6-qpa-plugins libgl-dev fonts-liberation2 fonts-wqy-microhei
+ensure_packages "${run_packages[@]}" libbenchmark-dev
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTILTSCOPE_TESTS=OFF \
     -DTILTSCOPE_BENCH=ON >/dev/null
 cmake --build build/bench

@@ -48,8 +48,7 @@ done
 [[ "$rate" =~ ^([0-9]+|max)$ ]] || { echo "xsession.sh: --rate is a number or max" >&2; exit 2; }
 
 source scripts/deps.sh
-ensure_packages build-essential cmake ninja-build qt6-base-dev qt6-qpa-plugins libgl-dev \
-    fonts-liberation2 fonts-wqy-microhei xvfb
+ensure_packages "${run_packages[@]}" xvfb
 
 launcher=()
 command -v ccache >/dev/null &&
