@@ -5,7 +5,7 @@ build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-
 run_packages=("${build_packages[@]}" qt6-qpa-plugins fonts-liberation2 fonts-wqy-microhei
     qt6-translations-l10n)
 test_packages=("${run_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev clang
-    libclang-rt-14-dev mosquitto locales)
+    libclang-rt-14-dev mosquitto locales ser2net libmodbus-dev)
 # file and dpkg-dev: CPack finds the binaries with file and their libraries with dpkg-shlibdeps.
 package_packages=("${build_packages[@]}" dpkg-dev file desktop-file-utils)
 

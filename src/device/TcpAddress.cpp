@@ -1,8 +1,11 @@
 #include "TcpAddress.h"
 
+#include "Decimal.h"
+#include "HostPort.h"
+
 namespace {
 
-constexpr char kScheme[] = "tcp://";
+constexpr LinkScheme kSchemes[] = {LinkScheme::RawTcp, LinkScheme::Rfc2217, LinkScheme::ModbusTcp};
 
 std::string Trimmed(const std::string& text) {
     const char* blanks = " \t\r\n";
@@ -11,41 +14,77 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-bool AllDigits(const std::string& text) {
-    if (text.empty() || text.size() > 5) return false;
-    for (char c : text)
-        if (c < '0' || c > '9') return false;
-    return true;
+bool Fail(std::string* why, const std::string& text) {
+    if (why) *why = text;
+    return false;
 }
 
 }  // namespace
 
-bool TcpAddress::Parse(const std::string& text, TcpAddress& out) {
-    const std::string t = Trimmed(text);
-    const size_t schemeLength = sizeof kScheme - 1;
-    if (t.compare(0, schemeLength, kScheme) != 0) return false;
-    const std::string rest = t.substr(schemeLength);
-    std::string host;
-    std::string service;
-    if (!rest.empty() && rest[0] == '[') {
-        // An IPv6 address carries colons of its own, hence the brackets.
-        const size_t close = rest.find(']');
-        if (close == std::string::npos || close + 1 >= rest.size() || rest[close + 1] != ':')
-            return false;
-        host = rest.substr(1, close - 1);
-        service = rest.substr(close + 2);
-    } else {
-        const size_t colon = rest.rfind(':');
-        if (colon == std::string::npos) return false;
-        host = rest.substr(0, colon);
-        service = rest.substr(colon + 1);
-        if (host.find(':') != std::string::npos) return false;
+const char* TcpAddress::SchemePrefix(LinkScheme scheme) {
+    switch (scheme) {
+        case LinkScheme::Rfc2217:
+            return "rfc2217://";
+        case LinkScheme::ModbusTcp:
+            return "modbus-tcp://";
+        case LinkScheme::RawTcp:
+            break;
     }
-    if (host.empty() || !AllDigits(service) || std::stoul(service) == 0 ||
-        std::stoul(service) > 65535)
-        return false;
-    out.host = host;
-    out.service = service;
+    return "tcp://";
+}
+
+bool TcpAddress::LooksLikeAddress(const std::string& text) {
+    const std::string t = Trimmed(text);
+    const size_t mark = t.find("://");
+    if (mark == std::string::npos || mark == 0) return false;
+    for (size_t i = 0; i < mark; ++i) {
+        const char c = t[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && !(i > 0 && ((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')))
+            return false;
+    }
+    return true;
+}
+
+bool TcpAddress::Parse(const std::string& text, TcpAddress& out, std::string* why) {
+    const std::string t = Trimmed(text);
+    TcpAddress result;
+    std::string rest;
+    bool known = false;
+    for (LinkScheme scheme : kSchemes) {
+        const std::string prefix = SchemePrefix(scheme);
+        if (t.compare(0, prefix.size(), prefix) == 0) {
+            result.scheme = scheme;
+            rest = t.substr(prefix.size());
+            known = true;
+            break;
+        }
+    }
+    if (!known) {
+        const size_t mark = t.find("://");
+        const std::string written = mark == std::string::npos ? t : t.substr(0, mark + 3);
+        return Fail(why, "'" + written +
+                             "' is not a network address: tcp://, rfc2217:// or modbus-tcp:// "
+                             "then HOST:PORT");
+    }
+    if (result.scheme == LinkScheme::ModbusTcp) {
+        const size_t slash = rest.find('/');
+        if (slash != std::string::npos) {
+            uint64_t unit = 0;
+            if (!ParseDecimal(rest.substr(slash + 1), 255, unit))
+                return Fail(why, "unit '" + rest.substr(slash + 1) + "' is not 0..255");
+            result.unit = static_cast<int>(unit);
+            rest = rest.substr(0, slash);
+        }
+    }
+    HostPort hostPort;
+    std::string problem;
+    if (!ParseHostPort(rest, hostPort, problem)) return Fail(why, problem);
+    if (hostPort.port < 0) return Fail(why, "no :PORT after the host");
+    if (hostPort.port == 0) return Fail(why, "port 0 is no server's port (1..65535)");
+    result.host = hostPort.host;
+    result.service = std::to_string(hostPort.port);
+    out = result;
     return true;
 }
 

@@ -195,3 +195,21 @@ TEST(PortNamesServers, AFileHoldingAnAddressIsAServerAndOtherFilesAreNoPort) {
     EXPECT_EQ(pinned.ServerAddress(199, fs), "tcp://[::1]:502");
     EXPECT_EQ(pinned.Describe(199, fs), "tcp://[::1]:502");
 }
+
+TEST(TcpAddressText, TellsTheSchemeTheUnitAndWhatIsWrong) {
+    TcpAddress a;
+    ASSERT_TRUE(TcpAddress::Parse("rfc2217://host:2000", a));
+    EXPECT_EQ(a.scheme, LinkScheme::Rfc2217);
+    ASSERT_TRUE(TcpAddress::Parse("modbus-tcp://[fe80::1]:502/17", a));
+    EXPECT_EQ(a.scheme, LinkScheme::ModbusTcp);
+    EXPECT_EQ(a.host, "fe80::1");
+    EXPECT_EQ(a.unit, 17);
+    std::string why;
+    EXPECT_FALSE(TcpAddress::Parse("TCP://host:1", a, &why));
+    EXPECT_NE(why.find("'TCP://' is not a network address"), std::string::npos) << why;
+    for (const char* bad : {"tcp://host:99999", "tcp://host:4001/x", "tcp://host:4001 x",
+                            "modbus-tcp://host:502/256", "tcp://[host]:1"})
+        EXPECT_FALSE(TcpAddress::IsAddress(bad)) << bad;
+    EXPECT_TRUE(TcpAddress::LooksLikeAddress("TCP://host"));
+    EXPECT_FALSE(TcpAddress::LooksLikeAddress("/dev/ttyUSB0"));
+}
