@@ -185,6 +185,9 @@ void LoadSettings(const CIniFile& ini, Settings& s, SettingsView& view, int lang
         s.ResolutionFactor = ResolutionFromText(text);
     }
 
+    // Any other value keeps the read every sensor of the family answers in full.
+    if (ini.ReadInt("REGISTERS", s.ModbusRegisters) == 5) s.ModbusRegisters = 5;
+
     view.SelectProtocolIndex(ini.ReadInt("PROTOCOL", 0));
     view.ApplyProtocol();
 }

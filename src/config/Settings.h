@@ -17,6 +17,8 @@ struct Settings {
     std::string ResolutionText = "0.01";
     float ResolutionFactor = 0.01f;
     std::string ValueFormat = "%.2f";
+    // REGISTERS: Modbus reads ask for 4 registers (X, Y) or 5 (and the temperature).
+    int ModbusRegisters = 4;
 };
 
 // What LoadSettings changes on the window besides Settings.

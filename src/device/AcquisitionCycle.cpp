@@ -45,7 +45,7 @@ void AcquisitionCycle::PollTick() {
     panel_.ConfirmLineChoice();
     if (settings_.SettingsStep()) return;
     // Sent whether or not a port is open: the transmit path drops it when none is.
-    const std::vector<uint8_t> request = BuildReadRequest(state_.protocol, state_.deviceAddress);
+    const std::vector<uint8_t> request = BuildReadRequest(state_.protocol, state_.deviceAddress, state_.modbusRegisters);
     path_.OnTxFrame(request.data(), request.size());
 }
 

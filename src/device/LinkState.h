@@ -15,6 +15,8 @@ struct LinkState {
     int stopBits = 0;
     uint8_t deviceAddress = 0;
     int protocol = kProtocolTarq;
+    // Modbus reads ask for 4 registers (X, Y) or 5 (and the temperature).
+    uint8_t modbusRegisters = 4;
     bool startupUnconfirmed = true;
     int autoOpenedIndex = 0;
     bool pollingOn = false;

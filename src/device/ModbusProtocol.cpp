@@ -1,6 +1,7 @@
 #include "ModbusProtocol.h"
 
 #include <array>
+#include <cmath>
 
 namespace {
 
@@ -50,8 +51,8 @@ std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame) {
 
 }  // namespace
 
-std::vector<uint8_t> BuildModbusRead(uint8_t address) {
-    return WithCrc({address, kModbusRead, 0x00, 0x02, 0x00, 0x04});
+std::vector<uint8_t> BuildModbusRead(uint8_t address, uint8_t registers) {
+    return WithCrc({address, kModbusRead, 0x00, 0x02, 0x00, registers});
 }
 
 std::vector<uint8_t> BuildModbusWrite(uint8_t address, uint8_t reg, uint8_t value) {
@@ -86,4 +87,21 @@ void DecodeModbusRead(const uint8_t* frame, size_t count, const DecodeParameters
         const int16_t raw = static_cast<int16_t>(static_cast<uint16_t>(frame[11] << 8 | frame[12]));
         m.temperature = raw * 0.01;
     }
+}
+
+namespace {
+
+bool AngleWithin(double angle, float rangeOffset, float resolution) {
+    // A count rounded at the range's end lands up to half a step beyond it.
+    const double range = rangeOffset > 0.0f ? double{rangeOffset} : 180.0;
+    return std::fabs(angle) <= range + 0.5 * double{resolution};
+}
+
+}  // namespace
+
+bool ModbusReadingPlausible(const Measurement& m, const DecodeParameters& params) {
+    if (m.hasX && !AngleWithin(m.x, params.XRangeOffset, params.ResolutionFactor)) return false;
+    if (m.hasY && !AngleWithin(m.y, params.YRangeOffset, params.ResolutionFactor)) return false;
+    return !m.hasTemperature || (m.temperature >= kModbusLowestTemperature &&
+                                 m.temperature <= kModbusHighestTemperature);
 }

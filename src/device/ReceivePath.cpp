@@ -344,9 +344,16 @@ void ReceivePath::CompleteModbusRead() {
         return;
     }
     open_ = Protocol::None;
+    Measurement m = last_;
+    DecodeModbusRead(frame_, count_, params_, m);
+    // Whole and checked, but no reading the sensor could give: a bad reply.
+    if (!ModbusReadingPlausible(m, params_)) {
+        CountMiscount();
+        return;
+    }
     replySeen_ = true;
     ++replies_;
-    DecodeModbusRead(frame_, count_, params_, last_);
+    last_ = m;
     last_.address = frame_[0];
     Deliver();
 }

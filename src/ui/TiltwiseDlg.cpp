@@ -224,6 +224,7 @@ void CTiltwiseDlg::InitWindow() {
     if (context_.ini)
         LoadSettings(*context_.ini, settings_, *this,
                      context_.language == Language::Chinese ? 0 : 1);
+    device_->State().modbusRegisters = static_cast<uint8_t>(settings_.ModbusRegisters);
     decode_.ResolutionFactor = settings_.ResolutionFactor;
     decode_.XRangeOffset = settings_.XRangeOffset;
     decode_.YRangeOffset = settings_.YRangeOffset;

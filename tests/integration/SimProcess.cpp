@@ -33,7 +33,9 @@ std::string ReadFirstLine(int fd, std::chrono::milliseconds limit) {
 
 }  // namespace
 
-SimProcess::SimProcess(const std::vector<std::string>& args) {
+SimProcess::SimProcess(const std::vector<std::string>& args) : SimProcess(TILTSIM_PATH, args) {}
+
+SimProcess::SimProcess(const std::string& program, const std::vector<std::string>& args) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return;
     pid_ = ::fork();
@@ -41,12 +43,12 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
         ::dup2(out[1], STDOUT_FILENO);
         ::signal(SIGPIPE, SIG_IGN);  // inherited: stdout closes once the path is read
         std::vector<char*> argv;
-        std::string program = TILTSIM_PATH;
-        argv.push_back(program.data());
+        std::string path = program;
+        argv.push_back(path.data());
         std::vector<std::string> copy = args;
         for (std::string& a : copy) argv.push_back(a.data());
         argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
+        ::execv(path.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(out[1]);

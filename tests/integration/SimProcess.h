@@ -10,6 +10,8 @@
 class SimProcess {
 public:
     explicit SimProcess(const std::vector<std::string>& args);
+    // Another partner program that says where it serves on its first line.
+    SimProcess(const std::string& program, const std::vector<std::string>& args);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;

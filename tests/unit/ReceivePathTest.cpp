@@ -579,10 +579,24 @@ TEST_F(ModbusReceiveTest, CrcFailureCountsMiscountAndKeepsMeasurement) {
     EXPECT_EQ(path_.FramesThisSecond(), 2);
 }
 
-TEST_F(ModbusReceiveTest, RawAngleWithBitThirtyOneIsLargePositive) {
+TEST_F(ModbusReceiveTest, ValuesOutsideTheSensorsRangesAreBadRepliesNotMeasurements) {
+    // X of 21474746.48 degrees (bit 31 set); then Y of 90.01 degrees; then 85.01
+    // and -40.01 degrees Celsius. The edges themselves are readings.
     FeedModbus("01 03 08 00 00 00 80 28 23 00 00 6C 63");
-    ASSERT_EQ(delivered_.size(), 1u);
-    EXPECT_NEAR(delivered_[0].x, 21474746.48, 2.0);
+    FeedModbus(WithCrc("01 03 0A 39 30 00 00 51 46 00 00 09 CE"));
+    FeedModbus(WithCrc("01 03 0A 39 30 00 00 28 23 00 00 21 35"));
+    FeedModbus(WithCrc("01 03 0A 39 30 00 00 28 23 00 00 F0 5F"));
+    EXPECT_TRUE(delivered_.empty());
+    EXPECT_EQ(path_.Miscount(), 4);
+    EXPECT_FALSE(path_.ReplySeen());
+    FeedModbus(WithCrc("01 03 0A 00 00 00 00 50 46 00 00 21 34"));
+    FeedModbus(WithCrc("01 03 0A 50 46 00 00 00 00 00 00 F0 60"));
+    ASSERT_EQ(delivered_.size(), 2u);
+    EXPECT_EQ(delivered_[0].x, -90.0);
+    EXPECT_EQ(delivered_[0].y, 90.0);
+    EXPECT_EQ(delivered_[0].temperature, 8500 * 0.01);
+    EXPECT_EQ(delivered_[1].temperature, -4000 * 0.01);
+    EXPECT_EQ(path_.Miscount(), 4);
 }
 
 TEST_F(ModbusReceiveTest, ChangedDecodeParametersApplyToTheNextReply) {

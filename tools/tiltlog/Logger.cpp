@@ -75,6 +75,7 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
     // Set as given rather than through the protocol switch: an address 0 the
     // operator asked for under Modbus stays 0.
     link_.protocol = options_.protocol;
+    link_.modbusRegisters = options_.registers;
     panel_.TakeLine(options_.Line());
     view_.ShowAddress(std::to_string(options_.address));
     panel_.UseDeviceAddress(options_.address);
@@ -198,7 +199,8 @@ void Logger::PollBus(SteadyClock::time_point now) {
         // Modbus replies are looked for from the address asked.
         path_.SetDeviceAddress(*address);
         miscountAtRequest_ = path_.Miscount();
-        const std::vector<uint8_t> request = BuildReadRequest(options_.protocol, *address);
+        const std::vector<uint8_t> request =
+            BuildReadRequest(options_.protocol, *address, options_.registers);
         path_.OnTxFrame(request.data(), request.size());
     }
     for (const BusPoller::News& n : bus_->TakeNews()) {

@@ -23,6 +23,7 @@ enum class Opt {
     Address,
     IntervalMs,
     ReplyTimeoutMs,
+    Registers,
     Ratio,
     XRange,
     YRange,
@@ -53,6 +54,7 @@ const OptionSpec kOptions[] = {
     {"address", Opt::Address, true},
     {"interval-ms", Opt::IntervalMs, true},
     {"reply-timeout-ms", Opt::ReplyTimeoutMs, true},
+    {"registers", Opt::Registers, true},
     {"ratio", Opt::Ratio, true},
     {"xrange", Opt::XRange, true},
     {"yrange", Opt::YRange, true},
@@ -229,6 +231,12 @@ bool SetAddresses(const std::string& v, const Problem& p, LoggerOptions& o) {
     return true;
 }
 
+bool SetRegisters(const std::string& v, const Problem& p, LoggerOptions& o) {
+    if (v != "4" && v != "5") return p.Fail(v, "is not 4 or 5");
+    o.registers = static_cast<uint8_t>(v[0] - '0');
+    return true;
+}
+
 bool SetRatio(const std::string& v, const Problem& p, LoggerOptions& o) {
     if (!IsPlainDecimal(v) || !(LeadingNumber(v) > 0.0))
         return p.Fail(v, "is not a resolution such as 0.01, 0.001 or 0.0001");
@@ -280,6 +288,8 @@ bool ApplyConfig(const std::string& path, LoggerOptions& o, std::string& message
     }
     if (!(v = ini.ReadString("ADDR")).empty() && !SetAddress(v, problem("ADDR"), o)) return false;
     if (!(v = ini.ReadString("Ratio")).empty() && !SetRatio(v, problem("Ratio"), o)) return false;
+    if (!(v = ini.ReadString("REGISTERS")).empty() && !SetRegisters(v, problem("REGISTERS"), o))
+        return false;
     if (!(v = ini.ReadString("xRange")).empty() && !SetRange(v, problem("xRange"), o.xRangeText))
         return false;
     if (!(v = ini.ReadString("yRange")).empty() && !SetRange(v, problem("yRange"), o.yRangeText))
@@ -336,6 +346,8 @@ bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
                 return p.Fail(v, "is not a number of milliseconds 0 to 86400000");
             o.intervalMs = static_cast<int>(n);
             return true;
+        case Opt::Registers:
+            return SetRegisters(v, p, o);
         case Opt::Ratio:
             return SetRatio(v, p, o);
         case Opt::XRange:
@@ -563,6 +575,8 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "  --reply-timeout-ms MS  on a bus, give up on a reply after MS (default: twice\n"
            "                         the request's and longest reply's time on the line,\n"
            "                         and 50 ms)\n"
+           "  --registers 4|5        Modbus: read 4 registers from register 2 (X, Y), or 5\n"
+           "                         to have a standard device's temperature too (default 4)\n"
            "  --ratio TEXT           resolution, as in the parameter list: 0.01, 0.001 or\n"
            "                         0.0001; sets the scale and the decimals (default 0.01)\n"
            "  --xrange TEXT          X range offset taken from Modbus angles (default 90deg)\n"
@@ -577,7 +591,8 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "  --duration SECONDS     stop after this time (default: run until stopped)\n"
            "  --count N              stop after N rows (default: run until stopped)\n"
            "  --config PATH          take PROTOCOL, ADDR, Ratio, xRange, yRange, COM, BAUD,\n"
-           "                         PARITY, PATH and MODEL from this Config.ini; flags win\n"
+           "                         PARITY, PATH, MODEL and REGISTERS from this Config.ini;\n"
+           "                         flags win\n"
            "                         (default: none)\n"
            "  --reconnect            when the port cannot be opened or is lost, try again\n"
            "                         every second instead of ending (default off)\n"

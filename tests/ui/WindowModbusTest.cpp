@@ -1,0 +1,53 @@
+// The window against a standard Modbus device made with libmodbus.
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <string>
+#include <vector>
+
+#include "RecordTestSupport.h"
+#include "SimProcess.h"
+#include "WindowFixture.h"
+
+namespace {
+
+class WindowModbusTest : public PortWindowFixture {
+protected:
+    // Records one row per request and gives X, Y and the temperature of each.
+    std::vector<std::string> Record(CTiltwiseDlg& dlg, uint64_t rows) {
+        RecordButton(dlg)->click();
+        const std::string file = dlg.Recorder().CurrentPath();
+        for (uint64_t n = 1; n <= rows; ++n) {
+            timers.Tick(kPollTimer);
+            EXPECT_TRUE(ProcessUntil([&] { return dlg.Stats().measurements >= n; })) << n;
+        }
+        RecordButton(dlg)->click();
+        std::vector<std::string> values;
+        const std::string text = record_test::ReadFile(file);
+        for (size_t at = text.find("\r\n") + 2, end; (end = text.find("\r\n", at)) != text.npos;
+             at = end + 2) {
+            const std::string row = text.substr(at, end - at);
+            values.push_back(row.substr(0, row.rfind(',')));
+        }
+        return values;
+    }
+};
+
+TEST_F(WindowModbusTest, TheRegistersKeyAsksAStandardSlaveForItsTemperature) {
+    SimProcess slave(MODBUS_PARTNER_PATH, {"rtu", "1", "0x23FF:18000:-256", "0:0xFF:2510"});
+    ASSERT_TRUE(slave.Started());
+    ports.Link(150, slave.PtyPath());
+    ini->WriteString("LANGUAGE", "EN");
+    ini->WriteInt("PROTOCOL", 1);
+    ini->WriteString("ADDR", "1");
+    ini->WriteInt("REGISTERS", 5);
+    auto dlg = StartOnPort(150, 2);
+    ASSERT_TRUE(dlg->Link().linkOpen);
+    EXPECT_EQ(Record(*dlg, 3), (std::vector<std::string>{"2.15,90.00,-2.56", "-90.00,-87.45,25.10",
+                                                         "2.15,90.00,-2.56"}));
+    timers.Tick(kReadoutTimer);
+    EXPECT_EQ(qobject_cast<QLabel*>(dlg->Control(1030))->text(), QStringLiteral("-2.56Celsius"));
+}
+
+}  // namespace
