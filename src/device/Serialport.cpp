@@ -114,6 +114,7 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
     writeSlot_.assign(kWriteSlotSize, 0);
     bytesToWrite_ = 0;
     writeHeld_ = false;
+    lineRequested_ = false;
     tail_.clear();
     ReleaseDevice(Handle::None);
     loss_ = LinkLoss{};
@@ -134,6 +135,18 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
     }
     handle_ = Handle::Open;
     lastOpenError_ = 0;
+    return true;
+}
+
+bool CSerialPort::ChangeLineInPlace(const LineSettings& line) {
+    std::lock_guard<std::recursive_mutex> lock(channelLock_);
+    if (handle_ != Handle::Open || line.portnr != portnr_ ||
+        ReachOf(line.portnr) != LineReach::Remote || !monitor_.joinable())
+        return false;
+    // The codec belongs to the monitor: it builds the request there.
+    requestedLine_ = line;
+    lineRequested_ = true;
+    Signal(writeFd_);
     return true;
 }
 
@@ -373,18 +386,28 @@ void CSerialPort::TellNotice() {
 }
 
 bool CSerialPort::FlushWrite() {
+    std::vector<uint8_t> request;
     std::vector<uint8_t> out;
     LineBackend* line;
+    bool held = false;
     {
         std::lock_guard<std::recursive_mutex> lock(channelLock_);
         Reset(writeFd_);
         line = line_.get();
-        if (bytesToWrite_ == 0 || !line) return true;
+        if (!line) return true;
+        if (lineRequested_) {
+            lineRequested_ = false;
+            line->Codec().LineRequest(requestedLine_, request);
+        }
         // The request stays in the mailbox, where a newer one replaces it.
-        if (line->Unsent() > 0) return false;
-        line->Codec().Encode(writeSlot_.data(), bytesToWrite_, out);
-        bytesToWrite_ = 0;
+        held = bytesToWrite_ > 0 && line->Unsent() > 0;
+        if (bytesToWrite_ > 0 && !held) {
+            line->Codec().Encode(writeSlot_.data(), bytesToWrite_, out);
+            bytesToWrite_ = 0;
+        }
     }
+    if (!request.empty()) WriteWire(request);
+    if (out.empty()) return !held;
     line->DiscardUnsent();
     WriteWire(out);
     return true;

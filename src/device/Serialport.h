@@ -60,6 +60,11 @@ public:
     // How long Open waits for a server to accept; a quiet retry waits less,
     // since the window waits with it.
     void SetConnectTimeout(std::chrono::milliseconds timeout) { connectTimeout_ = timeout; }
+    // Sets an open line to new settings where that needs no reopening: a
+    // telnet server is asked on the open connection, since a new one would make
+    // it close and reopen its device (and refuse us while it does). False when
+    // the line must be reopened instead.
+    bool ChangeLineInPlace(const LineSettings& line);
     // Starts the monitor thread for an open port.
     bool StartMonitor();
     // Bytes that follow a delivery within `span` wait for the rest of it, so that a
@@ -165,6 +170,9 @@ private:
     // Monitor thread only: a request waits for the line, and the last bytes
     // received, where a server's parting words are found.
     bool writeHeld_ = false;
+    // Line settings for the far end, handed to the monitor with the write event.
+    bool lineRequested_ = false;
+    LineSettings requestedLine_;
     std::vector<uint8_t> tail_;
 
     SerialOwner* owner_ = nullptr;
