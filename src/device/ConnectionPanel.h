@@ -80,6 +80,7 @@ private:
     void TakeChosenPort();
     void TakeChosenBaud();
     void TakeChosenParity();
+    LineSettings Line() const;
     // Opens the channel with the current line settings and starts its monitor.
     bool OpenPort();
     void ChangeLine();

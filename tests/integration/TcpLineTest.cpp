@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ReceivePath.h"
+#include "Ser2net.h"
 #include "Serialport.h"
 #include "SimProcess.h"
 #include "SimServer.h"
@@ -143,6 +144,69 @@ TEST(TcpChannelOpen, DiscoveryListsAServerWithoutConnectingAndDescribesIt) {
     EXPECT_LT(::accept(listener, nullptr, nullptr), 0);
     EXPECT_EQ(errno, EAGAIN);
     ::close(listener);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TcpChannelTest, AStalledConnectionGetsOnlyTheNewestRequestWhenItResumes) {
+    // A server with a tiny window that reads nothing for a while: what the
+    // channel sends beyond the window waits unacknowledged, as on a dead path.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int tiny = 1;
+    ::setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &tiny, sizeof tiny);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ::listen(listener, 1);
+    socklen_t len = sizeof a;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    WriteServer(ports, kPort, "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+    ASSERT_TRUE(port.Open(&owner, Line()));
+    ASSERT_TRUE(port.StartMonitor());
+    const int peer = ::accept(listener, nullptr, nullptr);
+    ASSERT_GE(peer, 0);
+
+    constexpr int kRequests = 30;
+    for (int i = 0; i < kRequests; ++i) {
+        std::vector<uint8_t> block(CSerialPort::kWriteSlotSize, static_cast<uint8_t>(i));
+        port.QueueWrite(block.data(), static_cast<uint32_t>(block.size()));
+        // A poll period: the monitor takes each request before the next.
+        ::usleep(10000);
+    }
+    std::vector<uint8_t> got;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto whole = [&] { return got.size() % CSerialPort::kWriteSlotSize == 0; };
+    while ((got.empty() || got.back() != kRequests - 1 || !whole()) &&
+           std::chrono::steady_clock::now() < deadline) {
+        uint8_t buf[4096];
+        const ssize_t n = ::recv(peer, buf, sizeof buf, MSG_DONTWAIT);
+        if (n > 0) got.insert(got.end(), buf, buf + n);
+        if (n <= 0) ::usleep(5000);
+    }
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.back(), kRequests - 1);
+    EXPECT_LT(got.size() / CSerialPort::kWriteSlotSize, 10u) << "no pile sent back to back";
+    ::close(peer);
+    ::close(listener);
+}
+
+TEST_F(TcpChannelTest, AServersPartingWordsAreKeptWithTheLoss) {
+    Ser2net server(ports.Path() + "/missing-device", "tcp", "9600n81");
+    ASSERT_TRUE(server.Ready());
+    WriteServer(ports, kPort, "tcp://127.0.0.1:" + std::to_string(server.Port()));
+    ASSERT_TRUE(port.Open(&owner, Line()));
+    ASSERT_TRUE(port.StartMonitor());
+    ASSERT_TRUE(owner.PumpUntil(port, [&] { return port.HasFailed(); }));
+    const LinkLoss loss = port.Loss();
+    EXPECT_EQ(loss.words, "Device open failure: Value or file not found");
+    EXPECT_EQ(LossReason(loss, false),
+              "the server closed the connection: \"Device open failure: Value or file not "
+              "found\"");
+    EXPECT_EQ(LossReason(loss, true),
+              "服务器关闭了连接：“Device open failure: Value or file not found”");
 }
 
 }  // namespace
