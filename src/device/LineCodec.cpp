@@ -1,5 +1,6 @@
 #include "LineCodec.h"
 
+#include "MbapCodec.h"
 #include "Rfc2217Codec.h"
 
 namespace {
@@ -45,13 +46,11 @@ std::unique_ptr<LineCodec> MakeTtyCodec() {
 }
 
 std::unique_ptr<LineCodec> MakeLineCodec(LinkScheme scheme, int unit) {
-    (void)unit;
     switch (scheme) {
         case LinkScheme::Rfc2217:
             return std::make_unique<Rfc2217Codec>();
         case LinkScheme::ModbusTcp:
-            // The MBAP codec takes `unit` here; until then the gateway gets raw frames.
-            return std::make_unique<IdentityCodec>(false);
+            return std::make_unique<MbapCodec>(MbapCodec::Side::Client, unit);
         case LinkScheme::RawTcp:
             break;
     }

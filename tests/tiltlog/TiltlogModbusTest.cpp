@@ -46,4 +46,19 @@ TEST(TiltlogModbus,
     for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i], kRows[i % kRows.size()]) << i;
 }
 
+TEST(TiltlogModbus, AModbusTcpServerGivesRowsExactlyAsItsRegistersHoldThem) {
+    std::vector<std::string> args = {"tcp", "1"};
+    args.insert(args.end(), kSamples.begin(), kSamples.end());
+    SimProcess server(MODBUS_PARTNER_PATH, args);
+    ASSERT_TRUE(server.Started());
+    Rig rig;
+    rig.Start({"--port", server.PtyPath(), "--protocol", "modbus", "--address", "1", "--registers",
+               "5", "--interval-ms", "20", "--count", "7", "--output", "-"});
+    EXPECT_EQ(rig.Wait(), 0) << rig.err;
+    std::vector<Row> rows;
+    ASSERT_TRUE(CsvRows(rig.out, rows)) << rig.out;
+    ASSERT_EQ(rows.size(), 7u);
+    for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i], kRows[i % kRows.size()]) << i;
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,20 @@ TEST_F(WindowModbusTest, TheRegistersKeyAsksAStandardSlaveForItsTemperature) {
                                                          "2.15,90.00,-2.56"}));
     timers.Tick(kReadoutTimer);
     EXPECT_EQ(qobject_cast<QLabel*>(dlg->Control(1030))->text(), QStringLiteral("-2.56Celsius"));
+}
+
+TEST_F(WindowModbusTest, AModbusTcpServerGivesRowsExactlyAsItsRegistersHoldThem) {
+    SimProcess server(MODBUS_PARTNER_PATH, {"tcp", "1", "0x23FF:18000:-256", "0:0xFF:2510"});
+    ASSERT_TRUE(server.Started());
+    std::ofstream(ports.Path() + "/COM150") << server.PtyPath() << "\n";
+    ini->WriteString("LANGUAGE", "EN");
+    ini->WriteInt("PROTOCOL", 1);
+    ini->WriteString("ADDR", "1");
+    ini->WriteInt("REGISTERS", 5);
+    auto dlg = StartOnPort(150, 2);
+    ASSERT_TRUE(dlg->Link().linkOpen);
+    EXPECT_EQ(Record(*dlg, 3), (std::vector<std::string>{"2.15,90.00,-2.56", "-90.00,-87.45,25.10",
+                                                         "2.15,90.00,-2.56"}));
 }
 
 }  // namespace
