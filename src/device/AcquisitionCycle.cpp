@@ -45,7 +45,8 @@ void AcquisitionCycle::PollTick() {
     panel_.ConfirmLineChoice();
     if (settings_.SettingsStep()) return;
     // Sent whether or not a port is open: the transmit path drops it when none is.
-    const std::vector<uint8_t> request = BuildReadRequest(state_.protocol, state_.deviceAddress, state_.modbusRegisters);
+    const std::vector<uint8_t> request =
+        BuildReadRequest(state_.protocol, state_.deviceAddress, state_.modbusRegisters);
     path_.OnTxFrame(request.data(), request.size());
 }
 
@@ -55,8 +56,13 @@ void AcquisitionCycle::ReadoutTick() {
 }
 
 void AcquisitionCycle::FlushTraffic() {
-    if (path_.PendingTrafficText().empty()) return;
-    const std::string text = path_.TakeTrafficText();
+    std::string text;
+    if (wire_ && wire_(text)) {
+        path_.TakeTrafficText();  // the same frames, as the line would carry them
+    } else {
+        text = path_.TakeTrafficText();
+    }
+    if (text.empty()) return;
     // A full pane starts over with the newest block rather than refuse it.
     if (view_.TrafficTextLength() >= static_cast<int>(kTrafficPaneLimit))
         view_.ReplaceTrafficText(text);

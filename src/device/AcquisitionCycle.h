@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "LinkState.h"
 #include "LinkView.h"
 #include "ReceivePath.h"
@@ -27,6 +30,9 @@ public:
     // The once-a-second tick: the readout, then the traffic flush.
     void ReadoutTick();
     void FlushTraffic();
+    // Where the wire frames the line's bytes otherwise (Modbus TCP), the pane
+    // shows the wire: `take` appends its text and says whether the line is such.
+    void ShowWireTraffic(std::function<bool(std::string&)> take) { wire_ = std::move(take); }
 
 private:
     void ConfirmStartupOpen();
@@ -38,4 +44,5 @@ private:
     SettingsCommands& settings_;
     ReceivePath& path_;
     const int pollPeriodMs_;
+    std::function<bool(std::string&)> wire_;
 };

@@ -14,6 +14,7 @@ DeviceLink::DeviceLink(Parts parts, Options options, Deliver deliver)
                 [this](const uint8_t* bytes, size_t count) { path_.OnTxFrame(bytes, count); }),
       cycle_(state_, view_, parts.store, panel_, commands_, path_, options_.pollPeriodMs) {
     path_.SetWriteQueue(this);
+    cycle_.ShowWireTraffic([this](std::string& text) { return port_.TakeWireTraffic(text); });
     panel_.SetLinkListener([this](bool open) { OnLinkOpen(open); });
 }
 

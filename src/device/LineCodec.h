@@ -34,6 +34,9 @@ public:
     // Something the operator should know about the server, said once: a raw
     // connection that receives a telnet greeting, say. Empty when nothing.
     virtual std::string TakeNotice() { return {}; }
+    // The wire carries the line's frames in a framing of its own (Modbus TCP):
+    // what went on the wire is then worth showing rather than the line's bytes.
+    virtual bool Reframes() const { return false; }
 };
 
 // The codec for a transport; a tty and raw TCP share the identity codec.

@@ -32,6 +32,7 @@ public:
     void Decode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& line,
                 std::vector<uint8_t>& reply) override;
     std::string TakeNotice() override;
+    bool Reframes() const override { return true; }
 
     // ADUs and bytes given up since the start (see above).
     uint64_t Dropped() const { return dropped_; }

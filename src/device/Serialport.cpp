@@ -135,7 +135,31 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
     }
     handle_ = Handle::Open;
     lastOpenError_ = 0;
+    reframes_.store(line_->Codec().Reframes());
     return true;
+}
+
+bool CSerialPort::TakeWireTraffic(std::string& text) {
+    if (!reframes_.load()) return false;
+    std::lock_guard<std::mutex> lock(wireMutex_);
+    text += wireText_;
+    wireText_.clear();
+    return true;
+}
+
+void CSerialPort::EchoWire(const char* prefix, const uint8_t* bytes, size_t count) {
+    if (!reframes_.load() || count == 0) return;
+    std::string line = prefix;
+    char hex[4];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(hex, sizeof hex, "%02x ", bytes[i]);
+        line += hex;
+    }
+    line += "\r\n";
+    std::lock_guard<std::mutex> lock(wireMutex_);
+    // Nobody may take it for a while: the newest part is what a pane would keep.
+    if (wireText_.size() > 2 * kTrafficPaneLimit) wireText_.erase(0, wireText_.size() / 2);
+    wireText_ += line;
 }
 
 bool CSerialPort::ChangeLineInPlace(const LineSettings& line) {
@@ -361,6 +385,7 @@ bool CSerialPort::DrainInput() {
         std::vector<uint8_t> block;
         std::vector<uint8_t> reply;
         line->Codec().Decode(wire.data(), static_cast<size_t>(got), block, reply);
+        EchoWire("Rx: ", wire.data(), static_cast<size_t>(got));
         if (!reply.empty()) WriteWire(reply);
         TellNotice();
         tail_.insert(tail_.end(), block.begin(), block.end());
@@ -409,6 +434,7 @@ bool CSerialPort::FlushWrite() {
     if (!request.empty()) WriteWire(request);
     if (out.empty()) return !held;
     line->DiscardUnsent();
+    EchoWire("Tx: ", out.data(), out.size());
     WriteWire(out);
     return true;
 }

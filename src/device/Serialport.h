@@ -117,6 +117,10 @@ public:
     bool DeviceTermios(struct termios& out) const;
     // Bytes the driver has received and nobody has read yet; -1 when closed.
     int DeviceQueuedBytes() const;
+    // On a line whose wire framing differs from its frames (Modbus TCP): the
+    // bytes as they went on the wire since the last call, as "Tx: " and "Rx: "
+    // lines of "%02x " bytes, appended to `text`. False on any other line.
+    bool TakeWireTraffic(std::string& text);
 
 private:
     enum class Handle { None, Open, Invalid };
@@ -147,6 +151,8 @@ private:
     // Closes the descriptor (lock held) and leaves the handle in `next`.
     void ReleaseDevice(Handle next);
     void Show(const std::string& text, const std::string& caption);
+    // Monitor thread: keeps the wire's bytes for TakeWireTraffic.
+    void EchoWire(const char* prefix, const uint8_t* bytes, size_t count);
 
     PortMap ports_;
     std::shared_ptr<const PortFileSystem> fs_;
@@ -181,6 +187,9 @@ private:
     int lastOpenError_ = 0;
     std::chrono::milliseconds connectTimeout_{TcpLine::kConnectTimeout};
     LinkLoss loss_;
+    std::atomic<bool> reframes_{false};
+    std::mutex wireMutex_;
+    std::string wireText_;
 
     // The delivery hand-off: one block in flight between the monitor and the UI thread.
     std::mutex deliveryMutex_;

@@ -9,6 +9,7 @@
 
 #include "RecordTestSupport.h"
 #include "SimProcess.h"
+#include "TrafficPane.h"
 #include "WindowFixture.h"
 
 namespace {
@@ -63,6 +64,15 @@ TEST_F(WindowModbusTest, AModbusTcpServerGivesRowsExactlyAsItsRegistersHoldThem)
     ASSERT_TRUE(dlg->Link().linkOpen);
     EXPECT_EQ(Record(*dlg, 3), (std::vector<std::string>{"2.15,90.00,-2.56", "-90.00,-87.45,25.10",
                                                          "2.15,90.00,-2.56"}));
+    // The pane shows the bytes as they went: MBAP header, no CRC.
+    timers.Tick(kReadoutTimer);
+    const std::string pane =
+        static_cast<TrafficPane*>(dlg->Control(1015))->toPlainText().toStdString();
+    EXPECT_NE(pane.find("TX: 00 01 00 00 00 06 01 03 00 02 00 05 \n"
+                        "RX: 00 01 00 00 00 0D 01 03 0A FF 23 00 00 50 46 00 00 FF 00 \n"
+                        "TX: 00 02 00 00 00 06 01 03 00 02 00 05 \n"),
+              std::string::npos)
+        << pane;
 }
 
 }  // namespace
