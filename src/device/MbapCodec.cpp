@@ -85,7 +85,7 @@ void MbapCodec::Decode(const uint8_t* bytes, size_t count, std::vector<uint8_t>&
         const uint8_t* p = buffer_.data() + used;
         const size_t length = Word(p + 4);
         if (Word(p + 2) != 0 || length < kMinLength || length > kMaxLength) {
-            GiveUp("what it sent is no Modbus TCP (no MBAP header)");
+            GiveUp("what it sent has no MBAP header");
             return;
         }
         const size_t size = kPrefixSize + length;
