@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "ReadRequest.h"
 #include "RowJson.h"
 #include "SystemCalls.h"
+#include "TcpAddress.h"
 #include "ValueText.h"
 
 namespace {
@@ -25,6 +27,15 @@ DeviceLink::Options LinkOptions(const LoggerOptions& options) {
     // No settings command is ever sent from here: a stray acknowledgement is no result.
     o.settingsReplies = false;
     return o;
+}
+
+// "380 ms", "25.8 s".
+std::string SpanText(std::chrono::steady_clock::duration span) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(span).count();
+    if (ms < 10000) return std::to_string(ms) + " ms";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(ms) / 1000.0);
+    return text;
 }
 
 std::string AddressListText(const std::vector<uint8_t>& addresses) {
@@ -63,14 +74,14 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
         if (options_.Bus() && shared) s.lead = std::to_string(s.address) + ",";
     }
     if (options_.Bus()) {
-        replyTimeout_ =
+        const ReplyTimeout timeout =
             options_.replyTimeoutMs > 0
-                ? std::chrono::milliseconds(options_.replyTimeoutMs)
-                : DerivedReplyTimeout(options_.baud, options_.parity == 'N' ? 10 : 11,
-                                      BuildReadRequest(options_.protocol, options_.address).size(),
-                                      ReceivePath::kFrameBufferSize);
-        bus_.emplace(options_.addresses, std::chrono::milliseconds(options_.intervalMs),
-                     replyTimeout_);
+                ? ReplyTimeout(std::chrono::milliseconds(options_.replyTimeoutMs))
+                : ReplyTimeout(options_.baud, options_.parity == 'N' ? 10 : 11,
+                               BuildReadRequest(options_.protocol, options_.address).size(),
+                               ReceivePath::kFrameBufferSize);
+        bus_.emplace(options_.addresses, std::chrono::milliseconds(options_.intervalMs), timeout);
+        path_.SetBusAddresses(options_.addresses);
     }
     // Set as given rather than through the protocol switch: an address 0 the
     // operator asked for under Modbus stays 0.
@@ -168,8 +179,9 @@ SensorLog* Logger::SensorFor(uint8_t address) {
 }
 
 void Logger::OnMeasurement(const Measurement& m) {
-    // A whole reply ends its turn, even one without any value.
-    if (bus_) bus_->OnReply(m.address, SteadyClock::now());
+    // A whole reply ends its turn, even one without any value; one that
+    // answers no request of its own is nobody's row.
+    if (bus_ && bus_->OnReply(m.address, SteadyClock::now()) != BusPoller::Verdict::Filed) return;
     // A reply without any value is no measurement: no row, as in the window.
     if (countReached_ || !m.HasAnyValue()) return;
     SensorLog* s = SensorFor(m.address);
@@ -201,22 +213,53 @@ void Logger::PollBus(SteadyClock::time_point now) {
         const std::vector<uint8_t> request = BuildReadRequest(options_.protocol, *address);
         path_.OnTxFrame(request.data(), request.size());
     }
-    for (const BusPoller::News& n : bus_->TakeNews()) {
-        const std::string who = "address " + std::to_string(n.address);
-        if (n.kind == BusPoller::NewsKind::Silent) {
-            parts_.console.Message(who + " does not answer (" +
-                                   std::to_string(BusPoller::kSilentAfter) +
-                                   " requests in a row); still asking it every round");
-        } else {
+    for (const BusPoller::News& n : bus_->TakeNews()) TellBus(n);
+}
+
+void Logger::TellBus(const BusPoller::News& n) const {
+    const std::string who = "address " + std::to_string(n.address);
+    const std::string inARow = std::to_string(BusPoller::kSilentAfter) + " requests in a row";
+    switch (n.kind) {
+        case BusPoller::NewsKind::Silent:
+            parts_.console.Message(who +
+                                   (n.bad == 0 ? " does not answer (" + inARow + ")"
+                                               : " gives no valid reply (" + inARow + ", " +
+                                                     std::to_string(n.bad) +
+                                                     " of the replies failed their check)") +
+                                   "; still asking it every round");
+            break;
+        case BusPoller::NewsKind::AnswersAgain:
             parts_.console.Message(who + " answers again");
-        }
+            break;
+        case BusPoller::NewsKind::TwoSensors:
+            parts_.console.Message("two sensors answer at " + who +
+                                   "; only the first reply to each request is recorded");
+            break;
+        case BusPoller::NewsKind::NotAsked:
+            parts_.console.Message(who + " answers when " +
+                                   (n.asked ? "address " + std::to_string(*n.asked) + " is asked"
+                                            : "nobody is asked") +
+                                   (bus_->Find(n.address) ? "" : " (it is not polled)") +
+                                   "; such replies are not recorded");
+            break;
+        case BusPoller::NewsKind::LongRound:
+            parts_.console.Message("a round of the bus takes " + SpanText(n.length) +
+                                   ", longer than the " + std::to_string(options_.intervalMs) +
+                                   " ms asked: each address is asked that much less often");
+            break;
     }
 }
 
 bool Logger::TryOpen(bool again) {
     PrintPortErrors();
     // The panel says an open failure itself, through the view.
+    const SteadyClock::time_point openStart = SteadyClock::now();
     if (!panel_.OpenCloseToggle()) return false;
+    // Setting up a connection takes one round trip to the server: the first
+    // guess of what the network adds to each reply.
+    if (bus_ &&
+        (TcpAddress::IsAddress(options_.port) || TcpAddress::IsAddress(parts_.port.DevicePath())))
+        bus_->SeedRoundTrip(SteadyClock::now() - openStart);
     // Open reports a line it cannot set up to the owner and still holds the
     // port; a logger on a wrongly set up line would only record noise.
     std::string failure;
@@ -260,11 +303,10 @@ void Logger::TellPolling() const {
                              options_.parity + "1, " +
                              (options_.protocol == kProtocolModbus ? "modbus" : "tarq");
     if (bus_) {
-        parts_.console.Message("logging " + line + " addresses " +
-                               AddressListText(options_.addresses) + ", asking each every " +
-                               std::to_string(options_.intervalMs) + " ms, one at a time, " +
-                               "reply time-out " + std::to_string(replyTimeout_.count()) +
-                               " ms, to " + OutputName() + AlsoFeed());
+        parts_.console.Message(
+            "logging " + line + " addresses " + AddressListText(options_.addresses) +
+            ", asking each every " + std::to_string(options_.intervalMs) + " ms, one at a time, " +
+            "reply time-out " + TimeoutText() + ", to " + OutputName() + AlsoFeed());
         return;
     }
     const std::string how = options_.intervalMs > 0
@@ -272,6 +314,12 @@ void Logger::TellPolling() const {
                                 : "listening";
     parts_.console.Message("logging " + line + " address " + std::to_string(options_.address) +
                            ", " + how + ", to " + OutputName() + AlsoFeed());
+}
+
+std::string Logger::TimeoutText() const {
+    const ReplyTimeout& t = bus_->Timeout();
+    const std::string line = SpanText(t.Line());
+    return t.Fixed() ? line : line + " and the network's round trip";
 }
 
 void Logger::CloseLink() {

@@ -68,6 +68,8 @@ private:
     SensorLog* SensorFor(uint8_t address);
     // The bus's next request, a turn given up, and silences begun or ended.
     void PollBus(SteadyClock::time_point now);
+    void TellBus(const BusPoller::News& news) const;
+    std::string TimeoutText() const;
     void TellRecording(SensorLog& sensor);
     void TellPolling() const;
     // The link's timers that have expired by `now`, and a posted confirmation.
@@ -101,7 +103,6 @@ private:
     AcquisitionCycle& cycle_;
     std::vector<SensorLog> sensors_;
     std::optional<BusPoller> bus_;
-    std::chrono::milliseconds replyTimeout_{0};
     int miscountAtRequest_ = 0;
 
     std::mutex errorsMutex_;

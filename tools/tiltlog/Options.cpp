@@ -562,7 +562,7 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "                         sensor is asked once per MS, one request at a time\n"
            "  --reply-timeout-ms MS  on a bus, give up on a reply after MS (default: twice\n"
            "                         the request's and longest reply's time on the line,\n"
-           "                         and 50 ms)\n"
+           "                         50 ms, and the network's round trip as measured)\n"
            "  --ratio TEXT           resolution, as in the parameter list: 0.01, 0.001 or\n"
            "                         0.0001; sets the scale and the decimals (default 0.01)\n"
            "  --xrange TEXT          X range offset taken from Modbus angles (default 90deg)\n"
