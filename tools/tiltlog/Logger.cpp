@@ -319,7 +319,7 @@ void Logger::TellPolling() const {
 std::string Logger::TimeoutText() const {
     const ReplyTimeout& t = bus_->Timeout();
     const std::string line = SpanText(t.Line());
-    return t.Fixed() ? line : line + " and the network's round trip";
+    return t.Fixed() ? line : line + " plus the round trip measured";
 }
 
 void Logger::CloseLink() {
