@@ -512,6 +512,15 @@ int Logger::Run() {
     return Finish(status);
 }
 
+void Logger::TellUnfiled() const {
+    if (!bus_) return;
+    uint64_t unfiled = bus_->StrangerReplies();
+    for (const BusPoller::Sensor& s : bus_->Sensors()) unfiled += s.duplicates + s.notAsked;
+    if (unfiled != 0)
+        parts_.console.Message(std::to_string(unfiled) +
+                               " replies answered no request of their own and were not recorded");
+}
+
 int Logger::Finish(int status) {
     CloseLink();
     PrintPortErrors();
@@ -521,6 +530,7 @@ int Logger::Finish(int status) {
     }
     parts_.console.EndStatus();
     FinishFeed();
+    TellUnfiled();
 
     if (parts_.stream && parts_.stream->Error() != 0) {
         const int err = parts_.stream->Error();

@@ -69,6 +69,8 @@ private:
     // The bus's next request, a turn given up, and silences begun or ended.
     void PollBus(SteadyClock::time_point now);
     void TellBus(const BusPoller::News& news) const;
+    // The replies told of once each, counted at the end.
+    void TellUnfiled() const;
     std::string TimeoutText() const;
     void TellRecording(SensorLog& sensor);
     void TellPolling() const;
