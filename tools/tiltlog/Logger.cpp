@@ -12,7 +12,6 @@
 #include "ReadRequest.h"
 #include "RowJson.h"
 #include "SystemCalls.h"
-#include "TcpAddress.h"
 #include "ValueText.h"
 
 namespace {
@@ -256,10 +255,8 @@ bool Logger::TryOpen(bool again) {
     const SteadyClock::time_point openStart = SteadyClock::now();
     if (!panel_.OpenCloseToggle()) return false;
     // Setting up a connection takes one round trip to the server: the first
-    // guess of what the network adds to each reply.
-    if (bus_ &&
-        (TcpAddress::IsAddress(options_.port) || TcpAddress::IsAddress(parts_.port.DevicePath())))
-        bus_->SeedRoundTrip(SteadyClock::now() - openStart);
+    // guess of what the network adds to each reply (a tty opens in no time).
+    if (bus_) bus_->SeedRoundTrip(SteadyClock::now() - openStart);
     // Open reports a line it cannot set up to the owner and still holds the
     // port; a logger on a wrongly set up line would only record noise.
     std::string failure;
