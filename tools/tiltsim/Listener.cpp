@@ -1,9 +1,10 @@
 #include "Listener.h"
 
-#include <arpa/inet.h>
 #include <errno.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <string.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,25 +15,46 @@ constexpr int kListenBacklog = 4;
 
 }  // namespace
 
-bool Listener::Open(const ListenAddress& at) {
+bool Listener::Open(const ListenAddress& at, std::string& why) {
     Close();
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) return false;
-    const int one = 1;
-    setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(at.port);
-    if (inet_pton(AF_INET, at.host.c_str(), &addr.sin_addr) != 1) {
-        errno = EINVAL;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(at.port);
+    const int failed = getaddrinfo(at.host.c_str(), service.c_str(), &hints, &found);
+    if (failed != 0) {
+        why = "cannot resolve " + at.host + ": " +
+              (failed == EAI_SYSTEM ? strerror(errno) : gai_strerror(failed));
         return false;
     }
-    if (bind(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(fd_, kListenBacklog) != 0)
+    // The first address of the name that takes us, as a server bound to a name does.
+    int error = 0;
+    for (const addrinfo* a = found; a && fd_ < 0; a = a->ai_next) {
+        fd_ = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd_ < 0) {
+            error = errno;
+            continue;
+        }
+        const int one = 1;
+        setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        if (bind(fd_, a->ai_addr, a->ai_addrlen) != 0 || listen(fd_, kListenBacklog) != 0) {
+            error = errno;
+            Close();
+        }
+    }
+    freeaddrinfo(found);
+    sockaddr_storage bound{};
+    socklen_t size = sizeof bound;
+    if (fd_ < 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&bound), &size) != 0) {
+        why = strerror(fd_ < 0 ? error : errno);
+        Close();
         return false;
-    socklen_t size = sizeof addr;
-    if (getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &size) != 0) return false;
-    port_ = ntohs(addr.sin_port);
+    }
+    port_ =
+        ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6*>(&bound)->sin6_port
+                                          : reinterpret_cast<const sockaddr_in*>(&bound)->sin_port);
     return true;
 }
 

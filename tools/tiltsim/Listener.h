@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "ListenAddress.h"
 
@@ -13,8 +14,9 @@ public:
     Listener(const Listener&) = delete;
     Listener& operator=(const Listener&) = delete;
 
-    // False with errno set when `at` cannot be listened on.
-    bool Open(const ListenAddress& at);
+    // False with `why` (the resolver's or the system's reason) when `at` cannot
+    // be listened on.
+    bool Open(const ListenAddress& at, std::string& why);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
     int Fd() const { return fd_; }

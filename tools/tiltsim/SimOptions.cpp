@@ -248,9 +248,13 @@ bool ParseSimArgs(int argc, char** argv, SimArgs& args) {
         fputs("tiltsim: --standard takes a single --address (see --help)\n", stderr);
         return false;
     }
-    if (args.listening && (args.sim.standardDevice || !args.link.empty())) {
-        fputs("tiltsim: --standard and --link need a pseudo-terminal, not --listen (see --help)\n",
-              stderr);
+    if (args.listening && !args.link.empty()) {
+        fputs("tiltsim: --link needs a pseudo-terminal, not --listen (see --help)\n", stderr);
+        return false;
+    }
+    if (args.listening && args.listenAt.scheme == LinkScheme::ModbusTcp &&
+        args.sim.protocol != SimProtocol::Modbus) {
+        fputs("tiltsim: --listen modbus-tcp:// needs --protocol modbus (see --help)\n", stderr);
         return false;
     }
     if (args.sim.standardDevice && args.sim.protocol != SimProtocol::Modbus) {

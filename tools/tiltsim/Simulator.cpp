@@ -39,22 +39,24 @@ double Simulator::Clock() const {
 }
 
 bool Simulator::OpenLine() {
+    serverLine_.baud = sensor_.Baud();
+    serverLine_.parity = sensor_.Parity();
     if (args_.listening) {
-        if (!listener_.Open(args_.listenAt)) {
-            fprintf(stderr, "tiltsim: cannot listen on tcp://%s:%u: %s\n",
-                    args_.listenAt.host.c_str(), args_.listenAt.port, strerror(errno));
+        std::string why;
+        if (!listener_.Open(args_.listenAt, why)) {
+            fprintf(stderr, "tiltsim: cannot listen on %s: %s\n",
+                    args_.listenAt.Url(args_.listenAt.port).c_str(), why.c_str());
             return false;
         }
-        slavePath_ = "tcp://" + args_.listenAt.host + ":" + std::to_string(listener_.Port());
+        slavePath_ = args_.listenAt.Url(listener_.Port());
         return true;
     }
-    LineSettings line;
-    line.baud = sensor_.Baud();
-    line.parity = sensor_.Parity();
-    if (!OpenPty(master_, slave_, slavePath_, args_.sim.standardDevice ? &line : nullptr)) {
+    int master = -1;
+    if (!OpenPty(master, slave_, slavePath_, args_.sim.standardDevice ? &serverLine_ : nullptr)) {
         perror("tiltsim: pseudo-terminal");
         return false;
     }
+    Serve(master);
     return true;
 }
 
@@ -113,23 +115,40 @@ void Simulator::Unplug() {
     }
     listener_.Close();
     queue_.Clear();
+    wire_.clear();
+    transport_.reset();
     link_.Remove();
     fprintf(stderr, "tiltsim: unplugged after %llu frames\n",
             static_cast<unsigned long long>(framesSent_));
 }
 
 // The TCP client went away: its unsent frames with it; the next may connect.
+// The port keeps what the client last set, as a device server's does.
 void Simulator::DropClient() {
     if (master_ >= 0) close(master_);
     master_ = -1;
+    serverLine_ = ClientLine();
     queue_.Clear();
+    wire_.clear();
+    transport_.reset();
 }
 
 void Simulator::Accept() {
     const int fd = listener_.Accept();
     if (fd < 0) return;  // gone before we took it; poll tells of the next
+    Serve(fd);
+}
+
+// `fd` is the client's end of the line from now on.
+void Simulator::Serve(int fd) {
     master_ = fd;
     readRetryAt_ = 0;
+    wire_.clear();
+    wireSent_ = 0;
+    wireEndsFrame_ = false;
+    transport_ = MakeServedTransport(args_.listening ? args_.listenAt.scheme : LinkScheme::RawTcp,
+                                     serverLine_, static_cast<size_t>(args_.sim.noiseBytes));
+    transport_->Greet(wire_);
 }
 
 void Simulator::Step() {
@@ -145,6 +164,7 @@ void Simulator::Step() {
         } else {
             wakeAt = std::min(wakeAt, readRetryAt_);
         }
+        if (!wire_.empty()) fds[1].events |= POLLOUT;
         if (!queue_.Empty()) {
             if (queue_.FrontDue() <= now) {
                 fds[1].events |= POLLOUT;

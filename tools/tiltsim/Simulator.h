@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "Listener.h"
 #include "PtyPort.h"
 #include "SensorBus.h"
+#include "ServedTransport.h"
 #include "SimOptions.h"
 
 // tiltsim's loop: moves bytes between the sensors and the client's end of the
@@ -35,14 +37,17 @@ private:
     void Unplug();
     void DropClient();
     void Accept();
-    bool ClientHears(uint32_t baud, char parity) const;
-    void Enqueue(const std::vector<uint8_t>& frame, uint32_t baud, char parity,
-                 double notBefore = 0);
+    void Serve(int fd);
+    bool ClientHears(uint32_t baud, char parity,
+                     const std::optional<LineSettings>& heardOn = std::nullopt) const;
+    LineSettings ClientLine() const;
     void Flush(double now);
+    bool DrainWire();
     bool AutoOutputOn() const;
     void AutoOutput(double now);
     void MakeAutoFrame(double now);
     void ReadRequests(double now);
+    void Hear(const HeardBytes& heard, double now);
     void Step();
 
     const SimArgs& args_;
@@ -59,6 +64,16 @@ private:
     // SIGUSR2: a sensor that has stopped talking for a while, line and all still there.
     bool hushed_ = false;
     double start_ = 0;
+
+    // The transport of the client served, and the line's bytes it has put on the
+    // wire that the client has not yet taken; a frame counts as sent once its
+    // last byte is out of here.
+    std::unique_ptr<ServedTransport> transport_;
+    std::vector<uint8_t> wire_;
+    size_t wireSent_ = 0;
+    bool wireEndsFrame_ = false;
+    // A network server's own serial port: what a client finds when it connects.
+    LineSettings serverLine_;
 
     FrameQueue queue_;
     uint64_t framesSent_ = 0;

@@ -23,25 +23,28 @@ constexpr double kLineRecheckSeconds = 0.02;
 
 }  // namespace
 
-// Whether the client's terminal, as it is set now, has the line the sensor
-// uses; a standard device talking at other settings is garbage to it.
-bool Simulator::ClientHears(uint32_t baud, char parity) const {
+// Whether the client's line, as it is set now (or was when `heardOn` came),
+// is the line the sensor uses; a standard device talking at other settings
+// is garbage to it.
+bool Simulator::ClientHears(uint32_t baud, char parity,
+                            const std::optional<LineSettings>& heardOn) const {
     if (!args_.sim.standardDevice) return true;
+    if (listener_.IsOpen()) return LineMatches(heardOn ? *heardOn : ClientLine(), baud, parity);
     termios tio{};
     // The master reports the slave's settings, which the client sets.
     if (tcgetattr(master_, &tio) != 0) return true;
     return LineMatches(tio, baud, parity);
 }
 
-void Simulator::Enqueue(const std::vector<uint8_t>& frame, uint32_t baud, char parity,
-                        double notBefore) {
-    queue_.Push(frame, baud, parity, notBefore);
+LineSettings Simulator::ClientLine() const {
+    const std::optional<LineSettings> set = transport_ ? transport_->ClientLine() : std::nullopt;
+    return set ? *set : serverLine_;
 }
 
-// Writes what is due until the terminal would block; a partial write resumes
-// where it stopped, so no frame is ever cut or lost.
+// Puts what is due on the wire until the client would block; bytes the client
+// has not taken wait there, so no frame is ever cut or lost.
 void Simulator::Flush(double now) {
-    while (master_ >= 0 && !queue_.Empty() && queue_.FrontDue() <= now) {
+    while (master_ >= 0 && DrainWire() && !queue_.Empty() && queue_.FrontDue() <= now) {
         Piece& p = queue_.Front();
         if (p.written == 0 && !ClientHears(p.baud, p.parity)) {
             queue_.DropFrontFrame();
@@ -62,25 +65,42 @@ void Simulator::Flush(double now) {
                 queue_.WaitFront(pacer_->NextByteDone());
                 return;
             }
+            pacer_->Sent(want);
         }
-        const ssize_t n = write(master_, p.bytes.data() + p.written, want);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) return;  // wait for POLLOUT
-            if (listener_.IsOpen() && (errno == EPIPE || errno == ECONNRESET)) {
-                DropClient();
-                return;
-            }
-            perror("tiltsim: write");
-            Unplug();
-            return;
-        }
-        if (pacer_) pacer_->Sent(static_cast<size_t>(n));
-        if (!queue_.Took(static_cast<size_t>(n), now)) continue;
-        ++framesSent_;
-        if (args_.unplugAfter >= 0 && framesSent_ >= static_cast<uint64_t>(args_.unplugAfter))
-            Unplug();
+        const bool frameEnd = p.last && p.written + want == p.bytes.size();
+        transport_->Encode(p.bytes.data() + p.written, want, p.tag, frameEnd, wire_);
+        wireEndsFrame_ = queue_.Took(want, now);
     }
+}
+
+// Writes what waits on the wire; true once all of it is out.
+bool Simulator::DrainWire() {
+    while (wireSent_ < wire_.size()) {
+        const ssize_t n = write(master_, wire_.data() + wireSent_, wire_.size() - wireSent_);
+        if (n >= 0) {
+            wireSent_ += static_cast<size_t>(n);
+            continue;
+        }
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return false;  // wait for POLLOUT
+        if (listener_.IsOpen() && (errno == EPIPE || errno == ECONNRESET)) {
+            DropClient();
+            return false;
+        }
+        perror("tiltsim: write");
+        Unplug();
+        return false;
+    }
+    wire_.clear();
+    wireSent_ = 0;
+    if (!wireEndsFrame_) return true;
+    wireEndsFrame_ = false;
+    ++framesSent_;
+    if (args_.unplugAfter >= 0 && framesSent_ >= static_cast<uint64_t>(args_.unplugAfter)) {
+        Unplug();
+        return false;
+    }
+    return true;
 }
 
 bool Simulator::AutoOutputOn() const {
@@ -115,7 +135,7 @@ void Simulator::AutoOutput(double now) {
 }
 
 void Simulator::MakeAutoFrame(double now) {
-    Enqueue(sensor_.MakeMeasurementFrame(now), sensor_.Baud(), sensor_.Parity());
+    queue_.Push(sensor_.MakeMeasurementFrame(now), sensor_.Baud(), sensor_.Parity());
     ++autoMade_;
 }
 
@@ -124,21 +144,9 @@ void Simulator::ReadRequests(double now) {
     for (;;) {
         const ssize_t n = read(master_, buf, sizeof buf);
         if (n > 0) {
-            // Replies go out at the line the request came in on, before any
-            // setting it carried takes hold.
-            const uint32_t baud = sensor_.Baud();
-            const char parity = sensor_.Parity();
-            // The terminal hands over at once what the line would still be
-            // carrying: a reply waits for the last byte, and garbage too
-            // holds the line while it lasts.
-            const double heard = pacer_ ? pacer_->Heard(static_cast<size_t>(n), now) : 0;
-            if (!ClientHears(baud, parity)) continue;  // garbage to the sensor
-            if (hushed_) continue;
-            requestSeen_ = true;
-            const double notBefore =
-                pacer_ ? heard + static_cast<double>(args_.turnaroundUs) * 1e-6 : 0;
-            for (const auto& frame : bus_.Feed(buf, static_cast<size_t>(n), now))
-                Enqueue(frame, baud, parity, notBefore);
+            std::vector<HeardBytes> heard;
+            transport_->Decode(buf, static_cast<size_t>(n), heard, wire_);
+            for (const HeardBytes& piece : heard) Hear(piece, now);
             if (static_cast<size_t>(n) < sizeof buf) return;
             continue;
         }
@@ -152,4 +160,20 @@ void Simulator::ReadRequests(double now) {
         readRetryAt_ = now + kReadRetrySeconds;
         return;
     }
+}
+
+void Simulator::Hear(const HeardBytes& heard, double now) {
+    // Replies go out at the line the request came in on, before any setting it
+    // carried takes hold.
+    const uint32_t baud = sensor_.Baud();
+    const char parity = sensor_.Parity();
+    // The terminal hands over at once what the line would still be carrying: a
+    // reply waits for the last byte, and garbage too holds the line while it lasts.
+    const double heardAt = pacer_ ? pacer_->Heard(heard.bytes.size(), now) : 0;
+    if (!ClientHears(baud, parity, heard.line)) return;  // garbage to the sensor
+    if (hushed_) return;
+    requestSeen_ = true;
+    const double notBefore = pacer_ ? heardAt + static_cast<double>(args_.turnaroundUs) * 1e-6 : 0;
+    for (const auto& frame : bus_.Feed(heard.bytes.data(), heard.bytes.size(), now))
+        queue_.Push(frame, baud, parity, notBefore, heard.tag);
 }
