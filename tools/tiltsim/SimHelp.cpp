@@ -6,7 +6,7 @@ void PrintSimHelp(FILE* to, const std::string& defaultPortsDir) {
     fputs(
         "Usage: tiltsim [OPTION]...\n"
         "A dual-axis tilt sensor, or a bus of them, on a pseudo-terminal or, with\n"
-        "--listen, a TCP port. The terminal's path (or the tcp:// address) is the first\n"
+        "--listen, a TCP port. The terminal's path (or the --listen URL) is the first\n"
         "line of standard output.\n"
         "\n"
         "  --protocol tarq|modbus    wire protocol (default tarq)\n"
