@@ -38,3 +38,5 @@ public:
 
 // The codec for a transport; a tty and raw TCP share the identity codec.
 std::unique_ptr<LineCodec> MakeLineCodec(LinkScheme scheme, int unit = -1);
+// A tty's codec: bytes as they are.
+std::unique_ptr<LineCodec> MakeTtyCodec();
