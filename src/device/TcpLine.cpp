@@ -31,8 +31,7 @@ int FinishConnect(int fd, std::chrono::steady_clock::time_point deadline) {
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return ETIMEDOUT;
         pollfd p{fd, POLLOUT, 0};
-        const int r = ::poll(&p, 1, static_cast<int>(left.count()));
-        if (r < 0 && errno == EINTR) continue;
+        const int r = RetryEintr([&] { return ::poll(&p, 1, static_cast<int>(left.count())); });
         if (r < 0) return errno;
         if (r == 0) return ETIMEDOUT;
         int err = 0;

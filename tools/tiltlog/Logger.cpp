@@ -414,8 +414,9 @@ int Logger::Run() {
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now).count();
 
         pollfd fds[2] = {{parts_.signalFd, POLLIN, 0}, {parts_.wakeFd, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, static_cast<int>(std::max<int64_t>(0, wait)));
-        if (ready < 0 && errno != EINTR) {
+        const int ready = RetryEintr(
+            [&] { return ::poll(fds, 2, static_cast<int>(std::max<int64_t>(0, wait))); });
+        if (ready < 0) {
             parts_.console.Message(std::string("poll: ") + SystemText(errno));
             status = kExitFailure;
             break;
