@@ -180,7 +180,11 @@ void ConnectionPanel::SetLinkOpen(bool open) {
 void ConnectionPanel::ShowOpenFailed() {
     std::string text = view_.Text(LinkText::PortOpenFailed);
     // "Permission denied" alone leaves the operator guessing what to do.
-    if (IsPermissionError(port_.LastOpenError())) {
+    const std::string& note = port_.OpenFailureNote();
+    if (!note.empty()) {
+        // A view whose text gives the reason already has it.
+        if (text.find(note) == std::string::npos) text += "\n\n" + note;
+    } else if (IsPermissionError(port_.LastOpenError())) {
         text += "\n\n" + PortPermissionAdvice(LookUpPortOwnership(port_.DevicePath()),
                                               view_.ChineseSelected());
     }

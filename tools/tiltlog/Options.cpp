@@ -13,6 +13,7 @@
 #include "IniFile.h"
 #include "PortNames.h"
 #include "Settings.h"
+#include "TcpAddress.h"
 
 namespace {
 
@@ -143,6 +144,13 @@ bool SetPort(const std::string& v, const Problem& p, LoggerOptions& o) {
     }
     if (v.find('/') == std::string::npos)
         return p.Fail(v, "is not a port: COM1 to COM199, or a device path");
+    // Written as a network address: refused with its fault, never opened as a file.
+    TcpAddress address;
+    std::string why;
+    if (TcpAddress::LooksLikeAddress(v) && !TcpAddress::Parse(v, address, &why)) {
+        *p.message = p.source + ": '" + v + "': " + why;
+        return false;
+    }
     o.port = v;
     o.devicePath = v;
     // Keep the table's number where the path is a table device, so messages
@@ -522,6 +530,10 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
         return fail("--mqtt-ca: the certificate is for mqtts://, and " + o.mqtt.Describe() +
                     " is plain MQTT");
     }
+    std::string malformed;
+    if (o.devicePath.empty() &&
+        PortMap(o.portsDir).MalformedAddress(o.portNumber, PosixPortFileSystem(), malformed))
+        return fail(o.port + ": " + malformed);
     if (o.output.empty()) o.output = defaultOutput;
     out = o;
     return outcome;
