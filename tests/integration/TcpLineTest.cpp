@@ -1,6 +1,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include "SimServer.h"
 #include "SystemCalls.h"
 #include "TarqProtocol.h"
+#include "TcpLine.h"
 #include "TestOwner.h"
 
 namespace {
@@ -143,6 +145,26 @@ TEST(TcpChannelOpen, DiscoveryListsAServerWithoutConnectingAndDescribesIt) {
     EXPECT_LT(::accept(listener, nullptr, nullptr), 0);
     EXPECT_EQ(errno, EAGAIN);
     ::close(listener);
+}
+
+TEST(TcpChannelOpen, AConnectionGivesUpOnUnacknowledgedRequestsWithinHalfAMinute) {
+    SimServer server;
+    ASSERT_TRUE(server.Listening());
+    TcpAddress address;
+    ASSERT_TRUE(TcpAddress::Parse(server.Address(), address));
+    const int fd = TcpLine::Connect(address);
+    ASSERT_GE(fd, 0) << SystemText(errno);
+    // Keepalive does not probe while sent data waits for its acknowledgement.
+    unsigned timeoutMs = 0;
+    int keepalive = 0;
+    socklen_t len = sizeof timeoutMs;
+    ASSERT_EQ(::getsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &timeoutMs, &len), 0);
+    len = sizeof keepalive;
+    ASSERT_EQ(::getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &keepalive, &len), 0);
+    EXPECT_GT(timeoutMs, 0u);
+    EXPECT_LE(timeoutMs, 30000u);
+    EXPECT_EQ(keepalive, 1);
+    ::close(fd);
 }
 
 }  // namespace

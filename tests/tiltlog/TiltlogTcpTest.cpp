@@ -1,9 +1,17 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "SimServer.h"
@@ -15,6 +23,111 @@ namespace {
 size_t LastRows(const std::string& err) {
     const size_t at = err.rfind("rows ");
     return at == std::string::npos ? 0 : std::stoul(err.substr(at + 5));
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// A device server that misbehaves as some do: it takes each connection and
+// closes it at once, says a line and closes, or never sends a byte.
+class FaultyServer {
+public:
+    enum class Kind { Closes, SaysAndCloses, NeverSends };
+
+    explicit FaultyServer(Kind kind) : kind_(kind) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&a), len);
+        ::listen(listener_, 8);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+        address_ = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~FaultyServer() {
+        const uint64_t one = 1;
+        (void)::write(stop_, &one, sizeof one);
+        thread_.join();
+        for (int fd : kept_) ::close(fd);
+        ::close(listener_);
+        ::close(stop_);
+    }
+    const std::string& Address() const { return address_; }
+    int Accepted() const { return accepted_.load(); }
+
+private:
+    void Serve() {
+        for (;;) {
+            pollfd fds[2] = {{stop_, POLLIN, 0}, {listener_, POLLIN, 0}};
+            if (::poll(fds, 2, -1) < 0 || (fds[0].revents & POLLIN)) return;
+            const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) continue;
+            ++accepted_;
+            if (kind_ == Kind::NeverSends) {
+                kept_.push_back(fd);
+                continue;
+            }
+            static const char kWords[] = "Device open failure: Value or file not found\r\n";
+            if (kind_ == Kind::SaysAndCloses) (void)::send(fd, kWords, sizeof kWords - 1, 0);
+            ::close(fd);
+        }
+    }
+
+    Kind kind_;
+    int listener_ = -1;
+    int stop_ = ::eventfd(0, EFD_CLOEXEC);
+    std::string address_;
+    std::atomic<int> accepted_{0};
+    std::vector<int> kept_;
+    std::thread thread_;
+};
+
+TEST(TiltlogTcp, AServerThatDropsEveryConnectionIsOneOutageNotALinePerRetry) {
+    for (const auto kind : {FaultyServer::Kind::Closes, FaultyServer::Kind::SaysAndCloses}) {
+        FaultyServer server(kind);
+        Rig rig;
+        rig.Start(
+            {"--port", server.Address(), "--interval-ms", "30", "--reconnect", "--output", "-"});
+        // Retries print nothing to wake the wait: look at the server every 100 ms.
+        for (int i = 0; i < 200 && server.Accepted() < 4; ++i)
+            rig.WaitFor([] { return false; }, std::chrono::milliseconds(100));
+        ASSERT_GE(server.Accepted(), 4) << rig.err;
+        rig.Signal(SIGTERM);
+        ASSERT_EQ(rig.Wait(), 0) << rig.err;
+        EXPECT_EQ(Count(rig.err, "lost " + server.Address() + ": the server "), 1u) << rig.err;
+        EXPECT_EQ(Count(rig.err, "; trying again every second\n"), 1u) << rig.err;
+        EXPECT_EQ(Count(rig.err, "open again"), 0u) << rig.err;
+        EXPECT_EQ(Count(rig.err, "\n"), 3u) << rig.err;  // logging, the outage, no rows
+    }
+}
+
+TEST(TiltlogTcp, AServerThatNeverSendsIsSaidSilentOnce) {
+    FaultyServer server(FaultyServer::Kind::NeverSends);
+    Rig rig;
+    rig.Start(
+        {"--port", server.Address(), "--interval-ms", "0", "--duration", "3", "--output", "-"});
+    EXPECT_EQ(rig.Wait(), 0) << rig.err;
+    EXPECT_EQ(Count(rig.err,
+                    "tiltlog: no frame from " + server.Address() + " for 1 s; still listening\n"),
+              1u)
+        << rig.err;
+}
+
+TEST(TiltlogTcp, AnUnknownHostIsOneLineSayingItCannotBeResolved) {
+    Rig rig;
+    rig.Start({"--port", "tcp://tiltscope-test.invalid:4001", "--output", "-"});
+    EXPECT_EQ(rig.Wait(), 3);
+    EXPECT_EQ(rig.err.rfind("tiltlog: cannot open tcp://tiltscope-test.invalid:4001: cannot "
+                            "resolve tiltscope-test.invalid: ",
+                            0),
+              0u)
+        << rig.err;
+    EXPECT_EQ(Count(rig.err, "\n"), 1u) << rig.err;
 }
 
 TEST(TiltlogTcp, LogsRowsFromAServerInEitherProtocol) {

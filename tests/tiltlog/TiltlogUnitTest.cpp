@@ -12,6 +12,7 @@
 
 #include "Console.h"
 #include "Options.h"
+#include "Serialport.h"
 #include "StreamSink.h"
 
 namespace {
@@ -110,6 +111,48 @@ protected:
     }
     std::string dir_;
 };
+
+class NoOwner : public SerialOwner {
+public:
+    void DeliverBytes(int, const uint8_t*, const RxBlockInfo&) override {}
+    void WakeUiThread() override {}
+    void ShowPortError(const std::string&, const std::string&) override {}
+};
+
+TEST_F(TiltlogConfig, AMalformedNetworkAddressIsRefusedWithItsFaultNeverOpenedAsAFile) {
+    const struct {
+        const char* text;
+        const char* says;
+    } cases[] = {
+        {"tcp://sensors.example", "no :PORT after the host"},
+        {"tcp://h:0", "port 0"},
+        {"tcp://h:99999", "port '99999'"},
+        {"TCP://h:4001", "'TCP://' is not a network address"},
+        {"tcp://h:4001 and more", "port '4001 and more'"},
+        {"rfc2217://[::1]", "no :PORT after the host"},
+        {"modbus-tcp://h:502/x", "unit 'x'"},
+    };
+    const std::string ini = Write("");
+    std::filesystem::create_directory(dir_ + "/ports");
+    const std::string file = dir_ + "/ports/COM5";
+    // The text as written, then what is wrong with it.
+    const auto says = [](const std::string& message, const std::string& lead, const char* fault) {
+        return message.rfind(lead, 0) == 0 && message.find(fault) != std::string::npos;
+    };
+    for (const auto& c : cases) {
+        const std::string text = c.text;
+        EXPECT_PRED3(says, Error({"--port", text}), "--port: '" + text + "': ", c.says);
+        std::ofstream(file) << text << "\n";
+        EXPECT_PRED3(says, Error({"--config", ini, "--port", "COM5"}),
+                     "COM5: " + file + " holds '" + text + "': ", c.says);
+        // The window's channel refuses it alike.
+        CSerialPort port(PortMap(dir_ + "/ports"));
+        NoOwner owner;
+        LineSettings line;
+        line.portnr = 5;
+        EXPECT_FALSE(port.Open(&owner, line)) << text;
+    }
+}
 
 TEST(TiltlogOptions, APrefixThatNamesNoFileInTheFolderIsRefusedAtStart) {
     const std::string rule =
