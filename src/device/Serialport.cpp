@@ -112,6 +112,12 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
     loss_ = LinkLoss{};
 
     devicePath_ = ports_.DevicePath(static_cast<int>(line.portnr), *fs_);
+    openFailureNote_.clear();
+    // Text written as a network address is never opened as a file.
+    if (ports_.MalformedAddress(static_cast<int>(line.portnr), *fs_, openFailureNote_)) {
+        lastOpenError_ = EINVAL;
+        return false;
+    }
     const std::string server = ports_.ServerAddress(static_cast<int>(line.portnr), *fs_);
     if (!server.empty()) return OpenServer(server);
     const int fd = RetryEintr(
@@ -153,7 +159,7 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
 bool CSerialPort::OpenServer(const std::string& address) {
     TcpAddress parsed;
     TcpAddress::Parse(address, parsed);
-    const int fd = TcpLine::Connect(parsed, connectTimeout_);
+    const int fd = TcpLine::Connect(parsed, connectTimeout_, &openFailureNote_);
     if (fd < 0) {
         lastOpenError_ = errno;
         return false;

@@ -1,6 +1,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include "SimServer.h"
 #include "SystemCalls.h"
 #include "TarqProtocol.h"
+#include "TcpLine.h"
 #include "TestOwner.h"
 
 namespace {
@@ -143,6 +145,32 @@ TEST(TcpChannelOpen, DiscoveryListsAServerWithoutConnectingAndDescribesIt) {
     EXPECT_LT(::accept(listener, nullptr, nullptr), 0);
     EXPECT_EQ(errno, EAGAIN);
     ::close(listener);
+}
+
+TEST(TcpChannelOpen, AMalformedAddressInAPortsFileIsRefusedNeverOpenedAsAFile) {
+    PortsDir ports;
+    WriteServer(ports, kPort, "tcp://sensors.example");
+    CSerialPort port(PortMap(ports.Path()));
+    TestOwner owner;
+    EXPECT_FALSE(port.Open(&owner, Line()));
+    EXPECT_EQ(port.OpenFailureNote(),
+              ports.Path() + "/COM9 holds 'tcp://sensors.example': no :PORT after the host");
+}
+
+TEST(TcpChannelOpen, AConnectionGivesUpOnUnacknowledgedRequestsWithinHalfAMinute) {
+    SimServer server;
+    ASSERT_TRUE(server.Listening());
+    TcpAddress address;
+    ASSERT_TRUE(TcpAddress::Parse(server.Address(), address));
+    const int fd = TcpLine::Connect(address);
+    ASSERT_GE(fd, 0) << SystemText(errno);
+    // Keepalive does not probe while sent data waits for its acknowledgement.
+    unsigned timeoutMs = 0;
+    socklen_t len = sizeof timeoutMs;
+    ASSERT_EQ(::getsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &timeoutMs, &len), 0);
+    EXPECT_GT(timeoutMs, 0u);
+    EXPECT_LE(timeoutMs, 30000u);
+    ::close(fd);
 }
 
 }  // namespace

@@ -19,6 +19,9 @@ namespace {
 constexpr std::chrono::seconds kTick{1};
 constexpr std::chrono::seconds kRetryPeriod{1};
 constexpr std::chrono::seconds kFeedGrace{3};
+// A line reopened in an outage that stays open this long is back even without
+// an answer; a server that takes each connection and drops it is not.
+constexpr std::chrono::seconds kBackAfter{2};
 
 DeviceLink::Options LinkOptions(const LoggerOptions& options) {
     DeviceLink::Options o;
@@ -52,7 +55,8 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
       valueFormat_(options.ValueFormat()),
       view_(parts_.console, timers_,
             ConsoleLinkView::PortFacts{[this] { return DescribePort(); },
-                                       [this] { return parts_.port.LastOpenError(); }},
+                                       [this] { return parts_.port.LastOpenError(); },
+                                       [this] { return parts_.port.OpenFailureNote(); }},
             options.reconnect),
       device_(DeviceLink::Parts{view_, store_, parts_.port, *this, decode_, healthClock_},
               LinkOptions(options), [this](const Measurement& m) { OnMeasurement(m); }),
@@ -272,7 +276,11 @@ bool Logger::TryOpen(bool again) {
         return false;
     }
 
-    view_.ForgetSaid();
+    // A first open ends whatever its tries said; in an outage the line is back
+    // only once it answers or stays.
+    if (!again) outage_ = false;
+    if (!outage_) view_.ForgetSaid();
+    openedAt_ = SteadyClock::now();
     // The first request goes out at once rather than one period after the open.
     timers_.DueAt(LinkTimer::Poll, SteadyClock::now());
     if (bus_) bus_->Restart(SteadyClock::now());
@@ -286,11 +294,7 @@ bool Logger::TryOpen(bool again) {
             return false;
         }
     }
-    if (again) {
-        parts_.console.Message(DescribePort() + " open again");
-    } else {
-        TellPolling();
-    }
+    if (!again) TellPolling();
     everOpen_ = true;
     return true;
 }
@@ -326,26 +330,47 @@ void Logger::CloseLink() {
 void Logger::OnPortLost() {
     PrintPortErrors();
     // Rows already handed over stay with the recorder: losing the port ends only the reading.
-    parts_.console.Message(DescribePort() + ": " +
-                           LossReason(device_.Health().Report().loss, false));
-    view_.ForgetSaid();
+    const std::string lost =
+        "lost " + DescribePort() + ": " + LossReason(device_.Health().Report().loss, false);
     saidSilent_ = false;
-    if (options_.reconnect) {
-        device_.AwaitReopen();
-        parts_.console.Message("lost " + DescribePort() + "; trying again every second");
-        retryDue_ = SteadyClock::now() + kRetryPeriod;
-    } else {
-        parts_.console.Message("lost " + DescribePort());
+    if (!options_.reconnect) {
+        parts_.console.Message(lost);
+        return;
     }
+    device_.AwaitReopen();
+    retryDue_ = SteadyClock::now() + kRetryPeriod;
+    // One line for the whole outage: a server that takes each connection and
+    // drops it again is one fault, not one a second.
+    if (outage_) return;
+    outage_ = true;
+    view_.ForgetSaid();
+    parts_.console.Message(lost + view_.RetryNote());
+}
+
+void Logger::TellBack() {
+    outage_ = false;
+    view_.ForgetSaid();
+    parts_.console.Message(DescribePort() + " open again");
+    // Back but not answering: that is said at once too.
+    TellHealth(device_.Health().Now());
 }
 
 void Logger::TellHealth(LinkHealth::State before) {
+    const LinkHealth::Status s = device_.Health().Report();
+    if (outage_) {
+        if (link_.linkOpen && s.state == LinkHealth::State::Answering) TellBack();
+        return;
+    }
     // A bus tells of its sensors one by one, in PollBus.
     if (bus_) return;
-    const LinkHealth::Status s = device_.Health().Report();
-    if (s.state == LinkHealth::State::Silent && s.unanswered > 0 && !saidSilent_) {
-        parts_.console.Message("no answer from " + DescribePort() + " (" +
-                               std::to_string(s.unanswered) + " requests in a row); still asking");
+    if (s.state == LinkHealth::State::Silent && !saidSilent_) {
+        // Asked and not answering, or only listened to and quiet.
+        parts_.console.Message(s.unanswered > 0
+                                   ? "no answer from " + DescribePort() + " (" +
+                                         std::to_string(s.unanswered) +
+                                         " requests in a row); still asking"
+                                   : "no frame from " + DescribePort() + " for " +
+                                         std::to_string(s.quietSeconds) + " s; still listening");
         saidSilent_ = true;
     } else if (before == LinkHealth::State::Silent && s.state == LinkHealth::State::Answering &&
                saidSilent_) {
@@ -398,6 +423,8 @@ void Logger::TellRecording(SensorLog& sensor) {
 
 void Logger::Tick() {
     PrintFeedMessages();
+    device_.HealthTick();
+    if (outage_ && link_.linkOpen && SteadyClock::now() - openedAt_ >= kBackAfter) TellBack();
     framesPerSecond_ = path_.TakeFramesThisSecond();
     // The console view shows no traffic; the flush only keeps it from growing.
     cycle_.FlushTraffic();
@@ -459,8 +486,9 @@ int Logger::Run() {
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now).count();
 
         pollfd fds[2] = {{parts_.signalFd, POLLIN, 0}, {parts_.wakeFd, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, static_cast<int>(std::max<int64_t>(0, wait)));
-        if (ready < 0 && errno != EINTR) {
+        const int ready = RetryEintr(
+            [&] { return ::poll(fds, 2, static_cast<int>(std::max<int64_t>(0, wait))); });
+        if (ready < 0) {
             parts_.console.Message(std::string("poll: ") + SystemText(errno));
             status = kExitFailure;
             break;
