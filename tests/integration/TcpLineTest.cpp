@@ -194,9 +194,9 @@ TEST_F(TcpChannelTest, AStalledConnectionGetsOnlyTheNewestRequestWhenItResumes) 
 }
 
 TEST_F(TcpChannelTest, AServersPartingWordsAreKeptWithTheLoss) {
-    Ser2net server(ports.Path() + "/missing-device", "tcp", "9600n81");
-    ASSERT_TRUE(server.Ready());
-    WriteServer(ports, kPort, "tcp://127.0.0.1:" + std::to_string(server.Port()));
+    Ser2net ser2net(ports.Path() + "/missing-device", "tcp", "9600n81");
+    ASSERT_TRUE(ser2net.Ready());
+    WriteServer(ports, kPort, "tcp://127.0.0.1:" + std::to_string(ser2net.Port()));
     ASSERT_TRUE(port.Open(&owner, Line()));
     ASSERT_TRUE(port.StartMonitor());
     ASSERT_TRUE(owner.PumpUntil(port, [&] { return port.HasFailed(); }));
