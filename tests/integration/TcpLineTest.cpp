@@ -29,6 +29,23 @@ void WriteServer(const PortsDir& ports, int portnr, const std::string& address) 
     std::ofstream(ports.Path() + "/" + PortName(portnr)) << address << "\n";
 }
 
+// A listener on a free loopback port, at `address`; a receive buffer given is
+// what its connections get.
+int Listener(std::string& address, int flags, int receiveBuffer = 0) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(fd, 4);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    address = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    return fd;
+}
+
 LineSettings Line() {
     LineSettings line;
     line.portnr = kPort;
@@ -124,15 +141,8 @@ TEST(TcpChannelOpen, ARefusedServerFailsWithTheSystemsReasonAndNoBox) {
 
 TEST(TcpChannelOpen, DiscoveryListsAServerWithoutConnectingAndDescribesIt) {
     // A bare listener: a loopback connect would sit in its queue at once.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    socklen_t len = sizeof a;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-    const std::string address = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    std::string address;
+    const int listener = Listener(address, SOCK_NONBLOCK);
 
     PortsDir ports;
     WriteServer(ports, kPort, address);
@@ -153,17 +163,9 @@ namespace {
 TEST_F(TcpChannelTest, AStalledConnectionGetsOnlyTheNewestRequestWhenItResumes) {
     // A server with a tiny window that reads nothing for a while: what the
     // channel sends beyond the window waits unacknowledged, as on a dead path.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int tiny = 1;
-    ::setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &tiny, sizeof tiny);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ::listen(listener, 1);
-    socklen_t len = sizeof a;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-    WriteServer(ports, kPort, "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+    std::string address;
+    const int listener = Listener(address, 0, 1);
+    WriteServer(ports, kPort, address);
     ASSERT_TRUE(port.Open(&owner, Line()));
     ASSERT_TRUE(port.StartMonitor());
     const int peer = ::accept(listener, nullptr, nullptr);
