@@ -191,14 +191,18 @@ void ConnectionPanel::ShowOpenFailed() {
     view_.ShowBox(text, "Message", BoxIcon::Exclamation);
 }
 
-bool ConnectionPanel::OpenPort() {
+LineSettings ConnectionPanel::Line() const {
     LineSettings line;
     line.portnr = state_.portnr;
     line.baud = state_.baud;
     line.parity = state_.parity;
     line.dataBits = state_.dataBits;
     line.stopBits = state_.stopBits;
-    if (!port_.Open(&owner_, line)) return false;
+    return line;
+}
+
+bool ConnectionPanel::OpenPort() {
+    if (!port_.Open(&owner_, Line())) return false;
     port_.StartMonitor();
     return true;
 }
@@ -235,6 +239,10 @@ bool ConnectionPanel::OpenQuietly() {
 
 void ConnectionPanel::ReopenIfOpen() {
     if (!state_.linkOpen) return;
+    if (port_.ChangeLineInPlace(Line())) {
+        SetLinkOpen(true);  // as after a reopen: what it did before tells nothing
+        return;
+    }
     port_.Close();
     if (OpenPort()) {
         SetLinkOpen(true);  // a line at new settings: what it did before tells nothing

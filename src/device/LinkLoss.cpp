@@ -23,8 +23,31 @@ const char* Words(const LinkLoss& loss, bool chinese) {
 
 }  // namespace
 
+std::string ServerWords(const std::vector<uint8_t>& tail) {
+    // Measurements are binary, if often printable by chance: a line of text at
+    // the very end, with words in it, is the server talking.
+    if (tail.empty() || (tail.back() != '\n' && tail.back() != '\r')) return "";
+    size_t start = tail.size();
+    while (start > 0) {
+        const uint8_t c = tail[start - 1];
+        if ((c < 0x20 || c > 0x7E) && c != '\r' && c != '\n' && c != '\t') break;
+        --start;
+    }
+    std::string text(tail.begin() + static_cast<std::ptrdiff_t>(start), tail.end());
+    for (char& c : text)
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    size_t letters = 0;
+    for (char c : text) letters += (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    return letters >= 4 && text.find(' ') != std::string::npos ? text : "";
+}
+
 std::string LossReason(const LinkLoss& loss, bool chinese) {
     std::string text = Words(loss, chinese);
     if (loss.error != 0) text += " (" + SystemText(loss.error) + ")";
+    if (!loss.words.empty())
+        text += (chinese ? "：“" : ": \"") + loss.words + (chinese ? "”" : "\"");
     return text;
 }

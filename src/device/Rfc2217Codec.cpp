@@ -55,7 +55,20 @@ bool Rfc2217Codec::Accepted(uint8_t option) {
 }
 
 void Rfc2217Codec::Encode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& wire) {
+    // Until the server has taken the option, a request would reach the line at
+    // the server's default settings: it waits (the newest only) for them.
+    if (settingsWaiting_) {
+        held_.assign(bytes, bytes + count);
+        return;
+    }
     for (size_t i = 0; i < count; ++i) PutEscaped(wire, bytes[i]);
+}
+
+void Rfc2217Codec::ReleaseHeld(std::vector<uint8_t>& wire) {
+    settingsWaiting_ = false;
+    std::vector<uint8_t> held;
+    held.swap(held_);
+    Encode(held.data(), held.size(), wire);
 }
 
 void Rfc2217Codec::Decode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& line,
@@ -122,7 +135,7 @@ void Rfc2217Codec::Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>&
             if (option == kComPort && !serverAgreed_) {
                 serverAgreed_ = true;
                 if (settingsWaiting_) AppendSettings(reply);
-                settingsWaiting_ = false;
+                ReleaseHeld(reply);
             }
             break;
         case kDont:
@@ -133,6 +146,7 @@ void Rfc2217Codec::Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>&
             if (option == kComPort) {
                 serverAgreed_ = false;
                 notice_ = "the server does not take line settings (it refuses the COM port option)";
+                ReleaseHeld(reply);
             }
             break;
         case kWill:

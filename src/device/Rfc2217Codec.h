@@ -31,6 +31,8 @@ private:
 
     void Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>& reply);
     void AppendSettings(std::vector<uint8_t>& wire) const;
+    // Sends what waited for the server's answer to the option.
+    void ReleaseHeld(std::vector<uint8_t>& wire);
     static bool Accepted(uint8_t option);
 
     State state_ = State::Data;
@@ -45,5 +47,6 @@ private:
     bool serverAgreed_ = false;
     bool settingsWaiting_ = false;
     LineSettings settings_;
+    std::vector<uint8_t> held_;
     std::string notice_;
 };

@@ -15,7 +15,6 @@
 #include <cstring>
 
 #include "SystemCalls.h"
-#include "TcpLine.h"
 
 namespace {
 
@@ -24,6 +23,12 @@ constexpr std::chrono::milliseconds kRewakeAfter{50};
 
 // The read that asks a socket with nothing queued whether it is still there.
 constexpr int kSocketProbeBytes = 256;
+
+// How often a request held for an unacknowledged one looks at the line again.
+constexpr std::chrono::milliseconds kHeldWriteRecheck{10};
+
+// The last bytes received that are kept for a server's parting words.
+constexpr size_t kTailBytes = 256;
 
 void Signal(int fd) {
     const uint64_t one = 1;
@@ -108,6 +113,9 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
     std::lock_guard<std::recursive_mutex> lock(channelLock_);
     writeSlot_.assign(kWriteSlotSize, 0);
     bytesToWrite_ = 0;
+    writeHeld_ = false;
+    lineRequested_ = false;
+    tail_.clear();
     ReleaseDevice(Handle::None);
     loss_ = LinkLoss{};
 
@@ -118,59 +126,42 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
         lastOpenError_ = EINVAL;
         return false;
     }
-    const std::string server = ports_.ServerAddress(static_cast<int>(line.portnr), *fs_);
-    if (!server.empty()) return OpenServer(server);
-    const int fd = RetryEintr(
-        [&] { return ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
-    if (fd < 0) {
+    line_ = MakeLineBackend(devicePath_, ports_.ServerAddress(static_cast<int>(line.portnr), *fs_),
+                            connectTimeout_);
+    // Marked open before the settings are applied, so a step that fails is
+    // reported and leaves the line open.
+    if (!line_->Open(line, [this](const char* call, int err) {
+            handle_ = Handle::Open;
+            ReportApiFailure(call, err);
+        })) {
+        openFailureNote_ = line_->OpenFailure();
         lastOpenError_ = errno;
+        line_.reset();
+        handle_ = Handle::None;
         return false;
     }
-    // Exclusive use. TIOCEXCL keeps other programs out (root is exempt from it);
-    // the advisory lock also stops a second Tiltscope or tiltlog, root or not.
-    if (RetryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
-        lastOpenError_ = errno == EWOULDBLOCK ? EBUSY : errno;
-        ::close(fd);
-        return false;
-    }
-    ::ioctl(fd, TIOCEXCL);
-    fd_ = fd;
     handle_ = Handle::Open;
     lastOpenError_ = 0;
-
-    termios current{};
-    termios wanted{};
-    if (::tcgetattr(fd, &current) != 0) {
-        ReportApiFailure("GetCommState()", errno);
-    } else if (!BuildTermios(current, line, wanted)) {
-        ReportApiFailure("SetCommState()", EINVAL);
-    } else if (RetryEintr([&] { return ::tcsetattr(fd, TCSANOW, &wanted); }) != 0) {
-        ReportApiFailure("SetCommState()", errno);
-    } else {
-        // Many RS-485 adapters power their driver from RTS; a pty has no modem
-        // lines, which is no error.
-        const int rts = TIOCM_RTS;
-        ::ioctl(fd, TIOCMBIS, &rts);
-    }
-    ::tcflush(fd, TCIOFLUSH);
     return true;
 }
 
-bool CSerialPort::OpenServer(const std::string& address) {
-    TcpAddress parsed;
-    TcpAddress::Parse(address, parsed);
-    const int fd = TcpLine::Connect(parsed, connectTimeout_, &openFailureNote_);
-    if (fd < 0) {
-        lastOpenError_ = errno;
+bool CSerialPort::ChangeLineInPlace(const LineSettings& line) {
+    std::lock_guard<std::recursive_mutex> lock(channelLock_);
+    if (handle_ != Handle::Open || line.portnr != portnr_ ||
+        ReachOf(line.portnr) != LineReach::Remote || !monitor_.joinable())
         return false;
-    }
-    // The converter owns baud rate and framing of its RS-485 side; the
-    // connection itself has none to set.
-    fd_ = fd;
-    socket_ = true;
-    handle_ = Handle::Open;
-    lastOpenError_ = 0;
+    // The codec belongs to the monitor: it builds the request there.
+    requestedLine_ = line;
+    lineRequested_ = true;
+    Signal(writeFd_);
     return true;
+}
+
+CSerialPort::LineReach CSerialPort::ReachOf(uint32_t portnr) const {
+    TcpAddress address;
+    if (!TcpAddress::Parse(ports_.ServerAddress(static_cast<int>(portnr), *fs_), address))
+        return LineReach::Local;
+    return address.scheme == LinkScheme::Rfc2217 ? LineReach::Remote : LineReach::Fixed;
 }
 
 bool CSerialPort::StartMonitor() {
@@ -179,8 +170,7 @@ bool CSerialPort::StartMonitor() {
         if (handle_ != Handle::Open || stopFd_ < 0 || monitor_.joinable()) return false;
         // Whatever arrived before anyone listened is stale. Purged here rather than
         // in the new thread, so that nothing sent after StartMonitor returns is lost.
-        // A server's bytes are all news: it sends only once connected.
-        if (!socket_) ::tcflush(fd_, TCIOFLUSH);
+        line_->DiscardStale();
     }
     stopRequested_.store(false);
     {
@@ -276,7 +266,7 @@ void CSerialPort::MonitorThread() {
     int fd;
     {
         std::lock_guard<std::recursive_mutex> lock(channelLock_);
-        fd = fd_;
+        fd = line_->Fd();
     }
     auto lastDrain = std::chrono::steady_clock::time_point{};
     for (;;) {
@@ -285,7 +275,9 @@ void CSerialPort::MonitorThread() {
             break;
         }
         pollfd fds[3] = {{stopFd_, POLLIN, 0}, {writeFd_, POLLIN, 0}, {fd, POLLIN, 0}};
-        const int r = RetryEintr([&] { return ::poll(fds, 3, -1); });
+        // A held request looks again soon: no event says the line has taken the last.
+        const int wait = writeHeld_ ? static_cast<int>(kHeldWriteRecheck.count()) : -1;
+        const int r = RetryEintr([&] { return ::poll(fds, 3, wait); });
         if (r < 0) {
             Show("Receive Error!", "COM Receive Error");
             // Nothing to learn from trying again at once: wait for the stop.
@@ -294,8 +286,8 @@ void CSerialPort::MonitorThread() {
         }
         // Fixed priority: a stop beats a queued write, a write beats received data.
         if (fds[0].revents & POLLIN) break;
-        if (fds[1].revents & POLLIN) {
-            FlushWrite();
+        if ((fds[1].revents & POLLIN) || (r == 0 && writeHeld_)) {
+            writeHeld_ = !FlushWrite();
             continue;
         }
         const short ev = fds[2].revents;
@@ -317,7 +309,7 @@ void CSerialPort::MonitorThread() {
                 pollfd wake[2] = {{stopFd_, POLLIN, 0}, {writeFd_, POLLIN, 0}};
                 RetryEintr([&] { return ::poll(wake, 2, static_cast<int>(left.count())); });
                 if (wake[0].revents & POLLIN) break;
-                if (wake[1].revents & POLLIN) FlushWrite();
+                if (wake[1].revents & POLLIN) writeHeld_ = !FlushWrite();
             }
             const bool drained = DrainInput();
             lastDrain = std::chrono::steady_clock::now();
@@ -346,13 +338,12 @@ void CSerialPort::WaitForStopOnly() {
 }
 
 bool CSerialPort::DrainInput() {
-    int fd;
-    bool socket;
+    LineBackend* line;
     {
         std::lock_guard<std::recursive_mutex> lock(channelLock_);
-        fd = fd_;
-        socket = socket_;
+        line = line_.get();
     }
+    const int fd = line->Fd();
     while (!StopRequested()) {
         int queued = 0;
         if (::ioctl(fd, FIONREAD, &queued) != 0) {
@@ -361,55 +352,90 @@ bool CSerialPort::DrainInput() {
         }
         // A socket whose peer has closed or failed shows nothing queued; only a
         // read tells end of file or the error from the rest.
-        if (queued <= 0 && !socket) return true;
+        if (queued <= 0 && !line->ReadTellsEnd()) return true;
         if (queued <= 0) queued = kSocketProbeBytes;
 
-        // One spare zero byte after the data, as every receiver has always had.
-        std::vector<uint8_t> block(static_cast<size_t>(queued) + 1, 0);
-        const ssize_t got = RetryEintr([&] { return ::read(fd, block.data(), queued); });
+        std::vector<uint8_t> wire(static_cast<size_t>(queued));
+        const ssize_t got = RetryEintr([&] { return ::read(fd, wire.data(), wire.size()); });
         if (got < 0 && errno == EAGAIN) return true;
         if (got <= 0) {
             // End of file on a serial line means it hung up; on a socket, that
             // the server closed the connection: both are a line that is gone.
             // Any other read failure would only repeat on the next wake-up.
-            LineFailure(got == 0 ? EIO : errno, "ReadFile()", true, got == 0 && socket);
+            LineFailure(got == 0 ? EIO : errno, "ReadFile()", true, got == 0 && line->Network());
             return false;
         }
-        block.resize(static_cast<size_t>(got) + 1);
-        if (!Deliver(std::move(block), static_cast<uint32_t>(got))) return false;
+        std::vector<uint8_t> block;
+        std::vector<uint8_t> reply;
+        line->Codec().Decode(wire.data(), static_cast<size_t>(got), block, reply);
+        if (!reply.empty()) WriteWire(reply);
+        TellNotice();
+        tail_.insert(tail_.end(), block.begin(), block.end());
+        if (tail_.size() > kTailBytes)
+            tail_.erase(tail_.begin(), tail_.end() - static_cast<std::ptrdiff_t>(kTailBytes));
+        if (block.empty()) continue;  // the transport's own talk, nothing of the line's
+        const auto count = static_cast<uint32_t>(block.size());
+        // One spare zero byte after the data, as every receiver has always had.
+        block.push_back(0);
+        if (!Deliver(std::move(block), count)) return false;
     }
     return false;
 }
 
-void CSerialPort::FlushWrite() {
-    std::vector<uint8_t> out;
-    int fd;
-    bool socket;
+void CSerialPort::TellNotice() {
+    LineBackend* line;
     {
         std::lock_guard<std::recursive_mutex> lock(channelLock_);
-        out.assign(writeSlot_.begin(), writeSlot_.begin() + bytesToWrite_);
-        Reset(writeFd_);
-        fd = fd_;
-        socket = socket_;
+        line = line_.get();
     }
-    // A request nobody has sent yet is stale once a newer one is queued.
-    if (!socket) ::tcflush(fd, TCOFLUSH);
+    const std::string notice = line->TakeNotice();
+    if (!notice.empty()) Show(notice, "Message");
+}
 
+bool CSerialPort::FlushWrite() {
+    std::vector<uint8_t> request;
+    std::vector<uint8_t> out;
+    LineBackend* line;
+    bool held = false;
+    {
+        std::lock_guard<std::recursive_mutex> lock(channelLock_);
+        Reset(writeFd_);
+        line = line_.get();
+        if (!line) return true;
+        if (lineRequested_) {
+            lineRequested_ = false;
+            line->Codec().LineRequest(requestedLine_, request);
+        }
+        // The request stays in the mailbox, where a newer one replaces it.
+        held = bytesToWrite_ > 0 && line->Unsent() > 0;
+        if (bytesToWrite_ > 0 && !held) {
+            line->Codec().Encode(writeSlot_.data(), bytesToWrite_, out);
+            bytesToWrite_ = 0;
+        }
+    }
+    if (!request.empty()) WriteWire(request);
+    if (out.empty()) return !held;
+    line->DiscardUnsent();
+    WriteWire(out);
+    return true;
+}
+
+void CSerialPort::WriteWire(const std::vector<uint8_t>& out) {
+    LineBackend* line;
+    {
+        std::lock_guard<std::recursive_mutex> lock(channelLock_);
+        line = line_.get();
+    }
     size_t done = 0;
     while (done < out.size()) {
-        // send() rather than write() on a socket: a closed peer must give EPIPE,
-        // not a SIGPIPE that ends the program.
-        const ssize_t n = RetryEintr([&] {
-            return socket ? ::send(fd, out.data() + done, out.size() - done, MSG_NOSIGNAL)
-                          : ::write(fd, out.data() + done, out.size() - done);
-        });
+        const ssize_t n = line->Write(out.data() + done, out.size() - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
             continue;
         }
         if (n < 0 && errno == EAGAIN) {
             // The driver's buffer is full: wait for room, but never past a stop.
-            pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd, POLLOUT, 0}};
+            pollfd fds[2] = {{stopFd_, POLLIN, 0}, {line->Fd(), POLLOUT, 0}};
             if (RetryEintr([&] { return ::poll(fds, 2, -1); }) < 0) return;
             if (fds[0].revents & POLLIN) return;
             if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
@@ -424,14 +450,14 @@ void CSerialPort::FlushWrite() {
 }
 
 void CSerialPort::LineFailure(int err, const char* call, bool fatal, bool closed) {
-    bool socket;
+    bool gone;
     {
         std::lock_guard<std::recursive_mutex> lock(channelLock_);
-        socket = socket_;
+        gone = line_ && line_->Gone(err);
     }
     // A pulled adapter, a closed terminal or a dropped connection stays so: the
     // owner tells it once, from Loss(), in the operator's terms.
-    if (closed || err == EBADF || AdapterGone(err) || (socket && TcpLine::PeerGone(err))) {
+    if (closed || err == EBADF || AdapterGone(err) || gone) {
         MarkInvalid(err, closed);
         return;
     }
@@ -446,19 +472,19 @@ void CSerialPort::ReportApiFailure(const char* call, int err) {
 void CSerialPort::MarkInvalid(int err, bool closed) {
     std::lock_guard<std::recursive_mutex> lock(channelLock_);
     if (handle_ == Handle::Invalid) return;
-    loss_ = LinkLoss{closed ? 0 : err, socket_, false};
+    const bool network = line_ && line_->Network();
+    loss_ = LinkLoss{closed ? 0 : err, network, false};
+    // A device server may say why it gives up before it closes.
+    if (network) loss_.words = ServerWords(tail_);
     // Let go of the device now so that the adapter, once plugged back, can be
     // opened again; the monitor only waits for its stop from here on.
     ReleaseDevice(Handle::Invalid);
 }
 
 void CSerialPort::ReleaseDevice(Handle next) {
-    if (fd_ >= 0) {
-        if (!socket_) ::ioctl(fd_, TIOCNXCL);
-        ::close(fd_);
-        fd_ = -1;
-    }
-    socket_ = false;
+    if (line_) line_->Close();
+    // The monitor may still hold the backend: it goes only once no monitor runs.
+    if (next == Handle::None && !monitor_.joinable()) line_.reset();
     handle_ = next;
 }
 
@@ -468,12 +494,13 @@ void CSerialPort::Show(const std::string& text, const std::string& caption) {
 
 bool CSerialPort::DeviceTermios(struct termios& out) const {
     std::lock_guard<std::recursive_mutex> lock(channelLock_);
-    return handle_ == Handle::Open && fd_ >= 0 && ::tcgetattr(fd_, &out) == 0;
+    return handle_ == Handle::Open && line_ && ::tcgetattr(line_->Fd(), &out) == 0;
 }
 
 int CSerialPort::DeviceQueuedBytes() const {
     std::lock_guard<std::recursive_mutex> lock(channelLock_);
     int queued = -1;
-    if (handle_ != Handle::Open || fd_ < 0 || ::ioctl(fd_, FIONREAD, &queued) != 0) return -1;
+    if (handle_ != Handle::Open || !line_ || ::ioctl(line_->Fd(), FIONREAD, &queued) != 0)
+        return -1;
     return queued;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "DeviceTypes.h"
+#include "LineBackend.h"
 #include "LineSettings.h"
 #include "LinkLoss.h"
 #include "PortNames.h"
@@ -50,7 +51,8 @@ public:
 
     // Opens and configures line.portnr (1..199). Stops a running monitor first.
     // A number that names a serial device server is connected to instead, for
-    // at most TcpLine::kConnectTimeout; line settings do not apply to it.
+    // at most TcpLine::kConnectTimeout; a telnet (rfc2217://) server is asked to
+    // set its port to the line settings, other servers keep their own.
     // True once the port is open, even when a configuration step failed (that is
     // reported to the owner); false when the device cannot be opened, with
     // LastOpenError() telling why. The owner must outlive the open channel.
@@ -58,6 +60,11 @@ public:
     // How long Open waits for a server to accept; a quiet retry waits less,
     // since the window waits with it.
     void SetConnectTimeout(std::chrono::milliseconds timeout) { connectTimeout_ = timeout; }
+    // Sets an open line to new settings where that needs no reopening: a
+    // telnet server is asked on the open connection, since a new one would make
+    // it close and reopen its device (and refuse us while it does). False when
+    // the line must be reopened instead.
+    bool ChangeLineInPlace(const LineSettings& line);
     // Starts the monitor thread for an open port.
     bool StartMonitor();
     // Bytes that follow a delivery within `span` wait for the rest of it, so that a
@@ -67,7 +74,9 @@ public:
     void SetGatherSpan(std::chrono::milliseconds span) {
         gatherMs_.store(static_cast<int>(span.count()));
     }
-    // One-slot mailbox: a block the monitor has not taken yet is replaced.
+    // One-slot mailbox: a block the monitor has not taken yet is replaced. On a
+    // connection a block also waits while the one before is unacknowledged, so
+    // a stalled path never gets a pile of requests to send back to back.
     void QueueWrite(const uint8_t* block, uint32_t n) override;
     // Stops the monitor and releases the port. Safe when nothing is open, and
     // safe from inside DeliverBytes.
@@ -89,6 +98,13 @@ public:
     LinkLoss Loss() const;
     bool MonitorAlive() const { return monitorAlive_.load() != 0; }
     uint32_t PortNumber() const { return portnr_; }
+    // Where a port's baud rate and parity take effect.
+    enum class LineReach {
+        Local,   // a tty: set here
+        Remote,  // a telnet server sets its own port to them
+        Fixed,   // a raw or Modbus TCP converter keeps its own settings
+    };
+    LineReach ReachOf(uint32_t portnr) const;
     // errno of the last failed Open, 0 after a successful one.
     int LastOpenError() const { return lastOpenError_; }
     // Why the last Open failed when the system's text for LastOpenError() does
@@ -114,7 +130,12 @@ private:
     void MonitorThread();
     // Returns false once the port has failed or a stop was requested.
     bool DrainInput();
-    void FlushWrite();
+    // False when the request waits for the line to take the one before it.
+    bool FlushWrite();
+    // Writes all of `wire`, waiting for room but never past a stop.
+    void WriteWire(const std::vector<uint8_t>& wire);
+    // Shows what the far end's codec has to say, once.
+    void TellNotice();
     bool Deliver(std::vector<uint8_t> block, uint32_t count);
     void WaitForStopOnly();
     bool StopRequested() const { return stopRequested_.load(); }
@@ -127,8 +148,6 @@ private:
     void ReportApiFailure(const char* call, int err);
     // Out of use until Close, for the reason kept for Loss().
     void MarkInvalid(int err, bool closed = false);
-    // Connects to a serial device server instead of opening a tty.
-    bool OpenServer(const std::string& address);
     // Closes the descriptor (lock held) and leaves the handle in `next`.
     void ReleaseDevice(Handle next);
     void Show(const std::string& text, const std::string& caption);
@@ -146,12 +165,19 @@ private:
 
     // Guards the port state and the write slot between the UI thread and the monitor.
     mutable std::recursive_mutex channelLock_;
-    int fd_ = -1;
-    // fd_ is a TCP connection to a serial device server rather than a tty.
-    bool socket_ = false;
+    // The open line's backend; kept (its descriptor closed) until the next
+    // Open or Close, so the monitor never holds a dangling one.
+    std::unique_ptr<LineBackend> line_;
     Handle handle_ = Handle::None;
     std::vector<uint8_t> writeSlot_;
     uint32_t bytesToWrite_ = 1;
+    // Monitor thread only: a request waits for the line, and the last bytes
+    // received, where a server's parting words are found.
+    bool writeHeld_ = false;
+    // Line settings for the far end, handed to the monitor with the write event.
+    bool lineRequested_ = false;
+    LineSettings requestedLine_;
+    std::vector<uint8_t> tail_;
 
     SerialOwner* owner_ = nullptr;
     uint32_t portnr_ = 0;

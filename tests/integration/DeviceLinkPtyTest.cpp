@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 #include "AcquisitionCycle.h"
 #include "ConnectionPanel.h"
@@ -13,6 +14,7 @@
 #include "ModbusProtocol.h"
 #include "ReceivePath.h"
 #include "RefusedDevice.h"
+#include "Ser2net.h"
 #include "Serialport.h"
 #include "SettingsCommands.h"
 #include "SimProcess.h"
@@ -330,6 +332,50 @@ TEST_F(DeviceLinkPtyTest, PulledAdapterWhilePollingFailsThePortWithoutABoxAndPol
         port, [] { return false; }, std::chrono::milliseconds(200));
     EXPECT_TRUE(owner.Errors().empty());  // the link's owner tells the loss, once
     EXPECT_TRUE(port.HasFailed());
+}
+
+}  // namespace
+
+namespace {
+
+// tiltsim as a standard device at 9600 baud behind ser2net's telnet port, whose
+// own default is 19200: the sensor hears only what the operator's line reaches.
+class Rfc2217LinkTest : public DeviceLinkPtyTest {
+protected:
+    void StartBehindServer() {
+        sim = std::make_unique<SimProcess>(std::vector<std::string>{
+            "--protocol", "modbus", "--address", "1", "--standard", "--baud", "9600"});
+        ASSERT_TRUE(sim->Started());
+        server = std::make_unique<Ser2net>(sim->PtyPath(), "telnet(rfc2217),tcp", "19200n81");
+        ASSERT_TRUE(server->Ready());
+        std::ofstream(ports.Path() + "/COM7") << "rfc2217://127.0.0.1:" << server->Port() << "\n";
+        discovered = {kPort};
+        store.values["COM"] = "7";
+        panel.ApplyProtocol(1);
+        panel.StartupScan();
+        ASSERT_NO_FATAL_FAILURE(ConfirmStartup());
+    }
+    std::unique_ptr<Ser2net> server;
+};
+
+TEST_F(Rfc2217LinkTest, ZeroWithItsFFAndABaudChangeAreFollowedThroughTheServer) {
+    ASSERT_NO_FATAL_FAILURE(StartBehindServer());
+    commands.OnSetZero();  // 01 06 00 10 00 FF: the byte telnet escapes, both ways
+    ASSERT_TRUE(TickUntilConfirmed());
+    commands.OnOpConfirmed();
+    view.boxes.clear();
+    view.posted = 0;
+
+    view.Choose(LinkChoice::DeviceBaud, 3);  // 19200
+    commands.OnSetBaud();
+    ASSERT_TRUE(TickUntilConfirmed());
+    commands.OnOpConfirmed();
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, "operate successfully!!");
+    EXPECT_EQ(state.baud, 19200u);
+    EXPECT_EQ(store.values["BAUD"], "3");
+    EXPECT_TRUE(AnswersPolls());
+    EXPECT_TRUE(owner.Errors().empty());
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ReceivePath.h"
+#include "Ser2net.h"
 #include "Serialport.h"
 #include "SimProcess.h"
 #include "SimServer.h"
@@ -28,6 +29,23 @@ constexpr int kPort = 9;
 // A ports file naming a serial device server, as an operator writes it.
 void WriteServer(const PortsDir& ports, int portnr, const std::string& address) {
     std::ofstream(ports.Path() + "/" + PortName(portnr)) << address << "\n";
+}
+
+// A listener on a free loopback port, at `address`; a receive buffer given is
+// what its connections get.
+int Listener(std::string& address, int flags, int receiveBuffer = 0) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(fd, 4);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    address = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    return fd;
 }
 
 LineSettings Line() {
@@ -125,15 +143,8 @@ TEST(TcpChannelOpen, ARefusedServerFailsWithTheSystemsReasonAndNoBox) {
 
 TEST(TcpChannelOpen, DiscoveryListsAServerWithoutConnectingAndDescribesIt) {
     // A bare listener: a loopback connect would sit in its queue at once.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    socklen_t len = sizeof a;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-    const std::string address = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    std::string address;
+    const int listener = Listener(address, SOCK_NONBLOCK);
 
     PortsDir ports;
     WriteServer(ports, kPort, address);
@@ -171,6 +182,61 @@ TEST(TcpChannelOpen, AConnectionGivesUpOnUnacknowledgedRequestsWithinHalfAMinute
     EXPECT_GT(timeoutMs, 0u);
     EXPECT_LE(timeoutMs, 30000u);
     ::close(fd);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TcpChannelTest, AStalledConnectionGetsOnlyTheNewestRequestWhenItResumes) {
+    // A server with a tiny window that reads nothing for a while: what the
+    // channel sends beyond the window waits unacknowledged, as on a dead path.
+    std::string address;
+    const int listener = Listener(address, 0, 1);
+    WriteServer(ports, kPort, address);
+    ASSERT_TRUE(port.Open(&owner, Line()));
+    ASSERT_TRUE(port.StartMonitor());
+    const int peer = ::accept(listener, nullptr, nullptr);
+    ASSERT_GE(peer, 0);
+
+    constexpr int kRequests = 30;
+    for (int i = 0; i < kRequests; ++i) {
+        std::vector<uint8_t> block(CSerialPort::kWriteSlotSize, static_cast<uint8_t>(i));
+        port.QueueWrite(block.data(), static_cast<uint32_t>(block.size()));
+        // A poll period: the monitor takes each request before the next.
+        ::usleep(10000);
+    }
+    std::vector<uint8_t> got;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto whole = [&] { return got.size() % CSerialPort::kWriteSlotSize == 0; };
+    while ((got.empty() || got.back() != kRequests - 1 || !whole()) &&
+           std::chrono::steady_clock::now() < deadline) {
+        uint8_t buf[4096];
+        const ssize_t n = ::recv(peer, buf, sizeof buf, MSG_DONTWAIT);
+        if (n > 0) got.insert(got.end(), buf, buf + n);
+        if (n <= 0) ::usleep(5000);
+    }
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.back(), kRequests - 1);
+    EXPECT_LT(got.size() / CSerialPort::kWriteSlotSize, 10u) << "no pile sent back to back";
+    ::close(peer);
+    ::close(listener);
+}
+
+TEST_F(TcpChannelTest, AServersPartingWordsAreKeptWithTheLoss) {
+    Ser2net ser2net(ports.Path() + "/missing-device", "tcp", "9600n81");
+    ASSERT_TRUE(ser2net.Ready());
+    WriteServer(ports, kPort, "tcp://127.0.0.1:" + std::to_string(ser2net.Port()));
+    ASSERT_TRUE(port.Open(&owner, Line()));
+    ASSERT_TRUE(port.StartMonitor());
+    ASSERT_TRUE(owner.PumpUntil(port, [&] { return port.HasFailed(); }));
+    const LinkLoss loss = port.Loss();
+    EXPECT_EQ(loss.words, "Device open failure: Value or file not found");
+    EXPECT_EQ(LossReason(loss, false),
+              "the server closed the connection: \"Device open failure: Value or file not "
+              "found\"");
+    EXPECT_EQ(LossReason(loss, true),
+              "服务器关闭了连接：“Device open failure: Value or file not found”");
 }
 
 }  // namespace

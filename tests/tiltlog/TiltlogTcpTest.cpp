@@ -119,6 +119,26 @@ TEST(TiltlogTcp, LogsRowsFromAServerInEitherProtocol) {
     }
 }
 
+TEST(TiltlogTcp, ARawConverterRefusesLineSettingsAndIsNotAnnouncedWithThem) {
+    for (const char* scheme : {"tcp://", "modbus-tcp://"}) {
+        const std::string address = scheme + std::string("127.0.0.1:502");
+        Rig rig;
+        rig.Start({"--port", address, "--baud", "19200"});
+        EXPECT_EQ(rig.Wait(), 2);
+        EXPECT_EQ(rig.err, "tiltlog: --baud: " + address +
+                               " is a converter that keeps its own baud rate and parity; set its "
+                               "port to the sensor's in the converter, or use rfc2217:// where it "
+                               "offers it (see --help)\n");
+    }
+    SimServer server;
+    Rig rig;
+    rig.Start({"--port", server.Address(), "--count", "1", "--output", "-"});
+    EXPECT_EQ(rig.Wait(), 0);
+    EXPECT_NE(rig.err.find(server.Address() + " (line settings: the converter's own), tarq"),
+              std::string::npos)
+        << rig.err;
+}
+
 TEST(TiltlogTcp, ARefusedServerGivesTheSystemsReasonAndStatusThree) {
     const std::string address = "tcp://127.0.0.1:" + std::to_string(SimServer::RefusingPort());
     Rig rig;

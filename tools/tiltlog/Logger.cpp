@@ -300,9 +300,14 @@ bool Logger::TryOpen(bool again) {
 }
 
 void Logger::TellPolling() const {
-    const std::string line = DescribePort() + " at " + std::to_string(options_.baud) + " 8" +
-                             options_.parity + "1, " +
-                             (options_.protocol == kProtocolModbus ? "modbus" : "tarq");
+    // A raw or Modbus TCP converter's line is set in the converter, not here.
+    const bool fixed = parts_.port.ReachOf(static_cast<uint32_t>(options_.portNumber)) ==
+                       CSerialPort::LineReach::Fixed;
+    const std::string line =
+        DescribePort() +
+        (fixed ? " (line settings: the converter's own), "
+               : " at " + std::to_string(options_.baud) + " 8" + options_.parity + "1, ") +
+        (options_.protocol == kProtocolModbus ? "modbus" : "tarq");
     if (bus_) {
         parts_.console.Message(
             "logging " + line + " addresses " + AddressListText(options_.addresses) +

@@ -502,6 +502,17 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
     for (const auto& [spec, value] : flags) {
         if (!ApplyFlag(*spec, value, o, message)) return fail(message);
     }
+    // A raw or Modbus TCP converter keeps its own line settings: asked for
+    // here, they would not hold, and the sensor would look silent.
+    TcpAddress server;
+    for (const auto& flag : flags) {
+        const Opt id = flag.first->id;
+        if ((id == Opt::Baud || id == Opt::Parity) && TcpAddress::Parse(o.port, server) &&
+            server.scheme != LinkScheme::Rfc2217)
+            return fail(std::string("--") + flag.first->name + ": " + o.port +
+                        " is a converter that keeps its own baud rate and parity; set its port "
+                        "to the sensor's in the converter, or use rfc2217:// where it offers it");
+    }
     // Modbus has no address 0 (it is the broadcast address); the window takes 1 as well.
     if (!o.Bus() && o.protocol == kProtocolModbus && o.address == 0) o.address = 1;
     if (!o.Bus()) o.addresses = {o.address};
@@ -552,7 +563,10 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "                         tcp://HOST:PORT (default COM1)\n"
            "  --baud RATE            2400, 4800, 9600, 19200, 38400, 115200 or 230400\n"
            "                         (default 9600)\n"
-           "  --parity N|O|E         none, odd or even parity (default N)\n"
+           "  --parity N|O|E         none, odd or even parity (default N). Over rfc2217://\n"
+           "                         the server sets its port to both; a tcp:// or\n"
+           "                         modbus-tcp:// converter keeps its own, so they are\n"
+           "                         refused there\n"
            "  --protocol tarq|modbus the sensor's frame protocol or Modbus RTU (default tarq)\n"
            "  --address N|LIST       device address 0..255 (default 0; Modbus takes 1 for 0),\n"
            "                         or a bus of sensors on one line: 1,2,3 or 1-10,12\n"
