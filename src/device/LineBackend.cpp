@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -96,6 +98,13 @@ public:
         return ::ioctl(fd_, SIOCOUTQ, &unsent) == 0 ? unsent : 0;
     }
     bool ReadTellsEnd() const override { return true; }
+    void AfterRead() override {
+        // Acknowledge at once: a server with Nagle's algorithm on holds the rest
+        // of a reply until its first piece is acknowledged, and a delayed
+        // acknowledgement would add up to 40 ms to every request.
+        const int one = 1;
+        ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+    }
     ssize_t Write(const uint8_t* bytes, size_t count) override {
         // A closed peer must give EPIPE, not a SIGPIPE that ends the program.
         return RetryEintr([&] { return ::send(fd_, bytes, count, MSG_NOSIGNAL); });

@@ -38,6 +38,8 @@ public:
     virtual int Unsent() const { return 0; }
     // With nothing queued, a read still tells whether the far end has closed.
     virtual bool ReadTellsEnd() const { return false; }
+    // Called after each read that took bytes.
+    virtual void AfterRead() {}
     virtual ssize_t Write(const uint8_t* bytes, size_t count);
     // Errors after which the line is of no further use.
     virtual bool Gone(int err) const = 0;

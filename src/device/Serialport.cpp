@@ -365,6 +365,7 @@ bool CSerialPort::DrainInput() {
             LineFailure(got == 0 ? EIO : errno, "ReadFile()", true, got == 0 && line->Network());
             return false;
         }
+        line->AfterRead();
         std::vector<uint8_t> block;
         std::vector<uint8_t> reply;
         line->Codec().Decode(wire.data(), static_cast<size_t>(got), block, reply);
