@@ -1,10 +1,10 @@
 #include "TelnetServer.h"
 
-#include "Rfc2217Codec.h"
+#include "TelnetStream.h"
 
 namespace {
 
-using Telnet = Rfc2217Codec;
+using Telnet = TelnetStream;
 
 // COM port commands beyond the line settings; a server answers each with its
 // code plus 100.
@@ -13,24 +13,8 @@ constexpr uint8_t kSetControl = 5;
 constexpr uint8_t kSetLinestateMask = 10;
 constexpr uint8_t kSetModemstateMask = 11;
 constexpr uint8_t kPurgeData = 12;
-constexpr uint8_t kServerCode = 100;
-// A subnegotiation longer than any COM port command is no command of ours.
-constexpr size_t kMaxSubBytes = 64;
 // Parity by its COM port code: 1 none, 2 odd, 3 even, 4 mark, 5 space.
 constexpr char kParityByCode[] = "?NOEMS";
-
-uint8_t ParityCode(char parity) {
-    for (uint8_t code = 1; code <= 5; ++code)
-        if (kParityByCode[code] == parity) return code;
-    return 1;
-}
-
-void PutEscaped(std::vector<uint8_t>& wire, const uint8_t* bytes, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        wire.push_back(bytes[i]);
-        if (bytes[i] == Telnet::kIac) wire.push_back(Telnet::kIac);
-    }
-}
 
 bool Accepted(uint8_t option) {
     return option == Telnet::kBinary || option == Telnet::kSuppressGoAhead ||
@@ -52,50 +36,10 @@ void TelnetServer::Greet(std::vector<uint8_t>& wire) {
 
 void TelnetServer::Decode(const uint8_t* wire, size_t count, std::vector<HeardBytes>& heard,
                           std::vector<uint8_t>& reply) {
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t b = wire[i];
-        switch (state_) {
-            case State::Data:
-                if (b == Telnet::kIac) {
-                    state_ = State::Iac;
-                } else {
-                    HeardByte(b, heard);
-                }
-                break;
-            case State::Iac:
-                state_ = State::Data;
-                if (b == Telnet::kIac) {
-                    HeardByte(b, heard);
-                } else if (b >= Telnet::kWill && b <= Telnet::kDont) {
-                    verb_ = b;
-                    state_ = State::Option;
-                } else if (b == Telnet::kSb) {
-                    sub_.clear();
-                    state_ = State::Sub;
-                }  // any other command (NOP, go-ahead, ...) asks nothing of a line
-                break;
-            case State::Option:
-                Negotiate(verb_, b, reply);
-                state_ = State::Data;
-                break;
-            case State::Sub:
-                if (b == Telnet::kIac) {
-                    state_ = State::SubIac;
-                } else if (sub_.size() < kMaxSubBytes) {
-                    sub_.push_back(b);
-                }
-                break;
-            case State::SubIac:
-                if (b == Telnet::kIac) {
-                    if (sub_.size() < kMaxSubBytes) sub_.push_back(b);
-                    state_ = State::Sub;
-                    break;
-                }
-                if (b == Telnet::kSe) ComPortCommand(reply);
-                state_ = State::Data;
-                break;
-        }
-    }
+    stream_.Read(wire, count,
+                 {[&](uint8_t b) { HeardByte(b, heard); },
+                  [&](uint8_t verb, uint8_t option) { Negotiate(verb, option, reply); },
+                  [&](const std::vector<uint8_t>& sub) { ComPortCommand(sub, reply); }});
 }
 
 void TelnetServer::HeardByte(uint8_t b, std::vector<HeardBytes>& heard) {
@@ -129,11 +73,11 @@ void TelnetServer::Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>&
     if (was) reply.insert(reply.end(), {Telnet::kIac, no, option});
 }
 
-void TelnetServer::ComPortCommand(std::vector<uint8_t>& reply) {
-    if (sub_.size() < 2 || sub_[0] != Telnet::kComPort) return;
-    const uint8_t command = sub_[1];
-    const uint8_t* value = sub_.data() + 2;
-    const size_t size = sub_.size() - 2;
+void TelnetServer::ComPortCommand(const std::vector<uint8_t>& sub, std::vector<uint8_t>& reply) {
+    if (sub.size() < 2 || sub[0] != Telnet::kComPort) return;
+    const uint8_t command = sub[1];
+    const uint8_t* value = sub.data() + 2;
+    const size_t size = sub.size() - 2;
     std::vector<uint8_t> answer;
     // A value of 0 asks for the setting; one the port cannot take leaves it as it is.
     if (command == kSignature) {
@@ -158,14 +102,13 @@ void TelnetServer::ComPortCommand(std::vector<uint8_t>& reply) {
                 break;
             case Telnet::kSetParity:
                 if (v >= 1 && v <= 5) line_.parity = kParityByCode[v];
-                answer.push_back(ParityCode(line_.parity));
+                answer.push_back(Telnet::ParityCode(line_.parity));
                 break;
             case Telnet::kSetStopSize: {
                 // Codes 1, 2 and 3 are one, two and one and a half stop bits.
                 static constexpr int kStopBitsByCode[] = {-1, 0, 2, 1};
-                static constexpr uint8_t kCodeByStopBits[] = {1, 3, 2};
                 if (v >= 1 && v <= 3) line_.stopBits = kStopBitsByCode[v];
-                answer.push_back(kCodeByStopBits[line_.stopBits]);
+                answer.push_back(Telnet::StopSizeCode(line_.stopBits));
                 break;
             }
             case kSetControl: {
@@ -186,15 +129,13 @@ void TelnetServer::ComPortCommand(std::vector<uint8_t>& reply) {
     if (command == Telnet::kSetBaud || command == Telnet::kSetDataSize ||
         command == Telnet::kSetParity || command == Telnet::kSetStopSize)
         lineChanged_ = true;
-    reply.insert(reply.end(), {Telnet::kIac, Telnet::kSb, Telnet::kComPort,
-                               static_cast<uint8_t>(command + kServerCode)});
-    PutEscaped(reply, answer.data(), answer.size());
-    reply.insert(reply.end(), {Telnet::kIac, Telnet::kSe});
+    Telnet::PutSubnegotiation(reply, Telnet::kComPort,
+                              static_cast<uint8_t>(command + Telnet::kServerCode), answer);
 }
 
 void TelnetServer::Encode(const uint8_t* bytes, size_t count, int tag, bool frameEnd,
                           std::vector<uint8_t>& wire) {
     (void)tag;
     (void)frameEnd;
-    PutEscaped(wire, bytes, count);
+    Telnet::PutEscaped(wire, bytes, count);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ServedTransport.h"
+#include "TelnetStream.h"
 
 // A device server's telnet side with the COM port option: 0xFF doubled both
 // ways, options negotiated, and the client's serial settings taken, applied
@@ -21,18 +22,15 @@ public:
     std::optional<LineSettings> ClientLine() const override { return line_; }
 
 private:
-    enum class State { Data, Iac, Option, Sub, SubIac };
     // Per option and side: not on, asked for by us, on.
     enum class Agreed : uint8_t { No, Asked, Yes };
 
     void Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>& reply);
-    void ComPortCommand(std::vector<uint8_t>& reply);
+    void ComPortCommand(const std::vector<uint8_t>& sub, std::vector<uint8_t>& reply);
     void HeardByte(uint8_t b, std::vector<HeardBytes>& heard);
 
     LineSettings line_;
-    State state_ = State::Data;
-    uint8_t verb_ = 0;
-    std::vector<uint8_t> sub_;
+    TelnetStream stream_;
     std::array<Agreed, 256> ours_{};
     std::array<Agreed, 256> theirs_{};
     // The line changed since the last bytes heard: the next ones start a new piece.
