@@ -7,7 +7,7 @@ bool ParseDecimal(std::string_view text, uint64_t max, uint64_t& out) {
         if (c < '0' || c > '9') return false;
         const uint64_t digit = static_cast<uint64_t>(c - '0');
         // Checked before it can wrap: "99999999999999999999" is too big, not small.
-        if (value > (max - digit) / 10) return false;
+        if (digit > max || value > (max - digit) / 10) return false;
         value = value * 10 + digit;
     }
     out = value;

@@ -14,6 +14,9 @@
 #include <sstream>
 #include <vector>
 
+#include "Decimal.h"
+#include "SystemCalls.h"
+
 namespace {
 
 const char kBom[] = "\xEF\xBB\xBF";
@@ -170,8 +173,8 @@ std::string OneLine(const std::string& text) {
 bool WriteAll(int fd, const std::string& data) {
     size_t done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n =
+            RetryEintr([&] { return ::write(fd, data.data() + done, data.size() - done); });
         if (n <= 0) return false;
         done += static_cast<size_t>(n);
     }
@@ -243,13 +246,12 @@ bool CIniFile::HasKey(const std::string& key) const {
 int CIniFile::ReadInt(const std::string& key, int fallback) const {
     std::string value;
     if (!Lookup(path_, section_, key, value)) return fallback;
-    long long n = 0;
-    for (char ch : value) {
-        if (ch < '0' || ch > '9') break;
-        // Saturates: wrapping would turn an absurd index into a plausible one.
-        n = n * 10 + (ch - '0');
-        if (n >= INT_MAX) return INT_MAX;
-    }
+    // The digits it begins with; saturated, since wrapping would turn an absurd
+    // index into a plausible one.
+    const std::string digits = value.substr(0, value.find_first_not_of("0123456789"));
+    uint64_t n = 0;
+    if (digits.empty()) return 0;
+    if (!ParseDecimal(digits, INT_MAX, n)) return INT_MAX;
     return static_cast<int>(n);
 }
 

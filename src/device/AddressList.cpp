@@ -3,6 +3,8 @@
 #include <array>
 #include <cctype>
 
+#include "Decimal.h"
+
 namespace {
 
 std::string Trimmed(const std::string& text) {
@@ -15,13 +17,10 @@ std::string Trimmed(const std::string& text) {
 
 // Decimal digits only, 0..255; no sign, so "-" stays the range mark.
 bool ReadAddress(const std::string& text, unsigned& value) {
-    if (text.empty() || text.size() > 3) return false;
-    value = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    return value <= 255;
+    uint64_t read = 0;
+    if (text.size() > 3 || !ParseDecimal(text, 255, read)) return false;
+    value = static_cast<unsigned>(read);
+    return true;
 }
 
 bool Refuse(const std::string& part, const char* why, std::vector<uint8_t>& addresses,

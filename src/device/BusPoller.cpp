@@ -3,15 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
-
-constexpr std::chrono::milliseconds kTurnaroundAllowance{50};
-
-}  // namespace
-
-BusPoller::BusPoller(std::vector<uint8_t> addresses, Clock::duration interval,
-                     Clock::duration replyTimeout)
-    : interval_(interval), replyTimeout_(replyTimeout) {
+BusPoller::BusPoller(std::vector<uint8_t> addresses, Clock::duration interval, ReplyTimeout timeout)
+    : interval_(interval), timeout_(timeout) {
     for (uint8_t a : addresses) {
         Sensor s;
         s.address = a;
@@ -21,6 +14,7 @@ BusPoller::BusPoller(std::vector<uint8_t> addresses, Clock::duration interval,
 
 void BusPoller::Restart(Clock::time_point now) {
     awaiting_.reset();
+    previous_.reset();
     extended_ = false;
     next_ = 0;
     requestAt_ = now;
@@ -32,55 +26,105 @@ std::optional<uint8_t> BusPoller::Due(Clock::time_point now, bool receiving) {
     if (awaiting_ && now >= deadline_) {
         if (receiving && !extended_) {
             extended_ = true;
-            deadline_ = now + replyTimeout_;
+            deadline_ = now + timeout_.Current();
             return std::nullopt;
         }
-        Sensor& s = sensors_[*awaiting_];
-        ++s.missed;
-        if (++s.unansweredInARow == kSilentAfter && !s.silent) {
-            s.silent = true;
-            news_.push_back({NewsKind::Silent, s.address});
-        }
-        EndTurn(now);
+        Unanswered(*awaiting_, false);
+        EndTurn(now, false);
     }
     if (awaiting_ || now < requestAt_) return std::nullopt;
     if (next_ == 0) {
         // A round that starts late starts now; one that is on time keeps its
         // phase, so the rate does not drift by the loop's own lateness.
         roundStart_ = now - requestAt_ < interval_ ? requestAt_ : now;
+        roundBegan_ = now;
     }
     awaiting_ = next_;
     extended_ = false;
-    deadline_ = now + replyTimeout_;
+    deadline_ = now + timeout_.Current();
     Sensor& s = sensors_[next_];
     ++s.requests;
+    s.requestedAt = now;
     return s.address;
 }
 
-void BusPoller::OnReply(uint8_t address, Clock::time_point now) {
+BusPoller::Verdict BusPoller::OnReply(uint8_t address, Clock::time_point now) {
     const std::optional<size_t> at = Find(address);
-    if (!at) return;
-    Sensor& s = sensors_[*at];
-    s.unansweredInARow = 0;
-    if (s.silent) {
-        s.silent = false;
-        news_.push_back({NewsKind::AnswersAgain, s.address});
+    if (!at) return NotAsked(address);
+    if (awaiting_ == at) {
+        Answered(*at, now);
+        EndTurn(now, true);
+        return Verdict::Filed;
     }
-    if (awaiting_ != at) return;
-    ++s.replies;
-    EndTurn(now);
+    if (previous_ != at) return NotAsked(address);
+    if (!previousAnswered_) {
+        // Late, but still before the reply to the request after it.
+        previousAnswered_ = true;
+        Answered(*at, now);
+        return Verdict::Filed;
+    }
+    Sensor& s = sensors_[*at];
+    ++s.duplicates;
+    if (!std::exchange(s.toldDuplicate, true)) Tell(NewsKind::TwoSensors, s.address);
+    return Verdict::Duplicate;
+}
+
+BusPoller::Verdict BusPoller::NotAsked(uint8_t address) {
+    const std::optional<size_t> at = Find(address);
+    bool told = false;
+    if (at) {
+        ++sensors_[*at].notAsked;
+        told = std::exchange(sensors_[*at].toldNotAsked, true);
+    } else {
+        ++strangers_;
+        told = toldStranger_.test(address);
+        toldStranger_.set(address);
+    }
+    if (!told) Tell(NewsKind::NotAsked, address).asked = AwaitedAddress();
+    return Verdict::NotAsked;
 }
 
 void BusPoller::OnBadReply(Clock::time_point now) {
     if (!awaiting_) return;
-    ++sensors_[*awaiting_].missed;
-    EndTurn(now);
+    Unanswered(*awaiting_, true);
+    EndTurn(now, false);
 }
 
-void BusPoller::EndTurn(Clock::time_point now) {
+void BusPoller::Answered(size_t at, Clock::time_point now) {
+    Sensor& s = sensors_[at];
+    ++s.replies;
+    s.unansweredInARow = 0;
+    s.badInARow = 0;
+    timeout_.Sample(now - s.requestedAt);
+    if (s.silent) {
+        s.silent = false;
+        Tell(NewsKind::AnswersAgain, s.address);
+    }
+}
+
+void BusPoller::Unanswered(size_t at, bool bad) {
+    Sensor& s = sensors_[at];
+    ++s.missed;
+    if (bad) ++s.badInARow;
+    if (++s.unansweredInARow == kSilentAfter && !s.silent) {
+        s.silent = true;
+        Tell(NewsKind::Silent, s.address).bad = s.badInARow;
+    }
+}
+
+void BusPoller::EndTurn(Clock::time_point now, bool answered) {
+    previous_ = awaiting_;
+    previousAnswered_ = answered;
     awaiting_.reset();
     next_ = (next_ + 1) % sensors_.size();
-    requestAt_ = next_ == 0 ? std::max(now, roundStart_ + interval_) : now;
+    if (next_ != 0) {
+        requestAt_ = now;
+        return;
+    }
+    requestAt_ = std::max(now, roundStart_ + interval_);
+    if (now - roundBegan_ > interval_ && !std::exchange(toldLongRound_, true)) {
+        Tell(NewsKind::LongRound).length = now - roundBegan_;
+    }
 }
 
 BusPoller::Clock::time_point BusPoller::NextDue() const {
@@ -99,14 +143,13 @@ std::optional<size_t> BusPoller::Find(uint8_t address) const {
     return std::nullopt;
 }
 
-std::vector<BusPoller::News> BusPoller::TakeNews() {
-    return std::exchange(news_, {});
+BusPoller::News& BusPoller::Tell(NewsKind kind, uint8_t address) {
+    News& n = news_.emplace_back();
+    n.kind = kind;
+    n.address = address;
+    return n;
 }
 
-std::chrono::milliseconds DerivedReplyTimeout(uint32_t baud, int bitsPerByte, size_t requestBytes,
-                                              size_t longestReplyBytes) {
-    const double bits = static_cast<double>(bitsPerByte) *
-                        static_cast<double>(requestBytes + longestReplyBytes) * 2.0;
-    const double ms = bits * 1000.0 / static_cast<double>(std::max<uint32_t>(baud, 1));
-    return std::chrono::milliseconds(static_cast<int64_t>(ms + 0.999)) + kTurnaroundAllowance;
+std::vector<BusPoller::News> BusPoller::TakeNews() {
+    return std::exchange(news_, {});
 }

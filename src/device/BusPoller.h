@@ -1,40 +1,56 @@
 #pragma once
 
+#include <bitset>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
+#include "ReplyTimeout.h"
+
 // The turns of several sensors on one half-duplex line: one request at a time,
 // each address once per round, a round at most once per interval. A turn ends
 // when its reply is whole, when a reply was given up as bad, or when the reply
-// time-out has passed; the next request then goes at once. Time is passed in,
-// so the poller never waits and tests need no clock.
+// time-out has passed; the next request then goes at once. Decides whose a
+// reply is: replies come in the order of the requests, so a reply is the
+// awaited sensor's, or a late one of the turn just timed out; any other is
+// nobody's and is told, never filed. Time is passed in, so the poller never
+// waits and tests need no clock.
 class BusPoller {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // Requests in a row without any reply after which a sensor counts as silent.
+    // Requests in a row without a good reply after which a sensor counts as silent.
     static constexpr int kSilentAfter = 3;
 
     struct Sensor {
         uint8_t address = 0;
         uint64_t requests = 0;
-        uint64_t replies = 0;  // whole replies to its own turn
-        uint64_t missed = 0;   // turns that ended without a good reply
+        uint64_t replies = 0;     // good replies filed as its own
+        uint64_t missed = 0;      // turns that ended without a good reply
+        uint64_t duplicates = 0;  // second replies to one request
+        uint64_t notAsked = 0;    // replies naming it while it was not asked
         int unansweredInARow = 0;
+        int badInARow = 0;  // of those, the ones whose reply failed its check
         bool silent = false;
+        bool toldDuplicate = false;
+        bool toldNotAsked = false;
+        Clock::time_point requestedAt{};
     };
 
-    enum class NewsKind { Silent, AnswersAgain };
+    enum class NewsKind { Silent, AnswersAgain, TwoSensors, NotAsked, LongRound };
     struct News {
-        NewsKind kind;
-        uint8_t address;
+        NewsKind kind = NewsKind::Silent;
+        uint8_t address = 0;           // LongRound: none
+        std::optional<uint8_t> asked;  // NotAsked: whose turn it was
+        int bad = 0;                   // Silent: replies in the row that failed their check
+        Clock::duration length{};      // LongRound: how long the round took
     };
+    // What became of a reply.
+    enum class Verdict { Filed, Duplicate, NotAsked };
 
-    BusPoller(std::vector<uint8_t> addresses, Clock::duration interval,
-              Clock::duration replyTimeout);
+    BusPoller(std::vector<uint8_t> addresses, Clock::duration interval, ReplyTimeout timeout);
 
     // Starts a fresh round at `now`: after an open, the first request goes at once.
     void Restart(Clock::time_point now);
@@ -43,39 +59,51 @@ public:
     // that falls now is granted once more rather than talk over a sensor that is
     // still answering (on RS-485 both would be lost).
     std::optional<uint8_t> Due(Clock::time_point now, bool receiving = false);
-    // A whole measurement reply from `address`. Ends the turn if it is the
-    // awaited one; a late reply from another sensor only counts for that one.
-    void OnReply(uint8_t address, Clock::time_point now);
-    // The awaited reply came but was given up (checksum, CRC): the turn ends.
+    // A whole reply naming `address`, whose check holds. Filed only when it
+    // answers the request awaited or, late, the one just given up on; a reply
+    // to that request ends the turn.
+    Verdict OnReply(uint8_t address, Clock::time_point now);
+    // The awaited reply came but was given up (checksum, CRC): the turn ends,
+    // and counts towards silence as one without a reply.
     void OnBadReply(Clock::time_point now);
+    // A first guess of the network's round trip (a connection's set-up time).
+    void SeedRoundTrip(Clock::duration roundTrip) { timeout_.Seed(roundTrip); }
 
     // When Due has something to do next.
     Clock::time_point NextDue() const;
     bool Awaiting() const { return awaiting_.has_value(); }
     std::optional<uint8_t> AwaitedAddress() const;
     const std::vector<Sensor>& Sensors() const { return sensors_; }
+    const ReplyTimeout& Timeout() const { return timeout_; }
+    // Replies naming an address not on the list.
+    uint64_t StrangerReplies() const { return strangers_; }
     // Index of `address` in the list, if it is on it.
     std::optional<size_t> Find(uint8_t address) const;
-    // Silences begun and ended since the last call.
+    // What happened since the last call that the operator should hear once.
     std::vector<News> TakeNews();
 
 private:
-    void EndTurn(Clock::time_point now);
+    void Answered(size_t at, Clock::time_point now);
+    void Unanswered(size_t at, bool bad);
+    void EndTurn(Clock::time_point now, bool answered);
+    Verdict NotAsked(uint8_t address);
+    News& Tell(NewsKind kind, uint8_t address = 0);
 
     std::vector<Sensor> sensors_;
     const Clock::duration interval_;
-    const Clock::duration replyTimeout_;
+    ReplyTimeout timeout_;
     std::optional<size_t> awaiting_;
     Clock::time_point deadline_{};
     bool extended_ = false;
+    // The turn that ended last, and whether a reply came to it.
+    std::optional<size_t> previous_;
+    bool previousAnswered_ = false;
     size_t next_ = 0;                 // whose turn comes next
     Clock::time_point roundStart_{};  // when the round under way was due
+    Clock::time_point roundBegan_{};  // when its first request went
     Clock::time_point requestAt_{};   // when the next request may go
+    bool toldLongRound_ = false;
+    uint64_t strangers_ = 0;
+    std::bitset<256> toldStranger_;
     std::vector<News> news_;
 };
-
-// The reply time-out that follows from the line: the request's and the longest
-// reply's time on the wire, twice over, and 50 ms for the sensor's turnaround
-// and an adapter's latency. `bitsPerByte`: 10 without parity, 11 with.
-std::chrono::milliseconds DerivedReplyTimeout(uint32_t baud, int bitsPerByte, size_t requestBytes,
-                                              size_t longestReplyBytes);

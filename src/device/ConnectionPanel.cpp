@@ -1,8 +1,10 @@
 #include "ConnectionPanel.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "AddressText.h"
+#include "Decimal.h"
 #include "PortAccess.h"
 
 namespace {
@@ -50,12 +52,13 @@ ConnectionPanel::ConnectionPanel(LinkState& state, LinkView& view, SettingsStore
 }
 
 uint32_t ConnectionPanel::PortNumberOf(const std::string& entry) {
-    uint32_t n = 0;
-    for (size_t i = 3; i < entry.size() && entry[i] >= '0' && entry[i] <= '9'; ++i) {
-        n = n * 10 + static_cast<uint32_t>(entry[i] - '0');
-        if (n > 100000) break;  // far beyond any port: Open refuses it
-    }
-    return n;
+    if (entry.size() <= 3) return 0;
+    const std::string digits = entry.substr(3, entry.find_first_not_of("0123456789", 3) - 3);
+    uint64_t n = 0;
+    if (digits.empty()) return 0;
+    // Far beyond any port: Open refuses it.
+    if (!ParseDecimal(digits, UINT32_MAX, n)) return UINT32_MAX;
+    return static_cast<uint32_t>(n);
 }
 
 bool ConnectionPanel::ParseDeviceAddress(const std::string& text, uint8_t& address) {
@@ -177,7 +180,11 @@ void ConnectionPanel::SetLinkOpen(bool open) {
 void ConnectionPanel::ShowOpenFailed() {
     std::string text = view_.Text(LinkText::PortOpenFailed);
     // "Permission denied" alone leaves the operator guessing what to do.
-    if (IsPermissionError(port_.LastOpenError())) {
+    const std::string& note = port_.OpenFailureNote();
+    if (!note.empty()) {
+        // A view whose text gives the reason already has it.
+        if (text.find(note) == std::string::npos) text += "\n\n" + note;
+    } else if (IsPermissionError(port_.LastOpenError())) {
         text += "\n\n" + PortPermissionAdvice(LookUpPortOwnership(port_.DevicePath()),
                                               view_.ChineseSelected());
     }

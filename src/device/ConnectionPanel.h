@@ -38,6 +38,11 @@ public:
         linkListener_ = std::move(listener);
     }
     void ReadDeviceAddress();
+    // The chosen port is a raw or Modbus TCP converter, which keeps its own
+    // baud rate and parity whatever the sensor is set to.
+    bool LineFixedByConverter() const {
+        return port_.ReachOf(state_.portnr) == CSerialPort::LineReach::Fixed;
+    }
     // A confirmed address change: the sensor now answers at `address`, shown as
     // `boxText` and stored for the next start.
     void AdoptDeviceAddress(uint8_t address, const std::string& boxText);

@@ -74,6 +74,11 @@ void DeviceLink::AwaitReopen() {
     Follow();
 }
 
+void DeviceLink::HealthTick() {
+    health_.Tick();
+    Follow();
+}
+
 void DeviceLink::Reopen() {
     if (health_.Now() != LinkHealth::State::Reopening || state_.linkOpen) return;
     // The operator has chosen another line meanwhile: it is theirs to open.

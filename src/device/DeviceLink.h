@@ -64,6 +64,9 @@ public:
     bool CheckLoss();
     // Lost and to be opened again by the front end: the health says so.
     void AwaitReopen();
+    // The once-a-second look at the health alone, for a front end that keeps
+    // its own readout and reopens by itself: a link quiet too long is silent.
+    void HealthTick();
 
     // The link has stopped delivering (silent, lost or closed): samples before
     // and after must not be joined.

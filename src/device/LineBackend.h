@@ -38,6 +38,8 @@ public:
     virtual int Unsent() const { return 0; }
     // With nothing queued, a read still tells whether the far end has closed.
     virtual bool ReadTellsEnd() const { return false; }
+    // Called after each read that took bytes.
+    virtual void AfterRead() {}
     virtual ssize_t Write(const uint8_t* bytes, size_t count);
     // Errors after which the line is of no further use.
     virtual bool Gone(int err) const = 0;
@@ -45,10 +47,14 @@ public:
     virtual bool Network() const { return false; }
     // Something the operator should know about the far end, said once.
     virtual std::string TakeNotice() { return codec_->TakeNotice(); }
+    // Why the last Open failed, when errno alone does not say it ("cannot
+    // resolve HOST: ..."); empty otherwise.
+    const std::string& OpenFailure() const { return openFailure_; }
 
 protected:
     explicit LineBackend(std::unique_ptr<LineCodec> codec) : codec_(std::move(codec)) {}
     int fd_ = -1;
+    std::string openFailure_;
 
 private:
     std::unique_ptr<LineCodec> codec_;

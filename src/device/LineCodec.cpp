@@ -21,8 +21,8 @@ public:
             start_.push_back(bytes[i]);
             if (start_.size() < 2) continue;
             watching_ = false;
-            if (start_[0] == Rfc2217Codec::kIac && start_[1] >= Rfc2217Codec::kWill &&
-                start_[1] <= Rfc2217Codec::kDont)
+            if (start_[0] == TelnetStream::kIac && start_[1] >= TelnetStream::kWill &&
+                start_[1] <= TelnetStream::kDont)
                 notice_ = "this server speaks telnet: use rfc2217://";
         }
         line.insert(line.end(), bytes, bytes + count);

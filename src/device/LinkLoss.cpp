@@ -24,8 +24,9 @@ const char* Words(const LinkLoss& loss, bool chinese) {
 }  // namespace
 
 std::string ServerWords(const std::vector<uint8_t>& tail) {
-    // Measurements are binary: a run of printable text at the very end, with
-    // words in it, is the server talking.
+    // Measurements are binary, if often printable by chance: a line of text at
+    // the very end, with words in it, is the server talking.
+    if (tail.empty() || (tail.back() != '\n' && tail.back() != '\r')) return "";
     size_t start = tail.size();
     while (start > 0) {
         const uint8_t c = tail[start - 1];

@@ -107,9 +107,33 @@ std::string PortMap::ServerAddress(int portnr, const PortFileSystem& fs) const {
     return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
 }
 
+bool PortMap::MalformedAddress(int portnr, const PortFileSystem& fs, std::string& why) const {
+    const std::string path = DevicePath(portnr, fs);
+    std::string text = path;
+    if (!TcpAddress::LooksLikeAddress(text)) {
+        if (path.empty() || !fs.Exists(path) || fs.IsCharDevice(path)) return false;
+        text = fs.ReadLine(path);
+        if (!TcpAddress::LooksLikeAddress(text)) return false;
+    }
+    TcpAddress ignored;
+    std::string problem;
+    if (TcpAddress::Parse(text, ignored, &problem)) return false;
+    if (text != path) {
+        const size_t first = text.find_first_not_of(" \t");
+        text = path + " holds '" + text.substr(first, text.find_last_not_of(" \t\r") - first + 1) +
+               "'";
+    } else {
+        text = "'" + text + "'";
+    }
+    why = text + ": " + problem;
+    return true;
+}
+
 std::string PortMap::Describe(int portnr, const PortFileSystem& fs) const {
     const std::string path = DevicePath(portnr, fs);
     if (path.empty()) return "";
+    std::string malformed;
+    if (MalformedAddress(portnr, fs, malformed)) return malformed;
     const std::string server = ServerAddress(portnr, fs);
     if (!server.empty()) return server == path ? server : server + ", through " + path;
     const std::string device = fs.Resolve(path);
@@ -134,7 +158,11 @@ std::vector<int> PortMap::Discover(const PortFileSystem& fs) const {
         const std::string over = OverridePath(n);
         if (fs.EntryExists(over)) {
             // A link to a device that has gone is no port, though the link remains.
-            if (fs.IsCharDevice(over) || !ServerAddress(n, fs).empty()) ports.push_back(n);
+            // A malformed address is listed too: opening it tells what is wrong.
+            std::string malformed;
+            if (fs.IsCharDevice(over) || !ServerAddress(n, fs).empty() ||
+                MalformedAddress(n, fs, malformed))
+                ports.push_back(n);
             continue;
         }
         const std::string path = DefaultDevicePath(n);

@@ -57,6 +57,10 @@ public:
     // holding that address, or such a pinned path), else "".
     std::string ServerAddress(int portnr, const PortFileSystem& fs) const;
     static std::string DefaultDevicePath(int portnr);
+    // True when the number leads to text written as a network address that is
+    // none ("tcp://host", "TCP://host:1"), with `why` naming the file, its text
+    // and what is wrong: such a port is refused, never opened as a file.
+    bool MalformedAddress(int portnr, const PortFileSystem& fs, std::string& why) const;
 
     // Which device a number is, for the operator: the device path, its stable
     // name under /dev/serial/by-id when it has one, and the link in the ports

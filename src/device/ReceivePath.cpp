@@ -68,8 +68,9 @@ size_t TarqFrameSize(const uint8_t* p, size_t n) {
     return size_t{p[1]} + 1;
 }
 
-size_t ModbusFrameSize(const uint8_t* p, size_t n, uint8_t address) {
-    if (n < 2 || p[0] != address) return 0;
+// `start`: p[0] is an address a reply may begin with.
+size_t ModbusFrameSize(const uint8_t* p, size_t n, bool start) {
+    if (n < 2 || !start) return 0;
     if (p[1] == kModbusWrite) return kModbusEchoSize;
     if (ModbusExceptionFunction(p[1])) return kModbusExceptionSize;
     if (p[1] != kModbusRead || n < 3 || !ModbusByteCountAccepted(p[2])) return 0;
@@ -80,6 +81,11 @@ size_t ModbusFrameSize(const uint8_t* p, size_t n, uint8_t address) {
 
 ReceivePath::ReceivePath(const DecodeParameters& params, ReceiveHandlers handlers)
     : params_(params), handlers_(std::move(handlers)) {}
+
+void ReceivePath::SetBusAddresses(const std::vector<uint8_t>& addresses) {
+    busAddresses_.reset();
+    for (uint8_t a : addresses) busAddresses_.set(a);
+}
 
 void ReceivePath::AppendHex(uint8_t b) {
     if (!quiet_) traffic_.append(kHex[b].data(), kHex[b].size());
@@ -242,7 +248,7 @@ void ReceivePath::ModbusByte(uint8_t b) {
             if (count_ == kModbusExceptionSize) CompleteModbusAnswer(handlers_.OnModbusException);
             break;
         default:
-            if (b == deviceAddress_) StartFrame(b, Protocol::Modbus);
+            if (ModbusStart(b)) StartFrame(b, Protocol::Modbus);
             break;
     }
 }
@@ -284,7 +290,7 @@ bool ReceivePath::HiddenFrame(bool atEnd) const {
         const uint8_t* p = frame_ + k;
         const size_t left = count_ - k;
         const size_t size = open_ == Protocol::Tarq ? TarqFrameSize(p, left)
-                                                    : ModbusFrameSize(p, left, deviceAddress_);
+                                                    : ModbusFrameSize(p, left, ModbusStart(p[0]));
         if (size == 0 || size > left || (atEnd && size != left)) continue;
         const bool ok = open_ == Protocol::Tarq ? TarqChecksum(p, size) == p[size - 1]
                                                 : ModbusCrc(p, size) == 0;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "DeviceTypes.h"
 
@@ -67,6 +69,10 @@ public:
     // Modbus replies start with this byte.
     void SetDeviceAddress(uint8_t address) { deviceAddress_ = address; }
     uint8_t DeviceAddress() const { return deviceAddress_; }
+    // On a bus, Modbus replies may start with any polled address too: a reply
+    // that comes after its time-out is still read, and whose it is decided
+    // by its address.
+    void SetBusAddresses(const std::vector<uint8_t>& addresses);
 
     // MSG_TX_FRAME: queue, echo "Tx: ...", and abandon any half-assembled
     // Modbus reply. A half frame of the frame protocol is kept (see OnTxFrame).
@@ -128,12 +134,14 @@ private:
     using FrameHandler = std::function<void(const uint8_t* frame, size_t count)>;
     // A write echo or an exception reply: checked, then handed to `handler`.
     void CompleteModbusAnswer(const FrameHandler& handler);
+    bool ModbusStart(uint8_t b) const { return b == deviceAddress_ || busAddresses_.test(b); }
 
     const DecodeParameters& params_;
     ReceiveHandlers handlers_;
     WriteQueue* writeQueue_ = nullptr;
     bool linkOpen_ = false;
     uint8_t deviceAddress_ = 0;
+    std::bitset<256> busAddresses_;
 
     State state_ = kIdle;
     uint8_t frame_[kFrameBufferSize] = {};

@@ -6,18 +6,13 @@
 #include <vector>
 
 #include "LineCodec.h"
+#include "TelnetStream.h"
 
 // The client side of a telnet connection with the COM port option: line bytes
 // with 0xFF doubled, option negotiation answered, and the serial port's
 // settings asked of the server once it has agreed to the option.
 class Rfc2217Codec : public LineCodec {
 public:
-    // Telnet's command bytes and the COM port option's numbers.
-    static constexpr uint8_t kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251,
-                             kSb = 250, kSe = 240;
-    static constexpr uint8_t kBinary = 0, kSuppressGoAhead = 3, kComPort = 44;
-    static constexpr uint8_t kSetBaud = 1, kSetDataSize = 2, kSetParity = 3, kSetStopSize = 4;
-
     void Encode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& wire) override;
     void Decode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& line,
                 std::vector<uint8_t>& reply) override;
@@ -27,15 +22,13 @@ public:
     std::string TakeNotice() override;
 
 private:
-    enum class State { Data, Iac, Option, Sub, SubIac };
-
     void Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>& reply);
     void AppendSettings(std::vector<uint8_t>& wire) const;
+    // Sends what waited for the server's answer to the option.
+    void ReleaseHeld(std::vector<uint8_t>& wire);
     static bool Accepted(uint8_t option);
 
-    State state_ = State::Data;
-    uint8_t verb_ = 0;
-    std::vector<uint8_t> sub_;
+    TelnetStream stream_;
     // What each side has agreed to do, by option number.
     std::array<bool, 256> ours_{};
     std::array<bool, 256> theirs_{};
@@ -45,5 +38,6 @@ private:
     bool serverAgreed_ = false;
     bool settingsWaiting_ = false;
     LineSettings settings_;
+    std::vector<uint8_t> held_;
     std::string notice_;
 };

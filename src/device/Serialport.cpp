@@ -120,6 +120,12 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
     loss_ = LinkLoss{};
 
     devicePath_ = ports_.DevicePath(static_cast<int>(line.portnr), *fs_);
+    openFailureNote_.clear();
+    // Text written as a network address is never opened as a file.
+    if (ports_.MalformedAddress(static_cast<int>(line.portnr), *fs_, openFailureNote_)) {
+        lastOpenError_ = EINVAL;
+        return false;
+    }
     line_ = MakeLineBackend(devicePath_, ports_.ServerAddress(static_cast<int>(line.portnr), *fs_),
                             connectTimeout_);
     // Marked open before the settings are applied, so a step that fails is
@@ -128,6 +134,7 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
             handle_ = Handle::Open;
             ReportApiFailure(call, err);
         })) {
+        openFailureNote_ = line_->OpenFailure();
         lastOpenError_ = errno;
         line_.reset();
         handle_ = Handle::None;
@@ -382,6 +389,7 @@ bool CSerialPort::DrainInput() {
             LineFailure(got == 0 ? EIO : errno, "ReadFile()", true, got == 0 && line->Network());
             return false;
         }
+        line->AfterRead();
         std::vector<uint8_t> block;
         std::vector<uint8_t> reply;
         line->Codec().Decode(wire.data(), static_cast<size_t>(got), block, reply);

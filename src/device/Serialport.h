@@ -107,6 +107,10 @@ public:
     LineReach ReachOf(uint32_t portnr) const;
     // errno of the last failed Open, 0 after a successful one.
     int LastOpenError() const { return lastOpenError_; }
+    // Why the last Open failed when the system's text for LastOpenError() does
+    // not say it (a ports file holding a malformed address, a host name that
+    // does not resolve); "" otherwise.
+    const std::string& OpenFailureNote() const { return openFailureNote_; }
     const std::string& DevicePath() const { return devicePath_; }
     // Which device a port number is, for the operator.
     std::string DescribePort(uint32_t portnr) const {
@@ -185,6 +189,7 @@ private:
     uint32_t portnr_ = 0;
     std::string devicePath_;
     int lastOpenError_ = 0;
+    std::string openFailureNote_;
     std::chrono::milliseconds connectTimeout_{TcpLine::kConnectTimeout};
     LinkLoss loss_;
     std::atomic<bool> reframes_{false};

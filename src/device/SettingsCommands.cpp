@@ -77,6 +77,21 @@ bool SettingsCommands::RefuseBroadcast() {
     return true;
 }
 
+bool SettingsCommands::RefuseFixedLine() {
+    if (!panel_.LineFixedByConverter()) return false;
+    EndWithBox(
+        view_.ChineseSelected()
+            ? "此端口经网络上的转换器连接传感器，转换器自己的串口不会随传感器改变波特率或校验位，"
+              "传感器将无法再联系。请先在转换器的设置中把它的串口改成相同的值，再到这里设置；"
+              "或者在转换器支持时改用 rfc2217:// 地址。"
+            : "This port reaches the sensor through a converter on the network, whose own "
+              "serial port does not follow the sensor's baud rate or parity: the sensor "
+              "would be lost. Change the converter's port to match in its own settings, "
+              "or use an rfc2217:// address where the converter offers it.",
+        "Warning", BoxIcon::Exclamation);
+    return true;
+}
+
 bool SettingsCommands::ChangesLine(int kind) const {
     return Modbus() && (kind == kAddress || kind == kBaud || kind == kParity);
 }
@@ -182,6 +197,7 @@ void SettingsCommands::Send(Kind kind) {
 
 void SettingsCommands::OnSetBaud() {
     Begin("Set Baud", "设置波特率");
+    if (RefuseFixedLine()) return;
     panel_.ReadDeviceAddress();
     if (RefuseBroadcast()) return;
     const int position = view_.Chosen(LinkChoice::DeviceBaud);
@@ -253,6 +269,7 @@ void SettingsCommands::OnSetParity() {
     if (!Modbus()) return;
     // Like the other line changes it ends with one box, whatever happens.
     Begin("Set Parity", "设置校验位");
+    if (RefuseFixedLine()) return;
     panel_.ReadDeviceAddress();
     if (RefuseBroadcast()) return;
     static const uint8_t kParityCodes[] = {1, 2, 0};  // N, O, E

@@ -88,6 +88,9 @@ private:
     bool Modbus() const { return state_.protocol == kProtocolModbus; }
     // Modbus writes to address 0 reach every sensor on the bus: refused with a box.
     bool RefuseBroadcast();
+    // A converter that keeps its own line settings would lose a sensor that
+    // changes its baud rate or parity: refused with a box, nothing sent.
+    bool RefuseFixedLine();
     void EndWithBox(const std::string& text, const std::string& caption, BoxIcon icon);
     bool ChangesLine(int kind) const;
     void BeginFollow(const Setting& next);

@@ -6,24 +6,18 @@
 
 #include <cerrno>
 
+#include "SystemCalls.h"
+
 namespace {
 
 int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = ::open(path, flags, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+    return RetryEintr([&] { return ::open(path, flags, mode); });
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return false;  // no progress and no error: do not spin
+        const ssize_t n = RetryEintr([&] { return ::write(fd, data, size); });
+        if (n <= 0) return false;  // no progress and no error: do not spin
         data += n;
         size -= static_cast<size_t>(n);
     }
@@ -31,19 +25,11 @@ bool WriteAll(int fd, const char* data, size_t size) {
 }
 
 bool SyncRetrying(int fd) {
-    int rc;
-    do {
-        rc = ::fsync(fd);
-    } while (rc < 0 && errno == EINTR);
-    return rc == 0;
+    return RetryEintr([&] { return ::fsync(fd); }) == 0;
 }
 
 bool TruncateRetrying(int fd, off_t size) {
-    int rc;
-    do {
-        rc = ::ftruncate(fd, size);
-    } while (rc < 0 && errno == EINTR);
-    return rc == 0;
+    return RetryEintr([&] { return ::ftruncate(fd, size); }) == 0;
 }
 
 std::string ParentOf(const std::string& path) {
@@ -154,10 +140,7 @@ bool PosixChunkSink::MakeFolders(const std::string& folder) {
     // Parents first; a folder made meanwhile by someone else counts as made.
     const std::string parent = ParentOf(folder);
     if (parent != folder && !IsFolder(parent) && !MakeFolders(parent)) return false;
-    int rc;
-    do {
-        rc = ::mkdir(folder.c_str(), 0777);
-    } while (rc < 0 && errno == EINTR);
+    const int rc = RetryEintr([&] { return ::mkdir(folder.c_str(), 0777); });
     if (rc == 0 || errno == EEXIST) {
         if (IsFolder(folder)) return true;
         lastError_ = ENOTDIR;  // a file has the folder's name

@@ -1,12 +1,9 @@
 #include "Ser2net.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -17,21 +14,7 @@
 #include <fstream>
 
 #include "SimServer.h"
-
-namespace {
-
-bool Accepts(uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
-
-}  // namespace
+#include "TcpLine.h"
 
 Ser2net::Ser2net(const std::string& device, const std::string& accepter, const std::string& line) {
     char tmpl[] = "/tmp/ser2net-test-XXXXXX";
@@ -53,7 +36,9 @@ Ser2net::Ser2net(const std::string& device, const std::string& accepter, const s
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (!ready_ && std::chrono::steady_clock::now() < deadline) {
-        ready_ = Accepts(port_);
+        const int fd = TcpLine::Connect({LinkScheme::RawTcp, "127.0.0.1", std::to_string(port_)});
+        ready_ = fd >= 0;
+        if (ready_) ::close(fd);
         if (!ready_) ::usleep(20000);
     }
 }

@@ -17,7 +17,7 @@ public:
     SimProcess& operator=(const SimProcess&) = delete;
 
     bool Started() const { return !ptyPath_.empty(); }
-    // tiltsim's first line: the terminal's path, or with --listen its tcp:// address.
+    // tiltsim's first line: the terminal's path, or with --listen its URL and port.
     const std::string& PtyPath() const { return ptyPath_; }
     void Signal(int sig) const;
     // Ends the process and returns its exit status (-1 if it did not exit normally).

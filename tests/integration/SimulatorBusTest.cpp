@@ -296,10 +296,11 @@ TEST(SimulatorBusLine, MalformedListenAndAddressValuesAreRefusedWithTheirReason)
         const char* args;
         const char* reason;
     } cases[] = {
-        {"--listen 127.0.0.1:5000", "does not start with tcp://"},
-        {"--listen tcp://127.0.0.1", "has no :PORT"},
-        {"--listen tcp://127.0.0.1:70000", "'70000' in 'tcp://127.0.0.1:70000' is not a port"},
-        {"--listen tcp://host:5000", "'host' in 'tcp://host:5000' is not an IPv4 address"},
+        {"--listen 127.0.0.1:5000", "does not start with tcp://, rfc2217:// or modbus-tcp://"},
+        {"--listen rfc2217://127.0.0.1", "has no :PORT"},
+        {"--listen tcp://127.0.0.1:70000", "port '70000' is not 0..65535"},
+        {"--listen modbus-tcp://::1:502", "an IPv6 address is written in brackets"},
+        {"--listen modbus-tcp://127.0.0.1:0", "modbus-tcp:// needs --protocol modbus"},
         {"--address 1,3-2", "'3-2' is a reversed range"},
         {"--address 255", "255 is above 254"},
         {"--protocol modbus --address 0-2", "broadcast address 0"},

@@ -384,6 +384,18 @@ TEST(ModbusSimulator, UnservedFunctionGetsIllegalFunctionException) {
     }
 }
 
+TEST(ModbusSimulator, WriteMultipleRegistersGetsIllegalFunctionException) {
+    SensorSimulator sim(ModbusSensor(1));
+    // Function 16 carries a byte count and its data: longer than any request served.
+    EXPECT_EQ(
+        Send(sim, {0x01, 0x10, 0x00, 0x11, 0x00, 0x02, 0x04, 0x00, 0x05, 0xFF, 0xFF, 0x22, 0xDE}),
+        (Bytes{0x01, 0x90, 0x01, 0x8D, 0xC0}));
+    EXPECT_EQ(sim.Address(), 1);
+    EXPECT_TRUE(
+        Send(sim, {0x02, 0x10, 0x00, 0x11, 0x00, 0x01, 0x02, 0x00, 0x05, 0x71, 0xE2}).empty());
+    EXPECT_EQ(Send(sim, {0x01, 0x03, 0x00, 0x02, 0x00, 0x04, 0xE5, 0xC9}).size(), 15u);
+}
+
 SimulatorOptions RegistersAsAskedSensor() {
     SimulatorOptions o = ModbusSensor(1);
     o.registersAsAsked = true;

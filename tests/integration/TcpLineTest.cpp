@@ -1,6 +1,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include "SimServer.h"
 #include "SystemCalls.h"
 #include "TarqProtocol.h"
+#include "TcpLine.h"
 #include "TestOwner.h"
 
 namespace {
@@ -27,6 +29,23 @@ constexpr int kPort = 9;
 // A ports file naming a serial device server, as an operator writes it.
 void WriteServer(const PortsDir& ports, int portnr, const std::string& address) {
     std::ofstream(ports.Path() + "/" + PortName(portnr)) << address << "\n";
+}
+
+// A listener on a free loopback port, at `address`; a receive buffer given is
+// what its connections get.
+int Listener(std::string& address, int flags, int receiveBuffer = 0) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(fd, 4);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    address = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    return fd;
 }
 
 LineSettings Line() {
@@ -124,15 +143,8 @@ TEST(TcpChannelOpen, ARefusedServerFailsWithTheSystemsReasonAndNoBox) {
 
 TEST(TcpChannelOpen, DiscoveryListsAServerWithoutConnectingAndDescribesIt) {
     // A bare listener: a loopback connect would sit in its queue at once.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    socklen_t len = sizeof a;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-    const std::string address = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    std::string address;
+    const int listener = Listener(address, SOCK_NONBLOCK);
 
     PortsDir ports;
     WriteServer(ports, kPort, address);
@@ -146,6 +158,32 @@ TEST(TcpChannelOpen, DiscoveryListsAServerWithoutConnectingAndDescribesIt) {
     ::close(listener);
 }
 
+TEST(TcpChannelOpen, AMalformedAddressInAPortsFileIsRefusedNeverOpenedAsAFile) {
+    PortsDir ports;
+    WriteServer(ports, kPort, "tcp://sensors.example");
+    CSerialPort port(PortMap(ports.Path()));
+    TestOwner owner;
+    EXPECT_FALSE(port.Open(&owner, Line()));
+    EXPECT_EQ(port.OpenFailureNote(),
+              ports.Path() + "/COM9 holds 'tcp://sensors.example': no :PORT after the host");
+}
+
+TEST(TcpChannelOpen, AConnectionGivesUpOnUnacknowledgedRequestsWithinHalfAMinute) {
+    SimServer server;
+    ASSERT_TRUE(server.Listening());
+    TcpAddress address;
+    ASSERT_TRUE(TcpAddress::Parse(server.Address(), address));
+    const int fd = TcpLine::Connect(address);
+    ASSERT_GE(fd, 0) << SystemText(errno);
+    // Keepalive does not probe while sent data waits for its acknowledgement.
+    unsigned timeoutMs = 0;
+    socklen_t len = sizeof timeoutMs;
+    ASSERT_EQ(::getsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &timeoutMs, &len), 0);
+    EXPECT_GT(timeoutMs, 0u);
+    EXPECT_LE(timeoutMs, 30000u);
+    ::close(fd);
+}
+
 }  // namespace
 
 namespace {
@@ -153,17 +191,9 @@ namespace {
 TEST_F(TcpChannelTest, AStalledConnectionGetsOnlyTheNewestRequestWhenItResumes) {
     // A server with a tiny window that reads nothing for a while: what the
     // channel sends beyond the window waits unacknowledged, as on a dead path.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int tiny = 1;
-    ::setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &tiny, sizeof tiny);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ::listen(listener, 1);
-    socklen_t len = sizeof a;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-    WriteServer(ports, kPort, "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+    std::string address;
+    const int listener = Listener(address, 0, 1);
+    WriteServer(ports, kPort, address);
     ASSERT_TRUE(port.Open(&owner, Line()));
     ASSERT_TRUE(port.StartMonitor());
     const int peer = ::accept(listener, nullptr, nullptr);
@@ -194,9 +224,9 @@ TEST_F(TcpChannelTest, AStalledConnectionGetsOnlyTheNewestRequestWhenItResumes) 
 }
 
 TEST_F(TcpChannelTest, AServersPartingWordsAreKeptWithTheLoss) {
-    Ser2net server(ports.Path() + "/missing-device", "tcp", "9600n81");
-    ASSERT_TRUE(server.Ready());
-    WriteServer(ports, kPort, "tcp://127.0.0.1:" + std::to_string(server.Port()));
+    Ser2net ser2net(ports.Path() + "/missing-device", "tcp", "9600n81");
+    ASSERT_TRUE(ser2net.Ready());
+    WriteServer(ports, kPort, "tcp://127.0.0.1:" + std::to_string(ser2net.Port()));
     ASSERT_TRUE(port.Open(&owner, Line()));
     ASSERT_TRUE(port.StartMonitor());
     ASSERT_TRUE(owner.PumpUntil(port, [&] { return port.HasFailed(); }));

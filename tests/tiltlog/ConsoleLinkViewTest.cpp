@@ -54,7 +54,7 @@ struct ViewRig {
     explicit ViewRig(bool retrying, int openError = ENOENT)
         : view(out.console(), timers,
                ConsoleLinkView::PortFacts{[] { return std::string("COM3 (/dev/ttyS2)"); },
-                                          [openError] { return openError; }},
+                                          [openError] { return openError; }, nullptr},
                retrying, [this] { return now; }) {}
 
     CapturedConsole out;
@@ -126,7 +126,8 @@ TEST(ConsoleLinkView, ThePanelOpensTheLineGivenWithoutListsAndSaysWhyItCannot) {
     LinkTimerSchedule timers;
     ConsoleLinkView view(out.console(), timers,
                          ConsoleLinkView::PortFacts{[&] { return port.DevicePath(); },
-                                                    [&] { return port.LastOpenError(); }},
+                                                    [&] { return port.LastOpenError(); },
+                                                    [&] { return port.OpenFailureNote(); }},
                          false);
     LinkState state;
     state.startupUnconfirmed = false;

@@ -2,13 +2,22 @@
 // own sensor sent, at the rate asked, while an absent address costs only its
 // time-out and is said once.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
+#include <string_view>
+#include <thread>
 
 #include "DeviceTypes.h"
 #include "SimProcess.h"
@@ -189,6 +198,173 @@ TEST(TiltlogBusOutput, RowsOnStandardOutputBeginWithTheirAddress) {
     EXPECT_EQ(rows["2"] + rows["5"], 6);
     EXPECT_GE(rows["2"], 3);
     EXPECT_GE(rows["5"], 2);
+}
+
+using namespace std::string_view_literals;
+
+constexpr auto kOneWay = std::chrono::milliseconds(60);
+
+sockaddr_in Loopback(uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    return a;
+}
+
+// A peer of the test's own on 127.0.0.1 serving one client on its own thread,
+// for a minute at most; the client going ends it.
+class LoopbackPeer {
+public:
+    explicit LoopbackPeer(std::function<void(int client)> serve) {
+        sockaddr_in a = Loopback(0);
+        socklen_t len = sizeof a;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&a), len);
+        ::listen(listener_, 1);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+        address_ = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+        thread_ = std::thread([this, serve] {
+            pollfd p{listener_, POLLIN, 0};
+            const int client =
+                ::poll(&p, 1, 60000) == 1 ? ::accept(listener_, nullptr, nullptr) : -1;
+            if (client < 0) return;
+            serve(client);
+            ::close(client);
+        });
+    }
+    ~LoopbackPeer() {
+        ::shutdown(listener_, SHUT_RDWR);  // wakes a thread still waiting for its client
+        thread_.join();
+        ::close(listener_);
+    }
+    const std::string& Address() const { return address_; }
+
+private:
+    int listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    std::string address_;
+    std::thread thread_;
+};
+
+// A slow link to tiltsim: every block passes kOneWay after it came, both ways.
+void Relay(int client, uint16_t simPort) {
+    const int up = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in a = Loopback(simPort);
+    std::deque<std::pair<std::chrono::steady_clock::time_point, std::pair<int, Bytes>>> held;
+    bool open = ::connect(up, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+         open && std::chrono::steady_clock::now() < end;) {
+        pollfd p[2] = {{client, POLLIN, 0}, {up, POLLIN, 0}};
+        ::poll(p, 2, held.empty() ? 100 : 1);
+        for (int i : {0, 1}) {
+            uint8_t buffer[512];
+            const ssize_t n = p[i].revents ? ::read(p[i].fd, buffer, sizeof buffer) : -1;
+            open = open && n != 0;
+            if (n > 0)
+                held.push_back({std::chrono::steady_clock::now() + kOneWay,
+                                {i == 0 ? up : client, Bytes(buffer, buffer + n)}});
+        }
+        for (; !held.empty() && held.front().first <= std::chrono::steady_clock::now();
+             held.pop_front()) {
+            const auto& [to, bytes] = held.front().second;
+            (void)!::send(to, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        }
+    }
+    ::close(up);
+}
+
+class SlowLink : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SlowLink, EverySensorKeepsTheRateTheLinkAllowsAndNoneIsCalledSilent) {
+    SimProcess sim({"--listen", "tcp://127.0.0.1:0", "--protocol", GetParam(), "--address", "1-3"});
+    ASSERT_TRUE(sim.Started());
+    const std::string& simAddress = sim.PtyPath();
+    const auto simPort =
+        static_cast<uint16_t>(std::stoi(simAddress.substr(simAddress.rfind(':') + 1)));
+    LoopbackPeer proxy([&](int client) { Relay(client, simPort); });
+    const std::string out = TempFolder();
+    Rig rig;
+    rig.Start({"--port", proxy.Address(), "--protocol", GetParam(), "--address", "1-3",
+               "--interval-ms", "200", "--duration", "8", "--output", out, "--prefix", "Dam"});
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    // At best one request per round trip: each of three sensors every 3 x 120 ms.
+    const double allowedPerSecond = 1000.0 / (3 * 2 * kOneWay.count());
+    for (uint8_t a : {1, 2, 3}) {
+        const std::vector<long> ms = StampsMs(FileText(out, "Dam_A" + std::to_string(a)));
+        ASSERT_GE(ms.size(), 10u) << int(a) << "\n" << rig.err;
+        EXPECT_GE((ms.size() - 1) * 1000.0 / static_cast<double>(ms.back() - ms.front()),
+                  0.8 * allowedPerSecond)
+            << int(a);
+    }
+    EXPECT_EQ(rig.err.find("does not answer"), std::string::npos) << rig.err;
+    std::filesystem::remove_all(out);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothProtocols, SlowLink, ::testing::Values("tarq", "modbus"));
+
+// Sensors written out by hand: two answer at address 1 (X 11.11 and 22.22), the
+// one asked at 2 answers naming 3 (X 33.33), the one at 3 answers itself (X 44.44).
+struct FakeBus {
+    const char* protocol;
+    size_t requestSize, addressAt;
+    std::map<uint8_t, std::string_view> replies;
+};
+const FakeBus kFakeBuses[] = {
+    {"tarq",
+     5,
+     2,
+     {{1,
+       "\x68\x0d\x01\x84\x00\x11\x11\x00\x00\x00\x00\x25\x10\xe9"
+       "\x68\x0d\x01\x84\x00\x22\x22\x00\x00\x00\x00\x25\x10\x0b"sv},
+      {2, "\x68\x0d\x03\x84\x00\x33\x33\x00\x00\x00\x00\x25\x10\x2f"sv},
+      {3, "\x68\x0d\x03\x84\x00\x44\x44\x00\x00\x00\x00\x25\x10\x51"sv}}},
+    {"modbus",
+     8,
+     0,
+     {{1,
+       "\x01\x03\x0a\x7f\x27\x00\x00\x28\x23\x00\x00\x09\xce\xed\x77"
+       "\x01\x03\x0a\xd6\x2b\x00\x00\x28\x23\x00\x00\x09\xce\x6e\xda"sv},
+      {2, "\x03\x03\x0a\x2d\x30\x00\x00\x28\x23\x00\x00\x09\xce\xa3\x4e"sv},
+      {3, "\x03\x03\x0a\x84\x34\x00\x00\x28\x23\x00\x00\x09\xce\x47\x23"sv}}}};
+
+void AnswerByHand(int client, const FakeBus& bus) {
+    Bytes asked(bus.requestSize);
+    while (::recv(client, asked.data(), asked.size(), MSG_WAITALL) == ssize_t(asked.size())) {
+        const std::string_view reply = bus.replies.at(asked[bus.addressAt]);
+        (void)!::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
+    }
+}
+
+std::set<std::string> Xs(const std::string& csv) {
+    std::vector<Row> rows;
+    EXPECT_TRUE(CsvRows(csv, rows)) << csv;
+    std::set<std::string> xs;
+    for (const Row& r : rows) xs.insert(r.x);
+    return xs;
+}
+
+TEST(BusFaults, NoReplyIsFiledUnderAnAddressNotAskedAndEachFaultIsToldOnce) {
+    for (const FakeBus& bus : kFakeBuses) {
+        SCOPED_TRACE(bus.protocol);
+        LoopbackPeer peer([&](int client) { AnswerByHand(client, bus); });
+        const std::string out = TempFolder();
+        Rig rig;
+        // A time-out no loaded machine reaches: the reply naming 3 comes in 2's turn.
+        rig.Start({"--port", peer.Address(), "--protocol", bus.protocol, "--address", "1-3",
+                   "--interval-ms", "50", "--reply-timeout-ms", "500", "--duration", "3",
+                   "--output", out, "--prefix", "Dam"});
+        ASSERT_EQ(rig.Wait(), 0) << rig.err;
+        EXPECT_EQ(Xs(FileText(out, "Dam_A1")), std::set<std::string>{"11.11"});
+        EXPECT_EQ(Xs(FileText(out, "Dam_A2")), std::set<std::string>{});
+        EXPECT_EQ(Xs(FileText(out, "Dam_A3")), std::set<std::string>{"44.44"});
+        for (const char* said :
+             {"two sensors answer at address 1", "address 3 answers when address 2 is asked",
+              " replies answered no request of their own"}) {
+            const size_t first = rig.err.find(said);
+            EXPECT_NE(first, std::string::npos) << rig.err;
+            EXPECT_EQ(rig.err.find(said, first + 1), std::string::npos) << rig.err;
+        }
+        std::filesystem::remove_all(out);
+    }
 }
 
 }  // namespace

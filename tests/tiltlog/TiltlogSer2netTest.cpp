@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Ser2net.h"
+#include "SimProcess.h"
 #include "TiltlogRig.h"
 
 namespace {
@@ -42,6 +43,21 @@ TEST(TiltlogSer2net, RowsAreTheSensorsRepliesThroughRawAndTelnetServersInBothPro
         EXPECT_EQ(rows, std::vector<Row>(5, Row{"2.15", "2.87", "25.01"}));
         EXPECT_EQ(rig.err.find("telnet"), std::string::npos) << rig.err;
     }
+}
+
+TEST(TiltlogSer2net, BaudAndParityTakeEffectAtATelnetServersPort) {
+    // A sensor that hears only its own line, behind a server set otherwise.
+    SimProcess sim({"--protocol", "modbus", "--address", "1", "--standard", "--baud", "19200",
+                    "--parity", "O"});
+    ASSERT_TRUE(sim.Started());
+    Ser2net server(sim.PtyPath(), "telnet(rfc2217),tcp", "9600n81");
+    ASSERT_TRUE(server.Ready());
+    const std::string address = "rfc2217://127.0.0.1:" + std::to_string(server.Port());
+    Rig rig;
+    rig.Start({"--port", address, "--baud", "19200", "--parity", "O", "--protocol", "modbus",
+               "--address", "1", "--interval-ms", "30", "--count", "3", "--output", "-"});
+    EXPECT_EQ(rig.Wait(), 0) << rig.err;
+    EXPECT_NE(rig.err.find(address + " at 19200 8O1"), std::string::npos) << rig.err;
 }
 
 TEST(TiltlogSer2net, ARawPortToATelnetServerSaysSoOnce) {

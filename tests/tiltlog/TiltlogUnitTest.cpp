@@ -111,6 +111,34 @@ protected:
     std::string dir_;
 };
 
+TEST_F(TiltlogConfig, AMalformedNetworkAddressIsRefusedWithItsFaultNeverOpenedAsAFile) {
+    const struct {
+        const char* text;
+        const char* says;
+    } cases[] = {
+        {"tcp://sensors.example", "no :PORT after the host"},
+        {"tcp://h:0", "port 0"},
+        {"tcp://h:99999", "port '99999'"},
+        {"TCP://h:4001", "'TCP://' is not a network address"},
+        {"rfc2217://h:4001 and more", "port '4001 and more'"},
+        {"modbus-tcp://h:502/x", "unit 'x'"},
+    };
+    const std::string ini = Write("");
+    std::filesystem::create_directory(dir_ + "/ports");
+    const std::string file = dir_ + "/ports/COM5";
+    // The text as written, then what is wrong with it.
+    const auto says = [](const std::string& message, const std::string& lead, const char* fault) {
+        return message.rfind(lead, 0) == 0 && message.find(fault) != std::string::npos;
+    };
+    for (const auto& c : cases) {
+        const std::string text = c.text;
+        EXPECT_PRED3(says, Error({"--port", text}), "--port: '" + text + "': ", c.says);
+        std::ofstream(file) << text << "\n";
+        EXPECT_PRED3(says, Error({"--config", ini, "--port", "COM5"}),
+                     "COM5: " + file + " holds '" + text + "': ", c.says);
+    }
+}
+
 TEST(TiltlogOptions, APrefixThatNamesNoFileInTheFolderIsRefusedAtStart) {
     const std::string rule =
         "' cannot begin a file name (no /, .., control characters; at most "
@@ -151,6 +179,9 @@ TEST_F(TiltlogConfig, AnUnusableValueNamesTheFileAndTheKey) {
     const std::string path = Write("BAUD=7\n");
     EXPECT_EQ(Error({"--config", path}),
               "--config " + path + ": BAUD: '7' is not a list position 0 to 6");
+    // One digit above a maximum under ten.
+    const std::string parity = Write("PARITY=5\n");
+    EXPECT_EQ(Error({"--config", parity}), "--config " + parity + ": PARITY: '5' is not 0, 1 or 2");
     EXPECT_EQ(Error({"--config", dir_}), "--config: '" + dir_ + "' is not a file");
     // A FIFO is refused at once: opening it would wait for a writer forever.
     const std::string fifo = dir_ + "/fifo.ini";

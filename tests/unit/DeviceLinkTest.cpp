@@ -32,12 +32,19 @@ public:
     void ShowPortError(const std::string&, const std::string&) override {}
 };
 
+// Port 150 leads to a raw converter on the network.
+PortMap NetworkPorts() {
+    PortMap ports("/nonexistent/ports");
+    ports.PinDevicePath(150, "tcp://10.0.0.7:4001");
+    return ports;
+}
+
 // The device link of the window with fakes around it and the link marked open,
 // so that every request shows up in the queue.
 class DeviceLinkTest : public ::testing::Test {
 protected:
     DeviceLinkTest()
-        : port(PortMap("/nonexistent/ports")),
+        : port(NetworkPorts()),
           path(params, Handlers()),
           panel(state, view, store, port, owner, path, nullptr),
           commands(state, view, panel,
@@ -175,6 +182,21 @@ TEST_F(DeviceLinkTest, SaveHasNoNameAndNeverTimesOut) {
     Reply("68 05 00 D3 00 D8");
     ASSERT_EQ(view.boxes.size(), 1u);
     EXPECT_EQ(view.boxes[0].text, " successfully!");
+}
+
+TEST_F(DeviceLinkTest, BaudOrParityChangeThroughARawConverterIsRefusedBeforeAnythingIsSent) {
+    UseModbus();
+    state.portnr = 150;
+    view.Choose(LinkChoice::DeviceBaud, 3);
+    commands.OnSetBaud();
+    commands.OnSetParity();
+    EXPECT_EQ(Sent(), 0u);
+    TimeoutIfRunning();
+    ASSERT_EQ(view.boxes.size(), 2u);
+    EXPECT_NE(view.boxes[0].text.find("converter's port to match"), std::string::npos);
+    EXPECT_EQ(view.boxes[1].text, view.boxes[0].text);
+    commands.OnSetZero();  // a change that leaves the line alone still goes
+    EXPECT_EQ(Sent(), 1u);
 }
 
 TEST_F(DeviceLinkTest, ModbusRefusesBaudRatesWithoutACode) {

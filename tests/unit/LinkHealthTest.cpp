@@ -111,4 +111,13 @@ TEST_F(LinkHealthTest, ALostLinkTellsTheSystemsReasonUntilItsPortIsOpenAgain) {
     EXPECT_EQ(LossReason(LinkLoss{0, true, false}, false), "the server closed the connection");
 }
 
+TEST(ServerWords, ALineOfTextEndsTheStreamOrNothingIsSaid) {
+    const std::string said = "Device open failure: Value or file not found\r\n";
+    std::vector<uint8_t> tail{0x01, 0x03, 0x0A, 0xFF};
+    tail.insert(tail.end(), said.begin(), said.end());
+    EXPECT_EQ(ServerWords(tail), "Device open failure: Value or file not found");
+    // A frame-protocol reply is printable by chance, but no line of words.
+    EXPECT_EQ(ServerWords({0x68, 0x0D, 0x00, 0x84, 0x41, 0x42, 0x20, 0x61, 0x62, 0x33}), "");
+}
+
 }  // namespace

@@ -39,13 +39,17 @@ TEST(Rfc2217Codec, NegotiatesTheComPortOptionThenSendsTheLineSettings) {
     Bytes wire;
     ASSERT_TRUE(codec->LineRequest(line, wire));
     EXPECT_EQ(wire, Hex("ff fb 2c")) << "settings wait for the server's DO";
+    const Bytes read = Hex("01 03 00 02 00 04 e5 c9");  // and so does a request
+    wire.clear();
+    codec->Encode(read.data(), read.size(), wire);
+    EXPECT_TRUE(wire.empty());
 
     // A greeting: will echo (refused), will/do binary and go-ahead (taken), do com port.
     const Decoded d = Feed(*codec, Hex("ff fb 01 ff fb 03 ff fd 00 ff fb 00 ff fd 18 ff fd 2c"));
     EXPECT_TRUE(d.line.empty());
     EXPECT_EQ(d.reply, Hex("ff fe 01 ff fd 03 ff fb 00 ff fd 00 ff fc 18 "
                            "ff fa 2c 01 00 00 4b 00 ff f0 ff fa 2c 02 08 ff f0 "
-                           "ff fa 2c 03 03 ff f0 ff fa 2c 04 02 ff f0"));
+                           "ff fa 2c 03 03 ff f0 ff fa 2c 04 02 ff f0 01 03 00 02 00 04 e5 c9"));
     // Said again: no answer, so no negotiation loop.
     EXPECT_TRUE(Feed(*codec, Hex("ff fb 01 ff fd 2c ff fd 18")).reply.empty());
 

@@ -3,14 +3,15 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
+
+#include "SystemCalls.h"
 
 void Console::Write(const std::string& text) {
     size_t done = 0;
     while (done < text.size()) {
-        const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n =
+            RetryEintr([&] { return ::write(fd_, text.data() + done, text.size() - done); });
         if (n <= 0) return;  // nowhere to complain to
         done += static_cast<size_t>(n);
     }

@@ -17,10 +17,12 @@ std::string ConsoleLinkView::RetryNote() const {
 
 std::string ConsoleLinkView::Text(LinkText text) const {
     switch (text) {
-        case LinkText::PortOpenFailed:
-            // The window's box leaves the reason out; a log needs it.
-            return "cannot open " + port_.describe() + ": " + SystemText(port_.lastOpenError()) +
-                   RetryNote();
+        case LinkText::PortOpenFailed: {
+            // The window's box leaves the system's reason out; a log needs it.
+            const std::string note = port_.openFailureNote ? port_.openFailureNote() : "";
+            return "cannot open " + port_.describe() + ": " +
+                   (note.empty() ? SystemText(port_.lastOpenError()) : note) + RetryNote();
+        }
         case LinkText::OperateSuccessfully:
             return "operate successfully!!";
     }
@@ -28,8 +30,7 @@ std::string ConsoleLinkView::Text(LinkText text) const {
 }
 
 void ConsoleLinkView::SayOnce(const std::string& text) {
-    if (text == lastSaid_) return;
-    lastSaid_ = text;
+    if (!said_.insert(text).second) return;
     // A box's paragraphs (a failure, then advice) are lines of their own.
     static const std::string kParagraph = "\n\n";
     size_t from = 0;

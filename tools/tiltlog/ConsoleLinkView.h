@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ public:
         std::function<std::string()> describe;
         // errno of the last open that failed.
         std::function<int()> lastOpenError;
+        // Why it failed when errno does not say it; "" or unset otherwise.
+        std::function<std::string()> openFailureNote;
     };
 
     // `retrying`: a port that does not open is tried again every second.
@@ -25,11 +28,12 @@ public:
         Console& console, LinkTimerSchedule& timers, PortFacts port, bool retrying,
         std::function<LinkTimerSchedule::Clock::time_point()> now = LinkTimerSchedule::Clock::now);
 
-    // Says `text` unless it is what was said last: a logger waiting all night for
-    // its port must not fill the journal. Paragraphs become lines of their own.
+    // Says `text` unless it was said since the last ForgetSaid: a logger waiting
+    // all night for its port, or for a server that fails a different way at each
+    // try, must not fill the journal. Paragraphs become lines of their own.
     void SayOnce(const std::string& text);
-    // After a change (the port opened, or was lost) the same fault is news again.
-    void ForgetSaid() { lastSaid_.clear(); }
+    // After a change (the port back, or lost) the same fault is news again.
+    void ForgetSaid() { said_.clear(); }
     // "; trying again every second" when retrying, else nothing.
     std::string RetryNote() const;
 
@@ -83,7 +87,7 @@ private:
     PortFacts port_;
     bool retrying_;
     std::function<LinkTimerSchedule::Clock::time_point()> now_;
-    std::string lastSaid_;
+    std::set<std::string> said_;
     std::string address_ = "0";
     std::string newAddress_ = "0";
     bool linkOpen_ = false;

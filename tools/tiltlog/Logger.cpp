@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "ReadRequest.h"
@@ -18,6 +19,9 @@ namespace {
 constexpr std::chrono::seconds kTick{1};
 constexpr std::chrono::seconds kRetryPeriod{1};
 constexpr std::chrono::seconds kFeedGrace{3};
+// A line reopened in an outage that stays open this long is back even without
+// an answer; a server that takes each connection and drops it is not.
+constexpr std::chrono::seconds kBackAfter{2};
 
 DeviceLink::Options LinkOptions(const LoggerOptions& options) {
     DeviceLink::Options o;
@@ -25,6 +29,15 @@ DeviceLink::Options LinkOptions(const LoggerOptions& options) {
     // No settings command is ever sent from here: a stray acknowledgement is no result.
     o.settingsReplies = false;
     return o;
+}
+
+// "380 ms", "25.8 s".
+std::string SpanText(std::chrono::steady_clock::duration span) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(span).count();
+    if (ms < 10000) return std::to_string(ms) + " ms";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(ms) / 1000.0);
+    return text;
 }
 
 std::string AddressListText(const std::vector<uint8_t>& addresses) {
@@ -42,7 +55,8 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
       valueFormat_(options.ValueFormat()),
       view_(parts_.console, timers_,
             ConsoleLinkView::PortFacts{[this] { return DescribePort(); },
-                                       [this] { return parts_.port.LastOpenError(); }},
+                                       [this] { return parts_.port.LastOpenError(); },
+                                       [this] { return parts_.port.OpenFailureNote(); }},
             options.reconnect),
       device_(DeviceLink::Parts{view_, store_, parts_.port, *this, decode_, healthClock_},
               LinkOptions(options), [this](const Measurement& m) { OnMeasurement(m); }),
@@ -63,14 +77,14 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
         if (options_.Bus() && shared) s.lead = std::to_string(s.address) + ",";
     }
     if (options_.Bus()) {
-        replyTimeout_ =
+        const ReplyTimeout timeout =
             options_.replyTimeoutMs > 0
-                ? std::chrono::milliseconds(options_.replyTimeoutMs)
-                : DerivedReplyTimeout(options_.baud, options_.parity == 'N' ? 10 : 11,
-                                      BuildReadRequest(options_.protocol, options_.address).size(),
-                                      ReceivePath::kFrameBufferSize);
-        bus_.emplace(options_.addresses, std::chrono::milliseconds(options_.intervalMs),
-                     replyTimeout_);
+                ? ReplyTimeout(std::chrono::milliseconds(options_.replyTimeoutMs))
+                : ReplyTimeout(options_.baud, options_.parity == 'N' ? 10 : 11,
+                               BuildReadRequest(options_.protocol, options_.address).size(),
+                               ReceivePath::kFrameBufferSize);
+        bus_.emplace(options_.addresses, std::chrono::milliseconds(options_.intervalMs), timeout);
+        path_.SetBusAddresses(options_.addresses);
     }
     // Set as given rather than through the protocol switch: an address 0 the
     // operator asked for under Modbus stays 0.
@@ -169,8 +183,9 @@ SensorLog* Logger::SensorFor(uint8_t address) {
 }
 
 void Logger::OnMeasurement(const Measurement& m) {
-    // A whole reply ends its turn, even one without any value.
-    if (bus_) bus_->OnReply(m.address, SteadyClock::now());
+    // A whole reply ends its turn, even one without any value; one that
+    // answers no request of its own is nobody's row.
+    if (bus_ && bus_->OnReply(m.address, SteadyClock::now()) != BusPoller::Verdict::Filed) return;
     // A reply without any value is no measurement: no row, as in the window.
     if (countReached_ || !m.HasAnyValue()) return;
     SensorLog* s = SensorFor(m.address);
@@ -203,22 +218,51 @@ void Logger::PollBus(SteadyClock::time_point now) {
             BuildReadRequest(options_.protocol, *address, options_.registers);
         path_.OnTxFrame(request.data(), request.size());
     }
-    for (const BusPoller::News& n : bus_->TakeNews()) {
-        const std::string who = "address " + std::to_string(n.address);
-        if (n.kind == BusPoller::NewsKind::Silent) {
-            parts_.console.Message(who + " does not answer (" +
-                                   std::to_string(BusPoller::kSilentAfter) +
-                                   " requests in a row); still asking it every round");
-        } else {
+    for (const BusPoller::News& n : bus_->TakeNews()) TellBus(n);
+}
+
+void Logger::TellBus(const BusPoller::News& n) const {
+    const std::string who = "address " + std::to_string(n.address);
+    const std::string inARow = std::to_string(BusPoller::kSilentAfter) + " requests in a row";
+    switch (n.kind) {
+        case BusPoller::NewsKind::Silent:
+            parts_.console.Message(who +
+                                   (n.bad == 0 ? " does not answer (" + inARow + ")"
+                                               : " gives no valid reply (" + inARow + ", " +
+                                                     std::to_string(n.bad) +
+                                                     " of the replies failed their check)") +
+                                   "; still asking it every round");
+            break;
+        case BusPoller::NewsKind::AnswersAgain:
             parts_.console.Message(who + " answers again");
-        }
+            break;
+        case BusPoller::NewsKind::TwoSensors:
+            parts_.console.Message("two sensors answer at " + who +
+                                   "; only the first reply to each request is recorded");
+            break;
+        case BusPoller::NewsKind::NotAsked:
+            parts_.console.Message(who + " answers when " +
+                                   (n.asked ? "address " + std::to_string(*n.asked) + " is asked"
+                                            : "nobody is asked") +
+                                   (bus_->Find(n.address) ? "" : " (it is not polled)") +
+                                   "; such replies are not recorded");
+            break;
+        case BusPoller::NewsKind::LongRound:
+            parts_.console.Message("a round of the bus takes " + SpanText(n.length) +
+                                   ", longer than the " + std::to_string(options_.intervalMs) +
+                                   " ms asked: each address is asked that much less often");
+            break;
     }
 }
 
 bool Logger::TryOpen(bool again) {
     PrintPortErrors();
     // The panel says an open failure itself, through the view.
+    const SteadyClock::time_point openStart = SteadyClock::now();
     if (!panel_.OpenCloseToggle()) return false;
+    // Setting up a connection takes one round trip to the server: the first
+    // guess of what the network adds to each reply (a tty opens in no time).
+    if (bus_) bus_->SeedRoundTrip(SteadyClock::now() - openStart);
     // Open reports a line it cannot set up to the owner and still holds the
     // port; a logger on a wrongly set up line would only record noise.
     std::string failure;
@@ -234,7 +278,11 @@ bool Logger::TryOpen(bool again) {
         return false;
     }
 
-    view_.ForgetSaid();
+    // A first open ends whatever its tries said; in an outage the line is back
+    // only once it answers or stays.
+    if (!again) outage_ = false;
+    if (!outage_) view_.ForgetSaid();
+    openedAt_ = SteadyClock::now();
     // The first request goes out at once rather than one period after the open.
     timers_.DueAt(LinkTimer::Poll, SteadyClock::now());
     if (bus_) bus_->Restart(SteadyClock::now());
@@ -248,25 +296,25 @@ bool Logger::TryOpen(bool again) {
             return false;
         }
     }
-    if (again) {
-        parts_.console.Message(DescribePort() + " open again");
-    } else {
-        TellPolling();
-    }
+    if (!again) TellPolling();
     everOpen_ = true;
     return true;
 }
 
 void Logger::TellPolling() const {
-    const std::string line = DescribePort() + " at " + std::to_string(options_.baud) + " 8" +
-                             options_.parity + "1, " +
-                             (options_.protocol == kProtocolModbus ? "modbus" : "tarq");
+    // A raw or Modbus TCP converter's line is set in the converter, not here.
+    const bool fixed = parts_.port.ReachOf(static_cast<uint32_t>(options_.portNumber)) ==
+                       CSerialPort::LineReach::Fixed;
+    const std::string line =
+        DescribePort() +
+        (fixed ? " (line settings: the converter's own), "
+               : " at " + std::to_string(options_.baud) + " 8" + options_.parity + "1, ") +
+        (options_.protocol == kProtocolModbus ? "modbus" : "tarq");
     if (bus_) {
-        parts_.console.Message("logging " + line + " addresses " +
-                               AddressListText(options_.addresses) + ", asking each every " +
-                               std::to_string(options_.intervalMs) + " ms, one at a time, " +
-                               "reply time-out " + std::to_string(replyTimeout_.count()) +
-                               " ms, to " + OutputName() + AlsoFeed());
+        parts_.console.Message(
+            "logging " + line + " addresses " + AddressListText(options_.addresses) +
+            ", asking each every " + std::to_string(options_.intervalMs) + " ms, one at a time, " +
+            "reply time-out " + TimeoutText() + ", to " + OutputName() + AlsoFeed());
         return;
     }
     const std::string how = options_.intervalMs > 0
@@ -276,6 +324,12 @@ void Logger::TellPolling() const {
                            ", " + how + ", to " + OutputName() + AlsoFeed());
 }
 
+std::string Logger::TimeoutText() const {
+    const ReplyTimeout& t = bus_->Timeout();
+    const std::string line = SpanText(t.Line());
+    return t.Fixed() ? line : line + " plus the round trip measured";
+}
+
 void Logger::CloseLink() {
     if (link_.linkOpen) panel_.OpenCloseToggle();
 }
@@ -283,26 +337,47 @@ void Logger::CloseLink() {
 void Logger::OnPortLost() {
     PrintPortErrors();
     // Rows already handed over stay with the recorder: losing the port ends only the reading.
-    parts_.console.Message(DescribePort() + ": " +
-                           LossReason(device_.Health().Report().loss, false));
-    view_.ForgetSaid();
+    const std::string lost =
+        "lost " + DescribePort() + ": " + LossReason(device_.Health().Report().loss, false);
     saidSilent_ = false;
-    if (options_.reconnect) {
-        device_.AwaitReopen();
-        parts_.console.Message("lost " + DescribePort() + "; trying again every second");
-        retryDue_ = SteadyClock::now() + kRetryPeriod;
-    } else {
-        parts_.console.Message("lost " + DescribePort());
+    if (!options_.reconnect) {
+        parts_.console.Message(lost);
+        return;
     }
+    device_.AwaitReopen();
+    retryDue_ = SteadyClock::now() + kRetryPeriod;
+    // One line for the whole outage: a server that takes each connection and
+    // drops it again is one fault, not one a second.
+    if (outage_) return;
+    outage_ = true;
+    view_.ForgetSaid();
+    parts_.console.Message(lost + view_.RetryNote());
+}
+
+void Logger::TellBack() {
+    outage_ = false;
+    view_.ForgetSaid();
+    parts_.console.Message(DescribePort() + " open again");
+    // Back but not answering: that is said at once too.
+    TellHealth(device_.Health().Now());
 }
 
 void Logger::TellHealth(LinkHealth::State before) {
+    const LinkHealth::Status s = device_.Health().Report();
+    if (outage_) {
+        if (link_.linkOpen && s.state == LinkHealth::State::Answering) TellBack();
+        return;
+    }
     // A bus tells of its sensors one by one, in PollBus.
     if (bus_) return;
-    const LinkHealth::Status s = device_.Health().Report();
-    if (s.state == LinkHealth::State::Silent && s.unanswered > 0 && !saidSilent_) {
-        parts_.console.Message("no answer from " + DescribePort() + " (" +
-                               std::to_string(s.unanswered) + " requests in a row); still asking");
+    if (s.state == LinkHealth::State::Silent && !saidSilent_) {
+        // Asked and not answering, or only listened to and quiet.
+        parts_.console.Message(s.unanswered > 0
+                                   ? "no answer from " + DescribePort() + " (" +
+                                         std::to_string(s.unanswered) +
+                                         " requests in a row); still asking"
+                                   : "no frame from " + DescribePort() + " for " +
+                                         std::to_string(s.quietSeconds) + " s; still listening");
         saidSilent_ = true;
     } else if (before == LinkHealth::State::Silent && s.state == LinkHealth::State::Answering &&
                saidSilent_) {
@@ -355,6 +430,8 @@ void Logger::TellRecording(SensorLog& sensor) {
 
 void Logger::Tick() {
     PrintFeedMessages();
+    device_.HealthTick();
+    if (outage_ && link_.linkOpen && SteadyClock::now() - openedAt_ >= kBackAfter) TellBack();
     framesPerSecond_ = path_.TakeFramesThisSecond();
     // The console view shows no traffic; the flush only keeps it from growing.
     cycle_.FlushTraffic();
@@ -416,8 +493,9 @@ int Logger::Run() {
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now).count();
 
         pollfd fds[2] = {{parts_.signalFd, POLLIN, 0}, {parts_.wakeFd, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, static_cast<int>(std::max<int64_t>(0, wait)));
-        if (ready < 0 && errno != EINTR) {
+        const int ready = RetryEintr(
+            [&] { return ::poll(fds, 2, static_cast<int>(std::max<int64_t>(0, wait))); });
+        if (ready < 0) {
             parts_.console.Message(std::string("poll: ") + SystemText(errno));
             status = kExitFailure;
             break;
@@ -466,6 +544,15 @@ int Logger::Run() {
     return Finish(status);
 }
 
+void Logger::TellUnfiled() const {
+    if (!bus_) return;
+    uint64_t unfiled = bus_->StrangerReplies();
+    for (const BusPoller::Sensor& s : bus_->Sensors()) unfiled += s.duplicates + s.notAsked;
+    if (unfiled != 0)
+        parts_.console.Message(std::to_string(unfiled) +
+                               " replies answered no request of their own and were not recorded");
+}
+
 int Logger::Finish(int status) {
     CloseLink();
     PrintPortErrors();
@@ -475,6 +562,7 @@ int Logger::Finish(int status) {
     }
     parts_.console.EndStatus();
     FinishFeed();
+    TellUnfiled();
 
     if (parts_.stream && parts_.stream->Error() != 0) {
         const int err = parts_.stream->Error();

@@ -62,12 +62,19 @@ private:
     bool TryOpen(bool again);
     void CloseLink();
     void OnPortLost();
-    // A single sensor falling silent and answering again, said once each.
+    // A single sensor falling silent and answering again, said once each; the
+    // end of an outage when the line answers.
     void TellHealth(LinkHealth::State before);
+    // The line is back after an outage: said once, and its faults are news again.
+    void TellBack();
     void OnMeasurement(const Measurement& m);
     SensorLog* SensorFor(uint8_t address);
     // The bus's next request, a turn given up, and silences begun or ended.
     void PollBus(SteadyClock::time_point now);
+    void TellBus(const BusPoller::News& news) const;
+    // The replies told of once each, counted at the end.
+    void TellUnfiled() const;
+    std::string TimeoutText() const;
     void TellRecording(SensorLog& sensor);
     void TellPolling() const;
     // The link's timers that have expired by `now`, and a posted confirmation.
@@ -101,7 +108,6 @@ private:
     AcquisitionCycle& cycle_;
     std::vector<SensorLog> sensors_;
     std::optional<BusPoller> bus_;
-    std::chrono::milliseconds replyTimeout_{0};
     int miscountAtRequest_ = 0;
 
     std::mutex errorsMutex_;
@@ -112,6 +118,9 @@ private:
     bool everOpen_ = false;
     bool writerFailed_ = false;
     bool saidSilent_ = false;
+    // Lost and not back yet: the loss was said, the tries in between say nothing.
+    bool outage_ = false;
+    SteadyClock::time_point openedAt_;
     int framesPerSecond_ = 0;
     SteadyClock::time_point retryDue_;
 };

@@ -1,5 +1,7 @@
 #include "MqttTarget.h"
 
+#include "HostPort.h"
+
 namespace {
 
 const char kForm[] = "mqtt://[USER[:PASSWORD]@]HOST[:PORT]/PREFIX";
@@ -137,48 +139,22 @@ bool ParseMqttUrl(const std::string& url, MqttTarget& out, std::string& error) {
         }
     }
 
-    std::string portText;
-    if (!authority.empty() && authority.front() == '[') {
-        const size_t close = authority.find(']');
-        if (close == std::string::npos) return notForm();
-        t.host = authority.substr(1, close - 1);
-        // Brackets are for IPv6 only; Describe() puts them back by the ':'.
-        if (t.host.find(':') == std::string::npos) return notForm();
-        const std::string rest = authority.substr(close + 1);
-        if (!rest.empty()) {
-            if (rest.front() != ':') return notForm();
-            portText = rest.substr(1);
-            if (portText.empty()) return notForm();
-        }
-    } else {
-        const size_t colon = authority.find(':');
-        t.host = authority.substr(0, colon);
-        if (colon != std::string::npos) {
-            portText = authority.substr(colon + 1);
-            if (portText.empty()) return notForm();
-        }
-    }
-    if (t.host.empty()) return notForm();
-    for (char c : t.host) {
-        if (c == ' ' || c == '/' || c == '?' || c == '#' || c == '@' || c == '[' || c == ']')
-            return notForm();
-    }
-    t.port = t.tls ? 8883 : 1883;
-    if (!portText.empty()) {
+    HostPort hostPort;
+    std::string why;
+    if (!ParseHostPort(authority, hostPort, why)) {
+        // Only a port that is there and wrong gets a message of its own.
+        if (why.compare(0, 6, "port '") != 0) return notForm();
+        const std::string portText = authority.substr(authority.rfind(':') + 1);
         // "u:pa/ss@h": the host ended at the '/', so the "port" is half a password.
         const bool digits = portText.find_first_not_of("0123456789") == std::string::npos;
         if (!digits && at == std::string::npos && prefix.find('@') != std::string::npos)
             return fail("no port after ':' in '" + Masked(url) +
                         "'; a '/' in a user name or password is written %2F");
-        long port = 0;
-        for (char c : portText) {
-            if (c < '0' || c > '9' || port > 65535)
-                return fail("port '" + portText + "' is not 1..65535");
-            port = port * 10 + (c - '0');
-        }
-        if (port < 1 || port > 65535) return fail("port '" + portText + "' is not 1..65535");
-        t.port = static_cast<int>(port);
+        return fail("port '" + portText + "' is not 1..65535");
     }
+    if (hostPort.port == 0) return fail("port '0' is not 1..65535");
+    t.host = hostPort.host;
+    t.port = hostPort.port > 0 ? hostPort.port : t.tls ? 8883 : 1883;
 
     if (prefix.empty())
         return fail("no prefix in '" + Masked(url) + "': rows go to PREFIX/<address>");

@@ -8,10 +8,12 @@
 #include <fstream>
 
 #include "AddressList.h"
+#include "Decimal.h"
 #include "FilePrefix.h"
 #include "IniFile.h"
 #include "PortNames.h"
 #include "Settings.h"
+#include "TcpAddress.h"
 
 namespace {
 
@@ -83,20 +85,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Plain decimal digits only: no sign, no blanks, no hex, nothing after.
-bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t& out) {
-    if (text.empty() || text.size() > 20) return false;
-    uint64_t v = 0;
-    for (char c : text) {
-        if (!IsDigit(c)) return false;
-        const uint64_t digit = static_cast<uint64_t>(c - '0');
-        if (digit > max || v > (max - digit) / 10) return false;
-        v = v * 10 + digit;
-    }
-    out = v;
-    return true;
-}
-
 // "12", "0.5", ".5", "5.": what a person types for a count of seconds or a resolution.
 bool IsPlainDecimal(const std::string& text) {
     size_t digits = 0;
@@ -149,7 +137,7 @@ struct Problem {
 bool SetPort(const std::string& v, const Problem& p, LoggerOptions& o) {
     if (v.size() > 3 && (v.compare(0, 3, "COM") == 0 || v.compare(0, 3, "com") == 0)) {
         uint64_t n = 0;
-        if (!ParseUnsigned(v.substr(3), kMaxSerialPortNum - 1, n) || n < 1)
+        if (!ParseDecimal(v.substr(3), kMaxSerialPortNum - 1, n) || n < 1)
             return p.Fail(v, "is not a port: COM1 to COM199, or a device path");
         o.port = "COM" + v.substr(3);
         o.portNumber = static_cast<int>(n);
@@ -158,6 +146,13 @@ bool SetPort(const std::string& v, const Problem& p, LoggerOptions& o) {
     }
     if (v.find('/') == std::string::npos)
         return p.Fail(v, "is not a port: COM1 to COM199, or a device path");
+    // Written as a network address: refused with its fault, never opened as a file.
+    TcpAddress address;
+    std::string why;
+    if (TcpAddress::LooksLikeAddress(v) && !TcpAddress::Parse(v, address, &why)) {
+        *p.message = p.source + ": '" + v + "': " + why;
+        return false;
+    }
     o.port = v;
     o.devicePath = v;
     // Keep the table's number where the path is a table device, so messages
@@ -174,7 +169,7 @@ bool SetPort(const std::string& v, const Problem& p, LoggerOptions& o) {
 
 bool SetBaud(const std::string& v, const Problem& p, LoggerOptions& o) {
     uint64_t b = 0;
-    if (ParseUnsigned(v, UINT32_MAX, b)) {
+    if (ParseDecimal(v, UINT32_MAX, b)) {
         for (uint32_t supported : kSupportedBauds) {
             if (b == supported) {
                 o.baud = supported;
@@ -210,7 +205,7 @@ bool SetProtocol(const std::string& v, const Problem& p, LoggerOptions& o) {
 
 bool SetAddress(const std::string& v, const Problem& p, LoggerOptions& o) {
     uint64_t a = 0;
-    if (!ParseUnsigned(v, 255, a)) return p.Fail(v, "is not an address 0 to 255");
+    if (!ParseDecimal(v, 255, a)) return p.Fail(v, "is not an address 0 to 255");
     o.address = static_cast<uint8_t>(a);
     o.addresses = {o.address};
     return true;
@@ -283,7 +278,7 @@ bool ApplyConfig(const std::string& path, LoggerOptions& o, std::string& message
     std::string v;
 
     if (!(v = ini.ReadString("PROTOCOL")).empty()) {
-        if (!ParseUnsigned(v, 1, n)) return problem("PROTOCOL").Fail(v, "is not 0 or 1");
+        if (!ParseDecimal(v, 1, n)) return problem("PROTOCOL").Fail(v, "is not 0 or 1");
         o.protocol = n == 1 ? kProtocolModbus : kProtocolTarq;
     }
     if (!(v = ini.ReadString("ADDR")).empty() && !SetAddress(v, problem("ADDR"), o)) return false;
@@ -295,7 +290,7 @@ bool ApplyConfig(const std::string& path, LoggerOptions& o, std::string& message
     if (!(v = ini.ReadString("yRange")).empty() && !SetRange(v, problem("yRange"), o.yRangeText))
         return false;
     if (!(v = ini.ReadString("COM")).empty()) {
-        if (!ParseUnsigned(v, kMaxSerialPortNum - 1, n) || n < 1)
+        if (!ParseDecimal(v, kMaxSerialPortNum - 1, n) || n < 1)
             return problem("COM").Fail(v, "is not a port number 1 to 199");
         o.port = "COM" + std::to_string(n);
         o.portNumber = static_cast<int>(n);
@@ -303,12 +298,12 @@ bool ApplyConfig(const std::string& path, LoggerOptions& o, std::string& message
     }
     if (!(v = ini.ReadString("BAUD")).empty()) {
         constexpr size_t kBauds = sizeof kSupportedBauds / sizeof kSupportedBauds[0];
-        if (!ParseUnsigned(v, kBauds - 1, n))
+        if (!ParseDecimal(v, kBauds - 1, n))
             return problem("BAUD").Fail(v, "is not a list position 0 to 6");
         o.baud = kSupportedBauds[n];
     }
     if (!(v = ini.ReadString("PARITY")).empty()) {
-        if (!ParseUnsigned(v, 2, n)) return problem("PARITY").Fail(v, "is not 0, 1 or 2");
+        if (!ParseDecimal(v, 2, n)) return problem("PARITY").Fail(v, "is not 0, 1 or 2");
         o.parity = kParities[n];
     }
     if (!(v = ini.ReadString("PATH")).empty()) o.output = v;
@@ -337,12 +332,12 @@ bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
         case Opt::Address:
             return SetAddresses(v, p, o);
         case Opt::ReplyTimeoutMs:
-            if (!ParseUnsigned(v, kMaxReplyTimeoutMs, n) || n == 0)
+            if (!ParseDecimal(v, kMaxReplyTimeoutMs, n) || n == 0)
                 return p.Fail(v, "is not a number of milliseconds 1 to 60000");
             o.replyTimeoutMs = static_cast<int>(n);
             return true;
         case Opt::IntervalMs:
-            if (!ParseUnsigned(v, kMaxIntervalMs, n))
+            if (!ParseDecimal(v, kMaxIntervalMs, n))
                 return p.Fail(v, "is not a number of milliseconds 0 to 86400000");
             o.intervalMs = static_cast<int>(n);
             return true;
@@ -368,7 +363,7 @@ bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
             return true;
         }
         case Opt::Count:
-            if (!ParseUnsigned(v, UINT64_MAX, n) || n == 0)
+            if (!ParseDecimal(v, UINT64_MAX, n) || n == 0)
                 return p.Fail(v, "is not a number of rows above 0");
             o.count = n;
             return true;
@@ -403,7 +398,7 @@ bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
             o.mqttClientId = v;
             return true;
         case Opt::MqttQueue:
-            if (!ParseUnsigned(v, kMaxMqttQueue, n) || n == 0)
+            if (!ParseDecimal(v, kMaxMqttQueue, n) || n == 0)
                 return p.Fail(v, "is not a number of rows 1 to 10000000");
             o.mqttQueue = static_cast<size_t>(n);
             return true;
@@ -519,6 +514,17 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
     for (const auto& [spec, value] : flags) {
         if (!ApplyFlag(*spec, value, o, message)) return fail(message);
     }
+    // A raw or Modbus TCP converter keeps its own line settings: asked for
+    // here, they would not hold, and the sensor would look silent.
+    TcpAddress server;
+    for (const auto& flag : flags) {
+        const Opt id = flag.first->id;
+        if ((id == Opt::Baud || id == Opt::Parity) && TcpAddress::Parse(o.port, server) &&
+            server.scheme != LinkScheme::Rfc2217)
+            return fail(std::string("--") + flag.first->name + ": " + o.port +
+                        " is a converter that keeps its own baud rate and parity; set its port "
+                        "to the sensor's in the converter, or use rfc2217:// where it offers it");
+    }
     // Modbus has no address 0 (it is the broadcast address); the window takes 1 as well.
     if (!o.Bus() && o.protocol == kProtocolModbus && o.address == 0) o.address = 1;
     if (!o.Bus()) o.addresses = {o.address};
@@ -547,6 +553,10 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
         return fail("--mqtt-ca: the certificate is for mqtts://, and " + o.mqtt.Describe() +
                     " is plain MQTT");
     }
+    std::string malformed;
+    if (o.devicePath.empty() &&
+        PortMap(o.portsDir).MalformedAddress(o.portNumber, PosixPortFileSystem(), malformed))
+        return fail(o.port + ": " + malformed);
     if (o.output.empty()) o.output = defaultOutput;
     out = o;
     return outcome;
@@ -565,7 +575,10 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "                         tcp://HOST:PORT (default COM1)\n"
            "  --baud RATE            2400, 4800, 9600, 19200, 38400, 115200 or 230400\n"
            "                         (default 9600)\n"
-           "  --parity N|O|E         none, odd or even parity (default N)\n"
+           "  --parity N|O|E         none, odd or even parity (default N). Over rfc2217://\n"
+           "                         the server sets its port to both; a tcp:// or\n"
+           "                         modbus-tcp:// converter keeps its own, so they are\n"
+           "                         refused there\n"
            "  --protocol tarq|modbus the sensor's frame protocol or Modbus RTU (default tarq)\n"
            "  --address N|LIST       device address 0..255 (default 0; Modbus takes 1 for 0),\n"
            "                         or a bus of sensors on one line: 1,2,3 or 1-10,12\n"
@@ -574,7 +587,7 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "                         sensor is asked once per MS, one request at a time\n"
            "  --reply-timeout-ms MS  on a bus, give up on a reply after MS (default: twice\n"
            "                         the request's and longest reply's time on the line,\n"
-           "                         and 50 ms)\n"
+           "                         50 ms, and the network's round trip as measured)\n"
            "  --registers 4|5        Modbus: read 4 registers from register 2 (X, Y), or 5\n"
            "                         to have a standard device's temperature too (default 4)\n"
            "  --ratio TEXT           resolution, as in the parameter list: 0.01, 0.001 or\n"

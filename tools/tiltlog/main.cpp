@@ -25,6 +25,7 @@
 #include "ProgramTree.h"
 #include "Serialport.h"
 #include "StreamSink.h"
+#include "SystemCalls.h"
 
 namespace {
 
@@ -114,8 +115,7 @@ int main(int argc, char** argv) {
         const int wakeFd = wake.get();
         stream = std::make_unique<StreamSink>(STDOUT_FILENO, [wakeFd] {
             const uint64_t one = 1;
-            while (::write(wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
-            }
+            RetryEintr([&] { return ::write(wakeFd, &one, sizeof one); });
         });
         recorderOptions.sink = stream.get();
         recorderOptions.writePeriod = kStreamWritePeriod;

@@ -50,3 +50,7 @@ bool LineMatches(const termios& tio, uint32_t baud, char parity) {
     if (in != B0 && SpeedBaud(in) != TermiosBaud(tio)) return false;
     return baud != 0 && TermiosBaud(tio) == baud && TermiosParity(tio) == parity;
 }
+
+bool LineMatches(const LineSettings& line, uint32_t baud, char parity) {
+    return baud != 0 && line.baud == baud && line.parity == parity && line.dataBits == 8;
+}

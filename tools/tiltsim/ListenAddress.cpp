@@ -1,39 +1,39 @@
 #include "ListenAddress.h"
 
-#include <arpa/inet.h>
+#include "HostPort.h"
 
-#include <cctype>
+namespace {
+
+constexpr LinkScheme kSchemes[] = {LinkScheme::RawTcp, LinkScheme::Rfc2217, LinkScheme::ModbusTcp};
+
+}  // namespace
+
+std::string ListenAddress::Url(uint16_t boundPort) const {
+    HostPort at;
+    at.host = host;
+    at.port = boundPort;
+    return TcpAddress::SchemePrefix(scheme) + at.Text();
+}
 
 bool ParseListenAddress(const std::string& url, ListenAddress& out, std::string& error) {
-    static const std::string kScheme = "tcp://";
-    if (url.compare(0, kScheme.size(), kScheme) != 0) {
-        error = "'" + url + "' does not start with tcp://";
-        return false;
+    for (LinkScheme scheme : kSchemes) {
+        const std::string prefix = TcpAddress::SchemePrefix(scheme);
+        if (url.compare(0, prefix.size(), prefix) != 0) continue;
+        HostPort at;
+        std::string why;
+        if (!ParseHostPort(url.substr(prefix.size()), at, why)) {
+            error = "'" + url + "': " + why;
+            return false;
+        }
+        if (at.port < 0) {
+            error = "'" + url + "' has no :PORT";
+            return false;
+        }
+        out.scheme = scheme;
+        out.host = at.host;
+        out.port = static_cast<uint16_t>(at.port);
+        return true;
     }
-    const std::string rest = url.substr(kScheme.size());
-    const size_t colon = rest.rfind(':');
-    if (colon == std::string::npos) {
-        error = "'" + url + "' has no :PORT";
-        return false;
-    }
-    const std::string host = rest.substr(0, colon);
-    const std::string port = rest.substr(colon + 1);
-    in_addr ip{};
-    if (host.empty() || inet_pton(AF_INET, host.c_str(), &ip) != 1) {
-        error = "'" + host + "' in '" + url + "' is not an IPv4 address";
-        return false;
-    }
-    unsigned long value = 0;
-    bool digits = !port.empty() && port.size() <= 5;
-    for (char c : port) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) digits = false;
-        if (digits) value = value * 10 + static_cast<unsigned long>(c - '0');
-    }
-    if (!digits || value > 65535) {
-        error = "'" + port + "' in '" + url + "' is not a port 0..65535";
-        return false;
-    }
-    out.host = host;
-    out.port = static_cast<uint16_t>(value);
-    return true;
+    error = "'" + url + "' does not start with tcp://, rfc2217:// or modbus-tcp://";
+    return false;
 }

@@ -30,6 +30,8 @@ constexpr uint8_t kTarqBroadcast = 0xFF;
 constexpr uint8_t kAckFailure = 0xFF;
 
 constexpr uint8_t kModbusBroadcast = 0x00;
+constexpr uint8_t kModbusWriteCoils = 0x0F;
+constexpr uint8_t kModbusWriteRegisters = 0x10;
 constexpr uint8_t kModbusIllegalFunction = 0x01;
 constexpr uint8_t kModbusIllegalAddress = 0x02;
 constexpr uint8_t kModbusIllegalValue = 0x03;
@@ -200,8 +202,9 @@ void SensorSimulator::HandleTarq(const uint8_t* frame, double now, Frames& out) 
 }
 
 void SensorSimulator::FeedModbus(double now, Frames& out) {
-    // Every request the sensor takes is eight bytes; the CRC separates a request
-    // from noise that happens to start with the address.
+    // Every request the sensor serves is eight bytes; writes of several coils or
+    // registers carry a byte count and their data, and are refused whole. The CRC
+    // separates a request from noise that happens to start with the address.
     size_t i = 0;
     while (i < rx_.size()) {
         const uint8_t to = rx_[i];
@@ -211,12 +214,19 @@ void SensorSimulator::FeedModbus(double now, Frames& out) {
             continue;
         }
         if (rx_.size() - i < 8) break;
-        if (ModbusCrc(&rx_[i], 8) != 0) {
+        size_t length = 8;
+        const uint8_t function = rx_[i + 1];
+        if (ModbusCrc(&rx_[i], 8) != 0 &&
+            (function == kModbusWriteCoils || function == kModbusWriteRegisters)) {
+            length = 9u + rx_[i + 6];
+            if (rx_.size() - i < length) break;
+        }
+        if (ModbusCrc(&rx_[i], length) != 0) {
             ++i;
             continue;
         }
         HandleModbus(&rx_[i], now, out);
-        i += 8;
+        i += length;
     }
     rx_.erase(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(i));
 }
