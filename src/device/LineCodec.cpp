@@ -50,7 +50,7 @@ std::unique_ptr<LineCodec> MakeLineCodec(LinkScheme scheme, int unit) {
         case LinkScheme::Rfc2217:
             return std::make_unique<Rfc2217Codec>();
         case LinkScheme::ModbusTcp:
-            return std::make_unique<MbapCodec>(MbapCodec::Side::Client, unit);
+            return std::make_unique<MbapCodec>(unit);
         case LinkScheme::RawTcp:
             break;
     }

@@ -13,8 +13,6 @@ constexpr size_t kMinLength = 2;
 constexpr size_t kMaxLength = 254;
 // Address and the two CRC bytes around an RTU frame's PDU.
 constexpr size_t kRtuOverhead = 3;
-// A server whose line never answers must not collect requests without end.
-constexpr size_t kMaxOpenRequests = 16;
 
 uint16_t Word(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] << 8 | p[1]);
@@ -44,35 +42,14 @@ void PutRtu(std::vector<uint8_t>& line, uint8_t address, const uint8_t* pdu, siz
 
 }  // namespace
 
-MbapCodec::MbapCodec(Side side, int unit) : side_(side), unit_(unit) {}
-
 void MbapCodec::Encode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& wire) {
     // Shorter than an address, a function and a CRC: no frame to carry.
     if (count < kRtuOverhead + 1) return;
-    if (side_ == Side::Client)
-        EncodeRequest(bytes, count, wire);
-    else
-        EncodeReply(bytes, count, wire);
-}
-
-void MbapCodec::EncodeRequest(const uint8_t* bytes, size_t count, std::vector<uint8_t>& wire) {
     Transaction t;
     t.id = ++nextId_;
     t.address = bytes[0];
     t.unit = unit_ >= 0 ? static_cast<uint8_t>(unit_) : bytes[0];
-    // Only the newest request is answered: a reply to an older one comes too late.
-    open_.assign(1, t);
-    PutAdu(wire, t.id, t.unit, bytes + 1, count - kRtuOverhead);
-}
-
-void MbapCodec::EncodeReply(const uint8_t* bytes, size_t count, std::vector<uint8_t>& wire) {
-    // A gateway passes on no frame its line garbled, and nothing nobody asked for.
-    if (open_.empty() || ModbusCrc(bytes, count) != 0) {
-        ++dropped_;
-        return;
-    }
-    const Transaction t = open_.front();
-    open_.pop_front();
+    awaited_ = t;
     PutAdu(wire, t.id, t.unit, bytes + 1, count - kRtuOverhead);
 }
 
@@ -101,18 +78,12 @@ void MbapCodec::TakeAdu(const uint8_t* p, size_t size, std::vector<uint8_t>& lin
     const uint8_t unit = p[kPrefixSize];
     const uint8_t* pdu = p + kHeaderSize;
     const size_t n = size - kHeaderSize;
-    if (side_ == Side::Server) {
-        if (open_.size() == kMaxOpenRequests) open_.pop_front();
-        open_.push_back(Transaction{id, unit, unit});
-        PutRtu(line, unit, pdu, n);
-        return;
-    }
-    if (open_.empty() || open_.front().id != id || open_.front().unit != unit) {
+    if (!awaited_ || awaited_->id != id || awaited_->unit != unit) {
         ++dropped_;
         return;
     }
-    PutRtu(line, open_.front().address, pdu, n);
-    open_.clear();
+    PutRtu(line, awaited_->address, pdu, n);
+    awaited_.reset();
 }
 
 void MbapCodec::GiveUp(const std::string& why) {

@@ -2,31 +2,26 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "LineCodec.h"
 
-// Modbus TCP: every request and reply travels in an MBAP header (transaction
-// id, protocol 0, length, unit id) and without the CRC a serial line needs.
-// The line side of this codec speaks RTU frames, CRC included, so the receive
-// path and a simulated sensor see exactly what a serial line would carry.
+// A Modbus TCP gateway's client: every request and reply travels in an MBAP
+// header (transaction id, protocol 0, length, unit id) and without the CRC a
+// serial line needs. The line side speaks RTU frames, CRC included, so the
+// receive path sees exactly what a serial line would carry.
 //
-// Client (tiltlog, the window): Encode takes one whole RTU request and sends
-// it as an ADU with the next transaction id; Decode gives back, as an RTU
-// frame, the reply that carries that id. Anything else is dropped and counted:
-// a reply to an earlier request, another unit's, or bytes with no MBAP header
-// (after which nothing buffered can be trusted, so all of it goes).
-// Server (tiltsim serving a gateway's clients): Decode turns each ADU request
-// into an RTU request; Encode wraps one whole RTU reply in the ADU header of
-// the oldest request still unanswered.
+// Encode takes one whole RTU request and sends it as an ADU with the next
+// transaction id; Decode gives back, as an RTU frame, the reply that carries
+// that id and unit. Anything else is dropped and counted: a reply to an earlier
+// request, another unit's, or bytes with no MBAP header (after which nothing
+// buffered can be trusted, so all of it goes).
 class MbapCodec : public LineCodec {
 public:
-    enum class Side { Client, Server };
-
-    // `unit`: the unit id a client asks for; -1 asks the address of each request.
-    explicit MbapCodec(Side side, int unit = -1);
+    // `unit`: the unit id to ask for; -1 asks the address of each request.
+    explicit MbapCodec(int unit = -1) : unit_(unit) {}
 
     void Encode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& wire) override;
     void Decode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& line,
@@ -44,18 +39,15 @@ private:
         uint8_t address = 0;  // the RTU address the answer is given back under
     };
 
-    void EncodeRequest(const uint8_t* bytes, size_t count, std::vector<uint8_t>& wire);
-    void EncodeReply(const uint8_t* bytes, size_t count, std::vector<uint8_t>& wire);
     // One whole ADU of `size` bytes at p.
     void TakeAdu(const uint8_t* p, size_t size, std::vector<uint8_t>& line);
     void GiveUp(const std::string& why);
 
-    const Side side_;
     const int unit_;
     std::vector<uint8_t> buffer_;
     uint16_t nextId_ = 0;
-    // Client: the one request awaiting its reply. Server: requests in arrival order.
-    std::deque<Transaction> open_;
+    // Only the newest request is awaited: a reply to an older one comes too late.
+    std::optional<Transaction> awaited_;
     uint64_t dropped_ = 0;
     bool told_ = false;
     std::string notice_;

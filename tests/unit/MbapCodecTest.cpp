@@ -29,17 +29,17 @@ const std::string kReplyPdu = " 03 0A 39 30 00 00 28 23 00 00 09 CE";
 const std::string kReplyRtu = "01 03 0A 39 30 00 00 28 23 00 00 09 CE E4 4C";
 
 TEST(MbapCodec, ClientSendsEachRequestUnderTheNextTransactionIdWithoutItsCrc) {
-    MbapCodec codec(MbapCodec::Side::Client);
+    MbapCodec codec;
     EXPECT_EQ(Encode(codec, kRead), Hex("00 01 00 00 00 06 01 03 00 02 00 04"));
     EXPECT_EQ(Encode(codec, "01 06 00 10 00 FF C8 4F"), Hex("00 02 00 00 00 06 01 06 00 10 00 FF"));
-    MbapCodec unit(MbapCodec::Side::Client, 17);
+    MbapCodec unit(17);
     EXPECT_EQ(Encode(unit, kRead), Hex("00 01 00 00 00 06 11 03 00 02 00 04"));
     // Under a unit id of its own the reply comes back from the sensor's address.
     EXPECT_EQ(Decode(unit, "00 01 00 00 00 0D 11" + kReplyPdu), Hex(kReplyRtu));
 }
 
 TEST(MbapCodec, ClientTakesOnlyTheAwaitedReplyHoweverItIsSplitOrBatched) {
-    MbapCodec codec(MbapCodec::Side::Client);
+    MbapCodec codec;
     Encode(codec, kRead);
     Encode(codec, kRead);
     // The first request's answer (too late), another unit's, the awaited one
@@ -58,7 +58,7 @@ TEST(MbapCodec, ClientTakesOnlyTheAwaitedReplyHoweverItIsSplitOrBatched) {
 }
 
 TEST(MbapCodec, ClientGivesUpBytesWithoutAnMbapHeaderAndSaysSoOnce) {
-    MbapCodec codec(MbapCodec::Side::Client);
+    MbapCodec codec;
     Encode(codec, kRead);
     // An RTU reply, as a raw serial server sends it: protocol id 0x0A39.
     EXPECT_TRUE(Decode(codec, kReplyRtu).empty());
@@ -66,18 +66,6 @@ TEST(MbapCodec, ClientGivesUpBytesWithoutAnMbapHeaderAndSaysSoOnce) {
     EXPECT_TRUE(Decode(codec, "00 01 00 00 00 00 01 03").empty());  // length 0
     EXPECT_EQ(codec.TakeNotice(), "");
     EXPECT_EQ(codec.Dropped(), 2u);
-}
-
-TEST(MbapCodec, ServerTurnsRequestsIntoRtuAndAnswersUnderEachRequestsId) {
-    MbapCodec codec(MbapCodec::Side::Server);
-    EXPECT_EQ(
-        Decode(codec, "12 34 00 00 00 06 01 03 00 02 00 04 12 35 00 00 00 06 01 06 00 10 00 FF"),
-        Hex(kRead + " 01 06 00 10 00 FF C8 4F"));
-    // A reply garbled on the line is not passed on and answers nothing.
-    EXPECT_TRUE(Encode(codec, "01 03 0A 39 30 00 00 28 23 00 00 09 CE E4 4D").empty());
-    EXPECT_EQ(Encode(codec, kReplyRtu), Hex("12 34 00 00 00 0D 01" + kReplyPdu));
-    EXPECT_EQ(Encode(codec, "01 06 00 10 00 FF C8 4F"), Hex("12 35 00 00 00 06 01 06 00 10 00 FF"));
-    EXPECT_TRUE(Encode(codec, kReplyRtu).empty());  // nobody asked
 }
 
 }  // namespace
