@@ -108,7 +108,8 @@ void SettingsCommands::Use(const Setting& setting) {
 }
 
 void SettingsCommands::SendRead() {
-    const std::vector<uint8_t> frame = BuildModbusRead(state_.deviceAddress, state_.modbusRegisters);
+    const std::vector<uint8_t> frame =
+        BuildModbusRead(state_.deviceAddress, state_.modbusRegisters);
     transmit_(frame.data(), frame.size());
 }
 
