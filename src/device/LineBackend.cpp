@@ -111,12 +111,14 @@ public:
     }
     bool Gone(int err) const override { return TcpLine::PeerGone(err); }
     bool Network() const override { return true; }
-    std::string TakeNotice() override {
-        std::string notice = LineBackend::TakeNotice();
+    LineNotice TakeNotice() override {
+        LineNotice notice = LineBackend::TakeNotice();
         // The raw codec names the scheme to use; the address is ours to add.
-        if (notice.size() > 3 && notice.compare(notice.size() - 3, 3, "://") == 0) {
-            const bool v6 = address_.host.find(':') != std::string::npos;
-            notice += (v6 ? "[" + address_.host + "]" : address_.host) + ":" + address_.service;
+        const bool v6 = address_.host.find(':') != std::string::npos;
+        const std::string where =
+            (v6 ? "[" + address_.host + "]" : address_.host) + ":" + address_.service;
+        for (std::string* text : {&notice.english, &notice.chinese}) {
+            if (text->size() > 3 && text->compare(text->size() - 3, 3, "://") == 0) *text += where;
         }
         return notice;
     }

@@ -46,7 +46,7 @@ public:
     // A connection to a device server rather than a tty.
     virtual bool Network() const { return false; }
     // Something the operator should know about the far end, said once.
-    virtual std::string TakeNotice() { return codec_->TakeNotice(); }
+    virtual LineNotice TakeNotice() { return codec_->TakeNotice(); }
     // Why the last Open failed, when errno alone does not say it ("cannot
     // resolve HOST: ..."); empty otherwise.
     const std::string& OpenFailure() const { return openFailure_; }

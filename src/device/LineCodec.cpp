@@ -1,5 +1,7 @@
 #include "LineCodec.h"
 
+#include <utility>
+
 #include "MbapCodec.h"
 #include "Rfc2217Codec.h"
 
@@ -23,20 +25,21 @@ public:
             watching_ = false;
             if (start_[0] == TelnetStream::kIac && start_[1] >= TelnetStream::kWill &&
                 start_[1] <= TelnetStream::kDont)
-                notice_ = "this server speaks telnet: use rfc2217://";
+                notice_ = {"this server speaks telnet: use rfc2217://",
+                           "此服务器使用 telnet 协议：请改用 rfc2217://"};
         }
         line.insert(line.end(), bytes, bytes + count);
     }
-    std::string TakeNotice() override {
-        std::string notice;
-        notice.swap(notice_);
+    LineNotice TakeNotice() override {
+        LineNotice notice;
+        std::swap(notice, notice_);
         return notice;
     }
 
 private:
     bool watching_;
     std::vector<uint8_t> start_;
-    std::string notice_;
+    LineNotice notice_;
 };
 
 }  // namespace

@@ -9,6 +9,13 @@
 #include "LineSettings.h"
 #include "TcpAddress.h"
 
+// Something about the far end the operator should know, in both languages.
+struct LineNotice {
+    std::string english;
+    std::string chinese;
+    bool Empty() const { return english.empty(); }
+};
+
 // How one transport carries a serial line's bytes: a tty or a raw TCP
 // connection carries them as they are; telnet (RFC 2217) escapes and
 // negotiates; a Modbus TCP gateway wraps each frame in an MBAP header.
@@ -33,7 +40,7 @@ public:
     }
     // Something the operator should know about the server, said once: a raw
     // connection that receives a telnet greeting, say. Empty when nothing.
-    virtual std::string TakeNotice() { return {}; }
+    virtual LineNotice TakeNotice() { return {}; }
     // The wire carries the line's frames in a framing of its own (Modbus TCP):
     // what went on the wire is then worth showing rather than the line's bytes.
     virtual bool Reframes() const { return false; }

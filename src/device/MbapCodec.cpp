@@ -1,5 +1,7 @@
 #include "MbapCodec.h"
 
+#include <utility>
+
 #include "ModbusProtocol.h"
 
 namespace {
@@ -62,7 +64,7 @@ void MbapCodec::Decode(const uint8_t* bytes, size_t count, std::vector<uint8_t>&
         const uint8_t* p = buffer_.data() + used;
         const size_t length = Word(p + 4);
         if (Word(p + 2) != 0 || length < kMinLength || length > kMaxLength) {
-            GiveUp("what it sent has no MBAP header");
+            GiveUp();
             return;
         }
         const size_t size = kPrefixSize + length;
@@ -86,16 +88,17 @@ void MbapCodec::TakeAdu(const uint8_t* p, size_t size, std::vector<uint8_t>& lin
     awaited_.reset();
 }
 
-void MbapCodec::GiveUp(const std::string& why) {
+void MbapCodec::GiveUp() {
     ++dropped_;
     buffer_.clear();
     if (told_) return;
     told_ = true;
-    notice_ = "this server does not speak Modbus TCP: " + why;
+    notice_ = {"this server does not speak Modbus TCP: what it sent has no MBAP header",
+               "此服务器不使用 Modbus TCP 协议：它发来的数据没有 MBAP 报文头"};
 }
 
-std::string MbapCodec::TakeNotice() {
-    std::string notice;
-    notice.swap(notice_);
+LineNotice MbapCodec::TakeNotice() {
+    LineNotice notice;
+    std::swap(notice, notice_);
     return notice;
 }

@@ -26,7 +26,7 @@ public:
     void Encode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& wire) override;
     void Decode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& line,
                 std::vector<uint8_t>& reply) override;
-    std::string TakeNotice() override;
+    LineNotice TakeNotice() override;
     bool Reframes() const override { return true; }
 
     // ADUs and bytes given up since the start (see above).
@@ -41,7 +41,7 @@ private:
 
     // One whole ADU of `size` bytes at p.
     void TakeAdu(const uint8_t* p, size_t size, std::vector<uint8_t>& line);
-    void GiveUp(const std::string& why);
+    void GiveUp();
 
     const int unit_;
     std::vector<uint8_t> buffer_;
@@ -50,5 +50,5 @@ private:
     std::optional<Transaction> awaited_;
     uint64_t dropped_ = 0;
     bool told_ = false;
-    std::string notice_;
+    LineNotice notice_;
 };

@@ -1,5 +1,7 @@
 #include "Rfc2217Codec.h"
 
+#include <utility>
+
 namespace {
 
 using T = TelnetStream;
@@ -67,7 +69,9 @@ void Rfc2217Codec::Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>&
             }
             if (option == T::kComPort) {
                 serverAgreed_ = false;
-                notice_ = "the server does not take line settings (it refuses the COM port option)";
+                notice_ = {
+                    "the server does not take line settings (it refuses the COM port option)",
+                    "服务器不接受串口参数设置（它拒绝了 COM 端口选项）"};
                 ReleaseHeld(reply);
             }
             break;
@@ -114,8 +118,8 @@ bool Rfc2217Codec::LineRequest(const LineSettings& settings, std::vector<uint8_t
     return true;
 }
 
-std::string Rfc2217Codec::TakeNotice() {
-    std::string notice;
-    notice.swap(notice_);
+LineNotice Rfc2217Codec::TakeNotice() {
+    LineNotice notice;
+    std::swap(notice, notice_);
     return notice;
 }

@@ -19,7 +19,7 @@ public:
     // Offers the option at the first call; the settings themselves go out
     // once the server has said DO (at once when it already has).
     bool LineRequest(const LineSettings& settings, std::vector<uint8_t>& wire) override;
-    std::string TakeNotice() override;
+    LineNotice TakeNotice() override;
 
 private:
     void Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>& reply);
@@ -39,5 +39,5 @@ private:
     bool settingsWaiting_ = false;
     LineSettings settings_;
     std::vector<uint8_t> held_;
-    std::string notice_;
+    LineNotice notice_;
 };

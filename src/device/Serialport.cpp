@@ -414,8 +414,8 @@ void CSerialPort::TellNotice() {
         std::lock_guard<std::recursive_mutex> lock(channelLock_);
         line = line_.get();
     }
-    const std::string notice = line->TakeNotice();
-    if (!notice.empty()) Show(notice, "Message");
+    const LineNotice notice = line->TakeNotice();
+    if (!notice.Empty() && owner_) owner_->ShowLineNotice(notice);
 }
 
 bool CSerialPort::FlushWrite() {

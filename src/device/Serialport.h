@@ -34,6 +34,10 @@ public:
     // UI thread for configuration errors inside Open; the owner shows it on its
     // UI thread and must not block the caller waiting for the operator.
     virtual void ShowPortError(const std::string& text, const std::string& caption) = 0;
+    // Something about the far end worth knowing, from the monitor thread, once.
+    virtual void ShowLineNotice(const LineNotice& notice) {
+        ShowPortError(notice.english, "Message");
+    }
 };
 
 // The one serial channel: a port opened with the chosen line settings, one

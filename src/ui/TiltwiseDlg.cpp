@@ -507,6 +507,17 @@ void CTiltwiseDlg::ShowPortError(const std::string& text, const std::string& cap
         Qt::QueuedConnection);
 }
 
+void CTiltwiseDlg::ShowLineNotice(const LineNotice& notice) {
+    // Read on the UI thread: the language may change before the box is shown.
+    QMetaObject::invokeMethod(
+        this,
+        [this, notice] {
+            const bool chinese = linkControls_ && linkControls_->ChineseSelected();
+            ShowBox(chinese ? notice.chinese : notice.english, "Message", BoxIcon::Exclamation);
+        },
+        Qt::QueuedConnection);
+}
+
 // ---- layout ---------------------------------------------------------------
 
 void CTiltwiseDlg::ScaleLayoutNow(ResizeKind kind) {

@@ -145,6 +145,7 @@ public:
     void DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) override;
     void WakeUiThread() override;
     void ShowPortError(const std::string& text, const std::string& caption) override;
+    void ShowLineNotice(const LineNotice& notice) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

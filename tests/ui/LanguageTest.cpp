@@ -211,4 +211,17 @@ TEST(QtFolderPickerStart, OpensInTheGivenFolderOrTheNearestOneAboveThatExists) {
     EXPECT_EQ(openedIn(data + "/not/made/yet"), data);
 }
 
+using NoticeLanguage = WindowFixture;
+
+TEST_F(NoticeLanguage, ANoticeAboutTheServerIsShownInTheLanguageChosen) {
+    for (Language lang : {Language::English, Language::Chinese}) {
+        messages.shown.clear();
+        auto dlg = Make(lang);
+        dlg->ShowLineNotice({"this server speaks telnet", "此服务器使用 telnet 协议"});
+        ASSERT_TRUE(ProcessUntil([&] { return !messages.shown.empty(); }));
+        EXPECT_EQ(messages.shown[0].text, lang == Language::Chinese ? "此服务器使用 telnet 协议"
+                                                                    : "this server speaks telnet");
+    }
+}
+
 }  // namespace

@@ -54,7 +54,7 @@ TEST(MbapCodec, ClientTakesOnlyTheAwaitedReplyHoweverItIsSplitOrBatched) {
     }
     EXPECT_EQ(line, Hex(kReplyRtu));
     EXPECT_EQ(codec.Dropped(), 3u);
-    EXPECT_EQ(codec.TakeNotice(), "");
+    EXPECT_TRUE(codec.TakeNotice().Empty());
 }
 
 TEST(MbapCodec, ClientGivesUpBytesWithoutAnMbapHeaderAndSaysSoOnce) {
@@ -62,9 +62,9 @@ TEST(MbapCodec, ClientGivesUpBytesWithoutAnMbapHeaderAndSaysSoOnce) {
     Encode(codec, kRead);
     // An RTU reply, as a raw serial server sends it: protocol id 0x0A39.
     EXPECT_TRUE(Decode(codec, kReplyRtu).empty());
-    EXPECT_NE(codec.TakeNotice().find("does not speak Modbus TCP"), std::string::npos);
+    EXPECT_NE(codec.TakeNotice().english.find("does not speak Modbus TCP"), std::string::npos);
     EXPECT_TRUE(Decode(codec, "00 01 00 00 00 00 01 03").empty());  // length 0
-    EXPECT_EQ(codec.TakeNotice(), "");
+    EXPECT_TRUE(codec.TakeNotice().Empty());
     EXPECT_EQ(codec.Dropped(), 2u);
 }
 

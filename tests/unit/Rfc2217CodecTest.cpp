@@ -67,13 +67,13 @@ TEST(RawTcpCodec, PassesBytesAndTellsATelnetGreetingOnce) {
     auto raw = MakeLineCodec(LinkScheme::RawTcp);
     EXPECT_EQ(Feed(*raw, Hex("ff")).line, Hex("ff"));
     EXPECT_EQ(Feed(*raw, Hex("fb 03")).line, Hex("fb 03"));
-    EXPECT_NE(raw->TakeNotice().find("telnet"), std::string::npos);
+    EXPECT_NE(raw->TakeNotice().english.find("telnet"), std::string::npos);
     Feed(*raw, Hex("ff fd 2c"));
-    EXPECT_EQ(raw->TakeNotice(), "");
+    EXPECT_TRUE(raw->TakeNotice().Empty());
 
     auto sensor = MakeLineCodec(LinkScheme::RawTcp);
     Feed(*sensor, Hex("68 0d 00 84 ff fb"));
-    EXPECT_EQ(sensor->TakeNotice(), "");
+    EXPECT_TRUE(sensor->TakeNotice().Empty());
 }
 
 }  // namespace
