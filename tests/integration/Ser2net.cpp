@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "FindProgram.h"
 #include "SimServer.h"
 #include "TcpLine.h"
 
@@ -24,14 +25,15 @@ Ser2net::Ser2net(const std::string& device, const std::string& accepter, const s
     std::ofstream(config) << "connection: &line\n  accepter: " << accepter << ",127.0.0.1," << port_
                           << "\n  connector: serialdev," << device << "," << line << ",local\n";
     const std::string pidFile = dir_ + "/pid";
+    const std::string program = FindProgram("ser2net");
     pid_ = ::fork();
     if (pid_ == 0) {
         const int null = ::open("/dev/null", O_RDWR);
         ::dup2(null, 1);
         ::dup2(null, 2);
         // -n: stay in the foreground, -u: no UUCP lock files outside the temp folder.
-        ::execlp("ser2net", "ser2net", "-n", "-u", "-P", pidFile.c_str(), "-c", config.c_str(),
-                 static_cast<char*>(nullptr));
+        ::execl(program.c_str(), "ser2net", "-n", "-u", "-P", pidFile.c_str(), "-c", config.c_str(),
+                static_cast<char*>(nullptr));
         std::_Exit(127);
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);

@@ -16,6 +16,8 @@
 #include <fstream>
 #include <thread>
 
+#include "FindProgram.h"
+
 extern char** environ;
 
 namespace {
@@ -41,20 +43,6 @@ bool Accepts(uint16_t port) {
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     ::close(fd);
     return ok;
-}
-
-// Debian puts the broker in /usr/sbin, which an ordinary user's PATH lacks.
-std::string FindProgram(const std::string& name) {
-    std::string dirs = ::getenv("PATH") ? ::getenv("PATH") : "";
-    dirs += ":/usr/sbin:/sbin:/usr/bin:/bin";
-    for (size_t start = 0; start <= dirs.size();) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        const std::string path = dirs.substr(start, end - start) + "/" + name;
-        if (end > start && ::access(path.c_str(), X_OK) == 0) return path;
-        start = end + 1;
-    }
-    return "";
 }
 
 template <typename F>
