@@ -4,8 +4,9 @@
 # request at a time. tiltlog asks a bus of --units addresses (default 100) in
 # turn as fast as replies come; the server answers every unit id. With enough
 # units a round outlasts --interval-ms 1, so only the replies set the pace.
+# --in-flight N lets tiltlog keep N requests on their way (default 1).
 #
-#   bench/modbus.sh [--seconds N] [--units N]
+#   bench/modbus.sh [--seconds N] [--units N] [--in-flight N]
 #
 # Prints both rates and their ratio (tiltlog / libmodbus). The Release tree is
 # build/bench-tcp, shared with bench/tcp.sh (MODBUS_BENCH_TREE overrides it);
@@ -15,14 +16,17 @@ cd "$(dirname "$0")/.."
 
 seconds=10
 units=100
+window=1
 while [ $# -gt 0 ]; do
     case "$1" in
         --seconds) seconds=$2; shift 2 ;;
         --units) units=$2; shift 2 ;;
-        -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        --in-flight) window=$2; shift 2 ;;
+        -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "modbus.sh: unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
 done
+[[ "$window" =~ ^[0-9]+$ ]] && [ "$window" -ge 1 ] || { echo "modbus.sh: --in-flight takes a whole number from 1" >&2; exit 2; }
 for n in "$seconds" "$units"; do
     [[ "$n" =~ ^[0-9]+$ ]] && [ "$n" -gt 1 ] || { echo "modbus.sh: counts are whole numbers above 1" >&2; exit 2; }
 done
@@ -49,7 +53,7 @@ port=${url##*:}
 reference=$(sed -n 's/^transactions=\([0-9]*\) seconds=\(.*\)$/\1 \2/p' "$root/client.out")
 
 "$log_bin" --port "$url" --protocol modbus --registers 5 --address "1-$units" \
-    --interval-ms 1 --duration "$seconds" --output - >"$root/rows" 2>"$root/log.err" || true
+    --interval-ms 1 --in-flight "$window" --duration "$seconds" --output - >"$root/rows" 2>"$root/log.err" || true
 rows=$(( $(wc -l <"$root/rows") - 1 ))
 good=$(grep -c -E '^[0-9]+,(2\.15,90\.00,-2\.56|-90\.00,-87\.45,25\.10),' "$root/rows" || true)
 

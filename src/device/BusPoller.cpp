@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-BusPoller::BusPoller(std::vector<uint8_t> addresses, Clock::duration interval, ReplyTimeout timeout)
-    : interval_(interval), timeout_(timeout) {
+BusPoller::BusPoller(std::vector<uint8_t> addresses, Clock::duration interval, ReplyTimeout timeout,
+                     size_t window)
+    : interval_(interval), timeout_(timeout), window_(std::max<size_t>(window, 1)) {
     for (uint8_t a : addresses) {
         Sensor s;
         s.address = a;
@@ -13,9 +14,13 @@ BusPoller::BusPoller(std::vector<uint8_t> addresses, Clock::duration interval, R
 }
 
 void BusPoller::Restart(Clock::time_point now) {
-    awaiting_.reset();
-    previous_.reset();
-    extended_ = false;
+    turns_.clear();
+    // Nothing asked before the restart is awaited, even late.
+    for (Sensor& s : sensors_) {
+        s.turn = 0;
+        s.answered = false;
+    }
+    answeredUpTo_ = 0;
     next_ = 0;
     requestAt_ = now;
     roundStart_ = now;
@@ -23,47 +28,58 @@ void BusPoller::Restart(Clock::time_point now) {
 
 std::optional<uint8_t> BusPoller::Due(Clock::time_point now, bool receiving) {
     if (sensors_.empty()) return std::nullopt;
-    if (awaiting_ && now >= deadline_) {
-        if (receiving && !extended_) {
-            extended_ = true;
-            deadline_ = now + timeout_.Current();
-            return std::nullopt;
+    for (size_t i = 0; i < turns_.size();) {
+        Turn& t = turns_[i];
+        if (now < t.deadline) {
+            ++i;
+        } else if (i == 0 && receiving && !t.extended) {
+            t.extended = true;
+            t.deadline = now + timeout_.Current();
+            ++i;
+        } else {
+            Unanswered(t.at, false);
+            EndTurn(i, now, false);
         }
-        Unanswered(*awaiting_, false);
-        EndTurn(now, false);
     }
-    if (awaiting_ || now < requestAt_) return std::nullopt;
+    if (turns_.size() >= window_ || now < requestAt_ || InFlight(next_)) return std::nullopt;
     if (next_ == 0) {
         // A round that starts late starts now; one that is on time keeps its
         // phase, so the rate does not drift by the loop's own lateness.
         roundStart_ = now - requestAt_ < interval_ ? requestAt_ : now;
         roundBegan_ = now;
     }
-    awaiting_ = next_;
-    extended_ = false;
-    deadline_ = now + timeout_.Current();
+    Turn& t = turns_.emplace_back();
+    t.at = next_;
+    t.deadline = now + timeout_.Current();
     Sensor& s = sensors_[next_];
     ++s.requests;
     s.requestedAt = now;
+    s.turn = ++issued_;
+    s.answered = false;
+    next_ = (next_ + 1) % sensors_.size();
+    // Each sensor once per interval: the next round waits for its time.
+    if (next_ == 0) requestAt_ = roundStart_ + interval_;
     return s.address;
 }
 
 BusPoller::Verdict BusPoller::OnReply(uint8_t address, Clock::time_point now) {
     const std::optional<size_t> at = Find(address);
     if (!at) return NotAsked(address);
-    if (awaiting_ == at) {
+    for (size_t i = 0; i < turns_.size(); ++i) {
+        if (turns_[i].at != *at) continue;
         Answered(*at, now);
-        EndTurn(now, true);
-        return Verdict::Filed;
-    }
-    if (previous_ != at) return NotAsked(address);
-    if (!previousAnswered_) {
-        // Late, but still before the reply to the request after it.
-        previousAnswered_ = true;
-        Answered(*at, now);
+        EndTurn(i, now, true);
         return Verdict::Filed;
     }
     Sensor& s = sensors_[*at];
+    if (!s.answered && s.turn > answeredUpTo_ && s.turn + window_ >= issued_) {
+        // Late, but still before the reply to any request after it.
+        s.answered = true;
+        answeredUpTo_ = s.turn;
+        Answered(*at, now);
+        return Verdict::Filed;
+    }
+    if (!s.answered || s.turn < answeredUpTo_) return NotAsked(address);
     ++s.duplicates;
     if (!std::exchange(s.toldDuplicate, true)) Tell(NewsKind::TwoSensors, s.address);
     return Verdict::Duplicate;
@@ -85,9 +101,16 @@ BusPoller::Verdict BusPoller::NotAsked(uint8_t address) {
 }
 
 void BusPoller::OnBadReply(Clock::time_point now) {
-    if (!awaiting_) return;
-    Unanswered(*awaiting_, true);
-    EndTurn(now, false);
+    if (turns_.empty()) return;
+    Unanswered(turns_.front().at, true);
+    EndTurn(0, now, false);
+}
+
+bool BusPoller::InFlight(size_t at) const {
+    for (const Turn& t : turns_) {
+        if (t.at == at) return true;
+    }
+    return false;
 }
 
 void BusPoller::Answered(size_t at, Clock::time_point now) {
@@ -112,28 +135,29 @@ void BusPoller::Unanswered(size_t at, bool bad) {
     }
 }
 
-void BusPoller::EndTurn(Clock::time_point now, bool answered) {
-    previous_ = awaiting_;
-    previousAnswered_ = answered;
-    awaiting_.reset();
-    next_ = (next_ + 1) % sensors_.size();
-    if (next_ != 0) {
-        requestAt_ = now;
-        return;
-    }
-    requestAt_ = std::max(now, roundStart_ + interval_);
-    if (now - roundBegan_ > interval_ && !std::exchange(toldLongRound_, true)) {
+void BusPoller::EndTurn(size_t i, Clock::time_point now, bool answered) {
+    const size_t at = turns_[i].at;
+    turns_.erase(turns_.begin() + static_cast<std::ptrdiff_t>(i));
+    Sensor& s = sensors_[at];
+    s.answered = answered;
+    if (answered) answeredUpTo_ = std::max(answeredUpTo_, s.turn);
+    requestAt_ = std::max(requestAt_, now);
+    if (at + 1 == sensors_.size() && now - roundBegan_ > interval_ &&
+        !std::exchange(toldLongRound_, true)) {
         Tell(NewsKind::LongRound).length = now - roundBegan_;
     }
 }
 
 BusPoller::Clock::time_point BusPoller::NextDue() const {
-    return awaiting_ ? deadline_ : requestAt_;
+    if (turns_.size() < window_ && !InFlight(next_)) return requestAt_;
+    Clock::time_point first = Clock::time_point::max();
+    for (const Turn& t : turns_) first = std::min(first, t.deadline);
+    return first;
 }
 
 std::optional<uint8_t> BusPoller::AwaitedAddress() const {
-    if (!awaiting_) return std::nullopt;
-    return sensors_[*awaiting_].address;
+    if (turns_.empty()) return std::nullopt;
+    return sensors_[turns_.front().at].address;
 }
 
 std::optional<size_t> BusPoller::Find(uint8_t address) const {

@@ -41,6 +41,10 @@ public:
     // Something the operator should know about the server, said once: a raw
     // connection that receives a telnet greeting, say. Empty when nothing.
     virtual LineNotice TakeNotice() { return {}; }
+    // How many requests may await their replies at once. A codec that matches
+    // each reply to its request (Modbus TCP) keeps that many; the others carry
+    // one at a time and ignore it.
+    virtual void SetWindow(size_t requests) { (void)requests; }
     // The wire carries the line's frames in a framing of its own (Modbus TCP):
     // what went on the wire is then worth showing rather than the line's bytes.
     virtual bool Reframes() const { return false; }

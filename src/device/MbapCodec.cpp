@@ -1,5 +1,6 @@
 #include "MbapCodec.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "MbapFrame.h"
@@ -31,7 +32,8 @@ void MbapCodec::Encode(const uint8_t* bytes, size_t count, std::vector<uint8_t>&
     t.id = ++nextId_;
     t.address = bytes[0];
     t.unit = unit_ >= 0 ? static_cast<uint8_t>(unit_) : bytes[0];
-    awaited_ = t;
+    awaited_.push_back(t);
+    if (awaited_.size() > window_) awaited_.pop_front();
     mbap::PutAdu(wire, t.id, t.unit, bytes + 1, count - kRtuOverhead);
 }
 
@@ -49,12 +51,18 @@ void MbapCodec::TakeAdu(const uint8_t* p, size_t size, std::vector<uint8_t>& lin
     const uint8_t unit = p[kPrefixSize];
     const uint8_t* pdu = p + kHeaderSize;
     const size_t n = size - kHeaderSize;
-    if (!awaited_ || awaited_->id != id || awaited_->unit != unit) {
-        ++dropped_;
+    for (auto t = awaited_.begin(); t != awaited_.end(); ++t) {
+        if (t->id != id || t->unit != unit) continue;
+        PutRtu(line, t->address, pdu, n);
+        awaited_.erase(t);
         return;
     }
-    PutRtu(line, awaited_->address, pdu, n);
-    awaited_.reset();
+    ++dropped_;
+}
+
+void MbapCodec::SetWindow(size_t requests) {
+    window_ = std::max<size_t>(requests, 1);
+    while (awaited_.size() > window_) awaited_.pop_front();
 }
 
 void MbapCodec::GiveUp() {

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -14,10 +14,11 @@
 // receive path sees exactly what a serial line would carry.
 //
 // Encode takes one whole RTU request and sends it as an ADU with the next
-// transaction id; Decode gives back, as an RTU frame, the reply that carries
-// that id and unit. Anything else is dropped and counted: a reply to an earlier
-// request, another unit's, or bytes with no MBAP header (after which nothing
-// buffered can be trusted, so all of it goes).
+// transaction id; Decode gives back, as an RTU frame, a reply that carries the
+// id and unit of one of the requests in the window (the newest only, unless a
+// wider window is set). Anything else is dropped and counted: a reply to an
+// older request, another unit's, or bytes with no MBAP header (after which
+// nothing buffered can be trusted, so all of it goes).
 class MbapCodec : public LineCodec {
 public:
     // `unit`: the unit id to ask for; -1 asks the address of each request.
@@ -27,6 +28,7 @@ public:
     void Decode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& line,
                 std::vector<uint8_t>& reply) override;
     LineNotice TakeNotice() override;
+    void SetWindow(size_t requests) override;
     bool Reframes() const override { return true; }
 
     // ADUs and bytes given up since the start (see above).
@@ -46,8 +48,9 @@ private:
     const int unit_;
     std::vector<uint8_t> buffer_;
     uint16_t nextId_ = 0;
-    // Only the newest request is awaited: a reply to an older one comes too late.
-    std::optional<Transaction> awaited_;
+    // The newest requests, oldest first: a reply to an older one comes too late.
+    std::deque<Transaction> awaited_;
+    size_t window_ = 1;
     uint64_t dropped_ = 0;
     bool told_ = false;
     LineNotice notice_;

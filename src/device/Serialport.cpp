@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 
 #include "SystemCalls.h"
 
@@ -111,8 +110,7 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
     portnr_ = line.portnr;
 
     std::lock_guard<std::recursive_mutex> lock(channelLock_);
-    writeSlot_.assign(kWriteSlotSize, 0);
-    bytesToWrite_ = 0;
+    writeQueue_.clear();
     writeHeld_ = false;
     lineRequested_ = false;
     tail_.clear();
@@ -143,6 +141,7 @@ bool CSerialPort::Open(SerialOwner* owner, const LineSettings& line) {
     handle_ = Handle::Open;
     lastOpenError_ = 0;
     reframes_.store(line_->Codec().Reframes());
+    line_->Codec().SetWindow(window_);
     return true;
 }
 
@@ -212,8 +211,8 @@ void CSerialPort::QueueWrite(const uint8_t* block, uint32_t n) {
     std::lock_guard<std::recursive_mutex> lock(channelLock_);
     if (handle_ != Handle::Open || writeFd_ < 0 || !block) return;
     if (n > kWriteSlotSize) n = kWriteSlotSize;
-    std::memcpy(writeSlot_.data(), block, n);
-    bytesToWrite_ = n;
+    writeQueue_.emplace_back(block, block + n);
+    if (writeQueue_.size() > window_) writeQueue_.pop_front();
     Signal(writeFd_);
 }
 
@@ -236,7 +235,7 @@ void CSerialPort::Close() {
     ReleaseDevice(Handle::None);
     if (stopFd_ >= 0) Reset(stopFd_);
     if (writeFd_ >= 0) Reset(writeFd_);
-    writeSlot_.clear();
+    writeQueue_.clear();
 }
 
 bool CSerialPort::ServiceDeliveries() {
@@ -432,11 +431,12 @@ bool CSerialPort::FlushWrite() {
             lineRequested_ = false;
             line->Codec().LineRequest(requestedLine_, request);
         }
-        // The request stays in the mailbox, where a newer one replaces it.
-        held = bytesToWrite_ > 0 && line->Unsent() > 0;
-        if (bytesToWrite_ > 0 && !held) {
-            line->Codec().Encode(writeSlot_.data(), bytesToWrite_, out);
-            bytesToWrite_ = 0;
+        // The requests stay in the mailbox, where newer ones replace them.
+        held = !writeQueue_.empty() && line->Unsent() > 0;
+        if (!held) {
+            for (const std::vector<uint8_t>& block : writeQueue_)
+                line->Codec().Encode(block.data(), block.size(), out);
+            writeQueue_.clear();
         }
     }
     if (!request.empty()) WriteWire(request);

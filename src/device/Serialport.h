@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -78,9 +80,14 @@ public:
     void SetGatherSpan(std::chrono::milliseconds span) {
         gatherMs_.store(static_cast<int>(span.count()));
     }
-    // One-slot mailbox: a block the monitor has not taken yet is replaced. On a
-    // connection a block also waits while the one before is unacknowledged, so
-    // a stalled path never gets a pile of requests to send back to back.
+    // How many requests may await their replies at once, from the next Open:
+    // more than one only where the transport tells replies apart by request
+    // (Modbus TCP). The mailbox keeps that many of the newest.
+    void SetWindow(size_t requests) { window_ = std::max<size_t>(requests, 1); }
+    // A mailbox of one slot, or of the window's: a block beyond it that the
+    // monitor has not taken yet is dropped, oldest first. On a connection the
+    // blocks also wait while the ones before are unacknowledged, so a stalled
+    // path never gets a pile of requests to send back to back.
     void QueueWrite(const uint8_t* block, uint32_t n) override;
     // Stops the monitor and releases the port. Safe when nothing is open, and
     // safe from inside DeliverBytes.
@@ -179,8 +186,8 @@ private:
     // Open or Close, so the monitor never holds a dangling one.
     std::unique_ptr<LineBackend> line_;
     Handle handle_ = Handle::None;
-    std::vector<uint8_t> writeSlot_;
-    uint32_t bytesToWrite_ = 1;
+    std::deque<std::vector<uint8_t>> writeQueue_;
+    size_t window_ = 1;
     // Monitor thread only: a request waits for the line, and the last bytes
     // received, where a server's parting words are found.
     bool writeHeld_ = false;

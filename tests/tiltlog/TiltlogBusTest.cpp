@@ -367,4 +367,43 @@ TEST(BusFaults, NoReplyIsFiledUnderAnAddressNotAskedAndEachFaultIsToldOnce) {
     }
 }
 
+// A Modbus TCP gateway by hand that answers only once three requests wait,
+// and then the newest first: each unit's registers give its own X.
+void AnswerThreeAtOnce(int client) {
+    const std::map<uint8_t, std::string_view> registers = {
+        {1, "\x7f\x27\x00\x00\x28\x23\x00\x00\x09\xce"sv},   // X 11.11
+        {2, "\x2d\x30\x00\x00\x28\x23\x00\x00\x09\xce"sv},   // X 33.33
+        {3, "\x84\x34\x00\x00\x28\x23\x00\x00\x09\xce"sv}};  // X 44.44
+    std::vector<Bytes> waiting;
+    Bytes asked(12);  // MBAP header and a read of registers
+    while (::recv(client, asked.data(), asked.size(), MSG_WAITALL) == ssize_t(asked.size())) {
+        waiting.push_back(asked);
+        if (waiting.size() < 3) continue;
+        for (auto r = waiting.rbegin(); r != waiting.rend(); ++r) {
+            Bytes reply = {(*r)[0], (*r)[1], 0, 0, 0, 13, (*r)[6], 0x03, 0x0a};
+            const std::string_view data = registers.at((*r)[6]);
+            reply.insert(reply.end(), data.begin(), data.end());
+            (void)!::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
+        }
+        waiting.clear();
+    }
+}
+
+TEST(BusWindow, AGatewayAnsweringOnlyQueuedRequestsOutOfOrderFilesEachReplyUnderItsSensor) {
+    LoopbackPeer peer(AnswerThreeAtOnce);
+    const std::string gateway = "modbus-tcp://" + peer.Address().substr(6);
+    const std::string out = TempFolder();
+    Rig rig;
+    rig.Start({"--port", gateway, "--protocol", "modbus", "--address", "1-3", "--in-flight", "3",
+               "--interval-ms", "50", "--duration", "2", "--output", out});
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    EXPECT_NE(rig.err.find("up to 3 at once"), std::string::npos) << rig.err;
+    EXPECT_EQ(Xs(FileText(out, "Tiltscope_A1")), std::set<std::string>{"11.11"});
+    EXPECT_EQ(Xs(FileText(out, "Tiltscope_A2")), std::set<std::string>{"33.33"});
+    EXPECT_EQ(Xs(FileText(out, "Tiltscope_A3")), std::set<std::string>{"44.44"});
+    EXPECT_GE(StampsMs(FileText(out, "Tiltscope_A1")).size(), 10u);
+    EXPECT_EQ(rig.err.find("does not answer"), std::string::npos) << rig.err;
+    std::filesystem::remove_all(out);
+}
+
 }  // namespace

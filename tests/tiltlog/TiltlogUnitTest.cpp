@@ -139,6 +139,25 @@ TEST_F(TiltlogConfig, AMalformedNetworkAddressIsRefusedWithItsFaultNeverOpenedAs
     }
 }
 
+TEST_F(TiltlogConfig, AConverterBehindAPortsFileRefusesLineSettingsAndOnlyAGatewayTakesAWindow) {
+    const std::string ini = Write("");
+    std::filesystem::create_directory(dir_ + "/ports");
+    std::ofstream(dir_ + "/ports/COM5") << "modbus-tcp://h:502\n";
+    EXPECT_EQ(Error({"--config", ini, "--port", "COM5", "--parity", "E"}),
+              "--parity: COM5 (modbus-tcp://h:502) is a converter that keeps its own baud rate "
+              "and parity; set its port to the sensor's in the converter, or use rfc2217:// "
+              "where it offers it");
+    EXPECT_EQ(Error({"--config", ini, "--port", "COM5", "--address", "1-3", "--in-flight", "4"}),
+              "(accepted)");
+    EXPECT_EQ(Error({"--port", "tcp://h:4001", "--address", "1-3", "--in-flight", "4"}),
+              "--in-flight: tcp://h:4001 carries one request at a time; only a Modbus TCP "
+              "gateway (modbus-tcp://) tells replies apart by request");
+    EXPECT_EQ(Error({"--port", "modbus-tcp://h:502", "--in-flight", "2"}),
+              "--in-flight: only a bus (several --address) has requests to send ahead");
+    EXPECT_EQ(Error({"--in-flight", "17"}),
+              "--in-flight: '17' is not a number of requests 1 to 16");
+}
+
 TEST(TiltlogOptions, APrefixThatNamesNoFileInTheFolderIsRefusedAtStart) {
     const std::string rule =
         "' cannot begin a file name (no /, .., control characters; at most "

@@ -129,6 +129,29 @@ TEST(BusPollerTest, ALateRoundStartsAtOnceAndAnOnTimeRoundKeepsItsPhase) {
     EXPECT_EQ(bus.NextDue(), t0 + 1300ms);
 }
 
+TEST(BusPollerTest, AWindowKeepsSeveralRequestsAwaitedEachWithItsOwnTimeOut) {
+    BusPoller bus({1, 2, 3, 4}, 100ms, 30ms, 3);
+    bus.Restart(t0);
+    using V = BusPoller::Verdict;
+    EXPECT_EQ(bus.Due(t0), 1);
+    EXPECT_EQ(bus.Due(t0), 2);
+    EXPECT_EQ(bus.Due(t0 + 1ms), 3);
+    EXPECT_EQ(bus.Due(t0 + 1ms), std::nullopt);  // the window is full
+    EXPECT_EQ(bus.NextDue(), t0 + 30ms);
+    EXPECT_EQ(bus.OnReply(2, t0 + 5ms), V::Filed);
+    EXPECT_EQ(bus.Due(t0 + 5ms), 4);
+    // 1 and 3 time out; the round is over, so nothing more until its interval.
+    EXPECT_EQ(bus.Due(t0 + 31ms), std::nullopt);
+    EXPECT_EQ(bus.Sensors()[0].missed, 1u);
+    EXPECT_EQ(bus.Sensors()[2].missed, 1u);
+    EXPECT_EQ(bus.OnReply(3, t0 + 32ms), V::Filed);  // late, before any later reply
+    EXPECT_EQ(bus.OnReply(4, t0 + 33ms), V::Filed);
+    EXPECT_EQ(bus.OnReply(1, t0 + 34ms), V::NotAsked);  // later ones have answered
+    EXPECT_EQ(bus.NextDue(), t0 + 100ms);
+    EXPECT_EQ(bus.Due(t0 + 100ms), 1);
+    EXPECT_EQ(bus.Due(t0 + 100ms), 2);
+}
+
 TEST(BusPollerTest, TheDerivedTimeOutCoversTheLineTimeOfBothFramesTwice) {
     // 24 bytes of 10 bits at 9600 baud are 25 ms on the wire.
     EXPECT_EQ(DerivedReplyTimeout(9600, 10, 6, 18), 100ms);

@@ -57,6 +57,18 @@ TEST(MbapCodec, ClientTakesOnlyTheAwaitedReplyHoweverItIsSplitOrBatched) {
     EXPECT_TRUE(codec.TakeNotice().Empty());
 }
 
+TEST(MbapCodec, ClientWithAWindowTakesRepliesToItsNewestRequestsInAnyOrder) {
+    MbapCodec codec;
+    codec.SetWindow(2);
+    for (int i = 0; i < 3; ++i) Encode(codec, kRead);
+    // Ids 3 and 2 are awaited; 1 fell out of the window; 2 is taken only once.
+    const Bytes line = Decode(codec, "00 03 00 00 00 0D 01" + kReplyPdu + " 00 02 00 00 00 0D 01" +
+                                         kReplyPdu + " 00 01 00 00 00 0D 01" + kReplyPdu +
+                                         " 00 02 00 00 00 0D 01" + kReplyPdu);
+    EXPECT_EQ(line, Hex(kReplyRtu + " " + kReplyRtu));
+    EXPECT_EQ(codec.Dropped(), 2u);
+}
+
 TEST(MbapCodec, ClientGivesUpBytesWithoutAnMbapHeaderAndSaysSoOnce) {
     MbapCodec codec;
     Encode(codec, kRead);

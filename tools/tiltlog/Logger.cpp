@@ -83,7 +83,9 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
                 : ReplyTimeout(options_.baud, options_.parity == 'N' ? 10 : 11,
                                BuildReadRequest(options_.protocol, options_.address).size(),
                                ReceivePath::kFrameBufferSize);
-        bus_.emplace(options_.addresses, std::chrono::milliseconds(options_.intervalMs), timeout);
+        bus_.emplace(options_.addresses, std::chrono::milliseconds(options_.intervalMs), timeout,
+                     static_cast<size_t>(options_.inFlight));
+        parts_.port.SetWindow(static_cast<size_t>(options_.inFlight));
         path_.SetBusAddresses(options_.addresses);
     }
     // Set as given rather than through the protocol switch: an address 0 the
@@ -208,9 +210,11 @@ void Logger::PollBus(SteadyClock::time_point now) {
     if (!bus_ || !link_.linkOpen) return;
     // A reply given up (checksum, CRC) with nothing of a frame left open: no
     // good reply is coming in this turn.
-    if (bus_->Awaiting() && path_.Miscount() != miscountAtRequest_ && !path_.FrameOpen())
+    if (bus_->Awaiting() && path_.Miscount() != miscountAtRequest_ && !path_.FrameOpen()) {
         bus_->OnBadReply(now);
-    if (const std::optional<uint8_t> address = bus_->Due(now, path_.FrameOpen())) {
+        miscountAtRequest_ = path_.Miscount();
+    }
+    while (const std::optional<uint8_t> address = bus_->Due(now, path_.FrameOpen())) {
         // Modbus replies are looked for from the address asked.
         path_.SetDeviceAddress(*address);
         miscountAtRequest_ = path_.Miscount();
@@ -313,7 +317,9 @@ void Logger::TellPolling() const {
     if (bus_) {
         parts_.console.Message(
             "logging " + line + " addresses " + AddressListText(options_.addresses) +
-            ", asking each every " + std::to_string(options_.intervalMs) + " ms, one at a time, " +
+            ", asking each every " + std::to_string(options_.intervalMs) + " ms, " +
+            (options_.inFlight > 1 ? "up to " + std::to_string(options_.inFlight) + " at once, "
+                                   : "one at a time, ") +
             "reply time-out " + TimeoutText() + ", to " + OutputName() + AlsoFeed());
         return;
     }

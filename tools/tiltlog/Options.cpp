@@ -25,6 +25,7 @@ enum class Opt {
     Address,
     IntervalMs,
     ReplyTimeoutMs,
+    InFlight,
     Registers,
     Ratio,
     XRange,
@@ -56,6 +57,7 @@ const OptionSpec kOptions[] = {
     {"address", Opt::Address, true},
     {"interval-ms", Opt::IntervalMs, true},
     {"reply-timeout-ms", Opt::ReplyTimeoutMs, true},
+    {"in-flight", Opt::InFlight, true},
     {"registers", Opt::Registers, true},
     {"ratio", Opt::Ratio, true},
     {"xrange", Opt::XRange, true},
@@ -75,6 +77,8 @@ const OptionSpec kOptions[] = {
 
 constexpr int kMaxIntervalMs = 24 * 60 * 60 * 1000;
 constexpr int kMaxReplyTimeoutMs = 60 * 1000;
+// Gateways keep a few requests each; more would only wait in their queue.
+constexpr int kMaxInFlight = 16;
 constexpr uint64_t kMaxMqttQueue = 10000000;
 // What MQTT lets a client id be.
 constexpr size_t kMaxClientIdBytes = 65535;
@@ -336,6 +340,12 @@ bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
                 return p.Fail(v, "is not a number of milliseconds 1 to 60000");
             o.replyTimeoutMs = static_cast<int>(n);
             return true;
+        case Opt::InFlight:
+            if (!ParseDecimal(v, kMaxInFlight, n) || n == 0)
+                return p.Fail(v,
+                              "is not a number of requests 1 to " + std::to_string(kMaxInFlight));
+            o.inFlight = static_cast<int>(n);
+            return true;
         case Opt::IntervalMs:
             if (!ParseDecimal(v, kMaxIntervalMs, n))
                 return p.Fail(v, "is not a number of milliseconds 0 to 86400000");
@@ -514,17 +524,29 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
     for (const auto& [spec, value] : flags) {
         if (!ApplyFlag(*spec, value, o, message)) return fail(message);
     }
+    // What the port leads to: the address given, or the one its ports file holds.
+    const std::string serverText =
+        o.devicePath.empty()
+            ? PortMap(o.portsDir).ServerAddress(o.portNumber, PosixPortFileSystem())
+            : o.port;
+    const std::string portText =
+        serverText.empty() || serverText == o.port ? o.port : o.port + " (" + serverText + ")";
+    TcpAddress server;
+    const bool network = TcpAddress::Parse(serverText, server);
     // A raw or Modbus TCP converter keeps its own line settings: asked for
     // here, they would not hold, and the sensor would look silent.
-    TcpAddress server;
     for (const auto& flag : flags) {
         const Opt id = flag.first->id;
-        if ((id == Opt::Baud || id == Opt::Parity) && TcpAddress::Parse(o.port, server) &&
+        if ((id == Opt::Baud || id == Opt::Parity) && network &&
             server.scheme != LinkScheme::Rfc2217)
-            return fail(std::string("--") + flag.first->name + ": " + o.port +
+            return fail(std::string("--") + flag.first->name + ": " + portText +
                         " is a converter that keeps its own baud rate and parity; set its port "
                         "to the sensor's in the converter, or use rfc2217:// where it offers it");
     }
+    if (o.inFlight > 1 && !(network && server.scheme == LinkScheme::ModbusTcp))
+        return fail("--in-flight: " + portText +
+                    " carries one request at a time; only a Modbus TCP gateway "
+                    "(modbus-tcp://) tells replies apart by request");
     // Modbus has no address 0 (it is the broadcast address); the window takes 1 as well.
     if (!o.Bus() && o.protocol == kProtocolModbus && o.address == 0) o.address = 1;
     if (!o.Bus()) o.addresses = {o.address};
@@ -541,6 +563,8 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
             return fail("--interval-ms: 0 only listens, and a bus answers only when asked");
     } else if (o.replyTimeoutMs != 0) {
         return fail("--reply-timeout-ms: only a bus (several --address) waits for replies");
+    } else if (o.inFlight > 1) {
+        return fail("--in-flight: only a bus (several --address) has requests to send ahead");
     }
     if (!o.Mqtt()) {
         for (const auto& [spec, value] : flags) {
@@ -588,6 +612,9 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "  --reply-timeout-ms MS  on a bus, give up on a reply after MS (default: twice\n"
            "                         the request's and longest reply's time on the line,\n"
            "                         50 ms, and the network's round trip as measured)\n"
+           "  --in-flight N          on a bus behind a Modbus TCP gateway, keep up to N\n"
+           "                         requests (1 to 16) on their way at once, for a gateway\n"
+           "                         that queues them (default 1: one at a time)\n"
            "  --registers 4|5        Modbus: read 4 registers from register 2 (X, Y), or 5\n"
            "                         to have a standard device's temperature too (default 4)\n"
            "  --ratio TEXT           resolution, as in the parameter list: 0.01, 0.001 or\n"

@@ -27,6 +27,7 @@ struct LoggerOptions {
     // Several: a bus, polled in turn, one file per address.
     std::vector<uint8_t> addresses{0};
     int replyTimeoutMs = 0;  // on a bus; 0: derived from the line
+    int inFlight = 1;        // on a bus behind a Modbus TCP gateway: requests sent ahead
     uint8_t registers = 4;   // Modbus registers read: 4 (X, Y) or 5 (and the temperature)
     int intervalMs = 200;    // 0: listen only
     std::string ratioText = "0.01";
