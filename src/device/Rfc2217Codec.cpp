@@ -21,9 +21,21 @@ bool Rfc2217Codec::Accepted(uint8_t option) {
 void Rfc2217Codec::Encode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& wire) {
     // Until the server has taken the option, a request would reach the line at
     // the server's default settings: it waits (the newest only) for them.
-    if (settingsWaiting_) {
+    if (settingsWaiting_ && ++heldCount_ < kHeldBeforeGivingUp) {
         held_.assign(bytes, bytes + count);
         return;
+    }
+    if (settingsWaiting_) {
+        // Not a telnet server, or one that ignores the option: a line of its
+        // own settings is better than none, and the operator hears why.
+        settingsWaiting_ = false;
+        gaveUp_ = true;
+        held_.clear();
+        notice_ = {
+            "the server has not answered the COM port option: requests go at its own "
+            "line settings (for a server that is not telnet, use tcp://)",
+            "服务器未回应 COM 端口选项：请求按其自身的串口参数发送（非 telnet 服务器请用 "
+            "tcp://）"};
     }
     T::PutEscaped(wire, bytes, count);
 }
@@ -58,7 +70,7 @@ void Rfc2217Codec::Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>&
             }
             if (option == T::kComPort && !serverAgreed_) {
                 serverAgreed_ = true;
-                if (settingsWaiting_) AppendSettings(reply);
+                if (settingsWaiting_ || gaveUp_) AppendSettings(reply);
                 ReleaseHeld(reply);
             }
             break;
@@ -113,7 +125,7 @@ bool Rfc2217Codec::LineRequest(const LineSettings& settings, std::vector<uint8_t
     }
     if (serverAgreed_)
         AppendSettings(wire);
-    else
+    else if (!gaveUp_)
         settingsWaiting_ = true;
     return true;
 }

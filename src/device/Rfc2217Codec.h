@@ -13,6 +13,10 @@
 // settings asked of the server once it has agreed to the option.
 class Rfc2217Codec : public LineCodec {
 public:
+    // Requests held for the server's answer to the option before they go
+    // without it: about three seconds of polls at the usual rate.
+    static constexpr int kHeldBeforeGivingUp = 15;
+
     void Encode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& wire) override;
     void Decode(const uint8_t* bytes, size_t count, std::vector<uint8_t>& line,
                 std::vector<uint8_t>& reply) override;
@@ -37,6 +41,9 @@ private:
     std::array<bool, 256> refusedTheirs_{};
     bool serverAgreed_ = false;
     bool settingsWaiting_ = false;
+    // The server never answered the option: requests no longer wait for it.
+    bool gaveUp_ = false;
+    int heldCount_ = 0;
     LineSettings settings_;
     std::vector<uint8_t> held_;
     LineNotice notice_;

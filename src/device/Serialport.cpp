@@ -440,6 +440,8 @@ bool CSerialPort::FlushWrite() {
         }
     }
     if (!request.empty()) WriteWire(request);
+    // A codec may give up waiting for the far end while it encodes.
+    TellNotice();
     if (out.empty()) return !held;
     line->DiscardUnsent();
     EchoWire("Tx: ", out.data(), out.size());

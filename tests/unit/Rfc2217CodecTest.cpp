@@ -63,6 +63,30 @@ TEST(Rfc2217Codec, NegotiatesTheComPortOptionThenSendsTheLineSettings) {
                         "ff fa 2c 03 01 ff f0 ff fa 2c 04 03 ff f0"));
 }
 
+TEST(Rfc2217Codec, AServerThatNeverAnswersTheOptionGetsTheRequestsAfterAWhileAndIsToldOnce) {
+    auto codec = MakeLineCodec(LinkScheme::Rfc2217);
+    Bytes wire;
+    codec->LineRequest(LineSettings{}, wire);
+    const Bytes read = Hex("01 03 00 02 00 04 e5 c9");
+    int held = 0;
+    for (wire.clear(); wire.empty() && held < 100; ++held)
+        codec->Encode(read.data(), read.size(), wire);
+    EXPECT_EQ(held, 15);
+    EXPECT_EQ(wire, read);
+    EXPECT_NE(codec->TakeNotice().english.find("has not answered the COM port option"),
+              std::string::npos);
+    // From then on requests go at once, line changes included, and nothing more is said.
+    wire.clear();
+    codec->LineRequest(LineSettings{}, wire);
+    codec->Encode(read.data(), read.size(), wire);
+    EXPECT_EQ(wire, read);
+    EXPECT_TRUE(codec->TakeNotice().Empty());
+    // A server that agrees at last is sent the settings.
+    const Bytes agreed = Feed(*codec, Hex("ff fd 2c")).reply;
+    EXPECT_EQ(Bytes(agreed.begin(), agreed.begin() + std::min<size_t>(agreed.size(), 4)),
+              Hex("ff fa 2c 01"));
+}
+
 TEST(RawTcpCodec, PassesBytesAndTellsATelnetGreetingOnce) {
     auto raw = MakeLineCodec(LinkScheme::RawTcp);
     EXPECT_EQ(Feed(*raw, Hex("ff")).line, Hex("ff"));
