@@ -152,10 +152,6 @@ TEST_F(TiltlogConfig, AConverterBehindAPortsFileRefusesLineSettingsAndOnlyAGatew
     EXPECT_EQ(Error({"--port", "tcp://h:4001", "--address", "1-3", "--in-flight", "4"}),
               "--in-flight: tcp://h:4001 carries one request at a time; only a Modbus TCP "
               "gateway (modbus-tcp://) tells replies apart by request");
-    EXPECT_EQ(Error({"--port", "modbus-tcp://h:502", "--in-flight", "2"}),
-              "--in-flight: only a bus (several --address) has requests to send ahead");
-    EXPECT_EQ(Error({"--in-flight", "17"}),
-              "--in-flight: '17' is not a number of requests 1 to 16");
 }
 
 TEST(TiltlogOptions, APrefixThatNamesNoFileInTheFolderIsRefusedAtStart) {

@@ -81,10 +81,6 @@ TEST(Rfc2217Codec, AServerThatNeverAnswersTheOptionGetsTheRequestsAfterAWhileAnd
     codec->Encode(read.data(), read.size(), wire);
     EXPECT_EQ(wire, read);
     EXPECT_TRUE(codec->TakeNotice().Empty());
-    // A server that agrees at last is sent the settings.
-    const Bytes agreed = Feed(*codec, Hex("ff fd 2c")).reply;
-    EXPECT_EQ(Bytes(agreed.begin(), agreed.begin() + std::min<size_t>(agreed.size(), 4)),
-              Hex("ff fa 2c 01"));
 }
 
 TEST(RawTcpCodec, PassesBytesAndTellsATelnetGreetingOnce) {
