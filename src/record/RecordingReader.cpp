@@ -23,18 +23,27 @@ namespace {
 // Read in blocks rather than whole: a 40 MiB file would otherwise sit in
 // memory beside its rows. A line longer than a block is no row of ours.
 constexpr size_t kBlockBytes = 1 << 20;
-// The shortest row the recorder writes is about this long; reserving for the
-// file's size then rarely grows a column.
-constexpr size_t kTypicalRowBytes = 38;
+
+// f(column) for each of a trace's seven columns.
+template <typename F>
+void EachColumn(RecordedTrace& t, F f) {
+    f(t.utcMs);
+    f(t.x);
+    f(t.y);
+    f(t.temperature);
+    f(t.xDecimals);
+    f(t.yDecimals);
+    f(t.temperatureDecimals);
+}
 
 // The rows of one file, one trace per address, in file order.
 class FileRows {
 public:
     explicit FileRows(int nameAddress) : nameAddress_(nameAddress) { slot_.fill(-1); }
 
-    void ExpectBytes(uint64_t bytes) {
-        expectedRows_ = static_cast<size_t>(bytes / kTypicalRowBytes);
-    }
+    // Columns reserved once for this many rows: grown by doubling, a file's
+    // columns would hold up to twice the memory its rows need.
+    void ExpectRows(size_t rows) { expectedRows_ = rows; }
 
     void Line(const char* begin, const char* end) {
         RecordedRow row;
@@ -78,15 +87,8 @@ public:
 
     void Finish() {
         for (RecordedTrace& t : traces) {
-            if (t.utcMs.capacity() > t.Size() + t.Size() / 8) {
-                t.utcMs.shrink_to_fit();
-                t.x.shrink_to_fit();
-                t.y.shrink_to_fit();
-                t.temperature.shrink_to_fit();
-                t.xDecimals.shrink_to_fit();
-                t.yDecimals.shrink_to_fit();
-                t.temperatureDecimals.shrink_to_fit();
-            }
+            if (t.utcMs.capacity() > t.Size() + t.Size() / 8)
+                EachColumn(t, [](auto& column) { column.shrink_to_fit(); });
         }
     }
 
@@ -136,15 +138,8 @@ private:
             RecordedTrace& t = traces.emplace_back();
             t.address = address;
             // Most files hold one sensor: reserve for it, and let others grow.
-            if (traces.size() == 1 && expectedRows_ > 0) {
-                t.utcMs.reserve(expectedRows_);
-                t.x.reserve(expectedRows_);
-                t.y.reserve(expectedRows_);
-                t.temperature.reserve(expectedRows_);
-                t.xDecimals.reserve(expectedRows_);
-                t.yDecimals.reserve(expectedRows_);
-                t.temperatureDecimals.reserve(expectedRows_);
-            }
+            if (traces.size() == 1 && expectedRows_ > 0)
+                EachColumn(t, [this](auto& column) { column.reserve(expectedRows_); });
         }
         return traces[static_cast<size_t>(slot)];
     }
@@ -181,13 +176,14 @@ void ReadFile(const std::string& path, FileResult& result) {
             ::close(fd);
             return fail(EISDIR);
         }
-        if (S_ISREG(st.st_mode)) rows.ExpectBytes(static_cast<uint64_t>(st.st_size));
     }
+    const uint64_t fileBytes = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
     std::vector<char> block(kBlockBytes);
     size_t kept = 0;          // an unfinished line carried to the front
     bool discarding = false;  // inside a line too long to be a row
+    bool firstBlock = true;
     for (;;) {
         const ssize_t n =
             RetryEintr([&] { return ::read(fd, block.data() + kept, block.size() - kept); });
@@ -202,6 +198,15 @@ void ReadFile(const std::string& path, FileResult& result) {
         }
         const char* begin = block.data();
         const char* const end = begin + kept + static_cast<size_t>(n);
+        if (firstBlock) {
+            // The first block's lines tell the length of the file's rows.
+            firstBlock = false;
+            const size_t lines = static_cast<size_t>(std::count(begin, end, '\n'));
+            if (lines > 0 && fileBytes > 0) {
+                const double perLine = static_cast<double>(end - begin) / lines;
+                rows.ExpectRows(static_cast<size_t>(fileBytes / perLine * 1.02) + 16);
+            }
+        }
         if (discarding) {
             const void* nl = std::memchr(begin, '\n', static_cast<size_t>(end - begin));
             if (!nl) {
@@ -226,12 +231,6 @@ void ReadFile(const std::string& path, FileResult& result) {
 }
 
 template <typename T>
-void Append(std::vector<T>& to, std::vector<T>& from) {
-    to.insert(to.end(), from.begin(), from.end());
-    std::vector<T>().swap(from);
-}
-
-template <typename T>
 void Permute(std::vector<T>& v, const std::vector<uint32_t>& order) {
     std::vector<T> out;
     out.reserve(v.size());
@@ -239,22 +238,27 @@ void Permute(std::vector<T>& v, const std::vector<uint32_t>& order) {
     v.swap(out);
 }
 
-// The pieces of one address, each in time order within itself unless two
-// recordings shared a file: put end to end in the order of their first stamps,
-// and sorted (stably) only when that is not yet time order.
 void SortByTime(RecordedTrace& t) {
     if (std::is_sorted(t.utcMs.begin(), t.utcMs.end())) return;
     std::vector<uint32_t> order(t.Size());
     std::iota(order.begin(), order.end(), 0u);
     std::stable_sort(order.begin(), order.end(),
                      [&](uint32_t a, uint32_t b) { return t.utcMs[a] < t.utcMs[b]; });
-    Permute(t.utcMs, order);
-    Permute(t.x, order);
-    Permute(t.y, order);
-    Permute(t.temperature, order);
-    Permute(t.xDecimals, order);
-    Permute(t.yDecimals, order);
-    Permute(t.temperatureDecimals, order);
+    EachColumn(t, [&order](auto& column) { Permute(column, order); });
+}
+
+// One column of all pieces end to end; each piece's column is freed once
+// copied, so memory holds the rows about once and one column twice.
+template <typename T>
+void Concatenate(std::vector<T> RecordedTrace::*column, const std::vector<RecordedTrace*>& pieces,
+                 size_t total, RecordedTrace& out) {
+    std::vector<T>& to = out.*column;
+    to.reserve(total);
+    for (RecordedTrace* p : pieces) {
+        std::vector<T>& from = p->*column;
+        to.insert(to.end(), from.begin(), from.end());
+        std::vector<T>().swap(from);
+    }
 }
 
 // The pieces of one address, each in time order within itself unless two
@@ -272,22 +276,13 @@ RecordedTrace Stitch(std::vector<RecordedTrace*>& pieces) {
         out.address = pieces.front()->address;
         size_t total = 0;
         for (const RecordedTrace* p : pieces) total += p->Size();
-        out.utcMs.reserve(total);
-        out.x.reserve(total);
-        out.y.reserve(total);
-        out.temperature.reserve(total);
-        out.xDecimals.reserve(total);
-        out.yDecimals.reserve(total);
-        out.temperatureDecimals.reserve(total);
-        for (RecordedTrace* p : pieces) {
-            Append(out.utcMs, p->utcMs);
-            Append(out.x, p->x);
-            Append(out.y, p->y);
-            Append(out.temperature, p->temperature);
-            Append(out.xDecimals, p->xDecimals);
-            Append(out.yDecimals, p->yDecimals);
-            Append(out.temperatureDecimals, p->temperatureDecimals);
-        }
+        Concatenate(&RecordedTrace::utcMs, pieces, total, out);
+        Concatenate(&RecordedTrace::x, pieces, total, out);
+        Concatenate(&RecordedTrace::y, pieces, total, out);
+        Concatenate(&RecordedTrace::temperature, pieces, total, out);
+        Concatenate(&RecordedTrace::xDecimals, pieces, total, out);
+        Concatenate(&RecordedTrace::yDecimals, pieces, total, out);
+        Concatenate(&RecordedTrace::temperatureDecimals, pieces, total, out);
     }
     SortByTime(out);
     return out;
