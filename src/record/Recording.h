@@ -33,4 +33,15 @@ struct Recording {
 
 // Reads the files (the window's or tiltlog's recordings, with or without a
 // header, bus files included) and stitches them by their time stamps.
+//
+// Local time stamps become instants in the process's time zone (TZ). The hour
+// a clock change repeats is read by this rule: within one file time never runs
+// backwards, so a stamp in that hour is its first pass until the file's stamps
+// step back by more than half the change (30 minutes for one hour); from there
+// on, up to the end of the repeated hour, it is the second pass. A stamp in an
+// hour the clock skips never happened: it counts as unreadable.
 Recording ReadRecordings(const std::vector<std::string>& paths);
+
+// The same for one recording's text, as if read from a file called `name`
+// (a bus file's name gives the address).
+Recording ReadRecordingText(const std::string& text, const std::string& name);

@@ -40,6 +40,7 @@ enum class Opt {
     MqttCa,
     MqttClientId,
     MqttQueue,
+    Export,
     Help,
 };
 
@@ -72,6 +73,7 @@ const OptionSpec kOptions[] = {
     {"mqtt-ca", Opt::MqttCa, true},
     {"mqtt-client-id", Opt::MqttClientId, true},
     {"mqtt-queue", Opt::MqttQueue, true},
+    {"export", Opt::Export, true},
     {"help", Opt::Help, false},
 };
 
@@ -413,6 +415,7 @@ bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
             o.mqttQueue = static_cast<size_t>(n);
             return true;
         case Opt::Config:
+        case Opt::Export:
         case Opt::Help:
             return true;
     }
@@ -454,6 +457,10 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
     std::vector<std::pair<const OptionSpec*, std::string>> flags;
     std::string configPath;
     bool configGiven = false;
+    // File names: only --export takes them.
+    std::vector<std::string> files;
+    const OptionSpec* exportFlag = nullptr;
+    std::string exportPath;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-h") {
@@ -461,12 +468,16 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
             return outcome;
         }
         if (arg == "--") {
-            if (i + 1 < args.size()) return fail("unexpected argument '" + args[i + 1] + "'");
+            files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                         args.end());
             break;
         }
-        if (arg.size() < 3 || arg.compare(0, 2, "--") != 0)
-            return fail(arg.size() > 1 && arg[0] == '-' ? "unknown option '" + arg + "'"
-                                                        : "unexpected argument '" + arg + "'");
+        if (arg.size() > 1 && arg[0] == '-' && (arg.size() < 3 || arg[1] != '-'))
+            return fail("unknown option '" + arg + "'");
+        if (arg.compare(0, 2, "--") != 0) {
+            files.push_back(arg);
+            continue;
+        }
 
         const size_t eq = arg.find('=');
         const std::string name =
@@ -505,6 +516,12 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
             outcome.action = ParseOutcome::Action::Help;
             return outcome;
         }
+        if (match->id == Opt::Export) {
+            if (value.empty()) return fail("--export needs a file to write");
+            exportFlag = match;
+            exportPath = value;
+            continue;
+        }
         if (match->id == Opt::Config) {
             if (value.empty()) return fail("--config needs a file");
             configPath = value;
@@ -513,6 +530,18 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
         }
         flags.emplace_back(match, value);
     }
+
+    if (exportFlag) {
+        if (configGiven || !flags.empty())
+            return fail("--export reads recordings only and takes no other option");
+        if (files.empty()) return fail("--export needs the recordings to read: FILE...");
+        out = LoggerOptions();
+        out.exportPath = exportPath;
+        out.exportFiles = files;
+        outcome.action = ParseOutcome::Action::Export;
+        return outcome;
+    }
+    if (!files.empty()) return fail("unexpected argument '" + files.front() + "'");
 
     LoggerOptions o;
     o.portsDir = defaultPortsDir;
@@ -591,6 +620,7 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
                                   ? defaultPortsDir
                                   : defaultPortsDir + " from the working folder";
     return "Usage: tiltlog [OPTION]...\n"
+           "  or:  tiltlog --export OUT.csv FILE...\n"
            "Logs one tilt sensor to CSV files, without a window: the same rows, names and\n"
            "decoding as Tiltscope's recorder.\n"
            "\n"
@@ -644,6 +674,9 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "  --mqtt-client-id ID    the client id (default tiltlog-HOSTNAME-PORT)\n"
            "  --mqtt-queue N         rows held while the broker is away; past N the oldest\n"
            "                         are dropped and counted (default 100000)\n"
+           "  --export OUT FILE...   log nothing: read the recordings FILE... (the window's\n"
+           "                         or tiltlog's, bus files and continued files included)\n"
+           "                         and write them to OUT as one tidy CSV (see below)\n"
            "  --help                 show this text\n"
            "\n"
            "Rows look like \"1.25,-0.37,23.50,2024-3-5 9:7:3'45 \" and end with CR LF; files\n"
@@ -668,6 +701,13 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "A link whose target is gone is a missing port, never the table's device.\n"
            "A file ports/COM<n> holding tcp://HOST:PORT makes COM<n> that serial device\n"
            "server, reached over raw TCP.\n"
+           "--export writes the header address,time,x_deg,y_deg,temperature_c and every row\n"
+           "of all sensors in time order: \"1,2026-12-10T13:50:05.024+01:00,1.25,-0.37,23.50\"\n"
+           "(the local time with milliseconds and offset, the values as recorded, empty\n"
+           "where never sent, the address empty for a single sensor's file). Rows that are\n"
+           "not whole are counted on standard error, never guessed. Local times are read in\n"
+           "the zone of TZ; in the hour a clock change repeats, a file's stamps are the first\n"
+           "pass until they step back by more than half the change.\n"
            "Once a second, when standard error is a terminal, a status line shows the frame\n"
            "rate, the miscount, the rows and the file (on a bus: each address's replies per\n"
            "second, requests without a good reply, and rows). SIGINT and SIGTERM write every row\n"
@@ -677,6 +717,8 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "  0  the count or duration was reached, or SIGINT, SIGTERM, SIGHUP, or the reader\n"
            "     of standard output went away\n"
            "  1  rows could not be written (standard output or disk failure)\n"
+           "  1  --export: a recording could not be read (nothing is written) or OUT could\n"
+           "     not be written\n"
            "  2  bad usage: an unknown option or a bad value\n"
            "  3  the port cannot be opened, or was lost, without --reconnect\n";
 }

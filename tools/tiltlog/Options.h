@@ -49,6 +49,10 @@ struct LoggerOptions {
     // --output none: no CSV files, only the MQTT feed.
     bool NoFiles() const { return output == "none"; }
 
+    // --export OUT FILE...: no logging; the recordings read into one tidy CSV.
+    std::string exportPath;
+    std::vector<std::string> exportFiles;
+
     bool ToStandardOutput() const { return output == "-"; }
     bool Bus() const { return addresses.size() > 1; }
     // "COM5", or the path as given.
@@ -60,7 +64,7 @@ struct LoggerOptions {
 };
 
 struct ParseOutcome {
-    enum class Action { Run, Help, Fail };
+    enum class Action { Run, Help, Fail, Export };
     Action action = Action::Run;
     std::string message;  // Fail: the one-line error, without "tiltlog: " and line end
 };

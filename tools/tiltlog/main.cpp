@@ -18,6 +18,7 @@
 #include "Console.h"
 #include "CsvFormat.h"
 #include "CsvRecorder.h"
+#include "ExportCommand.h"
 #include "LocalClock.h"
 #include "Logger.h"
 #include "MqttPublisher.h"
@@ -88,6 +89,8 @@ int main(int argc, char** argv) {
         console.Message(parsed.message + " (see --help)");
         return kExitUsage;
     }
+    if (parsed.action == ParseOutcome::Action::Export)
+        return RunExport(options.exportPath, options.exportFiles, console);
     if (!options.ToStandardOutput() && !options.NoFiles()) {
         // Checked now rather than at the first write three seconds in, while the
         // person who typed the name is still looking.

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+
+// Calendar arithmetic and the process's time zone (TZ), for reading local time
+// stamps back as instants and writing instants as local time again.
+
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int year, int month, int day);
+void CivilFromDays(int64_t days, int& year, int& month, int& day);
+int DaysInMonth(int year, int month);
+
+// The zone's offsets with a cache per hour: a recording spans few hours of the
+// zone's rules but millions of rows, and localtime_r per row would cost more
+// than the rest of reading. Not shareable between threads; make one each.
+class LocalZone {
+public:
+    // The offsets (local minus UTC, seconds) under which a local wall-clock
+    // second exists, the earlier instant first: none in the hour a clock change
+    // skips, two in the hour it repeats.
+    struct Offsets {
+        int count = 0;
+        int32_t first = 0;
+        int32_t second = 0;
+        bool operator==(const Offsets& o) const {
+            return count == o.count && first == o.first && second == o.second;
+        }
+    };
+
+    // `localSeconds`: the wall-clock time counted as if it were UTC.
+    Offsets At(int64_t localSeconds);
+    // Local minus UTC at an instant.
+    int32_t OffsetAt(int64_t utcSeconds);
+
+private:
+    static Offsets Exact(int64_t localSeconds);
+
+    // Direct-mapped by hour; an hour whose rules change inside it is not cached.
+    static constexpr int kSlots = 16;
+    struct LocalSlot {
+        int64_t hour = INT64_MIN;
+        Offsets offsets;
+    };
+    struct UtcSlot {
+        int64_t hour = INT64_MIN;
+        int32_t offset = 0;
+    };
+    LocalSlot local_[kSlots];
+    UtcSlot utc_[kSlots];
+};
