@@ -6,7 +6,10 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "BackgroundArt.h"
 #include "DialogUnits.h"
@@ -14,6 +17,7 @@
 #include "InterfaceLanguage.h"
 #include "ProgramTree.h"
 #include "QtPlatform.h"
+#include "ReviewWnd.h"
 #include "Serialport.h"
 #include "Settings.h"
 #include "SignalExit.h"
@@ -43,6 +47,53 @@ struct RunOptions {
     int stallMs = 0;
     QString statsFile;
 };
+
+// The files named on the command line: every argument that is neither an
+// option nor an option's value. The desktop's "Open with" passes them so.
+std::vector<std::string> RecordingArguments(const QStringList& args) {
+    static const QStringList withValue = {
+        QStringLiteral("--screenshot"), QStringLiteral("--screenshot-delay"),
+        QStringLiteral("--run-seconds"), QStringLiteral("--stall-ms"), QStringLiteral("--stats")};
+    std::vector<std::string> files;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        if (a.startsWith(QLatin1Char('-'))) {
+            if (withValue.contains(a)) ++i;
+            continue;
+        }
+        files.push_back(a.toStdString());
+    }
+    return files;
+}
+
+// Recordings given to the program open in the review window alone: looking
+// at a file must not take the serial port.
+int RunReview(std::vector<std::string> files, Language language, const QStringList& args) {
+    const int shot = args.indexOf(QStringLiteral("--screenshot"));
+    auto* review = new CReviewWnd(std::move(files), language);
+    review->show();
+    review->StartLoading();
+    if (shot < 0) return QApplication::exec();
+    std::unique_ptr<CReviewWnd> owned(review);
+    owned->setAttribute(Qt::WA_DeleteOnClose, false);
+    if (shot + 1 >= args.size()) {
+        std::fprintf(stderr, "tiltscope: --screenshot needs a file name\n");
+        return 2;
+    }
+    // The picture shows the recording, so it waits until the files are read.
+    if (!owned->IsLoaded()) {
+        QEventLoop wait;
+        QObject::connect(owned.get(), &CReviewWnd::loaded, &wait, &QEventLoop::quit);
+        wait.exec();
+    }
+    QApplication::processEvents();
+    const QString file = args.at(shot + 1);
+    if (!owned->grab().save(file, "PNG")) {
+        std::fprintf(stderr, "tiltscope: cannot write %s\n", qPrintable(file));
+        return 1;
+    }
+    return 0;
+}
 
 void WriteStats(const QString& file, CTiltwiseDlg& dialog) {
     const WindowStats& s = dialog.Stats();
@@ -103,6 +154,13 @@ int CTiltwiseApp::Run() {
     context.folders = &folders;
     context.port = &serialPort;
     context.discoverPorts = [] { return PortMap().Discover(PosixPortFileSystem()); };
+
+    std::vector<std::string> recordings = RecordingArguments(arguments_);
+    if (!recordings.empty()) {
+        status = RunReview(std::move(recordings), start.language, arguments_);
+        skin.Shutdown();
+        return status;
+    }
 
     const int shot = arguments_.indexOf(QStringLiteral("--screenshot"));
     {

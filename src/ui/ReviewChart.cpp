@@ -6,6 +6,7 @@
 #include "ChartClockAxis.h"
 #include "ChartCore.h"
 #include "ChartGrid.h"
+#include "ChartLegend.h"
 #include "ChartLineSerie.h"
 #include "ChartStandardAxis.h"
 #include "StringTable.h"
@@ -58,6 +59,12 @@ ReviewChart::ReviewChart(CChartCore& chart, Language language)
     chart_.SetBackgroundColor(MakeColor(255, 255, 255));
     chart_.SetZoomRectColor(kZoomBandColour);
     chart_.SetEdgeType(4);
+    // Every trace is named, so a bus's many lines can be told apart.
+    CChartLegend* legend = chart_.GetLegend();
+    legend->DockLegend(CChartLegend::DockTop);
+    legend->SetHorizontalMode(true);
+    legend->SetFont(80, "Microsoft Sans Serif");
+    legend->SetVisible(true);
 }
 
 std::string ReviewChart::TraceName(int address, Quantity quantity) {
@@ -76,8 +83,9 @@ void ReviewChart::Show(std::shared_ptr<const Recording> recording) {
 
 void ReviewChart::AddTrace(const std::shared_ptr<const Recording>& recording,
                            const RecordedTrace& trace, Quantity quantity) {
-    const std::vector<double>& values =
-        quantity == kX ? trace.x : quantity == kY ? trace.y : trace.temperature;
+    const std::vector<double>& values = quantity == kX   ? trace.x
+                                        : quantity == kY ? trace.y
+                                                         : trace.temperature;
     const std::vector<uint8_t>& decimals = quantity == kX   ? trace.xDecimals
                                            : quantity == kY ? trace.yDecimals
                                                             : trace.temperatureDecimals;

@@ -52,7 +52,8 @@ std::string ReviewExportButtonText(Language language) {
 }
 
 std::string ReviewExportDialogTitle(Language language) {
-    return language == Language::Chinese ? "导出可见范围的数据" : "Export the rows of the visible range";
+    return language == Language::Chinese ? "导出可见范围的数据"
+                                         : "Export the rows of the visible range";
 }
 
 std::string ReviewExportFailedText(const std::string& path, const std::string& reason,

@@ -99,11 +99,10 @@ std::string ReviewPresenter::DurationText(double ms) {
         std::snprintf(text, sizeof text, "%lld.%03lld s", static_cast<long long>(whole / 1000),
                       static_cast<long long>(whole % 1000));
     } else {
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%03lld",
-                      static_cast<long long>(whole / 3600000),
-                      static_cast<long long>(whole / 60000 % 60),
-                      static_cast<long long>(whole / 1000 % 60),
-                      static_cast<long long>(whole % 1000));
+        std::snprintf(
+            text, sizeof text, "%lld:%02lld:%02lld.%03lld", static_cast<long long>(whole / 3600000),
+            static_cast<long long>(whole / 60000 % 60), static_cast<long long>(whole / 1000 % 60),
+            static_cast<long long>(whole % 1000));
     }
     return text;
 }

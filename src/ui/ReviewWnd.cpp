@@ -44,8 +44,7 @@ CReviewWnd::CReviewWnd(std::vector<std::string> paths, Language language, std::s
     traces_ = std::make_unique<ReviewChart>(*chart_, language_);
     tools_ = std::make_unique<MeasuringTools>(*chart_);
     picture_ = std::make_unique<PictureExport>(*chart_, clock_, std::move(pictureDir));
-    presenter_ =
-        std::make_unique<ReviewPresenter>(*traces_, *tools_, [this] { picture_->Save(); });
+    presenter_ = std::make_unique<ReviewPresenter>(*traces_, *tools_, [this] { picture_->Save(); });
 
     toolbar_ = new CToolbarDlg(*this, this);
     // A recording is drawn once and for all: no start or stop.
@@ -58,9 +57,10 @@ CReviewWnd::CReviewWnd(std::vector<std::string> paths, Language language, std::s
     export_ = new QPushButton(Q(ReviewExportButtonText(language_)), this);
     export_->setEnabled(false);
     connect(export_, &QPushButton::clicked, this, [this] { AskAndExport(); });
-    temperature_ = new QCheckBox(language_ == Language::Chinese ? QStringLiteral("温度 (°C)")
-                                                                : QStringLiteral("Temperature (°C)"),
-                                 this);
+    temperature_ =
+        new QCheckBox(language_ == Language::Chinese ? QStringLiteral("温度 (°C)")
+                                                     : QStringLiteral("Temperature (°C)"),
+                      this);
     temperature_->setChecked(true);
     connect(temperature_, &QCheckBox::toggled, this,
             [this] { traces_->ToggleQuantity(ReviewChart::kTemperature); });
@@ -115,9 +115,8 @@ void CReviewWnd::TakeRecording(std::shared_ptr<Recording> recording) {
     traces_->Show(recording_);
     uint64_t rows = 0;
     for (const RecordedTrace& t : recording_->traces) rows += t.Size();
-    summaryBase_ = Q(ReviewSummaryText(rows, recording_->traces.size(),
-                                       recording_->unreadableRows, recording_->problems,
-                                       language_));
+    summaryBase_ = Q(ReviewSummaryText(rows, recording_->traces.size(), recording_->unreadableRows,
+                                       recording_->problems, language_));
     summary_->setText(summaryBase_);
     export_->setEnabled(rows > 0);
     emit loaded();
@@ -144,7 +143,8 @@ void CReviewWnd::UpdateReadout() {
 
 bool CReviewWnd::ExportVisibleRange(const std::string& path, std::string& error) {
     if (!recording_) {
-        error = language_ == Language::Chinese ? "记录尚未读取完毕" : "the recording is not read yet";
+        error =
+            language_ == Language::Chinese ? "记录尚未读取完毕" : "the recording is not read yet";
         return false;
     }
     return ExportRecording(*recording_, traces_->VisibleFromMs(), traces_->VisibleToMs(), path,
@@ -152,8 +152,8 @@ bool CReviewWnd::ExportVisibleRange(const std::string& path, std::string& error)
 }
 
 void CReviewWnd::AskAndExport() {
-    const QString path = QFileDialog::getSaveFileName(
-        this, Q(ReviewExportDialogTitle(language_)), QString(), Q(ReviewCsvFilter(language_)));
+    const QString path = QFileDialog::getSaveFileName(this, Q(ReviewExportDialogTitle(language_)),
+                                                      QString(), Q(ReviewCsvFilter(language_)));
     if (path.isEmpty()) return;
     std::string error;
     const std::string file = path.toStdString();
@@ -161,7 +161,8 @@ void CReviewWnd::AskAndExport() {
         summary_->setText(summaryBase_ + QStringLiteral("\n") +
                           Q(ReviewExportDoneText(file, language_)));
     } else {
-        QMessageBox::warning(this, windowTitle(), Q(ReviewExportFailedText(file, error, language_)));
+        QMessageBox::warning(this, windowTitle(),
+                             Q(ReviewExportFailedText(file, error, language_)));
     }
 }
 

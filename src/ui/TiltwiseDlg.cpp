@@ -29,6 +29,7 @@
 #include "ReadingOrder.h"
 #include "RecordingControls.h"
 #include "RecordingMessages.h"
+#include "ReviewOpener.h"
 #include "ScreenFit.h"
 #include "SkinBinding.h"
 #include "StringTable.h"
@@ -73,6 +74,8 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
     Clock& clock = context_.clock ? *context_.clock : systemClock_;
     recorder_ = std::make_unique<CsvRecorder>(clock);
     picture_ = std::make_unique<PictureExport>(*Chart(), clock, context_.pictureDir);
+    // Recordings dropped on the window or picked with Ctrl+O open for review.
+    reviews_ = new ReviewOpener(*this, context_.language, context_.pictureDir);
     parameters_ = std::make_unique<ParameterListPresenter>(*ParameterList(), settings_, decode_,
                                                            readout_, store_, context_.language);
     recording_ = std::make_unique<RecordingControls>(

@@ -46,6 +46,7 @@ class CChartCtrl;
 class ChartPresenter;
 class ParameterListPresenter;
 class PictureExport;
+class ReviewOpener;
 class PlotFeed;
 class MeasuringTools;
 namespace ListCtrlEx {
@@ -120,6 +121,7 @@ public:
     PlotFeed& Plot() { return *plotFeed_; }
     CToolbarDlg* Toolbar() const { return toolbar_; }
     MeasuringTools& Tools() { return *tools_; }
+    ReviewOpener* Reviews() const { return reviews_; }
 
     // ChartCommandTarget: the command bar's buttons.
     void OnChartCommand(int command) override;
@@ -230,6 +232,7 @@ private:
     std::unique_ptr<RecordingControls> recording_;
     std::unique_ptr<LanguageButtons> languages_;
     std::unique_ptr<PictureExport> picture_;
+    ReviewOpener* reviews_ = nullptr;
     bool closingWithoutAsking_ = false;
     std::unique_ptr<PlotFeed> plotFeed_;
     CToolbarDlg* toolbar_ = nullptr;
