@@ -1,6 +1,7 @@
 #include "TiltwiseApp.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QLocale>
 #include <QTimer>
@@ -61,7 +62,10 @@ std::vector<std::string> RecordingArguments(const QStringList& args) {
             if (withValue.contains(a)) ++i;
             continue;
         }
-        files.push_back(a.toStdString());
+        // The launcher starts the program in its own tree; a relative name
+        // means the folder it was called from.
+        const QString caller = qEnvironmentVariable("TILTSCOPE_CALLER_DIR");
+        files.push_back((caller.isEmpty() ? a : QDir(caller).absoluteFilePath(a)).toStdString());
     }
     return files;
 }

@@ -165,6 +165,11 @@ wait_for 30 test -L "$settings/ports/COM1" ||
 
 # Tiltscope as the menu starts it.
 read -r -a exec_words <<<"$(sed -n 's/^Exec=//p' "$entry")"
+# Started from the menu with no file, the entry's field codes (%F) stand for nothing.
+for i in "${!exec_words[@]}"; do
+    if [[ ${exec_words[$i]} == %? ]]; then unset "exec_words[$i]"; fi
+done
+exec_words=("${exec_words[@]}")
 [ "$(command -v "${exec_words[0]}")" = /usr/bin/tiltscope ] ||
     fail "the menu entry's Exec=${exec_words[*]} does not start /usr/bin/tiltscope"
 "${as_user[@]}" "${exec_words[@]}" --record --stats "$home/stats.txt" \
