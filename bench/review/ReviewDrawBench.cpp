@@ -23,10 +23,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Steady = std::chrono::steady_clock;
 
-double Since(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+double Since(Steady::time_point start) {
+    return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
 }
 
 // Median and worst of `runs` full redraws of the chart, in ms.
@@ -35,7 +35,7 @@ void TimeRedraws(CChartCtrl& chart, int runs, const std::function<void(int)>& be
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         before(i);
-        const auto start = Clock::now();
+        const auto start = Steady::now();
         chart.Refresh();
         times.push_back(Since(start));
     }
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const auto open = Clock::now();
+    const auto open = Steady::now();
     CReviewWnd review(paths, Language::English, "/tmp");
     review.setAttribute(Qt::WA_DeleteOnClose, false);
     review.resize(1000, 640);

@@ -112,7 +112,7 @@ ReviewPresenter::Readout ReviewPresenter::CursorReadout() const {
     const CChartCrossHairCursor* cross = tools_.CrossHair();
     if (!cross) return r;
     const double cx = cross->GetXValue(), cy = cross->GetYValue();
-    r.xPos = "xPos:" + ClockText(static_cast<int64_t>(std::floor(cx)));
+    r.xPos = "xPos:" + ClockText(std::llround(cx));
     r.yPos = "yPos:" + FixedText(cy, 3) + "°";
     // A ruler that is off measures nothing: its distance to a moment 1970
     // would say nothing true.

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QUrl>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "ChartClockAxis.h"
 #include "ChartCtrl.h"
 #include "ChartStandardAxis.h"
+#include "DialogTemplate.h"
 #include "ReviewChart.h"
 #include "ReviewWnd.h"
 #include "WindowFixture.h"
@@ -81,6 +83,39 @@ TEST_F(ReviewWindowTest, GapLeavesNoTraceAndTracesLieWhereTheValuesSay) {
         }
     }
     EXPECT_EQ(traced, 0);
+}
+
+TEST_F(ReviewWindowTest, ReadoutIsInClockTimeAndDegrees) {
+    CReviewWnd review({WriteRecording(scratch.Root())}, Language::English, scratch.Root());
+    review.resize(1000, 640);
+    review.show();
+    review.StartLoading();
+    ASSERT_TRUE(WaitLoaded(review));
+    const int64_t t0 = review.Loaded()->traces.at(0).utcMs.at(0);
+    ReviewChart& chart = review.Traces();
+    // Ranges of 100 ms and 0.01° per pixel, set until the layout holds still.
+    int width = 0, height = 0;
+    for (int i = 0; i < 3; ++i) {
+        width = chart.Bottom()->GetEndPixel() - chart.Bottom()->GetStartPixel();
+        height = chart.Left()->GetStartPixel() - chart.Left()->GetEndPixel();
+        chart.Bottom()->SetVisibleRange(t0, t0 + width * 100.0);
+        chart.Left()->SetVisibleRange(0, height * 0.01);
+        review.Chart()->Refresh();
+    }
+    review.OnChartCommand(cmd::kCrossHair);
+    review.OnChartCommand(cmd::kYAxisRuler);  // in the middle of the time shown
+    review.Chart()->OnMouseMove(chart.Bottom()->GetStartPixel() + 50,
+                                chart.Left()->GetStartPixel() - 100);
+    review.UpdateReadout();
+    const QStringList r = review.ReadoutTexts();
+    // 50 pixels in is 5 s after the first row's stamp, 13:50:0'0.
+    EXPECT_EQ(r[0], "xPos:2026-12-10 13:50:05.000");
+    EXPECT_EQ(r[1], QStringLiteral("yPos:1.000°"));
+    char diff[32];
+    std::snprintf(diff, sizeof diff, "xDiff:%d.%03d s", (width * 50 - 5000) / 1000,
+                  (width * 50 - 5000) % 1000);
+    EXPECT_EQ(r[2], diff);
+    EXPECT_EQ(r[3], "");  // no horizontal ruler, no distance to it
 }
 
 TEST_F(ReviewWindowTest, SaysWhatCouldNotBeReadInEitherLanguageAndExportsTheTimeShown) {
