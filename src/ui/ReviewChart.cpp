@@ -168,11 +168,15 @@ std::string ReviewChart::BalloonText(const Trace& trace, size_t index) const {
 void ReviewChart::SampleClicked(CChartDecimatedSerie& serie, size_t index) {
     const Trace* trace = Find(serie);
     if (!trace) return;
-    // Adding the holder lets the axes take their whole range again; the
-    // operator's zoom stays.
-    const double xMin = bottom_->GetMin(), xMax = bottom_->GetMax();
+    // Adding and removing the holder lets the axes take their whole range
+    // again; the operator's zoom stays.
+    CChartAxis* axes[] = {bottom_, left_, right_};
+    double ranges[3][2];
+    for (int i = 0; i < 3; ++i) {
+        ranges[i][0] = axes[i]->GetMin();
+        ranges[i][1] = axes[i]->GetMax();
+    }
     CChartAxis* vertical = serie.GetVerticalAxis();
-    const double yMin = vertical->GetMin(), yMax = vertical->GetMax();
     chart_.SuspendRefresh();
     if (balloonHolder_) chart_.RemoveSerie(balloonHolder_->GetId());
     balloonHolder_ = new CChartLineSerie(&chart_);
@@ -187,7 +191,6 @@ void ReviewChart::SampleClicked(CChartDecimatedSerie& serie, size_t index) {
     balloonHolder_->AddPoints(&x, &y, 1);
     balloonHolder_->AddBalloonLabel(0, BalloonText(*trace, index))
         ->SetLineColor(MakeColor(0, 0, 0));
-    bottom_->SetVisibleRange(xMin, xMax);
-    vertical->SetVisibleRange(yMin, yMax);
+    for (int i = 0; i < 3; ++i) axes[i]->SetVisibleRange(ranges[i][0], ranges[i][1]);
     chart_.ResumeRefresh();
 }

@@ -53,6 +53,8 @@ public:
     // The balloon of a clicked sample, as `SampleClicked` writes it.
     std::string BalloonText(const Trace& trace, size_t index) const;
     void SampleClicked(CChartDecimatedSerie& serie, size_t index) override;
+    // The single point that carries the balloon; null before the first click.
+    CChartLineSerie* BalloonHolder() const { return balloonHolder_; }
 
     CChartClockAxis* Bottom() const { return bottom_; }
     CChartStandardAxis* Left() const { return left_; }

@@ -17,6 +17,8 @@
 #include "ChartAxis.h"
 #include "ChartClockAxis.h"
 #include "ChartCtrl.h"
+#include "ChartLabel.h"
+#include "ChartLineSerie.h"
 #include "ChartStandardAxis.h"
 #include "DialogTemplate.h"
 #include "ReviewChart.h"
@@ -116,6 +118,14 @@ TEST_F(ReviewWindowTest, ReadoutIsInClockTimeAndDegrees) {
                   (width * 50 - 5000) % 1000);
     EXPECT_EQ(r[2], diff);
     EXPECT_EQ(r[3], "");  // no horizontal ruler, no distance to it
+
+    // The cross-hair stands on the X row of 5 s: a click shows it as recorded.
+    review.OnChartCommand(cmd::kCrossHair);
+    review.Chart()->OnLButtonDown(chart.Bottom()->GetStartPixel() + 50,
+                                  chart.Left()->GetStartPixel() - 100);
+    ASSERT_NE(chart.BalloonHolder(), nullptr);
+    EXPECT_EQ(chart.BalloonHolder()->GetLabel(0)->GetText(),
+              QStringLiteral("X=1.00°  13:50:05.000").toStdString());
 }
 
 TEST_F(ReviewWindowTest, SaysWhatCouldNotBeReadInEitherLanguageAndExportsTheTimeShown) {
