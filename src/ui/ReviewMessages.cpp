@@ -51,6 +51,10 @@ std::string ReviewExportButtonText(Language language) {
     return language == Language::Chinese ? "导出可见范围" : "Export the visible range";
 }
 
+std::string ReviewTemperatureBoxText(Language language) {
+    return language == Language::Chinese ? "温度 (°C)" : "Temperature (°C)";
+}
+
 std::string ReviewExportDialogTitle(Language language) {
     return language == Language::Chinese ? "导出可见范围的数据"
                                          : "Export the rows of the visible range";

@@ -15,6 +15,7 @@ std::string ReviewLoadingText(size_t files, Language language);
 std::string ReviewSummaryText(uint64_t rows, size_t sensors, uint64_t unreadableRows,
                               const std::vector<std::string>& problems, Language language);
 std::string ReviewExportButtonText(Language language);
+std::string ReviewTemperatureBoxText(Language language);
 std::string ReviewExportDialogTitle(Language language);
 std::string ReviewExportFailedText(const std::string& path, const std::string& reason,
                                    Language language);

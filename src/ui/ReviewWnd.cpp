@@ -57,10 +57,7 @@ CReviewWnd::CReviewWnd(std::vector<std::string> paths, Language language, std::s
     export_ = new QPushButton(Q(ReviewExportButtonText(language_)), this);
     export_->setEnabled(false);
     connect(export_, &QPushButton::clicked, this, [this] { AskAndExport(); });
-    temperature_ =
-        new QCheckBox(language_ == Language::Chinese ? QStringLiteral("温度 (°C)")
-                                                     : QStringLiteral("Temperature (°C)"),
-                      this);
+    temperature_ = new QCheckBox(Q(ReviewTemperatureBoxText(language_)), this);
     temperature_->setChecked(true);
     connect(temperature_, &QCheckBox::toggled, this,
             [this] { traces_->ToggleQuantity(ReviewChart::kTemperature); });

@@ -75,7 +75,8 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
     recorder_ = std::make_unique<CsvRecorder>(clock);
     picture_ = std::make_unique<PictureExport>(*Chart(), clock, context_.pictureDir);
     // Recordings dropped on the window or picked with Ctrl+O open for review.
-    reviews_ = new ReviewOpener(*this, context_.language, context_.pictureDir);
+    reviews_ =
+        new ReviewOpener(*this, context_.language, context_.pictureDir, context_.pickRecordings);
     parameters_ = std::make_unique<ParameterListPresenter>(*ParameterList(), settings_, decode_,
                                                            readout_, store_, context_.language);
     recording_ = std::make_unique<RecordingControls>(

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QSize>
+#include <QStringList>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -75,6 +76,8 @@ struct DialogContext {
     QSize screenSize;             // free area, panels off; empty: the primary screen's
     CSerialPort* port = nullptr;  // the process's one channel
     std::function<std::vector<int>()> discoverPorts;
+    // Recordings to open on Ctrl+O; null: the desktop's file dialog asks.
+    std::function<QStringList()> pickRecordings;
 };
 
 class CTiltwiseDlg : public QDialog,

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QMimeData>
 #include <QProcess>
+#include <QTest>
 #include <QUrl>
 #include <cmath>
 #include <cstdio>
@@ -176,6 +177,21 @@ TEST_F(ReviewWindowTest, RecordingDroppedOnTheMainWindowOpensForReview) {
     EXPECT_EQ(reviews[0]->Paths(), std::vector<std::string>{file});
     ASSERT_TRUE(WaitLoaded(*reviews[0]));
     EXPECT_EQ(reviews[0]->Traces().Traces().size(), 2u);  // X and Y; no temperature was sent
+}
+
+TEST_F(ReviewWindowTest, CtrlOOnTheMainWindowOpensThePickedRecordings) {
+    const std::string file = WriteRecording(scratch.Root());
+    DialogContext context = Context(Language::English);
+    context.pickRecordings = [&file] { return QStringList{QString::fromStdString(file)}; };
+    CTiltwiseDlg dlg(context);
+    dlg.InitWindow();
+    dlg.show();
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    QTest::keyClick(&dlg, Qt::Key_O, Qt::ControlModifier);
+    const QList<CReviewWnd*> reviews = dlg.findChildren<CReviewWnd*>();
+    ASSERT_EQ(reviews.size(), 1);
+    EXPECT_EQ(reviews[0]->Paths(), std::vector<std::string>{file});
 }
 
 TEST_F(ReviewWindowTest, CommandLineScreenshotShowsTheRecording) {
