@@ -168,16 +168,26 @@ void Collect(FileRows& rows, FileResult& result) {
 
 void ReadFile(const std::string& path, FileResult& result) {
     const auto fail = [&](int err) { result.problem = path + ": " + SystemText(err); };
-    const int fd = RetryEintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); });
+    // Not blocking at open: a named pipe without a writer would wait forever.
+    const int fd =
+        RetryEintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); });
     if (fd < 0) return fail(errno);
-    FileRows rows(AddressFromFileName(path));
     struct stat st {};
-    if (::fstat(fd, &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {
-            ::close(fd);
-            return fail(EISDIR);
-        }
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return fail(err);
     }
+    // A file or a pipe (zcat into a process substitution); a device such as
+    // /dev/zero would never end.
+    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) {
+        ::close(fd);
+        if (S_ISDIR(st.st_mode)) return fail(EISDIR);
+        result.problem = path + ": not a file";
+        return;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FileRows rows(AddressFromFileName(path));
     const uint64_t fileBytes = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 

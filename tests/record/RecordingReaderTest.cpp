@@ -152,14 +152,15 @@ TEST_F(RecordingReaderTest, FilesAreStitchedByTimeAndAnUnreadableFileIsNamedWith
                                     "X(deg),Y(deg),Temperature, Time\r\n"
                                     "1.00,1.00,1.00,2027-1-1 0:0:0'0 \r\n"
                                     "2.00,2.00,2.00,2027-1-1 0:0:1'0 \r\n");
-    const Recording r = ReadRecordings({second, first, PathOf("missing.csv"), root_.string()});
+    const Recording r =
+        ReadRecordings({second, first, PathOf("missing.csv"), root_.string(), "/dev/zero"});
     ASSERT_EQ(r.traces.size(), 1u);
     EXPECT_EQ(r.traces[0].x, (std::vector<double>{1, 2, 3, 4}));
     EXPECT_EQ(r.traces[0].utcMs,
               (std::vector<int64_t>{1798761600000, 1798761601000, 1798761601000, 1798761602000}));
-    EXPECT_EQ(r.problems,
-              (std::vector<std::string>{PathOf("missing.csv") + ": No such file or directory",
-                                        root_.string() + ": Is a directory"}));
+    EXPECT_EQ(r.problems, (std::vector<std::string>{
+                              PathOf("missing.csv") + ": No such file or directory",
+                              root_.string() + ": Is a directory", "/dev/zero: not a file"}));
 }
 
 TEST_F(RecordingReaderTest, ExportHasTheRecordedTextsIsoLocalTimeAndOnlyTheRange) {
