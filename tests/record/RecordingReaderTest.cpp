@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <time.h>
 
 #include <cmath>
 #include <string>
@@ -11,35 +9,10 @@
 #include "Recording.h"
 #include "RecordingExport.h"
 
+using record_test::HaveZone;
+using record_test::InZone;
+
 namespace {
-
-// The zone the stamps are read in, set for one test and put back after it.
-class InZone {
-public:
-    explicit InZone(const char* zone) {
-        const char* old = ::getenv("TZ");
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~InZone() {
-        if (had_) {
-            ::setenv("TZ", old_.c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-
-private:
-    bool had_ = false;
-    std::string old_;
-};
-
-bool HaveZone(const char* name) {
-    return std::filesystem::exists(std::string("/usr/share/zoneinfo/") + name);
-}
 
 class RecordingReaderTest : public record_test::TempFolderTest {
 protected:

@@ -2,8 +2,6 @@
 // values never sent give the rows that went in, and export to them.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <time.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -30,32 +28,12 @@ double Number(const std::string& text) {
     return text.empty() ? std::nan("") : std::strtod(text.c_str(), nullptr);
 }
 
-class RecordingRoundTrip : public record_test::TempFolderTest {
-protected:
-    void SetUp() override {
-        TempFolderTest::SetUp();
-        const char* old = ::getenv("TZ");
-        if (old) oldZone_ = old;
-        hadZone_ = old != nullptr;
-        ::setenv("TZ", "UTC", 1);
-        ::tzset();
-    }
-    void TearDown() override {
-        if (hadZone_) {
-            ::setenv("TZ", oldZone_.c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-        TempFolderTest::TearDown();
-    }
-    std::string oldZone_;
-    bool hadZone_ = false;
-};
-
 }  // namespace
 
+using RecordingRoundTrip = record_test::TempFolderTest;
+
 TEST_F(RecordingRoundTrip, ContinuedAndBrowsedFilesReadBackAsTheRowsRecordedAndExportThem) {
+    record_test::InZone utc("UTC");
     // 2024-03-05 09:07:03.045 UTC, then a row every 200 ms.
     record_test::FakeClock clock(At(2024, 3, 5, 9, 7, 3, 45));
     const int64_t firstMs = 1709629623045;

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordTestSupport.h"
 #include "Recording.h"
 #include "SimProcess.h"
 #include "TiltlogRig.h"
@@ -21,34 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Text(const fs::path& path) {
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-}
-
-// The zone of this process and so of the tiltlog it starts; put back after.
-class InZone {
-public:
-    explicit InZone(const char* zone) {
-        const char* old = ::getenv("TZ");
-        if (old) old_ = old;
-        had_ = old != nullptr;
-        ::setenv("TZ", zone, 1);
-    }
-    ~InZone() {
-        if (had_) {
-            ::setenv("TZ", old_.c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-    }
-
-private:
-    std::string old_;
-    bool had_ = false;
-};
 
 // "x,y,t" and the local time as ISO 8601 without the offset, per row of a
 // recording, in the file's order.
@@ -88,7 +60,7 @@ TEST(TiltlogExport, ABusOfThreeRecordedByTiltlogExportsTheRowsItsFilesHold) {
     for (const auto& e : fs::directory_iterator(out)) {
         files.push_back(e.path().string());
         const std::string address = e.path().filename().string().substr(5, 1);  // Dam_A<n>_
-        expected[address] = FileRowsAsIso(Text(e.path()));
+        expected[address] = FileRowsAsIso(record_test::ReadFile(e.path()));
         total += expected[address].size();
     }
     ASSERT_EQ(files.size(), 3u);
@@ -106,7 +78,7 @@ TEST(TiltlogExport, ABusOfThreeRecordedByTiltlogExportsTheRowsItsFilesHold) {
 
     // address,YYYY-MM-DDThh:mm:ss.mmm+hh:mm,x,y,t: the offset cut, by address.
     std::map<std::string, std::vector<std::string>> exported;
-    std::istringstream tidy(Text(out + "/tidy.csv"));
+    std::istringstream tidy(record_test::ReadFile(out + "/tidy.csv"));
     std::string line;
     std::getline(tidy, line);
     EXPECT_EQ(line, "address,time,x_deg,y_deg,temperature_c");
@@ -127,7 +99,7 @@ TEST(TiltlogExport, PandasReadsTheExportWithNoOptionToTheMillisecond) {
     if (std::system("python3 -c 'import pandas' 2>/dev/null") != 0)
         GTEST_SKIP() << "python3-pandas is not installed (scripts/deps.sh installs it): "
                         "the export was not read by pandas";
-    if (!fs::exists("/usr/share/zoneinfo/Europe/Berlin"))
+    if (!record_test::HaveZone("Europe/Berlin"))
         GTEST_SKIP() << "no /usr/share/zoneinfo/Europe/Berlin here";
     const std::string dir = TempFolder();
     const std::string header = "X(deg),Y(deg),Temperature, Time\r\n";
@@ -147,7 +119,7 @@ TEST(TiltlogExport, PandasReadsTheExportWithNoOptionToTheMillisecond) {
                                        "    print(r.address, r.time.value // 1000000, r.x_deg,\n"
                                        "          r.y_deg, r.temperature_c)\n";
 
-    InZone berlin("Europe/Berlin");
+    const record_test::InZone berlin("Europe/Berlin");  // tiltlog's zone too
     Rig exporter;
     exporter.Start({"--export", dir + "/tidy.csv", dir + "/Dam_A1_20261210135005.csv",
                     dir + "/Dam_A2_20261210135005.csv", dir + "/Dam_A2_20261210135006.csv"});
