@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <string>
@@ -112,6 +114,25 @@ TEST(RecordingReader, RepeatedHourIsTheFirstPassUntilTheFileStepsBack) {
         "1.00,1.00,1.00,2026-10-25 2:30:0'0 \r\n",
         "shared.csv");
     EXPECT_EQ(shared.traces[0].utcMs, (std::vector<int64_t>{1792888200000, 1792888203000}));
+}
+
+TEST_F(RecordingReaderTest, AFileBegunInTheSecondPassIsToldByWhenItWasLastWritten) {
+    if (!HaveZone("Europe/Berlin")) GTEST_SKIP() << "no /usr/share/zoneinfo/Europe/Berlin here";
+    InZone berlin("Europe/Berlin");
+    const std::string rows =
+        "1.00,1.00,1.00,2026-10-25 2:40:0'0 \r\n"
+        "1.00,1.00,1.00,2026-10-25 2:41:0'0 \r\n";
+    const std::string written = Write("T_A1_20261025024000.csv", rows);
+    const std::string copied = Write("T_A2_20261025024000.csv", rows);
+    // Two seconds after 2:41 CET (01:41 UTC), and a copy made days later.
+    const timespec writtenAt[2] = {{1792892462, 0}, {1792892462, 0}};
+    const timespec copiedAt[2] = {{1793000000, 0}, {1793000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, written.c_str(), writtenAt, 0), 0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, copied.c_str(), copiedAt, 0), 0);
+    const Recording r = ReadRecordings({written, copied});
+    ASSERT_EQ(r.traces.size(), 2u);
+    EXPECT_EQ(r.traces[0].utcMs, (std::vector<int64_t>{1792892400000, 1792892460000}));
+    EXPECT_EQ(r.traces[1].utcMs, (std::vector<int64_t>{1792888800000, 1792888860000}));
 }
 
 TEST_F(RecordingReaderTest, FilesAreStitchedByTimeAndAnUnreadableFileIsNamedWithItsReason) {
