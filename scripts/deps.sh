@@ -1,11 +1,12 @@
 # Sourced by run.sh, test.sh and package.sh: the Debian packages each needs, and
 # ensure_packages, which installs the missing ones, only those. pkg-config is named
 # because nothing else pulls it in on a fresh machine and CMake finds libmosquitto with it.
+# python3-pandas: a test reads tiltlog's export with it, as analysts do.
 build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libmosquitto-dev)
 run_packages=("${build_packages[@]}" qt6-qpa-plugins fonts-liberation2 fonts-wqy-microhei
     qt6-translations-l10n)
 test_packages=("${run_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev clang
-    libclang-rt-14-dev mosquitto locales ser2net libmodbus-dev)
+    libclang-rt-14-dev mosquitto locales ser2net libmodbus-dev python3-pandas)
 # file and dpkg-dev: CPack finds the binaries with file and their libraries with dpkg-shlibdeps.
 package_packages=("${build_packages[@]}" dpkg-dev file desktop-file-utils)
 

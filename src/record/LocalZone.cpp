@@ -47,6 +47,10 @@ int DaysInMonth(int year, int month) {
     return kDays[month - 1] + (month == 2 && leap);
 }
 
+LocalZone::LocalZone() {
+    ::tzset();
+}
+
 LocalZone::Offsets LocalZone::Exact(int64_t localSeconds) {
     // Every offset in use lies within a day of UTC, so the zone's offsets a day
     // either side include both sides of any change that touches this second.

@@ -15,6 +15,9 @@ int DaysInMonth(int year, int month);
 // than the rest of reading. Not shareable between threads; make one each.
 class LocalZone {
 public:
+    // The zone as TZ names it now, even when TZ changed since the last look.
+    LocalZone();
+
     // The offsets (local minus UTC, seconds) under which a local wall-clock
     // second exists, the earlier instant first: none in the hour a clock change
     // skips, two in the hour it repeats.

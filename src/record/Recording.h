@@ -38,8 +38,11 @@ struct Recording {
 // a clock change repeats is read by this rule: within one file time never runs
 // backwards, so a stamp in that hour is its first pass until the file's stamps
 // step back by more than half the change (30 minutes for one hour); from there
-// on, up to the end of the repeated hour, it is the second pass. A stamp in an
-// hour the clock skips never happened: it counts as unreadable.
+// on, up to the end of the repeated hour, it is the second pass. A file that
+// never steps back but ends in that hour is the second pass there when the
+// file was last modified within five minutes after its last row's second
+// pass (it was begun after the change); a copy's time changes nothing. A stamp
+// in an hour the clock skips never happened: it counts as unreadable.
 Recording ReadRecordings(const std::vector<std::string>& paths);
 
 // The same for one recording's text, as if read from a file called `name`

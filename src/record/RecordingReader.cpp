@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +24,9 @@ namespace {
 // Read in blocks rather than whole: a 40 MiB file would otherwise sit in
 // memory beside its rows. A line longer than a block is no row of ours.
 constexpr size_t kBlockBytes = 1 << 20;
+// The recorder writes its rows within seconds; a disk that refused them for a
+// while may hold them longer.
+constexpr int64_t kWrittenWithinMs = 5 * 60 * 1000;
 
 // f(column) for each of a trace's seven columns.
 template <typename F>
@@ -85,6 +89,24 @@ public:
         return begin;
     }
 
+    // A file that never stepped back but ends in a repeated hour may have been
+    // begun in its second pass: when the file was last written (a true
+    // instant) just after its last row's second pass, its rows in that hour
+    // are the second pass. A copied file's time says nothing and changes nothing.
+    void SecondPassIfWrittenAt(int64_t modifiedUtcMs) {
+        if (!endsInFirstPassOnly_) return;
+        int64_t lastUtcMs = INT64_MIN;
+        for (const RecordedTrace& t : traces) lastUtcMs = std::max(lastUtcMs, t.utcMs.back());
+        const int64_t changeMs = ChangeMsAt(lastUtcMs);
+        if (changeMs <= 0 || modifiedUtcMs < lastUtcMs + changeMs ||
+            modifiedUtcMs > lastUtcMs + changeMs + kWrittenWithinMs)
+            return;
+        for (RecordedTrace& t : traces) {
+            for (size_t i = t.Size(); i-- > 0 && ChangeMsAt(t.utcMs[i]) > 0;)
+                t.utcMs[i] += ChangeMsAt(t.utcMs[i]);
+        }
+    }
+
     void Finish() {
         for (RecordedTrace& t : traces) {
             if (t.utcMs.capacity() > t.Size() + t.Size() / 8)
@@ -119,12 +141,17 @@ private:
             zone_.At(localMs >= 0 ? localMs / 1000 : (localMs - 999) / 1000);
         if (o.count == 0) return false;
         int32_t offset = o.first;
+        endsInFirstPassOnly_ = false;
         if (o.count == 1) {
             secondPass_ = false;
         } else {
             const int64_t halfChangeMs = (int64_t{o.first} - o.second) * 500;
-            if (!secondPass_ && latestLocalMs_ > localMs + halfChangeMs) secondPass_ = true;
+            if (!secondPass_ && latestLocalMs_ > localMs + halfChangeMs) {
+                secondPass_ = true;
+                steppedBack_ = true;
+            }
             if (secondPass_) offset = o.second;
+            endsInFirstPassOnly_ = !steppedBack_;
         }
         latestLocalMs_ = std::max(latestLocalMs_, localMs);
         utcMs = localMs - int64_t{offset} * 1000;
@@ -144,12 +171,23 @@ private:
         return traces[static_cast<size_t>(slot)];
     }
 
+    // How far a row read as the first pass of a repeated hour moves as the
+    // second pass; 0 for any other row.
+    int64_t ChangeMsAt(int64_t utcMs) {
+        const int64_t utcSeconds = utcMs >= 0 ? utcMs / 1000 : (utcMs - 999) / 1000;
+        const int32_t offset = zone_.OffsetAt(utcSeconds);
+        const LocalZone::Offsets o = zone_.At(utcSeconds + offset);
+        return o.count == 2 && o.first == offset ? (int64_t{o.first} - o.second) * 1000 : 0;
+    }
+
     const int nameAddress_;
     std::array<int, 257> slot_;  // address + 1 -> index in traces
     size_t expectedRows_ = 0;
     LocalZone zone_;
     int64_t latestLocalMs_ = INT64_MIN;
     bool secondPass_ = false;
+    bool steppedBack_ = false;
+    bool endsInFirstPassOnly_ = false;  // the last row, in a repeated hour
     bool busColumns_ = false;
 };
 
@@ -167,16 +205,26 @@ void Collect(FileRows& rows, FileResult& result) {
 
 void ReadFile(const std::string& path, FileResult& result) {
     const auto fail = [&](int err) { result.problem = path + ": " + SystemText(err); };
-    const int fd = RetryEintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); });
+    // Not blocking at open: a named pipe without a writer would wait forever.
+    const int fd =
+        RetryEintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); });
     if (fd < 0) return fail(errno);
-    FileRows rows(AddressFromFileName(path));
     struct stat st {};
-    if (::fstat(fd, &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {
-            ::close(fd);
-            return fail(EISDIR);
-        }
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return fail(err);
     }
+    // A file or a pipe (zcat into a process substitution); a device such as
+    // /dev/zero would never end.
+    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) {
+        ::close(fd);
+        if (S_ISDIR(st.st_mode)) return fail(EISDIR);
+        result.problem = path + ": not a file";
+        return;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FileRows rows(AddressFromFileName(path));
     const uint64_t fileBytes = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
@@ -227,6 +275,9 @@ void ReadFile(const std::string& path, FileResult& result) {
         }
     }
     ::close(fd);
+    if (S_ISREG(st.st_mode))
+        rows.SecondPassIfWrittenAt(int64_t{st.st_mtim.tv_sec} * 1000 +
+                                   st.st_mtim.tv_nsec / 1000000);
     Collect(rows, result);
 }
 
@@ -259,6 +310,9 @@ void Concatenate(std::vector<T> RecordedTrace::*column, const std::vector<Record
         to.insert(to.end(), from.begin(), from.end());
         std::vector<T>().swap(from);
     }
+    // The pieces came from the readers' arenas, which keep freed memory for
+    // themselves: handed back now, the next column can have it.
+    ::malloc_trim(0);
 }
 
 // The pieces of one address, each in time order within itself unless two

@@ -6,6 +6,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -226,6 +227,34 @@ private:
     ScratchMount mount_;
     bool ok_ = false;
 };
+
+// The process's zone for a scope (TZ, read at once), put back after it.
+class InZone {
+public:
+    explicit InZone(const char* zone) : had_(::getenv("TZ") != nullptr) {
+        if (had_) old_ = ::getenv("TZ");
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~InZone() {
+        if (had_) {
+            ::setenv("TZ", old_.c_str(), 1);
+        } else {
+            ::unsetenv("TZ");
+        }
+        ::tzset();
+    }
+    InZone(const InZone&) = delete;
+    InZone& operator=(const InZone&) = delete;
+
+private:
+    bool had_;
+    std::string old_;
+};
+
+inline bool HaveZone(const char* name) {
+    return fs::exists(std::string("/usr/share/zoneinfo/") + name);
+}
 
 class TempFolderTest : public ::testing::Test {
 protected:

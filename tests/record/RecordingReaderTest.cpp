@@ -1,6 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <time.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <string>
@@ -11,35 +11,10 @@
 #include "Recording.h"
 #include "RecordingExport.h"
 
+using record_test::HaveZone;
+using record_test::InZone;
+
 namespace {
-
-// The zone the stamps are read in, set for one test and put back after it.
-class InZone {
-public:
-    explicit InZone(const char* zone) {
-        const char* old = ::getenv("TZ");
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~InZone() {
-        if (had_) {
-            ::setenv("TZ", old_.c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-
-private:
-    bool had_ = false;
-    std::string old_;
-};
-
-bool HaveZone(const char* name) {
-    return std::filesystem::exists(std::string("/usr/share/zoneinfo/") + name);
-}
 
 class RecordingReaderTest : public record_test::TempFolderTest {
 protected:
@@ -141,6 +116,25 @@ TEST(RecordingReader, RepeatedHourIsTheFirstPassUntilTheFileStepsBack) {
     EXPECT_EQ(shared.traces[0].utcMs, (std::vector<int64_t>{1792888200000, 1792888203000}));
 }
 
+TEST_F(RecordingReaderTest, AFileBegunInTheSecondPassIsToldByWhenItWasLastWritten) {
+    if (!HaveZone("Europe/Berlin")) GTEST_SKIP() << "no /usr/share/zoneinfo/Europe/Berlin here";
+    InZone berlin("Europe/Berlin");
+    const std::string rows =
+        "1.00,1.00,1.00,2026-10-25 2:40:0'0 \r\n"
+        "1.00,1.00,1.00,2026-10-25 2:41:0'0 \r\n";
+    const std::string written = Write("T_A1_20261025024000.csv", rows);
+    const std::string copied = Write("T_A2_20261025024000.csv", rows);
+    // Two seconds after 2:41 CET (01:41 UTC), and a copy made days later.
+    const timespec writtenAt[2] = {{1792892462, 0}, {1792892462, 0}};
+    const timespec copiedAt[2] = {{1793000000, 0}, {1793000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, written.c_str(), writtenAt, 0), 0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, copied.c_str(), copiedAt, 0), 0);
+    const Recording r = ReadRecordings({written, copied});
+    ASSERT_EQ(r.traces.size(), 2u);
+    EXPECT_EQ(r.traces[0].utcMs, (std::vector<int64_t>{1792892400000, 1792892460000}));
+    EXPECT_EQ(r.traces[1].utcMs, (std::vector<int64_t>{1792888800000, 1792888860000}));
+}
+
 TEST_F(RecordingReaderTest, FilesAreStitchedByTimeAndAnUnreadableFileIsNamedWithItsReason) {
     InZone utc("UTC");
     // A continuation (no header) given before the file it continues, and a
@@ -152,14 +146,15 @@ TEST_F(RecordingReaderTest, FilesAreStitchedByTimeAndAnUnreadableFileIsNamedWith
                                     "X(deg),Y(deg),Temperature, Time\r\n"
                                     "1.00,1.00,1.00,2027-1-1 0:0:0'0 \r\n"
                                     "2.00,2.00,2.00,2027-1-1 0:0:1'0 \r\n");
-    const Recording r = ReadRecordings({second, first, PathOf("missing.csv"), root_.string()});
+    const Recording r =
+        ReadRecordings({second, first, PathOf("missing.csv"), root_.string(), "/dev/zero"});
     ASSERT_EQ(r.traces.size(), 1u);
     EXPECT_EQ(r.traces[0].x, (std::vector<double>{1, 2, 3, 4}));
     EXPECT_EQ(r.traces[0].utcMs,
               (std::vector<int64_t>{1798761600000, 1798761601000, 1798761601000, 1798761602000}));
-    EXPECT_EQ(r.problems,
-              (std::vector<std::string>{PathOf("missing.csv") + ": No such file or directory",
-                                        root_.string() + ": Is a directory"}));
+    EXPECT_EQ(r.problems, (std::vector<std::string>{
+                              PathOf("missing.csv") + ": No such file or directory",
+                              root_.string() + ": Is a directory", "/dev/zero: not a file"}));
 }
 
 TEST_F(RecordingReaderTest, ExportHasTheRecordedTextsIsoLocalTimeAndOnlyTheRange) {

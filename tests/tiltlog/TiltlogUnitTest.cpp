@@ -96,6 +96,18 @@ TEST(TiltlogOptions, MistakesAreNamed) {
     EXPECT_EQ(Error({"--address", "0x10"}), "--address: '0x10' is not an address 0 to 255");
 }
 
+TEST(TiltlogOptions, ExportTakesRecordingsAndNoLoggingOption) {
+    LoggerOptions o;
+    ASSERT_EQ(Parse({"--exp", "out.csv", "a.csv", "--", "-b.csv"}, o).action,
+              ParseOutcome::Action::Export);
+    EXPECT_EQ(o.exportPath, "out.csv");
+    EXPECT_EQ(o.exportFiles, (std::vector<std::string>{"a.csv", "-b.csv"}));
+    EXPECT_EQ(Error({"--export", "out.csv"}), "--export needs the recordings to read: FILE...");
+    EXPECT_EQ(Error({"--export", "out.csv", "--baud", "9600", "a.csv"}),
+              "--export reads recordings only and takes no other option");
+    EXPECT_EQ(Error({"a.csv"}), "unexpected argument 'a.csv'");
+}
+
 class TiltlogConfig : public testing::Test {
 protected:
     void SetUp() override {

@@ -41,7 +41,8 @@ int RunExport(const std::string& outPath, const std::vector<std::string>& files,
     }
     size_t rows = 0;
     for (const RecordedTrace& t : recording.traces) rows += t.Size();
-    console.Message(std::to_string(rows) + " rows of " + std::to_string(recording.traces.size()) +
+    console.Message(std::to_string(rows) + (rows == 1 ? " row of " : " rows of ") +
+                    std::to_string(recording.traces.size()) +
                     (recording.traces.size() == 1 ? " sensor" : " sensors") + " written to " +
                     outPath + "; " + std::to_string(recording.unreadableRows) +
                     (recording.unreadableRows == 1 ? " row" : " rows") + " could not be read");

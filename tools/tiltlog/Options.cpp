@@ -459,7 +459,7 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
     bool configGiven = false;
     // File names: only --export takes them.
     std::vector<std::string> files;
-    const OptionSpec* exportFlag = nullptr;
+    bool exportGiven = false;
     std::string exportPath;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -518,7 +518,7 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
         }
         if (match->id == Opt::Export) {
             if (value.empty()) return fail("--export needs a file to write");
-            exportFlag = match;
+            exportGiven = true;
             exportPath = value;
             continue;
         }
@@ -531,7 +531,7 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
         flags.emplace_back(match, value);
     }
 
-    if (exportFlag) {
+    if (exportGiven) {
         if (configGiven || !flags.empty())
             return fail("--export reads recordings only and takes no other option");
         if (files.empty()) return fail("--export needs the recordings to read: FILE...");
