@@ -78,6 +78,7 @@ void ReviewChart::Show(std::shared_ptr<const Recording> recording) {
     for (const RecordedTrace& trace : recording->traces) {
         for (Quantity q : {kX, kY, kTemperature}) AddTrace(recording, trace, q);
     }
+    ShowTemperatureAxis();
     chart_.ResumeRefresh();
 }
 
@@ -116,6 +117,18 @@ void ReviewChart::AddTrace(const std::shared_ptr<const Recording>& recording,
     traces_.push_back({serie, trace.address, quantity, &decimals});
 }
 
+bool ReviewChart::HasQuantity(Quantity quantity) const {
+    for (const Trace& t : traces_) {
+        if (t.quantity == quantity) return true;
+    }
+    return false;
+}
+
+void ReviewChart::ShowTemperatureAxis() {
+    // An axis with nothing on it would only show a made-up scale.
+    right_->SetVisible(shown_[kTemperature] && HasQuantity(kTemperature));
+}
+
 void ReviewChart::ToggleAbscissa() {
     abscissaShown_ = !abscissaShown_;
     bottom_->SetVisible(abscissaShown_);
@@ -134,6 +147,7 @@ void ReviewChart::ToggleQuantity(Quantity quantity) {
     for (const Trace& t : traces_) {
         if (t.quantity == quantity) t.serie->SetVisible(shown_[quantity]);
     }
+    ShowTemperatureAxis();
     chart_.ResumeRefresh();
 }
 

@@ -43,6 +43,8 @@ public:
     // Every trace of one quantity shown or hidden.
     void ToggleQuantity(Quantity quantity);
     bool QuantityShown(Quantity quantity) const { return shown_[quantity]; }
+    // Whether the recording holds any value of it.
+    bool HasQuantity(Quantity quantity) const;
 
     // The time shown, in milliseconds since the epoch.
     int64_t VisibleFromMs() const;
@@ -62,6 +64,7 @@ public:
 
 private:
     const Trace* Find(const CChartDecimatedSerie& serie) const;
+    void ShowTemperatureAxis();
     void AddTrace(const std::shared_ptr<const Recording>& recording, const RecordedTrace& trace,
                   Quantity quantity);
 

@@ -116,6 +116,7 @@ void CReviewWnd::TakeRecording(std::shared_ptr<Recording> recording) {
                                        recording_->problems, language_));
     summary_->setText(summaryBase_);
     export_->setEnabled(rows > 0);
+    temperature_->setEnabled(traces_->HasQuantity(ReviewChart::kTemperature));
     emit loaded();
 }
 
