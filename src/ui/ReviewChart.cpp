@@ -46,6 +46,8 @@ ReviewChart::ReviewChart(CChartCore& chart, Language language)
         axis->SetAxisColor(kBlack);
         axis->SetTextColor(kBlack);
     }
+    // Rows are stamped to the millisecond: a range of a few of them is as deep as it goes.
+    bottom_->SetZoomLimit(10);
     bottom_->GetGrid()->SetColor(kGridColour);
     left_->GetGrid()->SetColor(kGridColour);
     right_->GetGrid()->SetVisible(false);
