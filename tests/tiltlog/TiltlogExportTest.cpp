@@ -95,8 +95,12 @@ TEST(TiltlogExport, ABusOfThreeRecordedByTiltlogExportsTheRowsItsFilesHold) {
     fs::remove_all(out);
 }
 
+// Debian's own interpreter, the one python3-pandas installs for: a python3
+// earlier on PATH (pyenv, a virtual environment) may lack it.
+const std::string kPython = "/usr/bin/python3";
+
 TEST(TiltlogExport, PandasReadsTheExportWithNoOptionToTheMillisecond) {
-    if (std::system("python3 -c 'import pandas' 2>/dev/null") != 0)
+    if (std::system((kPython + " -c 'import pandas' 2>/dev/null").c_str()) != 0)
         GTEST_SKIP() << "python3-pandas is not installed (scripts/deps.sh installs it): "
                         "the export was not read by pandas";
     if (!record_test::HaveZone("Europe/Berlin"))
@@ -127,7 +131,7 @@ TEST(TiltlogExport, PandasReadsTheExportWithNoOptionToTheMillisecond) {
     EXPECT_NE(exporter.err.find("; 1 row could not be read"), std::string::npos) << exporter.err;
 
     std::FILE* pandas =
-        ::popen(("python3 " + dir + "/read.py " + dir + "/tidy.csv 2>&1").c_str(), "r");
+        ::popen((kPython + " " + dir + "/read.py " + dir + "/tidy.csv 2>&1").c_str(), "r");
     ASSERT_NE(pandas, nullptr);
     std::string said;
     char buf[512];
