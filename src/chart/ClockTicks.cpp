@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "CivilDate.h"
+
 namespace {
 
 constexpr std::array<int64_t, 33> kSteps = {
@@ -46,22 +48,7 @@ constexpr std::array<int64_t, 33> kSteps = {
 
 // Rounds down to a whole multiple, also below zero (instants before 1970).
 int64_t FloorTo(int64_t value, int64_t step) {
-    int64_t q = value / step;
-    if (value % step != 0 && value < 0) --q;
-    return q * step;
-}
-
-// Days since 1970-01-01 to a civil date (the proleptic Gregorian calendar).
-void CivilFromDays(int64_t days, int& year, int& month, int& day) {
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t doe = days - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+    return FloorDiv(value, step) * step;
 }
 
 }  // namespace

@@ -2,13 +2,10 @@
 
 #include <cstdint>
 
-// Calendar arithmetic and the process's time zone (TZ), for reading local time
-// stamps back as instants and writing instants as local time again.
+#include "CivilDate.h"
 
-// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int year, int month, int day);
-void CivilFromDays(int64_t days, int& year, int& month, int& day);
-int DaysInMonth(int year, int month);
+// The process's time zone (TZ), for reading local time stamps back as instants
+// and writing instants as local time again.
 
 // The zone's offsets with a cache per hour: a recording spans few hours of the
 // zone's rules but millions of rows, and localtime_r per row would cost more

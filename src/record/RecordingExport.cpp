@@ -21,10 +21,6 @@ constexpr char kTidyHeader[] = "address,time,x_deg,y_deg,temperature_c\n";
 // Rows are handed to the file in blocks of about this size.
 constexpr size_t kFlushBytes = 1 << 20;
 
-int64_t FloorDiv(int64_t a, int64_t b) {
-    return a / b - (a % b != 0 && (a < 0) != (b < 0));
-}
-
 char* PutPadded(char* p, int value, int width) {
     for (int i = width - 1; i >= 0; --i) {
         p[i] = static_cast<char>('0' + value % 10);
