@@ -2,7 +2,7 @@
 # The review window over recordings, Release build: open-and-draw time, redraw
 # time at full range and zoomed, peak memory per million rows, each opening in
 # a process of its own. Uses the recordings read.sh makes (and makes them if
-# they are missing): 700,000 rows in one 40 MiB file, 3,024,000 rows in 7 files.
+# they are missing): 890,000 rows in one 40 MiB file, 3,024,000 rows in 7 files.
 #
 #   bench/review/draw.sh
 set -euo pipefail
@@ -18,15 +18,8 @@ cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTILTSCOPE_SANITIZE=O
 nice cmake --build "$tree" -j2 --target review_draw_bench >/dev/null
 bench=$tree/bench/review_draw_bench
 
-if [ ! -f "$data/done" ]; then
-    rm -rf "$data"
-    python3 bench/review/make_recording.py "$data/day" --rows 700000 --rate 5 --decimals 4 \
-        --file-mib 64 >/dev/null
-    python3 bench/review/make_recording.py "$data/week" --rows 3024000 --rate 5 \
-        --file-mib 18.7 >/dev/null
-    touch "$data/done"
-fi
-echo "700,000 rows, one file ($(du -h "$data"/day/*.csv | cut -f1)):"
+. bench/review/recordings.sh
+echo "$day_rows rows, one file ($(du -h "$data"/day/*.csv | cut -f1)):"
 "$bench" "$data"/day/*.csv
-echo "3,024,000 rows, $(ls "$data"/week/*.csv | wc -l) files:"
+echo "$week_rows rows, $(ls "$data"/week/*.csv | wc -l) files:"
 "$bench" "$data"/week/*.csv
