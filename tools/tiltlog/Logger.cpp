@@ -87,6 +87,7 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
                      static_cast<size_t>(options_.inFlight));
         parts_.port.SetWindow(static_cast<size_t>(options_.inFlight));
         path_.SetBusAddresses(options_.addresses);
+        busDriver_.emplace(*bus_, path_, options_.protocol, options_.registers);
     }
     // Set as given rather than through the protocol switch: an address 0 the
     // operator asked for under Modbus stays 0.
@@ -208,20 +209,7 @@ void Logger::OnMeasurement(const Measurement& m) {
 
 void Logger::PollBus(SteadyClock::time_point now) {
     if (!bus_ || !link_.linkOpen) return;
-    // A reply given up (checksum, CRC) with nothing of a frame left open: no
-    // good reply is coming in this turn.
-    if (bus_->Awaiting() && path_.Miscount() != miscountAtRequest_ && !path_.FrameOpen()) {
-        bus_->OnBadReply(now);
-        miscountAtRequest_ = path_.Miscount();
-    }
-    while (const std::optional<uint8_t> address = bus_->Due(now, path_.FrameOpen())) {
-        // Modbus replies are looked for from the address asked.
-        path_.SetDeviceAddress(*address);
-        miscountAtRequest_ = path_.Miscount();
-        const std::vector<uint8_t> request =
-            BuildReadRequest(options_.protocol, *address, options_.registers);
-        path_.OnTxFrame(request.data(), request.size());
-    }
+    busDriver_->Poll(now);
     for (const BusPoller::News& n : bus_->TakeNews()) TellBus(n);
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "BusDriver.h"
 #include "BusPoller.h"
 #include "Console.h"
 #include "ConsoleLinkView.h"
@@ -108,7 +109,7 @@ private:
     AcquisitionCycle& cycle_;
     std::vector<SensorLog> sensors_;
     std::optional<BusPoller> bus_;
-    int miscountAtRequest_ = 0;
+    std::optional<BusDriver> busDriver_;
 
     std::mutex errorsMutex_;
     std::vector<std::string> portErrors_;
