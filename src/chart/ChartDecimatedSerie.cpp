@@ -155,12 +155,7 @@ void CChartDecimatedSerie::DrawAll(DrawSurface& surface) {
 }
 
 void CChartDecimatedSerie::DrawLegendSample(DrawSurface& surface, const ChartRect& rect) {
-    if (GetName().empty()) return;
-    const SurfacePen previous = surface.SelectPen({PenSolid, 1, GetColor(), true});
-    const int y = (rect.top + rect.bottom) / 2;
-    surface.MoveTo(rect.left, y);
-    surface.LineTo(rect.right, y);
-    surface.SelectPen(previous);
+    DrawLegendLine(surface, rect, {PenSolid, 1, GetColor(), true});
 }
 
 bool CChartDecimatedSerie::HitTest(ChartPoint point, unsigned& index) const {

@@ -145,12 +145,7 @@ void CChartLineSerie::DrawNew(DrawSurface& surface) {
 }
 
 void CChartLineSerie::DrawLegendSample(DrawSurface& surface, const ChartRect& rect) {
-    if (GetName().empty()) return;
-    const SurfacePen previous = surface.SelectPen({penStyle_, lineWidth_, GetColor(), true});
-    const int y = (rect.top + rect.bottom) / 2;
-    surface.MoveTo(rect.left, y);
-    surface.LineTo(rect.right, y);
-    surface.SelectPen(previous);
+    DrawLegendLine(surface, rect, {penStyle_, lineWidth_, GetColor(), true});
 }
 
 bool CChartLineSerie::HitTest(ChartPoint point, unsigned& index) const {

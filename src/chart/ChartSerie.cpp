@@ -56,3 +56,13 @@ void CChartSerie::SetAxes(CChartAxis* vertical, CChartAxis* horizontal) {
     verticalAxis_ = vertical;
     horizontalAxis_ = horizontal;
 }
+
+void CChartSerie::DrawLegendLine(DrawSurface& surface, const ChartRect& rect,
+                                 const SurfacePen& pen) const {
+    if (GetName().empty()) return;
+    const SurfacePen previous = surface.SelectPen(pen);
+    const int y = (rect.top + rect.bottom) / 2;
+    surface.MoveTo(rect.left, y);
+    surface.LineTo(rect.right, y);
+    surface.SelectPen(previous);
+}

@@ -37,6 +37,12 @@ public:
     virtual bool OnMouseEvent(MouseEvent event, ChartPoint point) = 0;
 
     unsigned GetId() const { return id_; }
+
+protected:
+    // The legend's sample of a line: a stroke across the middle of `rect`.
+    void DrawLegendLine(DrawSurface& surface, const ChartRect& rect, const SurfacePen& pen) const;
+
+public:
     CChartCore* GetParent() const { return parent_; }
 
     void SetName(const std::string& name);
