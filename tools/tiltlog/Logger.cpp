@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ReadRequest.h"
+#include "BusNews.h"
 #include "RowJson.h"
 #include "SystemCalls.h"
 #include "ValueText.h"
@@ -29,15 +29,6 @@ DeviceLink::Options LinkOptions(const LoggerOptions& options) {
     // No settings command is ever sent from here: a stray acknowledgement is no result.
     o.settingsReplies = false;
     return o;
-}
-
-// "380 ms", "25.8 s".
-std::string SpanText(std::chrono::steady_clock::duration span) {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(span).count();
-    if (ms < 10000) return std::to_string(ms) + " ms";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(ms) / 1000.0);
-    return text;
 }
 
 std::string AddressListText(const std::vector<uint8_t>& addresses) {
@@ -77,17 +68,18 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
         if (options_.Bus() && shared) s.lead = std::to_string(s.address) + ",";
     }
     if (options_.Bus()) {
-        const ReplyTimeout timeout =
-            options_.replyTimeoutMs > 0
-                ? ReplyTimeout(std::chrono::milliseconds(options_.replyTimeoutMs))
-                : ReplyTimeout(options_.baud, options_.parity == 'N' ? 10 : 11,
-                               BuildReadRequest(options_.protocol, options_.address).size(),
-                               ReceivePath::kFrameBufferSize);
-        bus_.emplace(options_.addresses, std::chrono::milliseconds(options_.intervalMs), timeout,
-                     static_cast<size_t>(options_.inFlight));
-        parts_.port.SetWindow(static_cast<size_t>(options_.inFlight));
-        path_.SetBusAddresses(options_.addresses);
-        busDriver_.emplace(*bus_, path_, options_.protocol, options_.registers);
+        SensorBus::Options bus;
+        bus.addresses = options_.addresses;
+        bus.interval = std::chrono::milliseconds(options_.intervalMs);
+        bus.protocol = options_.protocol;
+        bus.registers = options_.registers;
+        bus.baud = options_.baud;
+        bus.parity = options_.parity;
+        if (options_.replyTimeoutMs > 0)
+            bus.replyTimeout = std::chrono::milliseconds(options_.replyTimeoutMs);
+        bus.window = static_cast<size_t>(options_.inFlight);
+        bus_.emplace(bus, path_);
+        parts_.port.SetWindow(bus.window);
     }
     // Set as given rather than through the protocol switch: an address 0 the
     // operator asked for under Modbus stays 0.
@@ -178,21 +170,18 @@ std::string Logger::OutputName() const {
     return sensors_.front().recorder->CurrentPath();
 }
 
-SensorLog* Logger::SensorFor(uint8_t address) {
-    // Alone on its line, every reply is the sensor's, whatever address it names.
-    if (!bus_) return &sensors_.front();
-    const std::optional<size_t> at = bus_->Find(address);
-    return at ? &sensors_[*at] : nullptr;
-}
-
 void Logger::OnMeasurement(const Measurement& m) {
     // A whole reply ends its turn, even one without any value; one that
     // answers no request of its own is nobody's row.
-    if (bus_ && bus_->OnReply(m.address, SteadyClock::now()) != BusPoller::Verdict::Filed) return;
+    // Alone on its line, every reply is the sensor's, whatever address it names.
+    SensorLog* s = &sensors_.front();
+    if (bus_) {
+        const std::optional<size_t> at = bus_->File(m.address, SteadyClock::now());
+        if (!at) return;
+        s = &sensors_[*at];
+    }
     // A reply without any value is no measurement: no row, as in the window.
     if (countReached_ || !m.HasAnyValue()) return;
-    SensorLog* s = SensorFor(m.address);
-    if (!s) return;  // a sensor not on the list, or a false frame that passed its check
     s->x.Take(m.hasX, m.x);
     s->y.Take(m.hasY, m.y);
     s->temperature.Take(m.hasTemperature, m.temperature);
@@ -209,42 +198,10 @@ void Logger::OnMeasurement(const Measurement& m) {
 
 void Logger::PollBus(SteadyClock::time_point now) {
     if (!bus_ || !link_.linkOpen) return;
-    busDriver_->Poll(now);
-    for (const BusPoller::News& n : bus_->TakeNews()) TellBus(n);
-}
-
-void Logger::TellBus(const BusPoller::News& n) const {
-    const std::string who = "address " + std::to_string(n.address);
-    const std::string inARow = std::to_string(BusPoller::kSilentAfter) + " requests in a row";
-    switch (n.kind) {
-        case BusPoller::NewsKind::Silent:
-            parts_.console.Message(who +
-                                   (n.bad == 0 ? " does not answer (" + inARow + ")"
-                                               : " gives no valid reply (" + inARow + ", " +
-                                                     std::to_string(n.bad) +
-                                                     " of the replies failed their check)") +
-                                   "; still asking it every round");
-            break;
-        case BusPoller::NewsKind::AnswersAgain:
-            parts_.console.Message(who + " answers again");
-            break;
-        case BusPoller::NewsKind::TwoSensors:
-            parts_.console.Message("two sensors answer at " + who +
-                                   "; only the first reply to each request is recorded");
-            break;
-        case BusPoller::NewsKind::NotAsked:
-            parts_.console.Message(who + " answers when " +
-                                   (n.asked ? "address " + std::to_string(*n.asked) + " is asked"
-                                            : "nobody is asked") +
-                                   (bus_->Find(n.address) ? "" : " (it is not polled)") +
-                                   "; such replies are not recorded");
-            break;
-        case BusPoller::NewsKind::LongRound:
-            parts_.console.Message("a round of the bus takes " + SpanText(n.length) +
-                                   ", longer than the " + std::to_string(options_.intervalMs) +
-                                   " ms asked: each address is asked that much less often");
-            break;
-    }
+    bus_->Poll(now);
+    for (const BusPoller::News& n : bus_->TakeNews())
+        parts_.console.Message(
+            BusNewsText(n, bus_->Find(n.address).has_value(), options_.intervalMs, false));
 }
 
 bool Logger::TryOpen(bool again) {
@@ -254,7 +211,7 @@ bool Logger::TryOpen(bool again) {
     if (!panel_.OpenCloseToggle()) return false;
     // Setting up a connection takes one round trip to the server: the first
     // guess of what the network adds to each reply (a tty opens in no time).
-    if (bus_) bus_->SeedRoundTrip(SteadyClock::now() - openStart);
+    const SteadyClock::duration openTook = SteadyClock::now() - openStart;
     // Open reports a line it cannot set up to the owner and still holds the
     // port; a logger on a wrongly set up line would only record noise.
     std::string failure;
@@ -277,7 +234,7 @@ bool Logger::TryOpen(bool again) {
     openedAt_ = SteadyClock::now();
     // The first request goes out at once rather than one period after the open.
     timers_.DueAt(LinkTimer::Poll, SteadyClock::now());
-    if (bus_) bus_->Restart(SteadyClock::now());
+    if (bus_) bus_->Restart(SteadyClock::now(), openTook);
     const std::string folder = options_.ToStandardOutput() ? "." : options_.output;
     for (SensorLog& s : sensors_) {
         if (!s.ownsRecorder || s.recorder->IsRecording() || options_.NoFiles()) continue;
@@ -319,7 +276,7 @@ void Logger::TellPolling() const {
 }
 
 std::string Logger::TimeoutText() const {
-    const ReplyTimeout& t = bus_->Timeout();
+    const ReplyTimeout& t = bus_->Poller().Timeout();
     const std::string line = SpanText(t.Line());
     return t.Fixed() ? line : line + " plus the round trip measured";
 }
@@ -430,13 +387,7 @@ void Logger::Tick() {
     // The console view shows no traffic; the flush only keeps it from growing.
     cycle_.FlushTraffic();
     for (SensorLog& sensor : sensors_) TellRecording(sensor);
-    if (bus_) {
-        for (size_t i = 0; i < sensors_.size(); ++i) {
-            const uint64_t replies = bus_->Sensors()[i].replies;
-            sensors_[i].rate = static_cast<int>(replies - sensors_[i].repliesAtTick);
-            sensors_[i].repliesAtTick = replies;
-        }
-    }
+    if (bus_) bus_->CountSecond();
     if (!parts_.console.Terminal()) return;
     StatusFigures s;
     s.linkOpen = view_.LinkShownOpen();
@@ -446,8 +397,8 @@ void Logger::Tick() {
     s.rowsOnDisk = sensors_.front().recorder->Stats().rowsWritten;
     if (bus_) {
         for (size_t i = 0; i < sensors_.size(); ++i) {
-            const BusPoller::Sensor& b = bus_->Sensors()[i];
-            s.sensors.push_back({b.address, sensors_[i].rate, b.missed, sensors_[i].rows});
+            const BusPoller::Sensor& b = bus_->Poller().Sensors()[i];
+            s.sensors.push_back({b.address, bus_->Rate(i), b.missed, sensors_[i].rows});
         }
     }
     s.file = everOpen_ ? OutputName() : "";
@@ -540,8 +491,7 @@ int Logger::Run() {
 
 void Logger::TellUnfiled() const {
     if (!bus_) return;
-    uint64_t unfiled = bus_->StrangerReplies();
-    for (const BusPoller::Sensor& s : bus_->Sensors()) unfiled += s.duplicates + s.notAsked;
+    const uint64_t unfiled = bus_->Unfiled();
     if (unfiled != 0)
         parts_.console.Message(std::to_string(unfiled) +
                                " replies answered no request of their own and were not recorded");

@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "BusDriver.h"
 #include "BusPoller.h"
 #include "Console.h"
 #include "ConsoleLinkView.h"
@@ -18,6 +17,7 @@
 #include "LocalClock.h"
 #include "Options.h"
 #include "RowFeed.h"
+#include "SensorBus.h"
 #include "SensorLog.h"
 #include "Serialport.h"
 #include "StreamSink.h"
@@ -69,10 +69,8 @@ private:
     // The line is back after an outage: said once, and its faults are news again.
     void TellBack();
     void OnMeasurement(const Measurement& m);
-    SensorLog* SensorFor(uint8_t address);
     // The bus's next request, a turn given up, and silences begun or ended.
     void PollBus(SteadyClock::time_point now);
-    void TellBus(const BusPoller::News& news) const;
     // The replies told of once each, counted at the end.
     void TellUnfiled() const;
     std::string TimeoutText() const;
@@ -108,8 +106,7 @@ private:
     SettingsCommands& commands_;
     AcquisitionCycle& cycle_;
     std::vector<SensorLog> sensors_;
-    std::optional<BusPoller> bus_;
-    std::optional<BusDriver> busDriver_;
+    std::optional<SensorBus> bus_;
 
     std::mutex errorsMutex_;
     std::vector<std::string> portErrors_;

@@ -19,8 +19,6 @@ struct SensorLog {
     // What the rows show: a value the sensor never sent stays an empty field.
     KeptValue x, y, temperature;
     uint64_t rows = 0;
-    uint64_t repliesAtTick = 0;  // the poller's count at the last tick
-    int rate = 0;                // replies in the last second
     // Nobody answers a box here: a lasting fault is said again once a minute.
     RecordingAlerts alerts{std::chrono::minutes(1)};
 };
