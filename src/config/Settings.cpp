@@ -187,6 +187,9 @@ void LoadSettings(const CIniFile& ini, Settings& s, SettingsView& view, int lang
 
     // Any other value keeps the read every sensor of the family answers in full.
     if (ini.ReadInt("REGISTERS", s.ModbusRegisters) == 5) s.ModbusRegisters = 5;
+    // Read, never written: the first-start file keeps its keys.
+    const int interval = ini.ReadInt("BUS_INTERVAL_MS", s.BusIntervalMs);
+    if (interval >= 1 && interval <= 60000) s.BusIntervalMs = interval;
 
     view.SelectProtocolIndex(ini.ReadInt("PROTOCOL", 0));
     view.ApplyProtocol();

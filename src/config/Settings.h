@@ -19,6 +19,9 @@ struct Settings {
     std::string ValueFormat = "%.2f";
     // REGISTERS: Modbus reads ask for 4 registers (X, Y) or 5 (and the temperature).
     int ModbusRegisters = 4;
+    // BUS_INTERVAL_MS: on a bus, each sensor asked at most once per this many
+    // milliseconds (1 to 60000); 1 asks as fast as the line allows.
+    int BusIntervalMs = 200;
 };
 
 // What LoadSettings changes on the window besides Settings.

@@ -44,6 +44,7 @@ void AcquisitionCycle::PollTick() {
     ConfirmStartupOpen();
     panel_.ConfirmLineChoice();
     if (settings_.SettingsStep()) return;
+    if (busTurn_ && busTurn_()) return;
     // Sent whether or not a port is open: the transmit path drops it when none is.
     const std::vector<uint8_t> request =
         BuildReadRequest(state_.protocol, state_.deviceAddress, state_.modbusRegisters);

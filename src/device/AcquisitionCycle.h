@@ -33,6 +33,9 @@ public:
     // Where the wire frames the line's bytes otherwise (Modbus TCP), the pane
     // shows the wire: `take` appends its text and says whether the line is such.
     void ShowWireTraffic(std::function<bool(std::string&)> take) { wire_ = std::move(take); }
+    // A bus asks its sensors in turn itself: a poll tick with no command's turn
+    // goes to `turn`, which says whether the bus took it.
+    void PollBusWith(std::function<bool()> turn) { busTurn_ = std::move(turn); }
 
 private:
     void ConfirmStartupOpen();
@@ -45,4 +48,5 @@ private:
     ReceivePath& path_;
     const int pollPeriodMs_;
     std::function<bool(std::string&)> wire_;
+    std::function<bool()> busTurn_;
 };

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "Decimal.h"
+#include "DeviceTypes.h"
 
 namespace {
 
@@ -67,4 +68,25 @@ bool ParseAddressList(const std::string& text, std::vector<uint8_t>& addresses,
         if (comma == text.size()) return true;
         from = comma + 1;
     }
+}
+
+bool LooksLikeAddressList(const std::string& text) {
+    return text.find_first_of(",-") != std::string::npos;
+}
+
+std::string BusAddressFault(const std::vector<uint8_t>& addresses, int protocol) {
+    const uint8_t broadcast = protocol == kProtocolModbus ? 0 : 0xFF;
+    for (uint8_t a : addresses) {
+        if (a == broadcast)
+            return std::to_string(a) + " is the " +
+                   (protocol == kProtocolModbus ? "Modbus" : "frame protocol's") +
+                   " broadcast address, which no sensor on a bus answers";
+    }
+    return {};
+}
+
+std::string AddressListText(const std::vector<uint8_t>& addresses) {
+    std::string text;
+    for (uint8_t a : addresses) text += (text.empty() ? "" : ",") + std::to_string(a);
+    return text;
 }

@@ -1,8 +1,11 @@
 #include "ConnectionPanel.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
+#include "AddressList.h"
 #include "AddressText.h"
 #include "Decimal.h"
 #include "PortAccess.h"
@@ -334,13 +337,18 @@ void ConnectionPanel::ApplyProtocol(int position) {
         // Modbus has no address 0 (it is the broadcast address). The box holds
         // the address to use, also when it has not been taken yet (at start, from
         // the file): a stored address stays.
-        uint8_t address = state_.deviceAddress;
-        ParseDeviceAddress(view_.AddressText(), address);
-        if (address == 0) {
-            address = 1;
-            view_.ShowAddress("1");
+        if (LooksLikeAddressList(view_.AddressText())) {
+            // A bus keeps its list; one holding 0 is refused, not rewritten.
+            ReadDeviceAddress();
+        } else {
+            uint8_t address = state_.deviceAddress;
+            ParseDeviceAddress(view_.AddressText(), address);
+            if (address == 0) {
+                address = 1;
+                view_.ShowAddress("1");
+            }
+            SetDeviceAddress(address);
         }
-        SetDeviceAddress(address);
         view_.ShowSaveCommand(false);
         view_.ShowParityCommand(true);
     } else {
@@ -355,15 +363,57 @@ void ConnectionPanel::ApplyProtocol(int position) {
 
 void ConnectionPanel::ReadDeviceAddress() {
     const std::string text = view_.AddressText();
+    if (LooksLikeAddressList(text)) {
+        ReadAddressList(text);
+        return;
+    }
+    refusedList_.clear();
+    state_.busAddresses.clear();
     uint8_t address = state_.deviceAddress;
     if (ParseDeviceAddress(text, address)) SetDeviceAddress(address);
     store_.WriteString("ADDR", text);
 }
 
-void ConnectionPanel::AdoptDeviceAddress(uint8_t address, const std::string& boxText) {
+void ConnectionPanel::ReadAddressList(const std::string& text) {
+    std::vector<uint8_t> list;
+    std::string error;
+    if (ParseAddressList(text, list, error)) error = BusAddressFault(list, state_.protocol);
+    if (!error.empty()) {
+        // The addresses polled stay as they were. Enter and leaving the box
+        // both read it: the box comes once for each text typed.
+        if (std::exchange(refusedList_, text) != text)
+            view_.ShowBox(view_.ChineseSelected()
+                              ? "地址列表无法使用：" + text +
+                                    "。请输入一个地址，或如 1-3,7 的地址列表（" + error + "）。"
+                              : "The address list cannot be used: " + error +
+                                    ". Enter one address, or a list such as 1-3,7.",
+                          "Warning", BoxIcon::Exclamation);
+        return;
+    }
+    refusedList_.clear();
+    store_.WriteString("ADDR", text);
+    if (list.size() == 1) {
+        state_.busAddresses.clear();
+        SetDeviceAddress(list.front());
+        return;
+    }
+    // The sensor selected stays selected while it is on the list.
+    const bool kept = !state_.busAddresses.empty() &&
+                      std::find(list.begin(), list.end(), state_.deviceAddress) != list.end();
+    state_.busAddresses = list;
+    SetDeviceAddress(kept ? state_.deviceAddress : list.front());
+}
+
+void ConnectionPanel::AdoptDeviceAddress(uint8_t address, const std::string& boxText,
+                                         uint8_t from) {
     SetDeviceAddress(address);
-    view_.ShowAddress(boxText);
-    store_.WriteString("ADDR", boxText);
+    std::string shown = boxText;
+    if (!state_.busAddresses.empty()) {
+        std::replace(state_.busAddresses.begin(), state_.busAddresses.end(), from, address);
+        shown = AddressListText(state_.busAddresses);
+    }
+    view_.ShowAddress(shown);
+    store_.WriteString("ADDR", shown);
 }
 
 void ConnectionPanel::UseDeviceAddress(uint8_t address) {

@@ -37,15 +37,18 @@ public:
     void SetLinkListener(std::function<void(bool open)> listener) {
         linkListener_ = std::move(listener);
     }
+    // The address box: one address, or a list of them (a bus). A list that
+    // cannot be polled is refused with a box, once for each text typed.
     void ReadDeviceAddress();
     // The chosen port is a raw or Modbus TCP converter, which keeps its own
     // baud rate and parity whatever the sensor is set to.
     bool LineFixedByConverter() const {
         return port_.ReachOf(state_.portnr) == CSerialPort::LineReach::Fixed;
     }
-    // A confirmed address change: the sensor now answers at `address`, shown as
-    // `boxText` and stored for the next start.
-    void AdoptDeviceAddress(uint8_t address, const std::string& boxText);
+    // A confirmed address change: the sensor at `from` now answers at
+    // `address`, shown as `boxText` (on a bus, the list with `from` replaced)
+    // and stored for the next start.
+    void AdoptDeviceAddress(uint8_t address, const std::string& boxText, uint8_t from);
     // Talks to `address` from now on without touching the address box or the file.
     void UseDeviceAddress(uint8_t address);
     // Reopens an open link at these line settings; the lists are left alone.
@@ -95,6 +98,7 @@ private:
     // then leaves the sensor where it is.
     void FollowLineParity();
     void SetDeviceAddress(uint8_t address);
+    void ReadAddressList(const std::string& text);
     void ShowOpenFailed();
     PortEntry MakePortEntry(int portnr) const;
     // The entries COM1 to COM15, for a list with no discovery behind it.
@@ -116,5 +120,6 @@ private:
     bool lineAwaitsReply_ = false;
     uint64_t repliesBeforeLine_ = 0;
     bool deviceParityPicked_ = false;
+    std::string refusedList_;  // the address list last refused, told once
     std::function<void(bool open)> linkListener_;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <iterator>
+#include <vector>
 
 #include "DeviceTypes.h"
 
@@ -14,6 +15,9 @@ struct LinkState {
     int dataBits = 8;
     int stopBits = 0;
     uint8_t deviceAddress = 0;
+    // Two or more: a bus, polled in turn; deviceAddress is then the selected
+    // sensor's, which the readout shows and the settings commands talk to.
+    std::vector<uint8_t> busAddresses;
     int protocol = kProtocolTarq;
     // Modbus reads ask for 4 registers (X, Y) or 5 (and the temperature).
     uint8_t modbusRegisters = 4;

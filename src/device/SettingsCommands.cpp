@@ -1,5 +1,6 @@
 #include "SettingsCommands.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "AddressText.h"
@@ -74,6 +75,32 @@ bool SettingsCommands::RefuseBroadcast() {
                    : "Address 0 is the Modbus broadcast address: every sensor on the bus would "
                      "take this setting. Enter the sensor's own address.",
                "Warning", BoxIcon::Exclamation);
+    return true;
+}
+
+bool SettingsCommands::RefuseSharedLine() {
+    if (state_.busAddresses.size() < 2) return false;
+    EndWithBox(view_.ChineseSelected()
+                   ? "总线上的传感器共用同一线路的波特率和校验位：只改一个传感器，它将无法再联系。"
+                     "请让它单独接在线路上再设置。"
+                   : "The sensors on a bus share the line's baud rate and parity: one sensor "
+                     "changed alone could no longer be reached. Set it with it alone on the line.",
+               "Warning", BoxIcon::Exclamation);
+    return true;
+}
+
+bool SettingsCommands::RefuseTakenAddress(unsigned address) {
+    const std::vector<uint8_t>& bus = state_.busAddresses;
+    if (address == state_.deviceAddress || std::find(bus.begin(), bus.end(), address) == bus.end())
+        return false;
+    const std::string a = std::to_string(address);
+    EndWithBox(
+        view_.ChineseSelected()
+            ? "地址 " + a + " 已有总线上的另一个传感器在用：两个传感器将同时应答。请选择其他地址。"
+            : "Address " + a +
+                  " is already another sensor's on this bus: both would "
+                  "answer. Choose another address.",
+        "Warning", BoxIcon::Exclamation);
     return true;
 }
 
@@ -198,7 +225,7 @@ void SettingsCommands::Send(Kind kind) {
 
 void SettingsCommands::OnSetBaud() {
     Begin("Set Baud", "设置波特率");
-    if (RefuseFixedLine()) return;
+    if (RefuseFixedLine() || RefuseSharedLine()) return;
     panel_.ReadDeviceAddress();
     if (RefuseBroadcast()) return;
     const int position = view_.Chosen(LinkChoice::DeviceBaud);
@@ -251,6 +278,7 @@ void SettingsCommands::OnSetAddress() {
     if (!ReadAddressDigits(text, address)) return;
     if (address >= 255) return;
     if (Modbus() && address == 0) return;
+    if (RefuseTakenAddress(address)) return;
     value_ = static_cast<uint8_t>(address);
     Send(kAddress);
     Register(kAddress);
@@ -270,7 +298,7 @@ void SettingsCommands::OnSetParity() {
     if (!Modbus()) return;
     // Like the other line changes it ends with one box, whatever happens.
     Begin("Set Parity", "设置校验位");
-    if (RefuseFixedLine()) return;
+    if (RefuseFixedLine() || RefuseSharedLine()) return;
     panel_.ReadDeviceAddress();
     if (RefuseBroadcast()) return;
     static const uint8_t kParityCodes[] = {1, 2, 0};  // N, O, E
@@ -405,7 +433,7 @@ void SettingsCommands::ApplyConfirmedSetting() {
         // does the next start.
         Use(new_);
         if (kind_ == kAddress) {
-            panel_.AdoptDeviceAddress(new_.address, newAddressText_);
+            panel_.AdoptDeviceAddress(new_.address, newAddressText_, old_.address);
         } else {
             if (kind_ == kBaud) view_.Choose(LinkChoice::LineBaud, newBaudPosition_);
             if (kind_ == kParity) view_.Choose(LinkChoice::LineParity, newParityPosition_);
@@ -422,7 +450,7 @@ void SettingsCommands::ApplyConfirmedSetting() {
         }
         panel_.ReopenIfOpen();
     } else if (kind_ == kAddress) {
-        panel_.AdoptDeviceAddress(value_, newAddressText_);
+        panel_.AdoptDeviceAddress(value_, newAddressText_, state_.deviceAddress);
     } else if (kind_ == kParity) {
         const int position = view_.Chosen(LinkChoice::DeviceParity);
         if (position >= 0 && position < kParityCount) {

@@ -91,6 +91,11 @@ private:
     // A converter that keeps its own line settings would lose a sensor that
     // changes its baud rate or parity: refused with a box, nothing sent.
     bool RefuseFixedLine();
+    // On a bus the line's speed and parity are every sensor's: one sensor
+    // changed alone would be lost to the line. Refused with a box.
+    bool RefuseSharedLine();
+    // An address another sensor on the bus answers at: two would answer it.
+    bool RefuseTakenAddress(unsigned address);
     void EndWithBox(const std::string& text, const std::string& caption, BoxIcon icon);
     bool ChangesLine(int kind) const;
     void BeginFollow(const Setting& next);

@@ -535,6 +535,53 @@ TEST_F(DeviceLinkTest, AddressBoxRules) {
     }
 }
 
+TEST_F(DeviceLinkTest, AnAddressListIsABusAndABadOneIsRefusedOnceLeavingTheBusAsItWas) {
+    view.ShowAddress("1-3,7");
+    panel.ReadDeviceAddress();
+    EXPECT_EQ(state.busAddresses, (std::vector<uint8_t>{1, 2, 3, 7}));
+    EXPECT_EQ(state.deviceAddress, 1);
+    panel.UseDeviceAddress(3);  // the operator's selection stays while it is listed
+    view.ShowAddress("2-4");
+    panel.ReadDeviceAddress();
+    EXPECT_EQ(state.deviceAddress, 3);
+    for (const char* bad : {"2-x", "2-x", "1,255"}) {  // 255: the frame protocol's broadcast
+        view.ShowAddress(bad);
+        panel.ReadDeviceAddress();
+    }
+    EXPECT_EQ(view.boxes.size(), 2u);
+    EXPECT_EQ(state.busAddresses, (std::vector<uint8_t>{2, 3, 4}));
+    EXPECT_EQ(store.values["ADDR"], "2-4");
+    UseModbus();  // 0 is Modbus's broadcast: refused, and the box keeps the list
+    view.ShowAddress("0-2");
+    panel.ReadDeviceAddress();
+    EXPECT_EQ(view.boxes.size(), 3u);
+    EXPECT_EQ(view.AddressText(), "0-2");
+    view.ShowAddress("5");
+    panel.ReadDeviceAddress();
+    EXPECT_TRUE(state.busAddresses.empty());
+}
+
+TEST_F(DeviceLinkTest, OnABusOnlyTheSelectedSensorIsSetAndNeverItsLineOrATakenAddress) {
+    UseModbus();
+    view.ShowAddress("1-3");
+    panel.ReadDeviceAddress();
+    panel.UseDeviceAddress(2);
+    commands.OnSetBaud();
+    commands.OnSetParity();
+    view.ShowNewAddress("3");
+    commands.OnSetAddress();
+    EXPECT_EQ(Sent(), 0u);
+    EXPECT_EQ(view.boxes.size(), 3u);
+    view.ShowNewAddress("9");
+    commands.OnSetAddress();
+    ASSERT_EQ(queue.sent.back(), BuildModbusWrite(2, kModbusRegAddress, 9));
+    commands.OnModbusEcho(nullptr, 0);
+    commands.OnModbusEcho(nullptr, 0);
+    commands.OnOpConfirmed();
+    EXPECT_EQ(state.busAddresses, (std::vector<uint8_t>{1, 9, 3}));
+    EXPECT_EQ(view.AddressText(), "1,9,3");
+}
+
 TEST_F(DeviceLinkTest, ModbusTakesAddressOneForZeroAndSwapsTheControls) {
     UseModbus();
     EXPECT_EQ(state.protocol, 1);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "AddressList.h"
 #include "BusNews.h"
 #include "RowJson.h"
 #include "SystemCalls.h"
@@ -29,12 +30,6 @@ DeviceLink::Options LinkOptions(const LoggerOptions& options) {
     // No settings command is ever sent from here: a stray acknowledgement is no result.
     o.settingsReplies = false;
     return o;
-}
-
-std::string AddressListText(const std::vector<uint8_t>& addresses) {
-    std::string text;
-    for (uint8_t a : addresses) text += (text.empty() ? "" : ",") + std::to_string(a);
-    return text;
 }
 
 }  // namespace

@@ -220,7 +220,7 @@ bool SetAddress(const std::string& v, const Problem& p, LoggerOptions& o) {
 // One address, or a bus: "1,2,3", "1-10,12".
 bool SetAddresses(const std::string& v, const Problem& p, LoggerOptions& o) {
     // Not a list: the single address's own message.
-    if (v.find_first_of(",-") == std::string::npos) return SetAddress(v, p, o);
+    if (!LooksLikeAddressList(v)) return SetAddress(v, p, o);
     std::vector<uint8_t> list;
     std::string error;
     if (!ParseAddressList(v, list, error)) {
@@ -580,14 +580,8 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
     if (!o.Bus() && o.protocol == kProtocolModbus && o.address == 0) o.address = 1;
     if (!o.Bus()) o.addresses = {o.address};
     if (o.Bus()) {
-        // On a bus a broadcast is obeyed by every sensor and answered by none.
-        const uint8_t broadcast = o.protocol == kProtocolModbus ? 0 : 0xFF;
-        for (uint8_t a : o.addresses) {
-            if (a == broadcast)
-                return fail("--address: " + std::to_string(a) + " is the " +
-                            (o.protocol == kProtocolModbus ? "Modbus" : "frame protocol's") +
-                            " broadcast address, which no sensor on a bus answers");
-        }
+        const std::string fault = BusAddressFault(o.addresses, o.protocol);
+        if (!fault.empty()) return fail("--address: " + fault);
         if (o.intervalMs == 0)
             return fail("--interval-ms: 0 only listens, and a bus answers only when asked");
     } else if (o.replyTimeoutMs != 0) {

@@ -244,10 +244,6 @@ bool ParseSimArgs(int argc, char** argv, SimArgs& args) {
               stderr);
         return false;
     }
-    if (args.sim.standardDevice && args.addresses.size() > 1) {
-        fputs("tiltsim: --standard takes a single --address (see --help)\n", stderr);
-        return false;
-    }
     if (args.listening && !args.link.empty()) {
         fputs("tiltsim: --link needs a pseudo-terminal, not --listen (see --help)\n", stderr);
         return false;
