@@ -1,14 +1,15 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "DialogTemplate.h"
 #include "LinkView.h"
-#include "RecordingAlerts.h"
 #include "SettingsStore.h"
 
-class CsvRecorder;
+class RecorderGroup;
 class FolderPicker;
 class MessageSink;
 class QLineEdit;
@@ -17,18 +18,19 @@ struct Settings;
 
 // The record button, Browse and the CSV file name field: starting and
 // stopping a recording, the data folder, and what the operator is told when
-// rows cannot be written.
+// rows cannot be written. On a bus every sensor has its file; the field shows
+// the first one.
 class RecordingControls {
 public:
     using BoxShower =
         std::function<void(const std::string& text, const std::string& caption, BoxIcon icon)>;
 
-    RecordingControls(QPushButton& recordButton, QLineEdit& pathField, CsvRecorder& recorder,
+    RecordingControls(QPushButton& recordButton, QLineEdit& pathField, RecorderGroup& recorders,
                       Settings& settings, SettingsStore& store, Language language,
                       MessageSink* messages, FolderPicker* folders, BoxShower showBox)
         : recordButton_(recordButton),
           pathField_(pathField),
-          recorder_(recorder),
+          recorders_(recorders),
           settings_(settings),
           store_(store),
           language_(language),
@@ -38,6 +40,8 @@ public:
 
     void OnRecordClicked();
     void OnBrowseClicked();
+    // The polled addresses changed: each sensor of a bus records to its own file.
+    void SetAddresses(const std::vector<uint8_t>& addresses);
     // The file the next recording goes to, shown at start.
     void MakeFirstCsvFileName();
     // Once a second while recording: faults and backlog become boxes.
@@ -56,12 +60,11 @@ private:
 
     QPushButton& recordButton_;
     QLineEdit& pathField_;
-    CsvRecorder& recorder_;
+    RecorderGroup& recorders_;
     Settings& settings_;
     SettingsStore& store_;
     Language language_;
     MessageSink* messages_;
     FolderPicker* folders_;
     BoxShower showBox_;
-    RecordingAlerts alerts_;
 };

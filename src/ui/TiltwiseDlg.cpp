@@ -73,6 +73,7 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
     settings_.CsvFolder = DefaultDataFolder(context_.executablePath);
     Clock& clock = context_.clock ? *context_.clock : systemClock_;
     recorder_ = std::make_unique<CsvRecorder>(clock);
+    recorders_ = std::make_unique<RecorderGroup>(*recorder_, clock);
     picture_ = std::make_unique<PictureExport>(*Chart(), clock, context_.pictureDir);
     // Recordings dropped on the window or picked with Ctrl+O open for review.
     reviews_ =
@@ -81,7 +82,7 @@ CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
                                                            readout_, store_, context_.language);
     recording_ = std::make_unique<RecordingControls>(
         *static_cast<QPushButton*>(Control(ctl::kRecord)),
-        *static_cast<QLineEdit*>(Control(ctl::kCsvPath)), *recorder_, settings_, store_,
+        *static_cast<QLineEdit*>(Control(ctl::kCsvPath)), *recorders_, settings_, store_,
         context_.language, context_.messages, context_.folders,
         [this](const std::string& text, const std::string& caption, BoxIcon icon) {
             ShowBox(text, caption, icon);

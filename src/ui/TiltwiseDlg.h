@@ -31,6 +31,7 @@
 #include "LogoLink.h"
 #include "PlatformSeams.h"
 #include "ReceivePath.h"
+#include "RecorderGroup.h"
 #include "RecordingControls.h"
 #include "ScaleLayout.h"
 #include "Serialport.h"
@@ -232,6 +233,7 @@ private:
     LiveReadout readout_;
     SystemClock systemClock_;
     std::unique_ptr<CsvRecorder> recorder_;
+    std::unique_ptr<RecorderGroup> recorders_;
     std::unique_ptr<RecordingControls> recording_;
     std::unique_ptr<LanguageButtons> languages_;
     std::unique_ptr<PictureExport> picture_;
