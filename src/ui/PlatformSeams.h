@@ -39,8 +39,8 @@ public:
     virtual std::string PickFolder(const std::string& title, const std::string& start) = 0;
 };
 
-// The window's four timers, numbered 0..3 as the acquisition and display code
-// knows them. The test realisation fires ticks by hand.
+// The window's timers, numbered as the acquisition and display code knows them. The test
+// realisation fires ticks by hand.
 class WindowTimers {
 public:
     virtual ~WindowTimers() = default;
@@ -57,4 +57,6 @@ enum WindowTimerId {
     kPollTimer = 1,      // read requests and settings commands' turns
     kReadoutTimer = 2,   // the readout and the traffic pane, once a second
     kSettingsTimer = 3,  // a settings command's time-out
+    kBusTimer = 4,       // a bus's next request or reply time-out
+    kWindowTimerCount
 };

@@ -48,10 +48,10 @@ void PlotFeed::SetUpChart(const std::string& valueLabel) {
     TakeSnapshot();
 }
 
-void PlotFeed::AppendPlotSample(const Measurement& m) {
+void PlotFeed::AppendSample(PlotBuffer& buffer, const Measurement& m) {
     if (!m.hasX && !m.hasY) return;
     const double none = std::numeric_limits<double>::quiet_NaN();
-    live_.Append(m.hasX ? m.x : none, m.hasY ? m.y : none);
+    buffer.Append(m.hasX ? m.x : none, m.hasY ? m.y : none);
 }
 
 long PlotFeed::MakeTrace(Trace trace, const PlotBuffer& buffer) {

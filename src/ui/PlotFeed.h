@@ -24,7 +24,11 @@ public:
     void AppendPlotSample(double x, double y) { live_.Append(x, y); }
     // A measurement's angles; an angle the reply lacked is no sample of its
     // trace (a gap there), and a reply with neither adds nothing.
-    void AppendPlotSample(const Measurement& m);
+    void AppendPlotSample(const Measurement& m) { AppendSample(live_, m); }
+    // A reply's angles into a history; a reply with neither adds nothing.
+    static void AppendSample(PlotBuffer& buffer, const Measurement& m);
+    // Another sensor's history in place of the live traces (a bus's selection).
+    void ShowHistory(const PlotBuffer& history) { live_ = history; }
     // Timer 0.
     void PlotTick() { RebuildTraces(live_); }
     void RebuildTraces(const PlotBuffer& buffer);

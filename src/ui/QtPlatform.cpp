@@ -77,6 +77,9 @@ void QtUrlOpener::OpenUrl(const std::string& url) {
 }
 
 QtWindowTimers::QtWindowTimers() {
+    // A bus's next request is due to the millisecond: a coarse timer would
+    // leave the line idle between turns.
+    timers_[kBusTimer].setTimerType(Qt::PreciseTimer);
     for (int id = 0; id < static_cast<int>(timers_.size()); ++id) {
         QObject::connect(&timers_[id], &QTimer::timeout, [this, id] {
             if (onTick_) onTick_(id);

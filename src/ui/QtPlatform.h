@@ -36,6 +36,6 @@ public:
     int Period(int id) const override;
 
 private:
-    std::array<QTimer, 4> timers_;
+    std::array<QTimer, kWindowTimerCount> timers_;
     std::function<void(int)> onTick_;
 };

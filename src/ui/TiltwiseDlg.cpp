@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "AccessibleNames.h"
+#include "BusTableWnd.h"
 #include "ChartCtrl.h"
 #include "ChartLineSerie.h"
 #include "ChartPresenter.h"
@@ -27,6 +28,7 @@
 #include "PlotFeed.h"
 #include "QtPlatform.h"
 #include "ReadingOrder.h"
+#include "RecorderGroup.h"
 #include "RecordingControls.h"
 #include "RecordingMessages.h"
 #include "ReviewOpener.h"
@@ -35,6 +37,7 @@
 #include "StringTable.h"
 #include "ToolbarDlg.h"
 #include "TrafficPane.h"
+#include "WindowBus.h"
 
 CTiltwiseDlg::CTiltwiseDlg(const DialogContext& context, QWidget* parent)
     : QDialog(parent),
@@ -140,10 +143,16 @@ void CTiltwiseDlg::CreateDeviceLink() {
         valuesStale_ = true;
         // plotFeed_ is made later, in InitWindow.
         if (plotFeed_) plotFeed_->BreakTraces();
+        bus_->Break();
     };
     panel_ = &device_->Panel();
     commands_ = &device_->Commands();
     acquisition_ = &device_->Cycle();
+    bus_ = std::make_unique<WindowBus>(
+        WindowBus::Parts{device_->State(), device_->Receive(), *port_, *timers_, *panel_,
+                         [this] { return timers_->IsRunning(kSettingsTimer); }},
+        WindowBus::kDefaultInterval);
+    acquisition_->PollBusWith([this] { return BusTurn(); });
 }
 
 void CTiltwiseDlg::ConnectControls() {
@@ -234,6 +243,8 @@ void CTiltwiseDlg::InitWindow() {
     decode_.XRangeOffset = settings_.XRangeOffset;
     decode_.YRangeOffset = settings_.YRangeOffset;
     readout_.SetValueFormat(settings_.ValueFormat);
+    bus_->SetValueFormat(settings_.ValueFormat);
+    bus_->SetInterval(std::chrono::milliseconds(settings_.BusIntervalMs));
     panel_->FillFrequencyList();
     ApplyProtocolToList();
     panel_->StartupScan();  // port discovery and the automatic open
@@ -332,6 +343,10 @@ void CTiltwiseDlg::ApplyProtocolToList() {
 }
 
 void CTiltwiseDlg::DeliverMeasurement(const Measurement& m) {
+    if (bus_->Active()) {
+        DeliverBusMeasurement(m);
+        return;
+    }
     // A reply without any value is no measurement: no row, no plot sample.
     if (!m.HasAnyValue()) return;
     ++stats_.measurements;
@@ -341,10 +356,122 @@ void CTiltwiseDlg::DeliverMeasurement(const Measurement& m) {
     if (plotFeed_) plotFeed_->AppendPlotSample(m);
 }
 
+void CTiltwiseDlg::DeliverBusMeasurement(const Measurement& m) {
+    // Filed first: a whole reply ends its sensor's turn, even one without any value.
+    WindowBus::Sensor* sensor = bus_->File(m, std::chrono::steady_clock::now());
+    if (!sensor || !m.HasAnyValue()) return;
+    ++stats_.measurements;
+    sensor->readout.Format(m);
+    if (CsvRecorder* r = recorders_->For(m.address))
+        r->AppendRow(sensor->readout.XValueText(), sensor->readout.YValueText(),
+                     sensor->readout.TemperatureText());
+    PlotFeed::AppendSample(sensor->plot, m);
+    if (!bus_->IsSelected(*sensor)) return;
+    valuesStale_ = false;
+    readout_.Format(m);
+    if (plotFeed_) plotFeed_->AppendPlotSample(m);
+}
+
+void CTiltwiseDlg::FollowBus() {
+    const bool changed = bus_->Follow(std::chrono::steady_clock::now());
+    if (changed && bus_->Active()) SelectBusSensor(bus_->SelectedAddress());
+    // Recording follows the list typed, whether or not the line is open.
+    if (bus_->Addresses() != recordedFor_) {
+        recordedFor_ = bus_->Addresses();
+        recording_->SetAddresses(recordedFor_);
+    }
+    const bool tableWanted = recordedFor_.size() >= 2;
+    if (changed || tableWanted != (busTable_ && busTable_->isVisible())) ShowBusTable();
+}
+
+bool CTiltwiseDlg::BusTurn() {
+    FollowBus();
+    if (!bus_->Active()) return false;
+    bus_->Drive(std::chrono::steady_clock::now());
+    return true;
+}
+
+void CTiltwiseDlg::SelectBusSensor(uint8_t address) {
+    bus_->Select(address);
+    WindowBus::Sensor* s = bus_->Selected();
+    if (!s) return;
+    // The readout and the chart show the sensor's own values and history at once.
+    const std::string format = readout_.ValueFormat();
+    readout_ = s->readout;
+    readout_.SetValueFormat(format);
+    if (plotFeed_) plotFeed_->ShowHistory(s->plot);
+    if (busTable_) busTable_->Select(address);
+    const SensorBus* bus = bus_->Bus();
+    const std::optional<size_t> at = bus ? bus->Find(address) : std::nullopt;
+    lastRate_ = at ? bus->Rate(*at) : 0;
+    valuesStale_ = at && bus->StateOf(*at) == SensorBus::State::Silent;
+    ShowReadout(lastRate_);
+}
+
+void CTiltwiseDlg::ShowBusTable() {
+    const std::vector<uint8_t>& addresses = bus_->Addresses();
+    if (addresses.size() < 2) {
+        if (busTable_) busTable_->hide();
+        return;
+    }
+    if (!busTable_) {
+        busTable_ = new CBusTableWnd(context_.language, this);
+        busTable_->onSelect = [this](uint8_t address) { SelectBusSensor(address); };
+    }
+    const SensorBus* bus = bus_->Bus();
+    std::vector<BusTableRow> rows;
+    for (uint8_t a : addresses) {
+        BusTableRow& row = rows.emplace_back();
+        row.address = a;
+        if (const WindowBus::Sensor* s = bus_->Find(a)) {
+            row.x = s->readout.XValueText();
+            row.y = s->readout.YValueText();
+            row.temperature = s->readout.TemperatureText();
+        }
+        const std::optional<size_t> at = bus ? bus->Find(a) : std::nullopt;
+        if (!at) continue;
+        // A silent sensor's last values are no reading of now.
+        if (bus->StateOf(*at) == SensorBus::State::Silent) row.x = row.y = row.temperature = "";
+        row.rate = bus->Rate(*at);
+        row.unanswered = bus->Poller().Sensors()[*at].missed;
+        switch (bus->StateOf(*at)) {
+            case SensorBus::State::NeverAnswered:
+                row.state = BusTableRow::State::NeverAnswered;
+                break;
+            case SensorBus::State::Answering:
+                row.state = BusTableRow::State::Answering;
+                break;
+            case SensorBus::State::Silent:
+                row.state = BusTableRow::State::Silent;
+                break;
+        }
+    }
+    busTable_->ShowRows(rows);
+    busTable_->Select(bus_->SelectedAddress());
+    if (!busTable_->isVisible()) busTable_->show();
+}
+
 void CTiltwiseDlg::ReadoutTick() {
     const int frames = device_->Receive().TakeFramesThisSecond();
     stats_.framesCounted += static_cast<uint64_t>(frames);
-    LiveReadout::TickTexts t = readout_.Tick(frames, device_->Receive().MiscountText());
+    lastRate_ = frames;
+    FollowBus();
+    if (const SensorBus* bus = bus_->Bus()) {
+        bus_->CountSecond();
+        // On a bus the rate shown is the selected sensor's own.
+        const std::optional<size_t> at = bus->Find(bus_->SelectedAddress());
+        lastRate_ = at ? bus->Rate(*at) : 0;
+        if (at && bus->StateOf(*at) == SensorBus::State::Silent) valuesStale_ = true;
+        const bool chinese = linkControls_ && linkControls_->ChineseSelected();
+        for (const std::string& news : bus_->TakeNews(chinese))
+            if (busTable_) busTable_->ShowNews(news);
+        ShowBusTable();
+    }
+    ShowReadout(lastRate_);
+}
+
+void CTiltwiseDlg::ShowReadout(int rate) {
+    LiveReadout::TickTexts t = readout_.Tick(rate, device_->Receive().MiscountText());
     // Since a gap the last values are no reading of now, until the next comes.
     if (valuesStale_) t.temperature = t.xValue = t.yValue = LiveReadout::kNeverSent;
     SetLabelText(ctl::kOutputRate, QString::fromStdString(t.rate));
@@ -485,6 +612,9 @@ void CTiltwiseDlg::OnTimer(int id) {
         case kPlotTimer:
             plotFeed_->PlotTick();
             break;
+        case kBusTimer:
+            BusTurn();
+            break;
         default:
             break;
     }
@@ -495,6 +625,8 @@ void CTiltwiseDlg::OnTimer(int id) {
 void CTiltwiseDlg::DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) {
     boxes_.BeginDelivery();
     device_->Receive().OnRxBlock(message, bytes, info);
+    // The next sensor is asked as soon as the last one has answered.
+    bus_->Drive(std::chrono::steady_clock::now());
     boxes_.EndDelivery();
 }
 

@@ -42,7 +42,9 @@
 #include "WindowBoxes.h"
 #include "WindowStats.h"
 
+class CBusTableWnd;
 class CSkinAdapter;
+class WindowBus;
 class KeyboardChain;
 class CChartCtrl;
 class ChartPresenter;
@@ -120,6 +122,11 @@ public:
     // Every accepted measurement: formatted once, then recorded and plotted.
     void DeliverMeasurement(const Measurement& m);
     CsvRecorder& Recorder() { return *recorder_; }
+    // One recorder, or one per address while a bus is polled.
+    RecorderGroup& Recorders() { return *recorders_; }
+    WindowBus& Bus() { return *bus_; }
+    // The table of the sensors on the bus; null until a bus is polled.
+    CBusTableWnd* BusTable() const { return busTable_; }
     const WindowStats& Stats() const { return stats_; }
     CChartCtrl* Chart() const;
     PlotFeed& Plot() { return *plotFeed_; }
@@ -175,6 +182,15 @@ private:
     }
     void ApplyProtocolToList();
     void ReadoutTick();
+    // The readout's labels and list values, the rate shown being `rate`.
+    void ShowReadout(int rate);
+
+    // The bus: made and remade as the link says, its table and recorders following.
+    void FollowBus();
+    bool BusTurn();
+    void DeliverBusMeasurement(const Measurement& m);
+    void ShowBusTable();
+    void SelectBusSensor(uint8_t address);
 
     void CreateDeviceLink();
     void ConnectControls();
@@ -255,6 +271,11 @@ private:
     std::unique_ptr<LinkControls> linkControls_;
     SystemHealthClock healthClock_;
     std::unique_ptr<DeviceLink> device_;
+    // After the link: the bus holds on to its receive path.
+    std::unique_ptr<WindowBus> bus_;
+    CBusTableWnd* busTable_ = nullptr;
+    int lastRate_ = 0;
+    std::vector<uint8_t> recordedFor_;  // the addresses the recorders were last given
     // The link has stopped delivering since the last measurement.
     bool valuesStale_ = false;
     // Shorthands into device_ for the window's own handlers.

@@ -89,9 +89,9 @@ public:
 
 private:
     std::function<void(int)> onTick_;
-    std::array<bool, 4> running_{};
-    std::array<int, 4> period_{};
-    std::array<bool, 4> singleShot_{};
+    std::array<bool, kWindowTimerCount> running_{};
+    std::array<int, kWindowTimerCount> period_{};
+    std::array<bool, kWindowTimerCount> singleShot_{};
 };
 
 // A scratch installation: <root>/bin, <root>/config, removed afterwards.
