@@ -11,6 +11,7 @@
 
 #include "AddressList.h"
 #include "BusNews.h"
+#include "RecorderGroup.h"
 #include "RowJson.h"
 #include "SystemCalls.h"
 #include "ValueText.h"
@@ -58,7 +59,7 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
         s.address = options_.addresses[i];
         s.recorder = parts_.recorders[shared ? 0 : i];
         s.ownsRecorder = !shared || i == 0;
-        s.prefix = options_.Bus() && !shared ? options_.prefix + "_A" + std::to_string(s.address)
+        s.prefix = options_.Bus() && !shared ? AddressPrefix(options_.prefix, s.address)
                                              : options_.prefix;
         if (options_.Bus() && shared) s.lead = std::to_string(s.address) + ",";
     }
