@@ -18,6 +18,7 @@
 #include "BusTableWnd.h"
 #include "DeviceTypes.h"
 #include "RecorderGroup.h"
+#include "ReviewWnd.h"
 #include "TiltlogRig.h"
 #include "WindowBus.h"
 #include "WindowFixture.h"
@@ -141,6 +142,17 @@ TEST_P(WindowBusTest, EachFileHoldsItsSensorsRepliesAndTheAbsentOneIsShownSilent
     StopAndRecordAll(*dlg);
     ExpectFilesHoldTheirSensors(*dlg, {1, 2, 3});
     EXPECT_TRUE(FileRows(dlg->CurrentSettings().CsvFolder)[4].empty());
+    // The review window opens the files together, one trace per sensor.
+    std::vector<std::string> paths;
+    for (const auto& e : std::filesystem::directory_iterator(dlg->CurrentSettings().CsvFolder))
+        paths.push_back(e.path().string());
+    CReviewWnd review(paths, Language::English);
+    review.StartLoading();
+    ASSERT_TRUE(ProcessUntil([&] { return review.IsLoaded(); }));
+    std::map<int, size_t> traced;
+    for (const RecordedTrace& t : review.Loaded()->traces) traced[t.address] = t.Size();
+    for (int a : {1, 2, 3})
+        EXPECT_EQ(traced[a], FileRows(dlg->CurrentSettings().CsvFolder)[a].size()) << a;
 
     timers.Tick(kReadoutTimer);
     ASSERT_NE(dlg->BusTable(), nullptr);
