@@ -7,7 +7,12 @@
 # and the window's own CPU time (utime+stime from /proc/PID/stat), headless.
 #
 #   bench/window-bus.sh [--runs N] [--seconds S] [--warmup W] [--protocol tarq|modbus|both]
-#                       [--platform offscreen|xvfb]
+#                       [--platform offscreen|xvfb] [--absent] [--interval-ms MS]
+#
+# --absent: the window asks an 11th address nobody answers; the others' share
+# then shows what one silent sensor costs (one reply time-out a round).
+# --interval-ms: BUS_INTERVAL_MS (default 1, as fast as the line allows; the
+# window's own default is 200).
 #
 # The Release tree is build/bench-x, shared with bench/xsession.sh.
 set -euo pipefail
@@ -18,6 +23,8 @@ seconds=20
 warmup=5
 protocols="tarq modbus"
 platform=offscreen
+addresses=1-10
+interval=1
 baud=115200
 turnaround_us=1000
 while [ $# -gt 0 ]; do
@@ -27,7 +34,9 @@ while [ $# -gt 0 ]; do
         --warmup) warmup=$2; shift 2 ;;
         --protocol) [ "$2" = both ] && protocols="tarq modbus" || protocols=$2; shift 2 ;;
         --platform) platform=$2; shift 2 ;;
-        -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        --absent) addresses=1-11; shift ;;
+        --interval-ms) interval=$2; shift 2 ;;
+        -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "window-bus.sh: unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -39,24 +48,7 @@ case "$platform" in offscreen|xvfb) ;; *) echo "window-bus.sh: --platform is off
 source scripts/deps.sh
 ensure_packages "${run_packages[@]}" xvfb
 
-launcher=()
-command -v ccache >/dev/null &&
-    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-cmake -S . -B build/bench-x -G Ninja -DCMAKE_BUILD_TYPE=Release -DTILTSCOPE_SANITIZE=OFF \
-    -DTILTSCOPE_TESTS=OFF -DTILTSCOPE_BENCH=OFF "${launcher[@]}" >/dev/null
-nice cmake --build build/bench-x -j2 --target tiltscope tiltsim >/dev/null
-
-hz=$(getconf CLK_TCK)
-pids=()
-cleanup() {
-    local p
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-    pids=()
-}
-trap cleanup EXIT
-
-ticks_of() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+source bench/window-tree.sh
 rows_in() {  # data lines of every file, headers left out
     local n=0 f
     for f in "$1"/*.csv; do [ -f "$f" ] && n=$((n + $(wc -l <"$f") - 1)); done
@@ -70,8 +62,8 @@ one_run() {
     mkdir -p "$root/bin" "$root/config/ports" "$root/data" "$root/picture"
     cp build/bench-x/src/app/tiltscope build/bench-x/tools/tiltsim/tiltsim "$root/bin/"
     # BAUD 5 is 115200 in the baud list; PROTOCOL 0 the frame protocol, 1 Modbus.
-    printf '[Config]\r\nLANGUAGE=EN\r\nCOM=150\r\nBAUD=5\r\nPARITY=0\r\nPROTOCOL=%s\r\nADDR=1-10\r\nBUS_INTERVAL_MS=1\r\nPATH=%s\r\n' \
-        "$([ "$protocol" = modbus ] && echo 1 || echo 0)" "$root/data" >"$root/config/Config.ini"
+    printf '[Config]\r\nLANGUAGE=EN\r\nCOM=150\r\nBAUD=5\r\nPARITY=0\r\nPROTOCOL=%s\r\nADDR=%s\r\nBUS_INTERVAL_MS=%s\r\nPATH=%s\r\n' \
+        "$([ "$protocol" = modbus ] && echo 1 || echo 0)" "$addresses" "$interval" "$root/data" >"$root/config/Config.ini"
     cd "$root/bin"
     if [ "$platform" = xvfb ]; then
         Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp >"$root/display" 2>"$root/xvfb.err" &
@@ -116,7 +108,7 @@ one_run() {
     rm -rf "$root"
 }
 
-echo "runs=$runs seconds=$seconds warmup=$warmup baud=$baud sensors=10 platform=$platform"
+echo "runs=$runs seconds=$seconds warmup=$warmup baud=$baud sensors=10 asked=$addresses interval_ms=$interval platform=$platform"
 printf '%-8s %4s %9s %9s %7s %9s %6s\n' protocol run tx/s bound share cpu% files
 for protocol in $protocols; do
     for i in $(seq 1 "$runs"); do

@@ -50,25 +50,8 @@ done
 source scripts/deps.sh
 ensure_packages "${run_packages[@]}" xvfb
 
-launcher=()
-command -v ccache >/dev/null &&
-    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-cmake -S . -B build/bench-x -G Ninja -DCMAKE_BUILD_TYPE=Release -DTILTSCOPE_SANITIZE=OFF \
-    -DTILTSCOPE_TESTS=OFF -DTILTSCOPE_BENCH=OFF "${launcher[@]}" >/dev/null
-nice cmake --build build/bench-x -j2 --target tiltscope tiltsim >/dev/null
-
-hz=$(getconf CLK_TCK)
-pids=()
+source bench/window-tree.sh
 root=""
-cleanup() {
-    local p
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-    pids=()
-}
-trap cleanup EXIT
-
-ticks_of() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 rows_in() {
     local n=0 f
     for f in "$1"/*.csv; do [ -f "$f" ] && n=$((n + $(wc -l <"$f"))); done
