@@ -18,6 +18,7 @@
 #include "InterfaceLanguage.h"
 #include "ProgramTree.h"
 #include "QtPlatform.h"
+#include "RecorderGroup.h"
 #include "ReviewWnd.h"
 #include "Serialport.h"
 #include "Settings.h"
@@ -101,7 +102,14 @@ int RunReview(std::vector<std::string> files, Language language, const QStringLi
 
 void WriteStats(const QString& file, CTiltwiseDlg& dialog) {
     const WindowStats& s = dialog.Stats();
-    const RecorderStats r = dialog.Recorder().Stats();
+    // On a bus, every address's recorder.
+    RecorderStats r;
+    dialog.Recorders().ForEach([&r](uint8_t, CsvRecorder& recorder, RecordingAlerts&) {
+        const RecorderStats one = recorder.Stats();
+        r.rowsWritten += one.rowsWritten;
+        r.rowsDropped += one.rowsDropped;
+        r.rowsAbandoned += one.rowsAbandoned;
+    });
     std::FILE* out = std::fopen(file.toLocal8Bit().constData(), "w");
     if (!out) return;
     std::fprintf(out,
@@ -221,13 +229,14 @@ int CTiltwiseApp::Run() {
             dialog.exec();
             if (!run.statsFile.isEmpty()) WriteStats(run.statsFile, dialog);
             // Said in the window already, if anyone was there; the journal keeps this.
-            const RecorderStats r = dialog.Recorder().Stats();
-            if (r.rowsAbandoned + r.rowsDropped > 0) {
+            dialog.Recorders().ForEach([&status](uint8_t, CsvRecorder& recorder, RecordingAlerts&) {
+                const RecorderStats r = recorder.Stats();
+                if (r.rowsAbandoned + r.rowsDropped == 0) return;
                 std::fprintf(stderr, "tiltscope: %llu rows could not be written to %s\n",
                              static_cast<unsigned long long>(r.rowsAbandoned + r.rowsDropped),
-                             dialog.Recorder().CurrentPath().c_str());
+                             recorder.CurrentPath().c_str());
                 status = 1;
-            }
+            });
         }
     }
     skin.Shutdown();
