@@ -97,7 +97,12 @@ void WindowBus::Drive(Clock::time_point now) {
 }
 
 void WindowBus::ArmTimer(Clock::time_point now) {
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(bus_->NextDue() - now).count();
+    // A timer already set for that moment stays: at full line speed this runs
+    // for every piece of every reply.
+    const Clock::time_point due = bus_->NextDue();
+    if (due == armedFor_ && timers_.IsRunning(kBusTimer)) return;
+    armedFor_ = due;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now).count();
     timers_.Start(kBusTimer, static_cast<int>(std::clamp<int64_t>(wait, 0, 60000)), true);
 }
 

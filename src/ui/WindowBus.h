@@ -103,4 +103,5 @@ private:
     uint8_t selected_ = 0;
     std::string valueFormat_ = "%.2f";
     bool paused_ = false;
+    Clock::time_point armedFor_{};  // when the bus timer is set to fire
 };
