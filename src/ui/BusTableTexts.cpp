@@ -37,6 +37,8 @@ std::string BusTableStateText(BusTableRow::State state, Language language) {
             return Chinese(language) ? "应答中" : "answering";
         case BusTableRow::State::Silent:
             return Chinese(language) ? "无应答" : "silent";
+        case BusTableRow::State::NotPolled:
+            return Chinese(language) ? "未轮询" : "not polled";
         case BusTableRow::State::NeverAnswered:
             break;
     }

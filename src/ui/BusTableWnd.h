@@ -14,7 +14,8 @@ class QTableWidget;
 
 // One sensor of the bus as the table shows it.
 struct BusTableRow {
-    enum class State { NeverAnswered, Answering, Silent };
+    // NotPolled: the line is closed or polling is off; nothing is known of now.
+    enum class State { NeverAnswered, Answering, Silent, NotPolled };
     uint8_t address = 0;
     std::string x, y, temperature;  // value texts as the readout formats them; "" = never sent
     int rate = 0;                   // good replies in the last second

@@ -419,10 +419,17 @@ void CTiltwiseDlg::ShowBusTable() {
         busTable_->onSelect = [this](uint8_t address) { SelectBusSensor(address); };
     }
     const SensorBus* bus = bus_->Bus();
+    const LinkState& link = device_->State();
+    const bool polled = bus && link.linkOpen && link.pollingOn;
     std::vector<BusTableRow> rows;
     for (uint8_t a : addresses) {
         BusTableRow& row = rows.emplace_back();
         row.address = a;
+        if (!polled) {
+            // Nothing read now: no values, no rate, no state the line does not have.
+            row.state = BusTableRow::State::NotPolled;
+            continue;
+        }
         if (const WindowBus::Sensor* s = bus_->Find(a)) {
             row.x = s->readout.XValueText();
             row.y = s->readout.YValueText();

@@ -171,6 +171,11 @@ TEST_P(WindowBusTest, EachFileHoldsItsSensorsRepliesAndTheAbsentOneIsShownSilent
     EXPECT_EQ(qobject_cast<QLabel*>(dlg->Control(1022))->text(), QStringLiteral("0HZ"));
     EXPECT_TRUE(dlg->BusTable()->Table()->accessibleDescription().contains("silent"))
         << table.toStdString();
+    // Polling off: the table claims nothing of now.
+    static_cast<QPushButton*>(dlg->Control(1026))->click();
+    timers.Tick(kReadoutTimer);
+    EXPECT_EQ(dlg->BusTable()->Table()->item(0, 6)->text(), QStringLiteral("not polled"));
+    EXPECT_EQ(dlg->BusTable()->Table()->item(0, 1)->text(), QStringLiteral("-"));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, WindowBusTest,
