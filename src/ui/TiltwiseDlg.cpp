@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSlider>
 #include <algorithm>
 #include <chrono>
@@ -187,6 +188,14 @@ void CTiltwiseDlg::ConnectControls() {
             [this] { panel_->ReadDeviceAddress(); });
     connect(static_cast<QSlider*>(slider_), &QSlider::valueChanged, this,
             [this](int) { TakeTimeSpan(); });
+    // The bus table, brought back after the operator closed it.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), this), &QShortcut::activated, this,
+            [this] {
+                if (bus_->Addresses().size() < 2) return;
+                ShowBusTable(true);
+                busTable_->raise();
+                busTable_->activateWindow();
+            });
     languages_ =
         std::make_unique<LanguageButtons>(*static_cast<QAbstractButton*>(Control(ctl::kChinese)),
                                           *static_cast<QAbstractButton*>(Control(ctl::kEnglish)),
@@ -376,12 +385,14 @@ void CTiltwiseDlg::FollowBus() {
     const bool changed = bus_->Follow(std::chrono::steady_clock::now());
     if (changed && bus_->Active()) SelectBusSensor(bus_->SelectedAddress());
     // Recording follows the list typed, whether or not the line is open.
-    if (bus_->Addresses() != recordedFor_) {
+    const bool listChanged = bus_->Addresses() != recordedFor_;
+    if (listChanged) {
         recordedFor_ = bus_->Addresses();
         recording_->SetAddresses(recordedFor_);
     }
-    const bool tableWanted = recordedFor_.size() >= 2;
-    if (changed || tableWanted != (busTable_ && busTable_->isVisible())) ShowBusTable();
+    // A new list brings the table up; closed by the operator, it stays closed
+    // until the next list, or Ctrl+B.
+    if (changed || listChanged) ShowBusTable(listChanged);
 }
 
 bool CTiltwiseDlg::BusTurn() {
@@ -408,7 +419,7 @@ void CTiltwiseDlg::SelectBusSensor(uint8_t address) {
     ShowReadout(lastRate_);
 }
 
-void CTiltwiseDlg::ShowBusTable() {
+void CTiltwiseDlg::ShowBusTable(bool reveal) {
     const std::vector<uint8_t>& addresses = bus_->Addresses();
     if (addresses.size() < 2) {
         if (busTable_) busTable_->hide();
@@ -455,7 +466,7 @@ void CTiltwiseDlg::ShowBusTable() {
     }
     busTable_->ShowRows(rows);
     busTable_->Select(bus_->SelectedAddress());
-    if (!busTable_->isVisible()) busTable_->show();
+    if (reveal && !busTable_->isVisible()) busTable_->show();
 }
 
 void CTiltwiseDlg::ReadoutTick() {
@@ -472,7 +483,7 @@ void CTiltwiseDlg::ReadoutTick() {
         const bool chinese = linkControls_ && linkControls_->ChineseSelected();
         for (const std::string& news : bus_->TakeNews(chinese))
             if (busTable_) busTable_->ShowNews(news);
-        ShowBusTable();
+        ShowBusTable(false);
     }
     ShowReadout(lastRate_);
 }

@@ -189,7 +189,8 @@ private:
     void FollowBus();
     bool BusTurn();
     void DeliverBusMeasurement(const Measurement& m);
-    void ShowBusTable();
+    // The table's rows as they are now; `reveal` shows a hidden table too.
+    void ShowBusTable(bool reveal);
     void SelectBusSensor(uint8_t address);
 
     void CreateDeviceLink();

@@ -176,6 +176,11 @@ TEST_P(WindowBusTest, EachFileHoldsItsSensorsRepliesAndTheAbsentOneIsShownSilent
     timers.Tick(kReadoutTimer);
     EXPECT_EQ(dlg->BusTable()->Table()->item(0, 6)->text(), QStringLiteral("not polled"));
     EXPECT_EQ(dlg->BusTable()->Table()->item(0, 1)->text(), QStringLiteral("-"));
+    // Closed by the operator, the table stays closed.
+    dlg->BusTable()->close();
+    timers.Tick(kPollTimer);
+    timers.Tick(kReadoutTimer);
+    EXPECT_FALSE(dlg->BusTable()->isVisible());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, WindowBusTest,
