@@ -412,10 +412,10 @@ void CTiltwiseDlg::SelectBusSensor(uint8_t address) {
     readout_.SetValueFormat(format);
     if (plotFeed_) plotFeed_->ShowHistory(s->plot);
     if (busTable_) busTable_->Select(address);
-    const SensorBus* bus = bus_->Bus();
+    const PolledBus* bus = bus_->Bus();
     const std::optional<size_t> at = bus ? bus->Find(address) : std::nullopt;
     lastRate_ = at ? bus->Rate(*at) : 0;
-    valuesStale_ = at && bus->StateOf(*at) == SensorBus::State::Silent;
+    valuesStale_ = at && bus->StateOf(*at) == PolledBus::State::Silent;
     ShowReadout(lastRate_);
 }
 
@@ -429,7 +429,7 @@ void CTiltwiseDlg::ShowBusTable(bool reveal) {
         busTable_ = new CBusTableWnd(context_.language, this);
         busTable_->onSelect = [this](uint8_t address) { SelectBusSensor(address); };
     }
-    const SensorBus* bus = bus_->Bus();
+    const PolledBus* bus = bus_->Bus();
     const LinkState& link = device_->State();
     const bool polled = bus && link.linkOpen && link.pollingOn;
     std::vector<BusTableRow> rows;
@@ -449,17 +449,17 @@ void CTiltwiseDlg::ShowBusTable(bool reveal) {
         const std::optional<size_t> at = bus ? bus->Find(a) : std::nullopt;
         if (!at) continue;
         // A silent sensor's last values are no reading of now.
-        if (bus->StateOf(*at) == SensorBus::State::Silent) row.x = row.y = row.temperature = "";
+        if (bus->StateOf(*at) == PolledBus::State::Silent) row.x = row.y = row.temperature = "";
         row.rate = bus->Rate(*at);
         row.unanswered = bus->Poller().Sensors()[*at].missed;
         switch (bus->StateOf(*at)) {
-            case SensorBus::State::NeverAnswered:
+            case PolledBus::State::NeverAnswered:
                 row.state = BusTableRow::State::NeverAnswered;
                 break;
-            case SensorBus::State::Answering:
+            case PolledBus::State::Answering:
                 row.state = BusTableRow::State::Answering;
                 break;
-            case SensorBus::State::Silent:
+            case PolledBus::State::Silent:
                 row.state = BusTableRow::State::Silent;
                 break;
         }
@@ -474,12 +474,12 @@ void CTiltwiseDlg::ReadoutTick() {
     stats_.framesCounted += static_cast<uint64_t>(frames);
     lastRate_ = frames;
     FollowBus();
-    if (const SensorBus* bus = bus_->Bus()) {
+    if (const PolledBus* bus = bus_->Bus()) {
         bus_->CountSecond();
         // On a bus the rate shown is the selected sensor's own.
         const std::optional<size_t> at = bus->Find(bus_->SelectedAddress());
         lastRate_ = at ? bus->Rate(*at) : 0;
-        if (at && bus->StateOf(*at) == SensorBus::State::Silent) valuesStale_ = true;
+        if (at && bus->StateOf(*at) == PolledBus::State::Silent) valuesStale_ = true;
         const bool chinese = linkControls_ && linkControls_->ChineseSelected();
         for (const std::string& news : bus_->TakeNews(chinese))
             if (busTable_) busTable_->ShowNews(news);

@@ -48,7 +48,7 @@ bool WindowBus::Follow(Clock::time_point now) {
     const Key key = Wanted();
     if (bus_ && key == key_) return false;
     key_ = key;
-    SensorBus::Options o;
+    PolledBus::Options o;
     o.addresses = key.addresses;
     o.interval = interval_;
     o.protocol = key.protocol;

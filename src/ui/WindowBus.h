@@ -12,7 +12,7 @@
 #include "LinkState.h"
 #include "LiveReadout.h"
 #include "PlotBuffer.h"
-#include "SensorBus.h"
+#include "PolledBus.h"
 
 class CSerialPort;
 class ConnectionPanel;
@@ -72,7 +72,7 @@ public:
     // Once a second: the rates, and the bus events to tell.
     void CountSecond();
     std::vector<std::string> TakeNews(bool chinese);
-    const SensorBus* Bus() const { return bus_ ? &*bus_ : nullptr; }
+    const PolledBus* Bus() const { return bus_ ? &*bus_ : nullptr; }
     const Sensor* Find(uint8_t address) const;
 
 private:
@@ -97,7 +97,7 @@ private:
     ConnectionPanel& panel_;
     std::function<bool()> commandUnderway_;
     std::chrono::milliseconds interval_;
-    std::optional<SensorBus> bus_;
+    std::optional<PolledBus> bus_;
     Key key_;
     std::map<uint8_t, Sensor> sensors_;
     uint8_t selected_ = 0;

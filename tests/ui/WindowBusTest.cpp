@@ -137,7 +137,7 @@ TEST_P(WindowBusTest, EachFileHoldsItsSensorsRepliesAndTheAbsentOneIsShownSilent
     RecordButton(*dlg)->click();
     ASSERT_TRUE(RunUntil([&] {
         return FramesFrom(1) >= 10 && FramesFrom(2) >= 10 && FramesFrom(3) >= 10 &&
-               dlg->Bus().Bus() && dlg->Bus().Bus()->StateOf(3) == SensorBus::State::Silent;
+               dlg->Bus().Bus() && dlg->Bus().Bus()->StateOf(3) == PolledBus::State::Silent;
     }));
     StopAndRecordAll(*dlg);
     ExpectFilesHoldTheirSensors(*dlg, {1, 2, 3});

@@ -59,12 +59,12 @@ Logger::Logger(const LoggerOptions& options, Parts parts)
         s.address = options_.addresses[i];
         s.recorder = parts_.recorders[shared ? 0 : i];
         s.ownsRecorder = !shared || i == 0;
-        s.prefix = options_.Bus() && !shared ? AddressPrefix(options_.prefix, s.address)
-                                             : options_.prefix;
+        s.prefix =
+            options_.Bus() && !shared ? AddressPrefix(options_.prefix, s.address) : options_.prefix;
         if (options_.Bus() && shared) s.lead = std::to_string(s.address) + ",";
     }
     if (options_.Bus()) {
-        SensorBus::Options bus;
+        PolledBus::Options bus;
         bus.addresses = options_.addresses;
         bus.interval = std::chrono::milliseconds(options_.intervalMs);
         bus.protocol = options_.protocol;

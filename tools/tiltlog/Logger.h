@@ -16,8 +16,8 @@
 #include "LinkTimerSchedule.h"
 #include "LocalClock.h"
 #include "Options.h"
+#include "PolledBus.h"
 #include "RowFeed.h"
-#include "SensorBus.h"
 #include "SensorLog.h"
 #include "Serialport.h"
 #include "StreamSink.h"
@@ -106,7 +106,7 @@ private:
     SettingsCommands& commands_;
     AcquisitionCycle& cycle_;
     std::vector<SensorLog> sensors_;
-    std::optional<SensorBus> bus_;
+    std::optional<PolledBus> bus_;
 
     std::mutex errorsMutex_;
     std::vector<std::string> portErrors_;

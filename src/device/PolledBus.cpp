@@ -1,17 +1,17 @@
-#include "SensorBus.h"
+#include "PolledBus.h"
 
 #include "ReadRequest.h"
 
 namespace {
 
-ReplyTimeout TimeoutFor(const SensorBus::Options& o) {
+ReplyTimeout TimeoutFor(const PolledBus::Options& o) {
     if (o.replyTimeout) return ReplyTimeout(*o.replyTimeout);
-    return SensorBus::LineTimeout(o.baud, o.parity, o.protocol);
+    return PolledBus::LineTimeout(o.baud, o.parity, o.protocol);
 }
 
 }  // namespace
 
-SensorBus::SensorBus(const Options& options, ReceivePath& path)
+PolledBus::PolledBus(const Options& options, ReceivePath& path)
     : path_(path),
       addresses_(options.addresses),
       poller_(options.addresses, options.interval, TimeoutFor(options), options.window),
@@ -21,30 +21,30 @@ SensorBus::SensorBus(const Options& options, ReceivePath& path)
     path_.SetBusAddresses(addresses_);
 }
 
-SensorBus::~SensorBus() {
+PolledBus::~PolledBus() {
     path_.SetBusAddresses({});
 }
 
-ReplyTimeout SensorBus::LineTimeout(uint32_t baud, char parity, int protocol) {
+ReplyTimeout PolledBus::LineTimeout(uint32_t baud, char parity, int protocol) {
     return ReplyTimeout(baud, parity == 'N' ? 10 : 11, BuildReadRequest(protocol, 1).size(),
                         ReceivePath::kFrameBufferSize);
 }
 
-void SensorBus::Restart(Clock::time_point now, Clock::duration openTook) {
+void PolledBus::Restart(Clock::time_point now, Clock::duration openTook) {
     if (openTook > Clock::duration::zero()) poller_.SeedRoundTrip(openTook);
     poller_.Restart(now);
 }
 
-void SensorBus::Poll(Clock::time_point now) {
+void PolledBus::Poll(Clock::time_point now) {
     driver_.Poll(now);
 }
 
-std::optional<size_t> SensorBus::File(uint8_t address, Clock::time_point now) {
+std::optional<size_t> PolledBus::File(uint8_t address, Clock::time_point now) {
     if (poller_.OnReply(address, now) != BusPoller::Verdict::Filed) return std::nullopt;
     return poller_.Find(address);
 }
 
-void SensorBus::CountSecond() {
+void PolledBus::CountSecond() {
     const std::vector<BusPoller::Sensor>& sensors = poller_.Sensors();
     for (size_t i = 0; i < sensors.size(); ++i) {
         rates_[i] = static_cast<int>(sensors[i].replies - repliesAtCount_[i]);
@@ -52,13 +52,13 @@ void SensorBus::CountSecond() {
     }
 }
 
-SensorBus::State SensorBus::StateOf(size_t at) const {
+PolledBus::State PolledBus::StateOf(size_t at) const {
     const BusPoller::Sensor& s = poller_.Sensors()[at];
     if (s.silent) return State::Silent;
     return s.replies == 0 ? State::NeverAnswered : State::Answering;
 }
 
-uint64_t SensorBus::Unfiled() const {
+uint64_t PolledBus::Unfiled() const {
     uint64_t unfiled = poller_.StrangerReplies();
     for (const BusPoller::Sensor& s : poller_.Sensors()) unfiled += s.duplicates + s.notAsked;
     return unfiled;

@@ -15,7 +15,7 @@
 // poller's turns carried out through the receive path, each reply filed under
 // the sensor whose request it answers, and what the operator is shown of each
 // (its rate, its state).
-class SensorBus {
+class PolledBus {
 public:
     using Clock = BusPoller::Clock;
 
@@ -35,10 +35,10 @@ public:
     };
 
     // Replies are looked for from every address on the list from now on.
-    SensorBus(const Options& options, ReceivePath& path);
-    ~SensorBus();
-    SensorBus(const SensorBus&) = delete;
-    SensorBus& operator=(const SensorBus&) = delete;
+    PolledBus(const Options& options, ReceivePath& path);
+    ~PolledBus();
+    PolledBus(const PolledBus&) = delete;
+    PolledBus& operator=(const PolledBus&) = delete;
 
     // The time-out a line of this speed needs for a reply to a read request.
     static ReplyTimeout LineTimeout(uint32_t baud, char parity, int protocol);
