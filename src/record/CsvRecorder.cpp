@@ -1,5 +1,7 @@
 #include "CsvRecorder.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -266,7 +268,9 @@ void CsvRecorder::WriteHeld(uint64_t takenRows) {
     if (held_.empty()) return;
 
     const std::string path = PathForChunk();
-    if (AppendWithFallbacks(path) != AppendResult::Written) {
+    AppendResult result = AppendWithFallbacks(path);
+    if (result == AppendResult::FileTooLarge) result = WriteInPieces();
+    if (result != AppendResult::Written) {
         NoteFault(path);
         // Kept for the next cycle. The bound only applies to rows the disk has
         // refused: a working disk never loses a row, however large the chunk.
@@ -288,6 +292,50 @@ void CsvRecorder::WriteHeld(uint64_t takenRows) {
     backlog_ = false;
     heldRows_ = 0;
     heldHeaderBytes_ = 0;
+}
+
+AppendResult CsvRecorder::WriteInPieces() {
+    // Only a chunk larger than the file-size limit itself gets here: it goes
+    // on in fresh files, each of as many whole rows as the limit takes.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return AppendResult::FileTooLarge;
+    const size_t most = static_cast<size_t>(limit.rlim_cur);
+    const std::string base = FreshName();
+    int n = 1;
+    while (!held_.empty()) {
+        size_t end = std::min(most, held_.size());
+        if (end < held_.size()) {
+            const size_t lineEnd = end == 0 ? std::string::npos : held_.rfind('\n', end - 1);
+            if (lineEnd == std::string::npos)
+                return AppendResult::FileTooLarge;  // one row too long
+            end = lineEnd + 1;
+        }
+        const std::string piece = held_.substr(0, end);
+        AppendResult result = AppendResult::NameTaken;
+        std::string name;
+        // A name taken, or a file of ours that has no room left: the next number.
+        for (; n < 1000 &&
+               (result == AppendResult::NameTaken || result == AppendResult::FileTooLarge);
+             ++n) {
+            name = n == 1 ? base : NumberedCsvFileName(base, n);
+            result = sink_.Create(name, piece);
+        }
+        if (result != AppendResult::Written) return result;
+        ownFile_ = name;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            path_ = name;
+        }
+        uint64_t rows = static_cast<uint64_t>(std::count(piece.begin(), piece.end(), '\n'));
+        if (heldHeaderBytes_ > 0) --rows;  // the header went with the first piece
+        heldHeaderBytes_ = 0;
+        rows = std::min(rows, heldRows_);
+        heldRows_ -= rows;
+        Count(&RecorderStats::rowsWritten, rows);
+        held_.erase(0, end);
+    }
+    return AppendResult::Written;
 }
 
 void CsvRecorder::NoteFault(const std::string& path) {

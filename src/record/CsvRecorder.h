@@ -126,6 +126,9 @@ private:
     void NoteFault(const std::string& path);
     std::string PathForChunk();
     AppendResult AppendWithFallbacks(const std::string& path);
+    // The held rows in fresh files no larger than the file-size limit; the rows
+    // of each piece written are counted, the rest stay held.
+    AppendResult WriteInPieces();
     // Append to the recording's own file, Create any other.
     AppendResult Put(const std::string& path);
     AppendResult PutUnderOwnName(const std::string& path);

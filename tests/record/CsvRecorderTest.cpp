@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -202,6 +203,35 @@ TEST_F(CsvRecorderTest, FileSizeLimitContinuesInANewFileWithEveryRow) {
         record_test::Check(s.rowsWritten == 30 && s.rowsDropped == 0, "row counts");
         std::error_code ec;
         fs::remove_all(root_, ec);  // the child skips TearDown
+        std::exit(0);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(CsvRecorderTest, AChunkLargerThanTheFileSizeLimitGoesOnInFilesThatTakeIt) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto child = [&] {
+        record_test::FileSizeLimit limit(1000);
+        auto rec = Make(Options());
+        record_test::Check(rec->Start(Folder(), "Tiltscope"), "start");
+        const auto rows = Rows(*rec, 0, 100);  // about 4,300 bytes: four files' worth
+        record_test::Check(rec->WriteNow(kWait), "write");
+        rec->Stop();
+        limit.Lift();
+        std::vector<std::string> lines;
+        for (const auto& e : fs::directory_iterator(Folder())) {
+            record_test::Check(fs::file_size(e.path()) <= 1000, "a file past the limit");
+            for (const std::string& l : SplitLines(ReadFile(e.path().string())))
+                if (l.rfind("X(deg)", 0) != 0) lines.push_back(l);
+        }
+        std::sort(lines.begin(), lines.end());
+        auto sorted = rows;
+        std::sort(sorted.begin(), sorted.end());
+        record_test::Check(lines == sorted, "every row once");
+        const RecorderStats s = rec->Stats();
+        record_test::Check(s.rowsWritten == 100 && s.rowsHeld == 0, "row counts");
+        std::error_code ec;
+        fs::remove_all(root_, ec);
         std::exit(0);
     };
     EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
