@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "DeviceTypes.h"
 #include "RecordTestSupport.h"
@@ -130,6 +132,28 @@ TEST(TiltlogPty, ListenOnlyRecordsAutomaticOutputWithoutAskingOnce) {
     EXPECT_EQ(rows.size(), 21u);
     EXPECT_EQ(rows, WindowRows(rig.delivered, kProtocolTarq, 0));
     EXPECT_EQ(rig.requestsSeen, 0);
+}
+
+TEST(TiltlogPty, AFileSizeLimitSmallerThanAChunkLosesNoRow) {
+    SimProcess sim({});
+    const std::string out = TempFolder();
+    // A few kilobytes: the first chunk alone is far past it.
+    const std::string command = std::string("ulimit -f 8; exec ") + TILTLOG_PATH + " --port " +
+                                sim.PtyPath() + " --interval-ms 1 --count 2000 --output " + out +
+                                " 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    size_t rows = 0, files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(out)) {
+        std::ostringstream text;
+        text << std::ifstream(e.path(), std::ios::binary).rdbuf();
+        for (size_t at = 0; (at = text.str().find("\r\n", at)) != std::string::npos; at += 2)
+            ++rows;
+        if (text.str().rfind("X(deg)", 0) == 0) --rows;
+        ++files;
+    }
+    EXPECT_EQ(rows, 2000u);
+    EXPECT_GT(files, 2u);
+    std::filesystem::remove_all(out);
 }
 
 TEST(TiltlogPty, DurationEndsTheRunOnTimeWithEveryRowRead) {
@@ -293,8 +317,7 @@ TEST(TiltlogPty, ReconnectWaitsForADanglingLinksTargetAndNeverOpensTheTablesDevi
 
     // Unplugged while logging: the recording goes on only with the link's own target.
     rig.Pull();
-    ASSERT_TRUE(rig.WaitForError("tiltlog: lost " + port + ": the device was removed"))
-        << rig.err;
+    ASSERT_TRUE(rig.WaitForError("tiltlog: lost " + port + ": the device was removed")) << rig.err;
     const size_t lost = rig.err.find("tiltlog: lost ");
     ASSERT_TRUE(rig.WaitFor([&] { return Count(rig.err, missing, lost) == 1; })) << rig.err;
     ASSERT_TRUE(waitedTwoTicks(rig.err.find(missing, lost))) << rig.err;
