@@ -412,10 +412,8 @@ void CTiltwiseDlg::SelectBusSensor(uint8_t address) {
     readout_.SetValueFormat(format);
     if (plotFeed_) plotFeed_->ShowHistory(s->plot);
     if (busTable_) busTable_->Select(address);
-    const PolledBus* bus = bus_->Bus();
-    const std::optional<size_t> at = bus ? bus->Find(address) : std::nullopt;
-    lastRate_ = at ? bus->Rate(*at) : 0;
-    valuesStale_ = at && bus->StateOf(*at) == PolledBus::State::Silent;
+    lastRate_ = bus_->SelectedRate();
+    valuesStale_ = bus_->SelectedSilent();
     ShowReadout(lastRate_);
 }
 
@@ -474,12 +472,11 @@ void CTiltwiseDlg::ReadoutTick() {
     stats_.framesCounted += static_cast<uint64_t>(frames);
     lastRate_ = frames;
     FollowBus();
-    if (const PolledBus* bus = bus_->Bus()) {
+    if (bus_->Active()) {
         bus_->CountSecond();
         // On a bus the rate shown is the selected sensor's own.
-        const std::optional<size_t> at = bus->Find(bus_->SelectedAddress());
-        lastRate_ = at ? bus->Rate(*at) : 0;
-        if (at && bus->StateOf(*at) == PolledBus::State::Silent) valuesStale_ = true;
+        lastRate_ = bus_->SelectedRate();
+        if (bus_->SelectedSilent()) valuesStale_ = true;
         const bool chinese = linkControls_ && linkControls_->ChineseSelected();
         for (const std::string& news : bus_->TakeNews(chinese))
             if (busTable_) busTable_->ShowNews(news);

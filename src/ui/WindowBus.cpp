@@ -133,6 +133,16 @@ bool WindowBus::IsSelected(const Sensor& s) const {
     return it != sensors_.end() && &it->second == &s;
 }
 
+int WindowBus::SelectedRate() const {
+    const std::optional<size_t> at = bus_ ? bus_->Find(selected_) : std::nullopt;
+    return at ? bus_->Rate(*at) : 0;
+}
+
+bool WindowBus::SelectedSilent() const {
+    const std::optional<size_t> at = bus_ ? bus_->Find(selected_) : std::nullopt;
+    return at && bus_->StateOf(*at) == PolledBus::State::Silent;
+}
+
 const WindowBus::Sensor* WindowBus::Find(uint8_t address) const {
     const auto it = sensors_.find(address);
     return it == sensors_.end() ? nullptr : &it->second;

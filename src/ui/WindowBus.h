@@ -65,6 +65,10 @@ public:
     uint8_t SelectedAddress() const { return selected_; }
     Sensor* Selected();
     bool IsSelected(const Sensor& s) const;
+    // The selected sensor's replies in the last counted second (0 off the bus).
+    int SelectedRate() const;
+    // The selected sensor has stopped answering: its last values are no reading of now.
+    bool SelectedSilent() const;
 
     void SetValueFormat(const std::string& format);
     // The link stopped delivering: no trace joins across the gap.
