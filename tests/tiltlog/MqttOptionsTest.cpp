@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "MqttTarget.h"
 #include "Options.h"
@@ -110,3 +112,40 @@ TEST_F(MqttCaFile, OnlyAReadableFileIsTakenAndOnlyForMqtts) {
 }
 
 }  // namespace
+
+// Whatever shape a URL has, a password in it is never shown: not in a refusal,
+// not in what an accepted URL is described as.
+TEST(MqttUrl, APasswordIsNeverShownWhateverTheUrlsShape) {
+    const std::string secret = "S3cr3tPw";
+    const char* schemes[] = {"mqtt://", "mqtts://", "MQTT://", "mqtt:/",   "mqtt//",
+                             "mqtt:",   "mqtt:///", "tcp://",  "mqtt:\\\\"};
+    const char* hosts[] = {"h", "h:1883", "[::1]:8883", "h:", "10.0.0.1:99", "h:x"};
+    const char* prefixes[] = {"p", "site/a", "p@x", "", "a/b@c", "p/#"};
+    const std::string noise = "ab/@:%9#?.";
+    std::mt19937 random(31);
+    const auto piece = [&](size_t most) {
+        std::string s(random() % (most + 1), ' ');
+        for (char& c : s) c = noise[random() % noise.size()];
+        return s;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string user = piece(3);
+        user.erase(std::remove(user.begin(), user.end(), ':'), user.end());
+        const std::string url = std::string(schemes[random() % 9]) + (user.empty() ? "u" : user) +
+                                ":" + piece(3) + secret + piece(3) + "@" + hosts[random() % 6] +
+                                "/" + prefixes[random() % 6];
+        MqttTarget t;
+        std::string error;
+        const std::string shown = ParseMqttUrl(url, t, error)
+                                      ? t.Describe() + " " + t.host + " " + t.prefix + " " + t.user
+                                      : error;
+        ASSERT_EQ(shown.find(secret), std::string::npos) << url << " -> " << shown;
+    }
+    // No '@' at all: what follows the ':' may still be a password.
+    MqttTarget t;
+    std::string error;
+    EXPECT_FALSE(ParseMqttUrl("mqtt://u:" + secret, t, error));
+    EXPECT_EQ(error.find(secret), std::string::npos) << error;
+    EXPECT_FALSE(ParseMqttUrl("mqtt://u:" + secret + "/p", t, error));
+    EXPECT_EQ(error.find(secret), std::string::npos) << error;
+}

@@ -1,5 +1,8 @@
 #include "MqttTarget.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "HostPort.h"
 
 namespace {
@@ -40,18 +43,35 @@ std::string Lower(std::string s) {
     return s;
 }
 
-// The URL as a message may show it: a password becomes "****".
+// Where the part after the scheme begins, however the scheme was mistyped
+// ("mqtt:/", "mqtt//", "tcp://"): a user name may start there.
+size_t AfterScheme(const std::string& url) {
+    size_t i = 0;
+    while (i < url.size() && (std::isalnum(static_cast<unsigned char>(url[i])) || url[i] == '+' ||
+                              url[i] == '.' || url[i] == '-'))
+        ++i;
+    if (i < url.size() && url[i] == ':') ++i;
+    while (i < url.size() && (url[i] == '/' || url[i] == '\\')) ++i;
+    return i;
+}
+
+// The URL as a message may show it: whatever may be a password becomes "****".
+// The last '@' ends the user part, since a password may hold '@' or '/'
+// unescaped; with no '@', text after a ':' that is not a port may be one.
 std::string Masked(const std::string& url) {
-    const size_t from = url.find("://");
-    if (from == std::string::npos) return url;
-    const size_t end = url.find('/', from + 3);
-    size_t at = url.rfind('@', end);
-    // None before the first '/': a password may hold that '/', so hide up to the next '@'.
-    if (at == std::string::npos || at < from + 3) at = url.find('@', end);
-    if (at == std::string::npos) return url;
-    const size_t colon = url.find(':', from + 3);
-    if (colon == std::string::npos || colon > at) return url;
-    return url.substr(0, colon + 1) + "****" + url.substr(at);
+    const size_t from = AfterScheme(url);
+    const size_t at = url.rfind('@');
+    if (at != std::string::npos && at >= from) {
+        const size_t colon = url.find(':', from);
+        if (colon == std::string::npos || colon > at) return url;
+        return url.substr(0, colon + 1) + "****" + url.substr(at);
+    }
+    const size_t end = std::min(url.find('/', from), url.size());
+    const size_t colon = url.find(':', url[from] == '[' ? url.find(']', from) : from);
+    if (colon >= end) return url;
+    const std::string port = url.substr(colon + 1, end - colon - 1);
+    if (port.find_first_not_of("0123456789") == std::string::npos) return url;
+    return url.substr(0, colon + 1) + "****" + url.substr(end);
 }
 
 }  // namespace
@@ -115,6 +135,11 @@ bool ParseMqttUrl(const std::string& url, MqttTarget& out, std::string& error) {
         return fail("no prefix in '" + Masked(url) + "': rows go to PREFIX/<address>");
     std::string authority = url.substr(authorityAt, slash - authorityAt);
     const std::string prefix = url.substr(slash + 1);
+    // A '/' in a user name or password ends the host early; what follows would
+    // be taken for a topic and shown wherever the topic is.
+    if (prefix.find('@') != std::string::npos)
+        return fail("an '@' after the first '/' in '" + Masked(url) +
+                    "'; a '/' in a user name or password is written %2F");
 
     // The last '@': a password may hold one unescaped, a host never does.
     const size_t at = authority.rfind('@');
@@ -145,11 +170,10 @@ bool ParseMqttUrl(const std::string& url, MqttTarget& out, std::string& error) {
         // Only a port that is there and wrong gets a message of its own.
         if (why.compare(0, 6, "port '") != 0) return notForm();
         const std::string portText = authority.substr(authority.rfind(':') + 1);
-        // "u:pa/ss@h": the host ended at the '/', so the "port" is half a password.
-        const bool digits = portText.find_first_not_of("0123456789") == std::string::npos;
-        if (!digits && at == std::string::npos && prefix.find('@') != std::string::npos)
-            return fail("no port after ':' in '" + Masked(url) +
-                        "'; a '/' in a user name or password is written %2F");
+        // Not a number: it may be half of a password that lost its '@'.
+        if (at == std::string::npos &&
+            portText.find_first_not_of("0123456789") != std::string::npos)
+            return fail("what follows ':' in '" + Masked(url) + "' is not a port 1..65535");
         return fail("port '" + portText + "' is not 1..65535");
     }
     if (hostPort.port == 0) return fail("port '0' is not 1..65535");
