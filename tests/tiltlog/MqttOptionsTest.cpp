@@ -111,6 +111,56 @@ TEST_F(MqttCaFile, OnlyAReadableFileIsTakenAndOnlyForMqtts) {
     EXPECT_EQ(Error({"--mqtt-ca", ca}), "--mqtt-ca: only --mqtt publishes");
 }
 
+class MqttPassword : public MqttCaFile {};
+
+// A password kept out of the command line, where every user sees it in ps.
+TEST_F(MqttPassword, ComesFromAFileOrTheEnvironmentAndFromOnePlaceOnly) {
+    const std::string file = dir_ + "/password";
+    std::ofstream(file) << "p@ss:w/rd\n";
+    const auto parse = [](const std::vector<std::string>& args, const char* variable,
+                          LoggerOptions& o) {
+        const ParseOutcome r = ParseOptions(args, "/data", o, "../config/ports", variable);
+        return r.action == ParseOutcome::Action::Fail ? r.message : "(accepted)";
+    };
+    LoggerOptions o;
+    EXPECT_EQ(parse({"--mqtt", "mqtt://u@h/p", "--mqtt-password-file", file}, nullptr, o),
+              "(accepted)");
+    EXPECT_TRUE(o.mqtt.hasPassword);
+    EXPECT_EQ(o.mqtt.password, "p@ss:w/rd");
+    LoggerOptions e;
+    EXPECT_EQ(parse({"--mqtt", "mqtt://u@h/p"}, "fr0m-env", e), "(accepted)");
+    EXPECT_EQ(e.mqtt.password, "fr0m-env");
+    LoggerOptions none;
+    EXPECT_EQ(parse({"--output", "-"}, "fr0m-env", none), "(accepted)");  // not publishing
+
+    const struct {
+        std::vector<std::string> args;
+        const char* variable;
+        const char* says;
+    } refused[] = {
+        {{"--mqtt", "mqtt://u:x@h/p", "--mqtt-password-file", file}, nullptr, "in one place"},
+        {{"--mqtt", "mqtt://u:x@h/p"}, "fr0m-env", "TILTLOG_MQTT_PASSWORD"},
+        {{"--mqtt", "mqtt://u@h/p", "--mqtt-password-file", file}, "fr0m-env", "in one place"},
+        {{"--mqtt", "mqtt://h/p", "--mqtt-password-file", file}, nullptr, "no user name"},
+        {{"--mqtt", "mqtt://u@h/p", "--mqtt-password-file", dir_ + "/gone"},
+         nullptr,
+         "No such file"},
+        {{"--mqtt", "mqtt://u@h/p", "--mqtt-password-file", "/dev/null"}, nullptr, "not a file"},
+        {{"--mqtt-password-file", file}, nullptr, "only --mqtt publishes"},
+    };
+    for (const auto& c : refused) {
+        LoggerOptions r;
+        const std::string error = parse(c.args, c.variable, r);
+        EXPECT_NE(error.find(c.says), std::string::npos) << c.args.back() << ": " << error;
+        EXPECT_EQ(error.find("p@ss"), std::string::npos) << error;
+        EXPECT_EQ(error.find("fr0m"), std::string::npos) << error;
+    }
+    std::ofstream(file, std::ios::trunc) << "\n";
+    EXPECT_NE(parse({"--mqtt", "mqtt://u@h/p", "--mqtt-password-file", file}, nullptr, o)
+                  .find("is empty"),
+              std::string::npos);
+}
+
 }  // namespace
 
 // Whatever shape a URL has, a password in it is never shown: not in a refusal,

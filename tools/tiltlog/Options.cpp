@@ -38,6 +38,7 @@ enum class Opt {
     Reconnect,
     Mqtt,
     MqttCa,
+    MqttPasswordFile,
     MqttClientId,
     MqttQueue,
     Export,
@@ -71,6 +72,7 @@ const OptionSpec kOptions[] = {
     {"reconnect", Opt::Reconnect, false},
     {"mqtt", Opt::Mqtt, true},
     {"mqtt-ca", Opt::MqttCa, true},
+    {"mqtt-password-file", Opt::MqttPasswordFile, true},
     {"mqtt-client-id", Opt::MqttClientId, true},
     {"mqtt-queue", Opt::MqttQueue, true},
     {"export", Opt::Export, true},
@@ -322,6 +324,63 @@ bool ApplyConfig(const std::string& path, LoggerOptions& o, std::string& message
     return true;
 }
 
+// The password from --mqtt-password-file or the environment, where ps does not
+// show it. Given in two places it is refused: which one the broker gets would be a guess.
+bool TakePassword(LoggerOptions& o, const char* variable, std::string& message) {
+    const bool fromFile = !o.mqttPasswordFile.empty();
+    const char* const option = "--mqtt-password-file";
+    if (!fromFile && !variable) return true;
+    const std::string source = fromFile ? option : kMqttPasswordVariable;
+    if (o.mqtt.hasPassword || (fromFile && variable)) {
+        message = source + ": the password is given " +
+                  (o.mqtt.hasPassword ? "in the --mqtt URL" : std::string(kMqttPasswordVariable)) +
+                  " too; give it in one place";
+        return false;
+    }
+    if (!o.mqtt.hasUser) {
+        message = source + ": " + o.mqtt.Describe() +
+                  " names no user name, and a password goes with one: mqtt://USER@HOST/PREFIX";
+        return false;
+    }
+    std::string password;
+    if (fromFile) {
+        const std::string& path = o.mqttPasswordFile;
+        // Looked at before it is opened: a FIFO would wait for a writer.
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            message =
+                std::string(option) + ": '" + path + "' cannot be read: " + std::strerror(errno);
+            return false;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            message = std::string(option) + ": '" + path + "' is not a file";
+            return false;
+        }
+        std::ifstream file(path, std::ios::binary);
+        if (!file) {
+            message =
+                std::string(option) + ": '" + path + "' cannot be read: " + std::strerror(errno);
+            return false;
+        }
+        std::getline(file, password);
+        if (!password.empty() && password.back() == '\r') password.pop_back();
+    } else {
+        password = variable;
+    }
+    if (password.find('\0') != std::string::npos) {
+        message = source + ": the password holds a NUL, which the broker cannot be sent";
+        return false;
+    }
+    if (password.empty()) {
+        message =
+            source + (fromFile ? ": '" + o.mqttPasswordFile + "'" : std::string()) + " is empty";
+        return false;
+    }
+    o.mqtt.hasPassword = true;
+    o.mqtt.password = password;
+    return true;
+}
+
 bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
                std::string& message) {
     const Problem p{&message, std::string("--") + spec.name};
@@ -399,6 +458,9 @@ bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
             o.mqttCa = v;
             return true;
         }
+        case Opt::MqttPasswordFile:
+            o.mqttPasswordFile = v;  // read once the URL is known
+            return true;
         case Opt::MqttClientId:
             if (v.empty() || v.size() > kMaxClientIdBytes)
                 return p.Fail(v.substr(0, 40), "is not a client id of 1 to 65535 bytes");
@@ -445,7 +507,8 @@ std::string LoggerOptions::ValueFormat() const {
 }
 
 ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::string& defaultOutput,
-                          LoggerOptions& out, const std::string& defaultPortsDir) {
+                          LoggerOptions& out, const std::string& defaultPortsDir,
+                          const char* passwordVariable) {
     ParseOutcome outcome;
     const auto fail = [&outcome](std::string message) {
         outcome.action = ParseOutcome::Action::Fail;
@@ -592,13 +655,16 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
     if (!o.Mqtt()) {
         for (const auto& [spec, value] : flags) {
             if (spec->id == Opt::MqttCa || spec->id == Opt::MqttClientId ||
-                spec->id == Opt::MqttQueue)
+                spec->id == Opt::MqttQueue || spec->id == Opt::MqttPasswordFile)
                 return fail(std::string("--") + spec->name + ": only --mqtt publishes");
         }
         if (o.NoFiles()) return fail("--output none records nothing without --mqtt");
     } else if (!o.mqttCa.empty() && !o.mqtt.tls) {
         return fail("--mqtt-ca: the certificate is for mqtts://, and " + o.mqtt.Describe() +
                     " is plain MQTT");
+    } else {
+        std::string refusal;
+        if (!TakePassword(o, passwordVariable, refusal)) return fail(refusal);
     }
     std::string malformed;
     if (o.devicePath.empty() &&
@@ -665,6 +731,9 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "                         mqtts:// for TLS (ports 1883 and 8883 by default)\n"
            "  --mqtt-ca FILE         the CA certificate that signed an mqtts broker's\n"
            "                         (default: the system's certificates)\n"
+           "  --mqtt-password-file FILE  the broker's password, the file's first line,\n"
+           "                         kept out of the command line (or in the environment\n"
+           "                         variable TILTLOG_MQTT_PASSWORD); the URL names the user\n"
            "  --mqtt-client-id ID    the client id (default tiltlog-HOSTNAME-PORT)\n"
            "  --mqtt-queue N         rows held while the broker is away; past N the oldest\n"
            "                         are dropped and counted (default 100000)\n"

@@ -40,11 +40,12 @@ struct LoggerOptions {
     std::string configPath;
     bool reconnect = false;
     // --mqtt: every row is published to a broker too.
-    std::string mqttUrl;        // as given; empty: no MQTT
-    MqttTarget mqtt;            // parsed from mqttUrl
-    std::string mqttCa;         // --mqtt-ca FILE: the CA certificate for mqtts
-    std::string mqttClientId;   // --mqtt-client-id; empty: from the host name and port
-    size_t mqttQueue = 100000;  // --mqtt-queue: rows held while the broker is away
+    std::string mqttUrl;           // as given; empty: no MQTT
+    MqttTarget mqtt;               // parsed from mqttUrl
+    std::string mqttCa;            // --mqtt-ca FILE: the CA certificate for mqtts
+    std::string mqttPasswordFile;  // --mqtt-password-file FILE
+    std::string mqttClientId;      // --mqtt-client-id; empty: from the host name and port
+    size_t mqttQueue = 100000;     // --mqtt-queue: rows held while the broker is away
     bool Mqtt() const { return !mqttUrl.empty(); }
     // --output none: no CSV files, only the MQTT feed.
     bool NoFiles() const { return output == "none"; }
@@ -73,9 +74,14 @@ struct ParseOutcome {
 // the --config file, then the flags. `defaultOutput` is the data folder beside
 // the program, used when neither --output nor the file's PATH names one;
 // `defaultPortsDir` holds the COM<n> links when no --config names a folder.
+// `passwordVariable` is TILTLOG_MQTT_PASSWORD's value, null when it is not set.
 ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::string& defaultOutput,
                           LoggerOptions& out,
-                          const std::string& defaultPortsDir = "../config/ports");
+                          const std::string& defaultPortsDir = "../config/ports",
+                          const char* passwordVariable = nullptr);
+
+// The environment variable a service gives the broker's password in.
+constexpr char kMqttPasswordVariable[] = "TILTLOG_MQTT_PASSWORD";
 
 std::string HelpText(const std::string& defaultOutput,
                      const std::string& defaultPortsDir = "../config/ports");

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -79,8 +80,9 @@ int main(int argc, char** argv) {
     const ProgramTree tree = ProgramTree::FromEnvironment();
     const std::string defaultOutput = DefaultDataFolder(tree.ProgramPath(ExecutablePath(argv[0])));
     LoggerOptions options;
-    const ParseOutcome parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc),
-                                             defaultOutput, options, tree.PortsDir());
+    const ParseOutcome parsed =
+        ParseOptions(std::vector<std::string>(argv + 1, argv + argc), defaultOutput, options,
+                     tree.PortsDir(), std::getenv(kMqttPasswordVariable));
     if (parsed.action == ParseOutcome::Action::Help) {
         std::fputs(HelpText(defaultOutput, tree.PortsDir()).c_str(), stdout);
         return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
