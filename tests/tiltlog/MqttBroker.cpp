@@ -83,9 +83,11 @@ MqttBroker::~MqttBroker() {
     std::filesystem::remove_all(dir_);
 }
 
-bool MqttBroker::AddTlsListener() {
+bool MqttBroker::AddTlsListener(bool expiredServer) {
     const std::string d = "'" + dir_ + "'";
     const std::string key = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+    // Written here: a shell's "> file" would lose to the ">/dev/null" every command gets.
+    std::ofstream(dir_ + "/san.ext") << "subjectAltName=IP:127.0.0.1\n";
     const std::string commands[] = {
         "openssl req -x509 " + key + " -keyout " + d + "/ca.key -out " + d +
             "/ca.pem -subj /CN=tiltlog-test-ca -days 2",
@@ -93,12 +95,19 @@ bool MqttBroker::AddTlsListener() {
             "/stranger.pem -subj /CN=stranger -days 2",
         "openssl req " + key + " -keyout " + d + "/server.key -out " + d +
             "/server.csr -subj /CN=127.0.0.1",
-        "printf 'subjectAltName=IP:127.0.0.1\\n' > " + d + "/san.ext",
         "openssl x509 -req -in " + d + "/server.csr -CA " + d + "/ca.pem -CAkey " + d +
-            "/ca.key -CAcreateserial -out " + d + "/server.pem -days 2 -extfile " + d + "/san.ext",
+            "/ca.key -CAcreateserial -out " + d + "/server.pem -days " +
+            (expiredServer ? "0" : "2") + " -extfile " + d + "/san.ext",
     };
     for (const std::string& c : commands) {
         if (std::system((c + " >/dev/null 2>&1").c_str()) != 0) return false;
+    }
+    // Valid for no time at all: expired once its second has passed.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (expiredServer && std::system(("openssl verify -CAfile " + d + "/ca.pem " + d +
+                                         "/server.pem >/dev/null 2>&1")
+                                            .c_str()) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
     }
     tlsPort_ = FreePort();
     std::ofstream conf(dir_ + "/mosquitto.conf", std::ios::app);

@@ -19,7 +19,8 @@ public:
     explicit MqttBroker(const std::string& user = "", const std::string& password = "");
     // A second listener, TLS on a certificate for 127.0.0.1 from a CA of the
     // test's own; false when openssl could not make them.
-    bool AddTlsListener();
+    // `expiredServer`: its certificate has expired by the time this returns.
+    bool AddTlsListener(bool expiredServer = false);
     uint16_t TlsPort() const { return tlsPort_; }
     std::string CaFile() const { return dir_ + "/ca.pem"; }
     // A CA that signed nothing the broker shows.
@@ -31,7 +32,7 @@ public:
     bool Start();  // true once it accepts connections
     // Why Start failed, for the test's failure message.
     const std::string& Problem() const { return problem_; }
-    void Stop();   // SIGTERM, and waits for it to end
+    void Stop();  // SIGTERM, and waits for it to end
     // Replaces the password and has the broker read it again.
     bool ChangePassword(const std::string& password);
     uint16_t Port() const { return port_; }

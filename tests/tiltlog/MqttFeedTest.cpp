@@ -1,6 +1,12 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "MqttPublisher.h"
 #include "PublishQueue.h"
@@ -96,6 +102,38 @@ TEST(MqttPublisher, TheDefaultClientIdNamesTheBoxAndThePort) {
     EXPECT_EQ(MqttPublisher::DefaultClientId("box", "tcp://10.0.0.5:4001"),
               "tiltlog-box-tcp---10.0.0.5-4001");
     EXPECT_EQ(MqttPublisher::DefaultClientId("", "COM3"), "tiltlog-localhost-COM3");
+}
+
+// A server that takes the connection and never says a word: the feed names the
+// time-out it met, not "Unknown error".
+TEST(MqttPublisher, ABrokerThatNeverAcceptsIsToldAsAConnackTimeOut) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof at;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &len), 0);
+    MqttSettings settings;
+    std::string error;
+    ASSERT_TRUE(ParseMqttUrl("mqtt://127.0.0.1:" + std::to_string(ntohs(at.sin_port)) + "/site",
+                             settings.target, error));
+    settings.clientId = "silent-test";
+    settings.keepAliveSeconds = 5;  // the library's shortest
+    MqttPublisher feed(settings);
+    ASSERT_TRUE(feed.Start(error)) << error;
+    std::string said;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (said.empty() && std::chrono::steady_clock::now() < deadline) {
+        for (const std::string& m : feed.TakeMessages()) said += m;
+        if (said.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_NE(said.find("did not accept it (no CONNACK) within the keep-alive time (5 s)"),
+              std::string::npos)
+        << said;
+    feed.Finish(std::chrono::milliseconds(0));
+    ::close(listener);
 }
 
 }  // namespace

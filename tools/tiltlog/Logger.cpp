@@ -127,8 +127,8 @@ std::string Logger::AlsoFeed() const {
     return parts_.feed && !options_.NoFiles() ? " and " + parts_.feed->Describe() : "";
 }
 
-void Logger::FinishFeed() {
-    if (!parts_.feed) return;
+bool Logger::FinishFeed() {
+    if (!parts_.feed) return true;
     // Rows still held get a moment with a broker that is there; the files have them anyway.
     const RowFeed::Totals totals = parts_.feed->Finish(kFeedGrace);
     PrintFeedMessages();
@@ -142,6 +142,7 @@ void Logger::FinishFeed() {
                 (options_.NoFiles() ? "" : "; the CSV rows have them all");
     }
     parts_.console.Message(line);
+    return !totals.misconfigured;
 }
 
 void Logger::PrintFeedMessages() {
@@ -501,7 +502,8 @@ int Logger::Finish(int status) {
         if (s.ownsRecorder) s.recorder->Stop();
     }
     parts_.console.EndStatus();
-    FinishFeed();
+    // A feed that could never deliver as set up fails the run, as a bad option would.
+    if (!FinishFeed() && status == kExitOk) status = kExitFailure;
     TellUnfiled();
 
     if (parts_.stream && parts_.stream->Error() != 0) {

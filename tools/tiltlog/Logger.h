@@ -81,7 +81,7 @@ private:
     void Tick();
     void PrintPortErrors();
     void PrintFeedMessages();
-    void FinishFeed();
+    bool FinishFeed();  // false when the feed was set up wrong
     std::string AlsoFeed() const;
     std::vector<std::string> TakePortErrors();
     std::string DescribePort() const;

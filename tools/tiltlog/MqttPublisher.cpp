@@ -12,14 +12,14 @@
 #include <utility>
 
 #include "SystemCalls.h"
+#include "TlsProbe.h"
 
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// Seconds between pings on a quiet connection: a broker that went away
-// without a word is noticed within one and a half of them.
-constexpr int kKeepAliveSeconds = 30;
+// A TLS probe that takes longer is told as such.
+constexpr std::chrono::milliseconds kTlsProbeLimit{10000};
 // The library's housekeeping (pings, its own time-outs) wants a call at
 // least this often.
 constexpr std::chrono::milliseconds kHousekeeping{1000};
@@ -111,7 +111,7 @@ RowFeed::Totals MqttPublisher::Finish(std::chrono::milliseconds grace) {
         thread_.join();
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    return Totals{queue_.Acknowledged(), queue_.Held(), queue_.Dropped()};
+    return Totals{queue_.Acknowledged(), queue_.Held(), queue_.Dropped(), misconfigured_.load()};
 }
 
 void MqttPublisher::Say(std::string text) {
@@ -130,6 +130,28 @@ std::string MqttPublisher::Reason(int rc) {
     // Its own texts end in a full stop; ours go on after them.
     if (!text.empty() && text.back() == '.') text.pop_back();
     return text;
+}
+
+std::string MqttPublisher::Explain(int rc) {
+    certificateRefused_ = false;
+    if (rc == MOSQ_ERR_KEEPALIVE) {
+        const std::string time =
+            "the keep-alive time (" + std::to_string(settings_.keepAliveSeconds) + " s)";
+        return accepted_ ? "the broker stopped answering: no answer to a ping within " + time
+                         : "the broker took the connection but did not accept it (no CONNACK) "
+                           "within " +
+                               time;
+    }
+    if (rc == MOSQ_ERR_TIMEOUT) return "timed out";
+    if ((rc == MOSQ_ERR_TLS || rc == MOSQ_ERR_TLS_HANDSHAKE) && settings_.target.tls) {
+        const TlsVerdict v = ProbeTls(settings_.target.host, settings_.target.port,
+                                      settings_.caFile, kTlsProbeLimit);
+        if (v.handshakeFailed) {
+            certificateRefused_ = v.certificateRefused;
+            return v.reason;
+        }
+    }
+    return Reason(rc);
 }
 
 void MqttPublisher::WaitForWake(std::chrono::milliseconds timeout) {
@@ -193,9 +215,9 @@ bool MqttPublisher::Connect() {
     accepted_ = false;
     refusal_.clear();
     if (rc == MOSQ_ERR_SUCCESS)
-        rc = mosquitto_connect_async(mosq_, t.host.c_str(), t.port, kKeepAliveSeconds);
+        rc = mosquitto_connect_async(mosq_, t.host.c_str(), t.port, settings_.keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
-        Lost(Reason(rc));
+        Lost(Explain(rc));
         return false;
     }
     return true;
@@ -239,7 +261,7 @@ bool MqttPublisher::RunConnection() {
             rc = mosquitto_loop_write(mosq_, 1);
         if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop_misc(mosq_);
         if (rc != MOSQ_ERR_SUCCESS) {
-            Lost(refusal_.empty() ? Reason(rc) : refusal_);
+            Lost(refusal_.empty() ? Explain(rc) : refusal_);
             return false;
         }
     }
@@ -275,6 +297,17 @@ void MqttPublisher::Lost(const std::string& reason) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         queue_.Unsend();
+    }
+    if (certificateRefused_) {
+        // Nothing that waiting mends: the broker's certificate, its name or --mqtt-ca must change.
+        backoff_ = settings_.longestBackoff;
+        if (misconfigured_.exchange(true) && outageSaid_) return;
+        outageSaid_ = true;
+        Say("MQTT broker " + Describe() + ": " + reason +
+            "; a configuration error, not an outage: the broker's certificate, the host name "
+            "in --mqtt or --mqtt-ca must change. Rows stay in the CSV files; tried again every " +
+            std::to_string(settings_.longestBackoff.count() / 1000) + " s without a word");
+        return;
     }
     if (outageSaid_) return;
     outageSaid_ = true;
@@ -319,6 +352,7 @@ void MqttPublisher::OnConnect(mosquitto* mosq, void* self, int rc) {
     }
     p->accepted_ = true;
     p->connected_.store(true);
+    p->misconfigured_.store(false);
     p->backoff_ = p->settings_.firstBackoff;
     static const char kOnline[] = "online";
     for (uint8_t address : p->settings_.addresses) {

@@ -24,6 +24,9 @@ struct MqttSettings {
     std::vector<uint8_t> addresses;  // each gets its retained status topic
     std::chrono::milliseconds firstBackoff{1000};
     std::chrono::milliseconds longestBackoff{30000};
+    // Seconds between pings on a quiet connection: a broker that went away
+    // without a word is noticed within one and a half of them.
+    int keepAliveSeconds = 30;
 };
 
 // The MQTT feed on libmosquitto, driven from a thread of its own: it connects,
@@ -65,6 +68,8 @@ private:
     void WaitForWake(std::chrono::milliseconds timeout);
     std::string StatusTopic(uint8_t address) const;
     static std::string Reason(int rc);
+    // Reason() with what the library does not say: which time-out, which TLS fault.
+    std::string Explain(int rc);
 
     static void OnConnect(mosquitto*, void* self, int rc);
     static void OnPublish(mosquitto*, void* self, int mid);
@@ -85,9 +90,11 @@ private:
 
     // The thread's own.
     mosquitto* mosq_ = nullptr;
-    bool accepted_ = false;    // the broker took this connection
-    std::string refusal_;      // why it did not
-    bool outageSaid_ = false;  // this outage has had its message
+    bool accepted_ = false;            // the broker took this connection
+    std::string refusal_;              // why it did not
+    bool outageSaid_ = false;          // this outage has had its message
+    bool certificateRefused_ = false;  // the last attempt's TLS verdict
+    std::atomic<bool> misconfigured_{false};
     bool everConnected_ = false;
     std::chrono::milliseconds backoff_;
     std::vector<int> goodbyeMids_;

@@ -16,9 +16,10 @@ public:
     // For the status line: "MQTT held 0".
     virtual std::string StatusText() const = 0;
     struct Totals {
-        uint64_t published = 0;  // the broker acknowledged them
-        uint64_t unsent = 0;     // still held at the end
-        uint64_t dropped = 0;    // the queue was full
+        uint64_t published = 0;      // the broker acknowledged them
+        uint64_t unsent = 0;         // still held at the end
+        uint64_t dropped = 0;        // the queue was full
+        bool misconfigured = false;  // it could never deliver as set up (a refused certificate)
     };
     // Gives the feed up to `grace` to deliver what it holds, then ends it.
     virtual Totals Finish(std::chrono::milliseconds grace) = 0;
