@@ -1,8 +1,10 @@
 # Sourced by run.sh, test.sh and package.sh: the Debian packages each needs, and
 # ensure_packages, which installs the missing ones, only those. pkg-config is named
 # because nothing else pulls it in on a fresh machine and CMake finds libmosquitto with it.
+# libssl-dev: tiltlog names why a broker's TLS handshake fails, which libmosquitto does not.
 # python3-pandas: a test reads tiltlog's export with it, as analysts do.
-build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libmosquitto-dev)
+build_packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libmosquitto-dev
+    libssl-dev)
 run_packages=("${build_packages[@]}" qt6-qpa-plugins fonts-liberation2 fonts-wqy-microhei
     qt6-translations-l10n)
 test_packages=("${run_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev clang
