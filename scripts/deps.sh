@@ -11,6 +11,8 @@ test_packages=("${run_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev c
 package_packages=("${build_packages[@]}" dpkg-dev file desktop-file-utils)
 # What the package test checks the packages with.
 package_test_packages=(lintian appstream systemd)
+# A cross build needs no Qt: the window is not built for the target.
+cross_build_packages=(cmake ninja-build dpkg-dev file)
 # A cross build's libraries, for the target's architecture (package.sh --arch
 # adds :ARCH and the cross compiler); pkgconf of the target gives the
 # TRIPLET-pkg-config that finds them. The cross compiler's own C++ runtime is

@@ -40,7 +40,7 @@ if [ -n "$arch" ]; then
         $(sudo_if_needed) dpkg --add-architecture "$arch"
         force_update=1
     fi
-    FORCE_APT_UPDATE=${force_update:-} ensure_packages "${package_packages[@]}" \
+    FORCE_APT_UPDATE=${force_update:-} ensure_packages "${cross_build_packages[@]}" \
         "${cross_packages[@]/%/:$arch}" "crossbuild-essential-$arch"
     build=build/package-build-$arch
     out=build/package-$arch
