@@ -11,6 +11,22 @@ test_packages=("${run_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev c
     libclang-rt-14-dev mosquitto locales ser2net libmodbus-dev python3-pandas)
 # file and dpkg-dev: CPack finds the binaries with file and their libraries with dpkg-shlibdeps.
 package_packages=("${build_packages[@]}" dpkg-dev file desktop-file-utils)
+# What the package test checks the packages with.
+package_test_packages=(lintian appstream systemd)
+# A cross build needs no Qt: the window is not built for the target.
+cross_build_packages=(cmake ninja-build dpkg-dev file)
+# A cross build's libraries, for the target's architecture (package.sh --arch
+# adds :ARCH and the cross compiler); pkgconf of the target gives the
+# TRIPLET-pkg-config that finds them. The cross compiler's own C++ runtime is
+# no package of the target: dpkg-shlibdeps and qemu need libstdc++6:ARCH.
+cross_packages=(libmosquitto-dev pkgconf libstdc++6)
+# Runs a cross-built program here.
+cross_test_packages=(qemu-user-static)
+
+# "sudo" when this shell is not root, or nothing.
+sudo_if_needed() {
+    [ "$(id -u)" -eq 0 ] || echo sudo
+}
 
 ensure_packages() {
     local missing=()
@@ -20,7 +36,8 @@ ensure_packages() {
             missing+=("$pkg")
         fi
     done
-    [ ${#missing[@]} -eq 0 ] && return 0
+    # A new architecture has no package lists until apt reads them again.
+    [ ${#missing[@]} -eq 0 ] && [ -z "${FORCE_APT_UPDATE:-}" ] && return 0
     local sudo=""
     if [ "$(id -u)" -ne 0 ]; then
         if ! command -v sudo >/dev/null; then
@@ -33,7 +50,8 @@ ensure_packages() {
         fi
         sudo=sudo
     fi
-    echo "Installing: ${missing[*]}"
     $sudo apt-get update -qq
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 }

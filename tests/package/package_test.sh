@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# The Debian package as a user meets it: installed with apt, Tiltscope started
-# from its menu entry and tiltlog and tiltsim from the PATH by an ordinary user
-# (nobody, with a scratch home), each finding that user's own tree; then
-# removed, leaving the user's files.
+# The Debian packages as a user meets them. lintian finds nothing to warn of;
+# the tiltlog package alone, with all it depends on, needs no Qt; installed
+# with apt it makes the service's user and a unit systemd accepts. Then with
+# the window's package: Tiltscope started from its menu entry and tiltlog and
+# tiltsim from the PATH by an ordinary user (nobody, with a scratch home), each
+# finding that user's own tree; the tools also without a home. Then removed,
+# leaving the user's files, and tiltlog purged.
 #
 # It never installs into the machine that runs it: apt and the programs run in
 # a root of the test's own, an overlay over this machine's root whose changes
 # live in a tmpfs of a private mount namespace and vanish with it.
 #
 # Needs root (mounts, chroot); exits 77, a skip for ctest, without root or
-# without what an own root needs. TILTSCOPE_DEB=FILE tests that package;
-# otherwise scripts/package.sh builds one.
+# without what an own root needs. TILTSCOPE_DEBS="FILE FILE" tests those two
+# packages; otherwise scripts/package.sh builds them.
 set -euo pipefail
 
 skip() {
@@ -34,19 +37,30 @@ if [ -z "${TILTSCOPE_OWN_ROOT:-}" ]; then
         skip "no private mount namespace can be made here (unshare -m)"
     id nobody >/dev/null 2>&1 || skip "there is no user nobody to run the programs as"
 
-    deb=${TILTSCOPE_DEB:-}
-    if [ -z "$deb" ]; then
-        echo "Building the package (scripts/package.sh)"
-        deb=$("$repo/scripts/package.sh" | tail -n 1)
+    # What checks the packages lives on the machine, as the build's tools do.
+    source "$repo/scripts/deps.sh"
+    ensure_packages "${package_test_packages[@]}"
+    read -r -a debs <<<"${TILTSCOPE_DEBS:-}"
+    if [ ${#debs[@]} -eq 0 ]; then
+        echo "Building the packages (scripts/package.sh)"
+        mapfile -t debs < <("$repo/scripts/package.sh" | tail -n 2)
     fi
-    [ -f "$deb" ] || fail "no package at '$deb'"
     scratch=$(mktemp -d /tmp/tiltscope-package-test.XXXXXX)
     chmod 755 "$scratch"
     trap 'rm -rf "$scratch"' EXIT
-    cp "$deb" "$0" "$scratch/"
+    for deb in "${debs[@]}"; do
+        [ -f "$deb" ] || fail "no package at '$deb'"
+        package=$(dpkg-deb -f "$deb" Package)
+        case "$package" in
+            tiltlog | tiltscope) cp "$deb" "$scratch/$package.deb" ;;
+            *) fail "$deb is neither tiltlog nor tiltscope but $package" ;;
+        esac
+    done
+    [ -f "$scratch/tiltlog.deb" ] && [ -f "$scratch/tiltscope.deb" ] ||
+        fail "the two packages tiltlog and tiltscope are wanted, not: ${debs[*]}"
+    cp "$0" "$scratch/"
     status=0
     TILTSCOPE_OWN_ROOT=mount TILTSCOPE_SCRATCH=$scratch \
-        TILTSCOPE_DEB=$scratch/$(basename "$deb") \
         unshare -m --propagation private bash "$scratch/$(basename "$0")" || status=$?
     exit "$status"
 fi
@@ -69,13 +83,14 @@ if [ "$TILTSCOPE_OWN_ROOT" = mount ]; then
 fi
 
 # Stage 3, inside the own root.
-deb=$TILTSCOPE_DEB
 scratch=$TILTSCOPE_SCRATCH
-# scripts/package.sh installs it.
-command -v desktop-file-validate >/dev/null ||
-    fail "desktop-file-validate is missing (Debian package desktop-file-utils)"
-echo "Package: $deb"
-installed() { dpkg-query -W -f='${Status}' tiltscope 2>/dev/null | grep -q "install ok installed"; }
+log_deb=$scratch/tiltlog.deb
+window_deb=$scratch/tiltscope.deb
+# scripts/package.sh and stage 1 install them.
+for tool in desktop-file-validate lintian appstreamcli systemd-analyze; do
+    command -v "$tool" >/dev/null || fail "$tool is missing"
+done
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 pids=()
 cleanup() {
@@ -88,19 +103,77 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-# A Tiltscope the machine has is in the own root too; the test's own goes in its place.
-if installed; then dpkg -r tiltscope >/dev/null; fi
-echo "Installing with apt-get"
-# apt brings what the package depends on; what it only recommends is no
+# lintian at its default level: no error and no warning.
+for deb in "$log_deb" "$window_deb"; do
+    lintian "$deb" >"$scratch/lintian.log" 2>&1 || true
+    if grep -E '^[EW]: ' "$scratch/lintian.log"; then fail "lintian: $(basename "$deb")"; fi
+    echo "lintian $(basename "$deb"): $(grep -c '' "$scratch/lintian.log") lines, no E: or W:"
+done
+
+# The tiltlog package and all it depends on, as apt would install them on a
+# box with nothing installed: the machine's own packages (Qt among them) are
+# hidden from apt by an empty status file.
+: >"$scratch/empty-status"
+apt-get install -s -q -o Dir::State::status="$scratch/empty-status" "$log_deb" \
+    >"$scratch/closure.log" 2>&1 || { cat "$scratch/closure.log" >&2; fail "apt cannot resolve tiltlog alone"; }
+closure=$(sed -n 's/^Inst \([^ ]*\) .*/\1/p' "$scratch/closure.log")
+grep -qx libmosquitto1 <<<"$closure" || fail "the closure misses libmosquitto1: $closure"
+qt=$(grep -E '^libqt6|^fonts-' <<<"$closure" || true)
+[ -z "$qt" ] || fail "the tiltlog package pulls in $(tr '\n' ' ' <<<"$qt")"
+echo "tiltlog alone pulls in $(wc -l <<<"$closure") packages on an empty box, none of Qt or fonts"
+
+# The packages the machine has are in the own root too; the test's own go in their place.
+for package in tiltscope tiltlog; do
+    if installed "$package"; then dpkg -P "$package" >/dev/null; fi
+done
+# apt brings what a package depends on; what it only recommends is no
 # part of this test, and may not be at hand on a machine without a network.
 # A copy of dpkg's lock is taken: apt running on the machine meanwhile does
 # not hold it, but waiting costs nothing when nobody does.
-DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-    -o DPkg::Lock::Timeout=300 "$deb" \
-    >"$scratch/install.log" 2>&1 || { cat "$scratch/install.log" >&2; fail "apt-get install failed"; }
-installed || fail "the package is not installed after apt-get install"
+apt_install() {
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+        -o DPkg::Lock::Timeout=300 "$@" \
+        >"$scratch/install.log" 2>&1 || { cat "$scratch/install.log" >&2; fail "apt-get install $* failed"; }
+}
+echo "Installing tiltlog alone with apt-get"
+apt_install "$log_deb"
+installed tiltlog || fail "tiltlog is not installed after apt-get install"
+[ ! -e /usr/bin/tiltscope ] && [ ! -e /usr/lib/tiltscope/tiltscope ] ||
+    fail "the tiltlog package carries the window"
 
-# What the package puts on the system.
+# The service: its user, its unit, its example.
+IFS=: read -r _ _ _ _ _ user_home user_shell < <(getent passwd tiltlog) ||
+    fail "the package made no user tiltlog"
+[ "$user_home" = /var/lib/tiltlog ] && [ "$user_shell" = /usr/sbin/nologin ] ||
+    fail "the user tiltlog has home $user_home and shell $user_shell"
+id -nG tiltlog | grep -qw dialout || fail "the user tiltlog is not in dialout: $(id -nG tiltlog)"
+id -nG tiltlog | grep -qw tiltlog || fail "the user tiltlog is not in group tiltlog: $(id -nG tiltlog)"
+unit=/lib/systemd/system/tiltlog@.service
+[ -f "$unit" ] || fail "no unit $unit"
+grep -qx /etc/tiltlog/example.conf /var/lib/dpkg/info/tiltlog.conffiles ||
+    fail "/etc/tiltlog/example.conf is not a conffile"
+# An instance as an operator makes one, checked as systemd would load it.
+mkdir -p "$scratch/units"
+cp "$unit" "$scratch/units/"
+ln -s "tiltlog@.service" "$scratch/units/tiltlog@site.service"
+SYSTEMD_UNIT_PATH="$scratch/units:" systemd-analyze verify --man=no \
+    "$scratch/units/tiltlog@site.service" >"$scratch/verify.log" 2>&1 ||
+    { cat "$scratch/verify.log" >&2; fail "systemd-analyze verify does not accept $unit"; }
+! grep -q . "$scratch/verify.log" || { cat "$scratch/verify.log" >&2; fail "systemd-analyze verify warns of $unit"; }
+# The example as the service reads it: the port it names is looked for.
+status=0
+timeout 60 /usr/lib/tiltscope/tiltlog --config /etc/tiltlog/example.conf \
+    --output "$scratch/example-data" --duration 1 >"$scratch/example.log" 2>&1 || status=$?
+[ "$status" -eq 3 ] && grep -q 'COM33' "$scratch/example.log" ||
+    { cat "$scratch/example.log" >&2; fail "tiltlog with the example configuration ended with $status"; }
+
+echo "Installing tiltscope with apt-get"
+apt_install "$window_deb"
+installed tiltscope || fail "tiltscope is not installed after apt-get install"
+appstreamcli validate --no-net /usr/share/metainfo/io.github.tiltscope.tiltscope.metainfo.xml \
+    >"$scratch/appstream.log" 2>&1 || { cat "$scratch/appstream.log" >&2; fail "appstreamcli validate"; }
+
+# What the packages put on the system.
 for program in tiltscope tiltlog tiltsim; do
     [ "$(command -v "$program")" = "/usr/bin/$program" ] || fail "$program is not /usr/bin/$program"
     [ -x "/usr/lib/tiltscope/$program" ] || fail "no /usr/lib/tiltscope/$program"
@@ -109,7 +182,7 @@ for program in tiltscope tiltlog tiltsim; do
     zcat "$page" | grep -q "^\.TH ${program^^} 1 " || fail "$page is not the man page of $program"
 done
 [ -f /usr/share/tiltscope/QVR.smf ] || fail "no skin in /usr/share/tiltscope"
-entry=/usr/share/applications/tiltscope.desktop
+entry=/usr/share/applications/io.github.tiltscope.tiltscope.desktop
 [ -f "$entry" ] || fail "no menu entry $entry"
 desktop-file-validate "$entry" || fail "desktop-file-validate does not accept $entry"
 icon=$(sed -n 's/^Icon=//p' "$entry")
@@ -208,6 +281,29 @@ grep -qF "($tree/config/ports/COM1)" "$scratch/tiltlog.err" ||
     { cat "$scratch/tiltlog.err" >&2; fail "tiltlog did not open COM1 of the user's tree"; }
 has_rows tiltlog 4 || fail "tiltlog wrote no file of 3 rows in $data"
 
+# The tools need no home when their folders are given: nobody without HOME
+# (the account's home, /nonexistent, cannot be made) logs the same sensor.
+install -d -o nobody -m 755 "$scratch/homeless"
+status=0
+setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups env -i PATH=/usr/bin:/bin \
+    timeout 120 tiltlog --port "$settings/ports/COM1" --count 3 --output "$scratch/homeless" \
+    >"$scratch/homeless.out" 2>"$scratch/homeless.err" || status=$?
+[ "$status" -eq 0 ] && grep -q "^tiltlog: 3 rows to $scratch/homeless/" "$scratch/homeless.err" ||
+    { cat "$scratch/homeless.err" >&2; fail "tiltlog without HOME ended with status $status"; }
+# Nor an account at all: the port's own refusal is what is said.
+status=0
+setpriv --reuid=54321 --regid=54321 --clear-groups env -i PATH=/usr/bin:/bin \
+    timeout 60 tiltlog --port /nonexistent/ttyUSB0 --output "$scratch/homeless" \
+    >/dev/null 2>"$scratch/nouser.err" || status=$?
+[ "$status" -eq 3 ] && grep -q '/nonexistent/ttyUSB0.*No such file or directory' "$scratch/nouser.err" ||
+    { cat "$scratch/nouser.err" >&2; fail "tiltlog for a user without an account ended with status $status"; }
+# The window's skin is the window's: root's tools leave it out of root's settings.
+status=0
+env -i HOME="$scratch/root-home" PATH=/usr/bin:/bin timeout 60 tiltlog --port /nonexistent/ttyUSB0 \
+    --output "$scratch/root-data" >/dev/null 2>&1 || status=$?
+[ "$status" -eq 3 ] || fail "root's tiltlog on a missing port ended with status $status"
+[ ! -e "$scratch/root-home/.config/tiltscope/QVR.smf" ] || fail "root's tiltlog copied the skin"
+
 kill -TERM "${pids[0]}"
 status=0
 wait "${pids[0]}" || status=$?
@@ -224,14 +320,19 @@ tr -d '\r' <"$home/xdg-config/tiltscope/Config.ini" 2>/dev/null |
     grep -qx "PATH=$home/xdg-data/tiltscope/data" ||
     fail "with XDG_CONFIG_HOME and XDG_DATA_HOME set, Config.ini is not where they say"
 
-echo "Removing with dpkg -r"
-dpkg -r tiltscope >"$scratch/remove.log" 2>&1 || { cat "$scratch/remove.log" >&2; fail "dpkg -r failed"; }
-! installed || fail "the package is still installed"
-for file in /usr/bin/tiltscope /usr/lib/tiltscope "$entry"; do
-    [ ! -e "$file" ] || fail "$file is still there after dpkg -r"
+echo "Removing with apt-get remove"
+DEBIAN_FRONTEND=noninteractive apt-get remove -y -q tiltscope tiltlog >"$scratch/remove.log" 2>&1 ||
+    { cat "$scratch/remove.log" >&2; fail "apt-get remove failed"; }
+! installed tiltscope && ! installed tiltlog || fail "a package is still installed"
+for file in /usr/bin/tiltscope /usr/bin/tiltlog /usr/lib/tiltscope "$entry" "$unit"; do
+    [ ! -e "$file" ] || fail "$file is still there after apt-get remove"
 done
+[ -f /etc/tiltlog/example.conf ] || fail "apt-get remove took the configuration"
+DEBIAN_FRONTEND=noninteractive apt-get purge -y -q tiltlog >"$scratch/purge.log" 2>&1 ||
+    { cat "$scratch/purge.log" >&2; fail "apt-get purge tiltlog after remove failed"; }
+[ ! -e /etc/tiltlog/example.conf ] || fail "apt-get purge left /etc/tiltlog/example.conf"
 for file in "$settings/Config.ini" "$settings/QVR.smf" "$csv" "$home/xdg-config/tiltscope/Config.ini"; do
-    [ -f "$file" ] || fail "dpkg -r took the user's $file"
+    [ -f "$file" ] || fail "apt-get remove took the user's $file"
 done
-has_rows tiltlog 4 || fail "dpkg -r took the user's tiltlog file"
+has_rows tiltlog 4 || fail "apt-get remove took the user's tiltlog file"
 echo "package test passed"

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <sstream>
 
 #include "DeviceTypes.h"
+#include "NotifySocket.h"
 #include "RecordTestSupport.h"
 #include "RefusedDevice.h"
 #include "SimProcess.h"
@@ -75,6 +77,35 @@ TEST(TiltlogPty, CountEndsTheRunAfterThatManyRowsDecodedAsTheWindowDoes) {
     ASSERT_GE(want.size(), 12u);
     want.resize(12);
     EXPECT_EQ(OnlyFileRows(out, "Site"), want);
+    std::filesystem::remove_all(out);
+}
+
+TEST(TiltlogPty, UnderAServiceManagerItSaysReadyThenFeedsTheWatchdogThenStopping) {
+    SimProcess sim({});
+    Rig rig(sim.PtyPath(), kTarqRequest);
+    rig.PassRequests(1000);
+    NotifySocket manager("@tiltlog-pty-notify-" + std::to_string(::getpid()));
+    ASSERT_TRUE(manager.Bound());
+    // The child takes the environment it is started with.
+    ::setenv("NOTIFY_SOCKET", manager.Name().c_str(), 1);
+    ::setenv("WATCHDOG_USEC", "200000", 1);
+    const std::string out = TempFolder();
+    rig.Start({"--port", rig.Link(), "--interval-ms", "30", "--output", out});
+    ::unsetenv("NOTIFY_SOCKET");
+    ::unsetenv("WATCHDOG_USEC");
+    std::vector<std::string> notices;
+    const auto take = [&] {
+        for (std::string& n : manager.Take()) notices.push_back(std::move(n));
+    };
+    ASSERT_TRUE(rig.WaitFor([&] {
+        take();
+        return std::count(notices.begin(), notices.end(), "WATCHDOG=1") >= 2;
+    })) << rig.err;
+    EXPECT_EQ(notices.front(), "READY=1\nSTATUS=logging " + rig.Link());
+    rig.Signal(SIGTERM);
+    ASSERT_EQ(rig.Wait(), 0) << rig.err;
+    take();
+    EXPECT_EQ(notices.back(), "STOPPING=1");
     std::filesystem::remove_all(out);
 }
 

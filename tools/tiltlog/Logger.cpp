@@ -422,12 +422,20 @@ int Logger::Run() {
         if (!options_.reconnect) return Finish(kExitPort);
         retryDue_ = start + kRetryPeriod;
     }
+    // Ready once the first try is made: a port still missing is waited for,
+    // and the service is up all the same.
+    if (parts_.service)
+        parts_.service->Ready((link_.linkOpen ? "logging " : "waiting for ") + DescribePort());
     SteadyClock::time_point tickDue = start + kTick;
 
     int status = kExitOk;
     for (;;) {
         SteadyClock::time_point now = SteadyClock::now();
         SteadyClock::time_point next = tickDue;
+        if (parts_.service) {
+            parts_.service->Alive(now);
+            if (const auto due = parts_.service->NextDue()) next = std::min(next, *due);
+        }
         if (const auto due = timers_.NextDue()) next = std::min(next, *due);
         if (!link_.linkOpen && options_.reconnect) next = std::min(next, retryDue_);
         if (bus_ && link_.linkOpen) next = std::min(next, bus_->NextDue());
@@ -495,6 +503,7 @@ void Logger::TellUnfiled() const {
 }
 
 int Logger::Finish(int status) {
+    if (parts_.service) parts_.service->Stopping();
     CloseLink();
     PrintPortErrors();
     const bool recorded = sensors_.front().recorder->IsRecording();

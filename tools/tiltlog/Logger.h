@@ -20,6 +20,7 @@
 #include "RowFeed.h"
 #include "SensorLog.h"
 #include "Serialport.h"
+#include "ServiceNotify.h"
 #include "StreamSink.h"
 #include "UnwrittenSettings.h"
 #include "ValueText.h"
@@ -42,6 +43,8 @@ public:
         const StreamSink* stream;  // set when rows go to standard output
         Clock& clock;              // stamps each row, in its file and in the feed alike
         RowFeed* feed;             // set when rows are published too
+        // Set when a service manager follows the run.
+        ServiceNotify* service = nullptr;
     };
 
     Logger(const LoggerOptions& options, Parts parts);

@@ -26,6 +26,7 @@
 #include "Options.h"
 #include "ProgramTree.h"
 #include "Serialport.h"
+#include "ServiceNotify.h"
 #include "StreamSink.h"
 #include "SystemCalls.h"
 
@@ -105,6 +106,10 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Under systemd (Type=notify): ready, the watchdog, stopping. Taken from
+    // the environment before any thread starts.
+    ServiceNotify service =
+        ServiceNotify::FromEnvironment([&console](const std::string& m) { console.Message(m); });
     const Descriptor signals(BlockSignals());
     const Descriptor wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
     if (signals.get() < 0 || wake.get() < 0) {
@@ -162,6 +167,6 @@ int main(int argc, char** argv) {
     }
 
     Logger logger(options, Logger::Parts{port, recorderParts, console, signals.get(), wake.get(),
-                                         stream.get(), clock, feed.get()});
+                                         stream.get(), clock, feed.get(), &service});
     return logger.Run();
 }
