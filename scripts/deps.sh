@@ -19,7 +19,7 @@ cross_build_packages=(cmake ninja-build dpkg-dev file)
 # adds :ARCH and the cross compiler); pkgconf of the target gives the
 # TRIPLET-pkg-config that finds them. The cross compiler's own C++ runtime is
 # no package of the target: dpkg-shlibdeps and qemu need libstdc++6:ARCH.
-cross_packages=(libmosquitto-dev pkgconf libstdc++6)
+cross_packages=(libmosquitto-dev libssl-dev pkgconf libstdc++6)
 # Runs a cross-built program here.
 cross_test_packages=(qemu-user-static)
 
