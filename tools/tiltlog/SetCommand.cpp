@@ -46,7 +46,7 @@ SetCommand::SetCommand(const LoggerOptions& options, CSerialPort& port, Console&
                                        [this] { return port_.OpenFailureNote(); }},
             false),
       device_(DeviceLink::Parts{view_, store_, port_, *this, decode_, healthClock_}, LinkOptions(),
-              nullptr) {}
+              [this](const Measurement&) { measured_ = true; }) {}
 
 SetCommand::~SetCommand() {
     // The channel must not call an owner that is gone.
@@ -168,9 +168,19 @@ void SetCommand::Wait(SteadyClock::time_point until) {
     }
 }
 
+void SetCommand::Settle() {
+    measured_ = false;
+    const SteadyClock::time_point until = SteadyClock::now() + std::chrono::seconds(1);
+    while (!measured_ && SteadyClock::now() < until) {
+        Wait(until);
+        if (timers_.TakeExpiry(LinkTimer::Poll, SteadyClock::now())) device_.Cycle().PollTick();
+    }
+}
+
 SetCommand::Ending SetCommand::Make(const Change& change) {
     SettingsCommands& commands = device_.Commands();
     reason_.clear();
+    // What came while the last change settled belongs to it.
     view_.TakeBoxes();
     view_.TakePostedConfirmation();
     if (change.prepare) change.prepare();
@@ -273,6 +283,7 @@ int SetCommand::Run() {
         if (ending == Ending::Confirmed) {
             console_.Message(where + ": " + changes[i].what + ", confirmed" + reason_);
             done.push_back(changes[i].what);
+            if (i + 1 < changes.size()) Settle();
             continue;
         }
         if (ending == Ending::Refused) {

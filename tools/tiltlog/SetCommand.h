@@ -49,6 +49,11 @@ private:
     // After a confirmed change: where the link now talks to the sensor.
     std::string Follow(const Change& change, bool answeredThere);
     void Wait(SteadyClock::time_point until);
+    // Late answers to the last change's repeats come before the answer to a
+    // read sent after it, and must not be taken for the next change's: the next
+    // change waits for that answer, or a second. A lost port is left for the
+    // next change to find.
+    void Settle();
     std::vector<std::string> TakePortErrors();
     std::string DescribePort() const;
     std::string Where() const;
@@ -66,4 +71,5 @@ private:
     std::mutex errorsMutex_;
     std::vector<std::string> portErrors_;
     std::string reason_;  // why the last change was not confirmed
+    bool measured_ = false;
 };
