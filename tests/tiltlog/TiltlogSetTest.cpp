@@ -64,7 +64,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Sensor{"tarq", {}, {"--zero", "--output-rate", "0", "--new-address", "9"}},
         Sensor{"modbus", {}, {"--new-address", "9", "--output-rate", "0", "--zero"}},
-        Sensor{"modbus", {"--standard"}, {"--output-rate", "0", "--zero", "--new-address", "9"}}));
+        Sensor{"modbus", {"--standard"}, {"--output-rate", "0", "--zero", "--new-address", "9"}}),
+    [](const testing::TestParamInfo<Sensor>& p) {
+        return p.param.protocol + (p.param.simArgs.empty() ? "" : "Standard");
+    });
 
 TEST(TiltlogSetStandard, ABaudRateChangeIsFollowedAndTheSensorAnswersThere) {
     SimProcess sim({"--protocol", "modbus", "--standard", "--address", "5"});

@@ -22,7 +22,8 @@ DeviceLink::Options LinkOptions() {
     return o;
 }
 
-int Position(const uint32_t* table, int count, uint32_t value) {
+template <typename T>
+int Position(const T* table, int count, T value) {
     return static_cast<int>(std::find(table, table + count, value) - table);
 }
 
@@ -104,8 +105,7 @@ std::vector<SetCommand::Change> SetCommand::Changes() {
                            &SettingsCommands::OnSetFrequency});
     }
     if (c.newParity != 0) {
-        const int at = static_cast<int>(
-            std::find(kParityTable, kParityTable + kParityCount, c.newParity) - kParityTable);
+        const int at = Position(kParityTable, kParityCount, c.newParity);
         changes.push_back({std::string("parity ") + c.newParity,
                            [this, at] { view_.Choose(LinkChoice::DeviceParity, at); },
                            &SettingsCommands::OnSetParity, true});
@@ -138,7 +138,7 @@ bool SetCommand::Open() {
     // The output rates the window lists for this protocol.
     panel.FillFrequencyList();
     const bool opened = panel.OpenCloseToggle();
-    for (const SetLinkView::Box& box : view_.TakeBoxes()) console_.Message(box.text);
+    for (const SetLinkView::Box& box : view_.TakeBoxes()) view_.SayOnce(box.text);
     if (!opened) return false;
     // Open reports a line it cannot set up to the owner and still holds the port.
     const std::vector<std::string> errors = TakePortErrors();
@@ -205,7 +205,7 @@ SetCommand::Ending SetCommand::Make(const Change& change) {
             commands.OnOpConfirmed();
             // A line the link could not follow the sensor to is said; the change stands.
             for (const SetLinkView::Box& box : view_.TakeBoxes()) {
-                if (box.icon != BoxIcon::None) console_.Message(box.text);
+                if (box.icon != BoxIcon::None) view_.SayOnce(box.text);
             }
             reason_ = Follow(change, there);
             return Ending::Confirmed;
@@ -287,7 +287,7 @@ int SetCommand::Run() {
             continue;
         }
         if (ending == Ending::Refused) {
-            console_.Message(reason_);
+            view_.SayOnce(reason_);
         } else {
             console_.Message(where + ": " + changes[i].what + " not confirmed: " + reason_);
         }
