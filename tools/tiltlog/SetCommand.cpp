@@ -179,7 +179,7 @@ void SetCommand::Settle() {
 
 SetCommand::Ending SetCommand::Make(const Change& change) {
     SettingsCommands& commands = device_.Commands();
-    reason_.clear();
+    detail_.clear();
     // What came while the last change settled belongs to it.
     view_.TakeBoxes();
     view_.TakePostedConfirmation();
@@ -188,7 +188,7 @@ SetCommand::Ending SetCommand::Make(const Change& change) {
     // A box before any answer is the machinery refusing to send.
     for (const SetLinkView::Box& box : view_.TakeBoxes()) {
         if (box.icon == BoxIcon::None) continue;
-        reason_ = box.text;
+        detail_ = box.text;
         return Ending::Refused;
     }
     const SteadyClock::time_point giveUp = SteadyClock::now() + kLongestWait;
@@ -196,7 +196,7 @@ SetCommand::Ending SetCommand::Make(const Change& change) {
         Wait(giveUp);
         for (const std::string& e : TakePortErrors()) console_.Message(DescribePort() + ": " + e);
         if (device_.CheckLoss()) {
-            reason_ =
+            detail_ =
                 "lost " + DescribePort() + ": " + LossReason(device_.Health().Report().loss, false);
             return Ending::PortLost;
         }
@@ -207,16 +207,16 @@ SetCommand::Ending SetCommand::Make(const Change& change) {
             for (const SetLinkView::Box& box : view_.TakeBoxes()) {
                 if (box.icon != BoxIcon::None) view_.SayOnce(box.text);
             }
-            reason_ = Follow(change, there);
+            detail_ = AfterConfirmed(change, there);
             return Ending::Confirmed;
         }
         // The frame protocol's acknowledgement: a box that says which.
         for (const SetLinkView::Box& box : view_.TakeBoxes()) {
             if (box.icon != BoxIcon::None) {
-                reason_ = "the sensor refused it";
+                detail_ = "the sensor refused it";
                 return Ending::NotConfirmed;
             }
-            reason_ = Follow(change, false);
+            detail_ = AfterConfirmed(change, false);
             return Ending::Confirmed;
         }
         const SteadyClock::time_point now = SteadyClock::now();
@@ -226,24 +226,24 @@ SetCommand::Ending SetCommand::Make(const Change& change) {
         if (timers_.TakeExpiry(LinkTimer::Settings, now)) {
             const std::string failure = commands.OperationName() + " failure";
             commands.OnTimeout();
-            reason_ = silence + " within 1 s";
+            detail_ = silence + " within 1 s";
             // Where a line change may have left the sensor, in the machinery's words.
             for (const SetLinkView::Box& box : view_.TakeBoxes()) {
                 if (box.text.compare(0, failure.size(), failure) == 0 &&
                     box.text.size() > failure.size() + 2)
-                    reason_ += "; " + box.text.substr(failure.size() + 2);
+                    detail_ += "; " + box.text.substr(failure.size() + 2);
             }
             return Ending::NotConfirmed;
         }
         if (timers_.TakeExpiry(LinkTimer::Poll, now)) device_.PollTick();
         if (now >= giveUp) {
-            reason_ = silence + " within 1.5 s";
+            detail_ = silence + " within 1.5 s";
             return Ending::NotConfirmed;
         }
     }
 }
 
-std::string SetCommand::Follow(const Change& change, bool answeredThere) {
+std::string SetCommand::AfterConfirmed(const Change& change, bool answeredThere) {
     const LinkState& link = device_.State();
     if (options_.protocol == kProtocolModbus) {
         if (!change.movesLine || !answeredThere) return "";
@@ -254,8 +254,8 @@ std::string SetCommand::Follow(const Change& change, bool answeredThere) {
             return "; it answers at " + std::to_string(c.newBaud) + " baud";
         return std::string("; it answers with parity ") + c.newParity;
     }
-    // The window's frame protocol keeps its own line after a change; the sensor
-    // answers at a new address from its next request, where the next change goes.
+    // The window keeps its line after a frame-protocol change; a new address the
+    // sensor acknowledged is where the next change goes.
     if (change.send == &SettingsCommands::OnSetAddress) {
         const std::string a = std::to_string(options_.changes.newAddress);
         view_.ShowAddress(a);
@@ -281,15 +281,15 @@ int SetCommand::Run() {
         const std::string where = Where();
         const Ending ending = Make(changes[i]);
         if (ending == Ending::Confirmed) {
-            console_.Message(where + ": " + changes[i].what + ", confirmed" + reason_);
+            console_.Message(where + ": " + changes[i].what + ", confirmed" + detail_);
             done.push_back(changes[i].what);
             if (i + 1 < changes.size()) Settle();
             continue;
         }
         if (ending == Ending::Refused) {
-            view_.SayOnce(reason_);
+            view_.SayOnce(detail_);
         } else {
-            console_.Message(where + ": " + changes[i].what + " not confirmed: " + reason_);
+            console_.Message(where + ": " + changes[i].what + " not confirmed: " + detail_);
         }
         if (!done.empty()) console_.Message("confirmed before it: " + List(done));
         std::vector<std::string> left;

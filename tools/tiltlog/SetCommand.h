@@ -46,8 +46,9 @@ private:
     std::vector<Change> Changes();
     bool Open();
     Ending Make(const Change& change);
-    // After a confirmed change: where the link now talks to the sensor.
-    std::string Follow(const Change& change, bool answeredThere);
+    // After a confirmed change: the link goes where the sensor now is; returns
+    // what the result line adds.
+    std::string AfterConfirmed(const Change& change, bool answeredThere);
     void Wait(SteadyClock::time_point until);
     // Late answers to the last change's repeats come before the answer to a
     // read sent after it, and must not be taken for the next change's: the next
@@ -70,6 +71,7 @@ private:
     DeviceLink device_;
     std::mutex errorsMutex_;
     std::vector<std::string> portErrors_;
-    std::string reason_;  // why the last change was not confirmed
+    // Why the last change was not confirmed, or what its confirmation adds.
+    std::string detail_;
     bool measured_ = false;
 };
