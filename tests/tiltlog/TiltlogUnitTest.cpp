@@ -108,6 +108,52 @@ TEST(TiltlogOptions, ExportTakesRecordingsAndNoLoggingOption) {
     EXPECT_EQ(Error({"a.csv"}), "unexpected argument 'a.csv'");
 }
 
+TEST(TiltlogSetOptions, SetNamesOneSensorAndRefusesWhatItsProtocolCannotDo) {
+    LoggerOptions o;
+    ASSERT_EQ(Parse({"set", "--proto", "modbus", "--address", "1", "--new-par", "e", "--zero",
+                     "--new-baud", "19200", "--output-rate", "7", "--new-address", "9"},
+                    o)
+                  .action,
+              ParseOutcome::Action::Set);
+    EXPECT_EQ(o.changes.newParity, 'E');
+    EXPECT_EQ(o.changes.newBaud, 19200u);
+    EXPECT_EQ(o.changes.outputRateHz, 7);
+    EXPECT_EQ(o.changes.newAddress, 9);
+    EXPECT_EQ(o.changes.zero, SensorChanges::Zero::Set);
+    // Options of one command do not make the other's beginnings ambiguous.
+    EXPECT_EQ(Parse({"--out", "-"}, o).action, ParseOutcome::Action::Run);
+
+    const std::vector<std::string> modbus1 = {"set", "--protocol", "modbus", "--address", "1"};
+    const auto modbus = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), modbus1.begin(), modbus1.end());
+        return Error(more);
+    };
+    EXPECT_EQ(Error({"set", "--protocol", "modbus", "--address", "0", "--zero"}),
+              "--address: 0 is the Modbus broadcast address: every sensor on the line would take "
+              "the change and none would confirm it; give the sensor's own address");
+    EXPECT_NE(Error({"set", "--address", "255", "--zero"}).find("frame protocol's broadcast"),
+              std::string::npos);
+    EXPECT_EQ(Error({"set", "--zero"}),
+              "--address: tiltlog set needs the address of the sensor to change");
+    EXPECT_EQ(Error({"set", "--address", "1,2", "--zero"}),
+              "--address: tiltlog set changes one sensor at a time; give one address");
+    EXPECT_NE(Error({"set", "--address", "1"}).find("set: nothing to change"), std::string::npos);
+    EXPECT_EQ(modbus({"--new-baud", "2400"}),
+              "--new-baud: Modbus sensors have no code for 2400; 4800 to 115200");
+    EXPECT_EQ(modbus({"--save"}),
+              "--save: Modbus has no save command; only the frame protocol saves");
+    EXPECT_NE(Error({"set", "--address", "1", "--new-parity", "E"}).find("sets no parity"),
+              std::string::npos);
+    EXPECT_EQ(modbus({"--zero", "--clear-zero"}), "--zero and --clear-zero: choose one");
+    EXPECT_EQ(modbus({"--new-address", "0"}), "--new-address: '0' is not an address 1 to 254");
+    EXPECT_EQ(modbus({"--output-rate", "200"}), "--output-rate: '200' is not a rate 0 to 127 Hz");
+    EXPECT_NE(modbus({"--port", "tcp://127.0.0.1:4001", "--new-baud", "19200"})
+                  .find("keeps its own baud rate and parity: the sensor would be lost"),
+              std::string::npos);
+    EXPECT_EQ(modbus({"--zero", "--output", "x"}), "tiltlog set takes no --output");
+    EXPECT_EQ(Error({"--zero"}), "--zero is an option of tiltlog set");
+}
+
 class TiltlogConfig : public testing::Test {
 protected:
     void SetUp() override {

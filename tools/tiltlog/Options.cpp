@@ -42,21 +42,33 @@ enum class Opt {
     MqttClientId,
     MqttQueue,
     Export,
+    NewAddress,
+    NewBaud,
+    NewParity,
+    OutputRate,
+    Zero,
+    ClearZero,
+    Save,
     Help,
 };
+
+// Logging and `tiltlog set` share the line's options; the rest are one's alone,
+// and a beginning of a name is matched only among the options of the command.
+enum class Use { Both, Log, Set };
 
 struct OptionSpec {
     const char* name;
     Opt id;
     bool takesValue;
+    Use use = Use::Log;
 };
 
 const OptionSpec kOptions[] = {
-    {"port", Opt::Port, true},
-    {"baud", Opt::Baud, true},
-    {"parity", Opt::Parity, true},
-    {"protocol", Opt::Protocol, true},
-    {"address", Opt::Address, true},
+    {"port", Opt::Port, true, Use::Both},
+    {"baud", Opt::Baud, true, Use::Both},
+    {"parity", Opt::Parity, true, Use::Both},
+    {"protocol", Opt::Protocol, true, Use::Both},
+    {"address", Opt::Address, true, Use::Both},
     {"interval-ms", Opt::IntervalMs, true},
     {"reply-timeout-ms", Opt::ReplyTimeoutMs, true},
     {"in-flight", Opt::InFlight, true},
@@ -68,7 +80,7 @@ const OptionSpec kOptions[] = {
     {"prefix", Opt::Prefix, true},
     {"duration", Opt::Duration, true},
     {"count", Opt::Count, true},
-    {"config", Opt::Config, true},
+    {"config", Opt::Config, true, Use::Both},
     {"reconnect", Opt::Reconnect, false},
     {"mqtt", Opt::Mqtt, true},
     {"mqtt-ca", Opt::MqttCa, true},
@@ -76,7 +88,14 @@ const OptionSpec kOptions[] = {
     {"mqtt-client-id", Opt::MqttClientId, true},
     {"mqtt-queue", Opt::MqttQueue, true},
     {"export", Opt::Export, true},
-    {"help", Opt::Help, false},
+    {"new-address", Opt::NewAddress, true, Use::Set},
+    {"new-baud", Opt::NewBaud, true, Use::Set},
+    {"new-parity", Opt::NewParity, true, Use::Set},
+    {"output-rate", Opt::OutputRate, true, Use::Set},
+    {"zero", Opt::Zero, false, Use::Set},
+    {"clear-zero", Opt::ClearZero, false, Use::Set},
+    {"save", Opt::Save, false, Use::Set},
+    {"help", Opt::Help, false, Use::Both},
 };
 
 constexpr int kMaxIntervalMs = 24 * 60 * 60 * 1000;
@@ -175,12 +194,12 @@ bool SetPort(const std::string& v, const Problem& p, LoggerOptions& o) {
     return true;
 }
 
-bool SetBaud(const std::string& v, const Problem& p, LoggerOptions& o) {
+bool ReadBaud(const std::string& v, const Problem& p, uint32_t& baud) {
     uint64_t b = 0;
     if (ParseDecimal(v, UINT32_MAX, b)) {
         for (uint32_t supported : kSupportedBauds) {
             if (b == supported) {
-                o.baud = supported;
+                baud = supported;
                 return true;
             }
         }
@@ -188,11 +207,11 @@ bool SetBaud(const std::string& v, const Problem& p, LoggerOptions& o) {
     return p.Fail(v, "is not one of " + BaudList());
 }
 
-bool SetParity(const std::string& v, const Problem& p, LoggerOptions& o) {
+bool ReadParity(const std::string& v, const Problem& p, char& parity) {
     if (v.size() == 1) {
         const char c = v[0] >= 'a' && v[0] <= 'z' ? static_cast<char>(v[0] - 'a' + 'A') : v[0];
         if (std::strchr(kParities, c) && c != '\0') {
-            o.parity = c;
+            parity = c;
             return true;
         }
     }
@@ -389,9 +408,9 @@ bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
         case Opt::Port:
             return SetPort(v, p, o);
         case Opt::Baud:
-            return SetBaud(v, p, o);
+            return ReadBaud(v, p, o.baud);
         case Opt::Parity:
-            return SetParity(v, p, o);
+            return ReadParity(v, p, o.parity);
         case Opt::Protocol:
             return SetProtocol(v, p, o);
         case Opt::Address:
@@ -476,12 +495,64 @@ bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
                 return p.Fail(v, "is not a number of rows 1 to 10000000");
             o.mqttQueue = static_cast<size_t>(n);
             return true;
+        case Opt::NewAddress:
+            if (!ParseDecimal(v, 254, n) || n == 0) return p.Fail(v, "is not an address 1 to 254");
+            o.changes.newAddress = static_cast<int>(n);
+            return true;
+        case Opt::NewBaud:
+            return ReadBaud(v, p, o.changes.newBaud);
+        case Opt::NewParity:
+            return ReadParity(v, p, o.changes.newParity);
+        case Opt::OutputRate:
+            // Bit 7 of the value carries a rate that is not on the protocol's list.
+            if (!ParseDecimal(v, 127, n)) return p.Fail(v, "is not a rate 0 to 127 Hz");
+            o.changes.outputRateHz = static_cast<int>(n);
+            return true;
+        case Opt::Zero:
+        case Opt::ClearZero: {
+            const auto zero =
+                spec.id == Opt::Zero ? SensorChanges::Zero::Set : SensorChanges::Zero::Clear;
+            if (o.changes.zero != SensorChanges::Zero::Keep && o.changes.zero != zero) {
+                message = "--zero and --clear-zero: choose one";
+                return false;
+            }
+            o.changes.zero = zero;
+            return true;
+        }
+        case Opt::Save:
+            o.changes.save = true;
+            return true;
         case Opt::Config:
         case Opt::Export:
         case Opt::Help:
             return true;
     }
     return true;
+}
+
+// What the sensor named cannot be asked, in the protocol it speaks; "" when it can.
+std::string SetFault(const LoggerOptions& o, bool addressGiven) {
+    const bool modbus = o.protocol == kProtocolModbus;
+    const SensorChanges& c = o.changes;
+    if (!c.Any())
+        return "set: nothing to change: give --new-address, --new-baud, --new-parity, "
+               "--output-rate, --zero, --clear-zero or --save";
+    if (o.Bus()) return "--address: tiltlog set changes one sensor at a time; give one address";
+    // A change to the wrong sensor is not undone by the next command.
+    if (!addressGiven) return "--address: tiltlog set needs the address of the sensor to change";
+    if (o.address == (modbus ? 0 : 0xFF))
+        return "--address: " + std::to_string(o.address) + " is the " +
+               (modbus ? "Modbus" : "frame protocol's") +
+               " broadcast address: every sensor on the line would take the change and none "
+               "would confirm it; give the sensor's own address";
+    if (modbus && (c.newBaud == 2400 || c.newBaud == 230400))
+        return "--new-baud: Modbus sensors have no code for " + std::to_string(c.newBaud) +
+               "; 4800 to 115200";
+    if (!modbus && c.newParity != 0)
+        return "--new-parity: the frame protocol sets no parity; only Modbus sensors take one";
+    if (modbus && c.save)
+        return "--save: Modbus has no save command; only the frame protocol saves";
+    return {};
 }
 
 }  // namespace
@@ -492,6 +563,12 @@ LineSettings LoggerOptions::Line() const {
     line.baud = baud;
     line.parity = parity;
     return line;
+}
+
+PortMap LoggerOptions::Ports() const {
+    PortMap ports(portsDir);
+    if (!devicePath.empty()) ports.PinDevicePath(portNumber, devicePath);
+    return ports;
 }
 
 DecodeParameters LoggerOptions::Decode() const {
@@ -524,7 +601,10 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
     std::vector<std::string> files;
     bool exportGiven = false;
     std::string exportPath;
-    for (size_t i = 0; i < args.size(); ++i) {
+    // A subcommand is the first word, as git's are.
+    const bool setting = !args.empty() && args.front() == "set";
+    const Use other = setting ? Use::Log : Use::Set;
+    for (size_t i = setting ? 1 : 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-h") {
             outcome.action = ParseOutcome::Action::Help;
@@ -549,6 +629,12 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
         const OptionSpec* match = nullptr;
         int matches = 0;
         for (const OptionSpec& s : kOptions) {
+            if (s.use == other) {
+                if (name == s.name)
+                    return fail(setting ? "tiltlog set takes no --" + name
+                                        : "--" + name + " is an option of tiltlog set");
+                continue;
+            }
             if (name == s.name) {
                 match = &s;
                 matches = 1;
@@ -595,6 +681,7 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
     }
 
     if (exportGiven) {
+        if (setting) return fail("tiltlog set takes no --export");
         if (configGiven || !flags.empty())
             return fail("--export reads recordings only and takes no other option");
         if (files.empty()) return fail("--export needs the recordings to read: FILE...");
@@ -634,11 +721,26 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args, const std::strin
             return fail(std::string("--") + flag.first->name + ": " + portText +
                         " is a converter that keeps its own baud rate and parity; set its port "
                         "to the sensor's in the converter, or use rfc2217:// where it offers it");
+        // The machinery refuses it too, but only once the earlier changes are made.
+        if ((id == Opt::NewBaud || id == Opt::NewParity) && network &&
+            server.scheme != LinkScheme::Rfc2217)
+            return fail(std::string("--") + flag.first->name + ": " + portText +
+                        " is a converter that keeps its own baud rate and parity: the sensor "
+                        "would be lost to it; change the converter's port in its own settings "
+                        "as well, or use rfc2217:// where it offers it");
     }
     if (o.inFlight > 1 && !(network && server.scheme == LinkScheme::ModbusTcp))
         return fail("--in-flight: " + portText +
                     " carries one request at a time; only a Modbus TCP gateway "
                     "(modbus-tcp://) tells replies apart by request");
+    if (setting) {
+        bool addressGiven = configGiven && !CIniFile(configPath).ReadString("ADDR").empty();
+        for (const auto& flag : flags)
+            addressGiven = addressGiven || flag.first->id == Opt::Address;
+        const std::string fault = SetFault(o, addressGiven);
+        if (!fault.empty()) return fail(fault);
+        outcome.action = ParseOutcome::Action::Set;
+    }
     // Modbus has no address 0 (it is the broadcast address); the window takes 1 as well.
     if (!o.Bus() && o.protocol == kProtocolModbus && o.address == 0) o.address = 1;
     if (!o.Bus()) o.addresses = {o.address};
@@ -681,6 +783,7 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
                                   : defaultPortsDir + " from the working folder";
     return "Usage: tiltlog [OPTION]...\n"
            "  or:  tiltlog --export OUT.csv FILE...\n"
+           "  or:  tiltlog set --address N [OPTION]... CHANGE...\n"
            "Logs one tilt sensor to CSV files, without a window: the same rows, names and\n"
            "decoding as Tiltscope's recorder.\n"
            "\n"
@@ -742,6 +845,28 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "                         and write them to OUT as one tidy CSV (see below)\n"
            "  --help                 show this text\n"
            "\n"
+           "tiltlog set changes one sensor's own settings, as Tiltscope's settings buttons\n"
+           "do, and logs nothing. --port, --baud, --parity, --protocol, --config and\n"
+           "--address (one sensor, always named) say where the sensor is now. CHANGE:\n"
+           "  --zero                 make the present tilt the sensor's zero\n"
+           "  --clear-zero           clear the sensor's zero\n"
+           "  --output-rate HZ       frames a second the sensor sends by itself, 0 for none;\n"
+           "                         a rate off the protocol's list (tarq 0, 5, 15, 25, 35,\n"
+           "                         50; modbus 0, 5, 10, 15, 25, 50) goes as typed, to 127\n"
+           "  --new-parity N|O|E     modbus only\n"
+           "  --new-baud RATE        as --baud; modbus 4800 to 115200\n"
+           "  --new-address N        1 to 254\n"
+           "  --save                 tarq only: save the settings in the sensor\n"
+           "Changes go out in this order, each repeated and confirmed as in the window, and\n"
+           "the run ends at the first one the sensor does not confirm. Under modbus tiltlog\n"
+           "follows the sensor to a new parity, baud rate or address (a standard device\n"
+           "takes it right after its echo) and the next change goes there; under tarq the\n"
+           "next change goes to a new address and the line stays as it was. Each confirmed\n"
+           "change is one line on standard error; one not confirmed says why (no answer, no\n"
+           "confirmation, refused by the sensor, the port) and which were confirmed before.\n"
+           "Refused before anything is sent: a broadcast address (modbus 0, tarq 255), a\n"
+           "bus, and a new baud rate or parity through a tcp:// or modbus-tcp:// converter.\n"
+           "\n"
            "Rows look like \"1.25,-0.37,23.50,2024-3-5 9:7:3'45 \" and end with CR LF; files\n"
            "are named PREFIX_YYYYMMDDhhmmss.csv, begin with a header and continue in a new\n"
            "file past 40 MiB. Rows reach a file every 3 seconds, standard output within a\n"
@@ -783,5 +908,7 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "  1  --export: a recording could not be read (nothing is written) or OUT could\n"
            "     not be written\n"
            "  2  bad usage: an unknown option or a bad value\n"
-           "  3  the port cannot be opened, or was lost, without --reconnect\n";
+           "  3  the port cannot be opened, or was lost, without --reconnect\n"
+           "tiltlog set: 0 every change confirmed, 1 one was not, 2 bad usage or a change\n"
+           "refused before it was sent, 3 the port cannot be opened or was lost.\n";
 }

@@ -7,6 +7,8 @@
 #include "DeviceTypes.h"
 #include "LineSettings.h"
 #include "MqttTarget.h"
+#include "PortNames.h"
+#include "SensorChanges.h"
 
 // Exit statuses, as --help lists them.
 constexpr int kExitOk = 0;
@@ -54,18 +56,23 @@ struct LoggerOptions {
     std::string exportPath;
     std::vector<std::string> exportFiles;
 
+    // tiltlog set: the sensor's own settings to change; no logging.
+    SensorChanges changes;
+
     bool ToStandardOutput() const { return output == "-"; }
     bool Bus() const { return addresses.size() > 1; }
     // "COM5", or the path as given.
     const std::string& PortLabel() const { return port; }
     LineSettings Line() const;
+    // The COM<n> numbers' devices, a path given instead pinned to its number.
+    PortMap Ports() const;
     DecodeParameters Decode() const;
     // The window's rule: the decimals follow the resolution text.
     std::string ValueFormat() const;
 };
 
 struct ParseOutcome {
-    enum class Action { Run, Help, Fail, Export };
+    enum class Action { Run, Help, Fail, Export, Set };
     Action action = Action::Run;
     std::string message;  // Fail: the one-line error, without "tiltlog: " and line end
 };

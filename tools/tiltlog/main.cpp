@@ -27,6 +27,7 @@
 #include "ProgramTree.h"
 #include "Serialport.h"
 #include "ServiceNotify.h"
+#include "SetCommand.h"
 #include "StreamSink.h"
 #include "SystemCalls.h"
 
@@ -94,6 +95,10 @@ int main(int argc, char** argv) {
     }
     if (parsed.action == ParseOutcome::Action::Export)
         return RunExport(options.exportPath, options.exportFiles, console);
+    if (parsed.action == ParseOutcome::Action::Set) {
+        CSerialPort port(options.Ports());
+        return SetCommand(options, port, console).Run();
+    }
     if (!options.ToStandardOutput() && !options.NoFiles()) {
         // Checked now rather than at the first write three seconds in, while the
         // person who typed the name is still looking.
@@ -142,9 +147,7 @@ int main(int argc, char** argv) {
         recorderParts.push_back(recorders.back().get());
     }
 
-    PortMap ports(options.portsDir);
-    if (!options.devicePath.empty()) ports.PinDevicePath(options.portNumber, options.devicePath);
-    CSerialPort port(ports);
+    CSerialPort port(options.Ports());
 
     std::unique_ptr<MqttPublisher> feed;
     if (options.Mqtt()) {
