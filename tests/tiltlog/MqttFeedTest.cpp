@@ -22,6 +22,11 @@ std::vector<int> SendAll(PublishQueue& q, int firstMid) {
     return mids;
 }
 
+// Room for `n` rows such as Row makes.
+size_t RoomFor(int n) {
+    return static_cast<size_t>(n) * PublishQueue::BytesOf(Row(1));
+}
+
 std::vector<std::string> Offered(PublishQueue& q) {
     std::vector<std::string> payloads;
     while (auto next = q.NextToSend()) {
@@ -32,19 +37,19 @@ std::vector<std::string> Offered(PublishQueue& q) {
 }
 
 TEST(PublishQueue, WhatALostConnectionDidNotAcknowledgeGoesOutAgainFirstAndInOrder) {
-    PublishQueue q(100);
+    PublishQueue q(RoomFor(100));
     for (int n = 1; n <= 4; ++n) q.Push(Row(n));
     const std::vector<int> mids = SendAll(q, 10);
     q.Acknowledge(mids[0]);
     q.Acknowledge(mids[2]);  // row 3 is with the broker, row 2 is not
     q.Push(Row(5));
     q.Unsend();
-    EXPECT_EQ(q.Held(), 3u);
+    EXPECT_EQ(q.Held(), 4u);  // row 3 leaves after row 2, acknowledged
     EXPECT_EQ(Offered(q), (std::vector<std::string>{"row 2", "row 4", "row 5"}));
 }
 
 TEST(PublishQueue, RowsLeaveOnlyOnceEveryOlderRowIsAcknowledged) {
-    PublishQueue q(100);
+    PublishQueue q(RoomFor(100));
     for (int n = 1; n <= 3; ++n) q.Push(Row(n));
     const std::vector<int> mids = SendAll(q, 1);
     q.Acknowledge(mids[1]);
@@ -59,7 +64,7 @@ TEST(PublishQueue, RowsLeaveOnlyOnceEveryOlderRowIsAcknowledged) {
 }
 
 TEST(PublishQueue, AFullQueueDropsTheOldestAndCountsThem) {
-    PublishQueue q(3);
+    PublishQueue q(RoomFor(3));
     EXPECT_FALSE(q.Push(Row(1)));
     q.Push(Row(2));
     q.Push(Row(3));
@@ -98,4 +103,16 @@ TEST(MqttPublisher, TheDefaultClientIdNamesTheBoxAndThePort) {
     EXPECT_EQ(MqttPublisher::DefaultClientId("", "COM3"), "tiltlog-localhost-COM3");
 }
 
+}  // namespace
+
+namespace {
+TEST(PublishQueue, ARowTheBrokerAcknowledgesIsPublishedEvenWhenTheQueueWasFull) {
+    PublishQueue q(RoomFor(3));
+    for (int n = 1; n <= 3; ++n) q.Push(Row(n));
+    const std::vector<int> mids = SendAll(q, 1);
+    EXPECT_TRUE(q.Push(Row(4)));  // no room: a row not yet sent is the one given up
+    for (int mid : mids) q.Acknowledge(mid);
+    EXPECT_EQ(q.Acknowledged(), 3u);
+    EXPECT_EQ(q.Dropped(), 1u);
+}
 }  // namespace
