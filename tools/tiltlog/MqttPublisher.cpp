@@ -273,7 +273,7 @@ void MqttPublisher::CatchUp() {
                     catchUpTokens_ -= 1;
                 }
                 Requeue(s);
-                if (s.live || s.unqueued || catchUpTokens_ < 1) break;
+                if (s.live || s.unqueued || catchUpTokens_ < 1 || now < s.readAgain) break;
             }
             CsvFollower::Row row;
             std::string error;
@@ -286,6 +286,7 @@ void MqttPublisher::CatchUp() {
             // Every file there was at the start has been read once the reader waits.
             if (step == CsvFollower::Step::Waiting || s.reader.InRun()) s.pastOld = true;
             if (step == CsvFollower::Step::Waiting) {
+                s.readAgain = now + kCatchUpTick;
                 Requeue(s);
                 break;
             }

@@ -109,6 +109,8 @@ private:
         std::optional<FeedPosition> written;
         std::optional<FeedMessage> unqueued;  // read back, waiting for room
         bool pastOld = false;                 // the reader has read the earlier runs' rows
+        // Found nothing new: the folder is looked at again after a pause.
+        std::chrono::steady_clock::time_point readAgain{};
         // Under mutex_.
         bool live = true;      // this run's rows go to the queue as they come
         uint64_t runRows = 0;  // published in this run
