@@ -61,7 +61,7 @@ for rate in $rates; do
         sleep 0.05
     done
     "$log_bin" --port "$url" --interval-ms 0 --output - --duration $((seconds * 3 + 30)) \
-        --mqtt "mqtt://127.0.0.1:$port/bench" --mqtt-queue 10000000 \
+        --mqtt "mqtt://127.0.0.1:$port/bench" --mqtt-queue 1G \
         >"$root/rows.csv" 2>"$root/log.err" &
     log=$!
     pids+=("$sim" "$log")

@@ -173,10 +173,12 @@ std::string MqttBroker::Url(const std::string& credentials, const std::string& p
            "127.0.0.1:" + std::to_string(port_) + "/" + prefix;
 }
 
-MqttSubscriber::MqttSubscriber(uint16_t port, const std::string& filter) : filter_(filter) {
+MqttSubscriber::MqttSubscriber(uint16_t port, const std::string& filter, const std::string& id)
+    : filter_(filter) {
     mosquitto_lib_init();
     // A session the broker keeps: what arrives while this one is away waits for it.
-    mosq_ = mosquitto_new("tiltlog-test-subscriber", false, this);
+    mosq_ = id.empty() ? mosquitto_new("tiltlog-test-subscriber", false, this)
+                       : mosquitto_new(id.c_str(), true, this);
     mosquitto_connect_callback_set(mosq_, &OnConnect);
     mosquitto_subscribe_callback_set(mosq_, &OnSubscribe);
     mosquitto_message_callback_set(mosq_, &OnMessage);
@@ -200,6 +202,7 @@ void MqttSubscriber::OnSubscribe(mosquitto*, void* self, int, int, const int*) {
     auto* s = static_cast<MqttSubscriber*>(self);
     std::lock_guard<std::mutex> lock(s->mutex_);
     s->subscribed_ = true;
+    ++s->subscriptions_;
 }
 
 void MqttSubscriber::OnMessage(mosquitto*, void* self, const mosquitto_message* m) {
@@ -218,6 +221,11 @@ bool MqttSubscriber::WaitSubscribed(std::chrono::milliseconds limit) {
             return subscribed_;
         },
         limit);
+}
+
+int MqttSubscriber::Subscriptions() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return subscriptions_;
 }
 
 std::vector<MqttSubscriber::Message> MqttSubscriber::Messages() const {

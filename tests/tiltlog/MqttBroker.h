@@ -54,12 +54,16 @@ public:
         std::string topic, payload;
         bool retained;
     };
-    MqttSubscriber(uint16_t port, const std::string& filter);
+    // `id` empty: the one session the broker keeps for the tests; otherwise a
+    // session of its own that ends with it.
+    MqttSubscriber(uint16_t port, const std::string& filter, const std::string& id = "");
     ~MqttSubscriber();
     MqttSubscriber(const MqttSubscriber&) = delete;
     MqttSubscriber& operator=(const MqttSubscriber&) = delete;
 
     bool WaitSubscribed(std::chrono::milliseconds limit = std::chrono::seconds(10));
+    // Subscribed this many times: a broker's restart is one more.
+    int Subscriptions() const;
     std::vector<Message> Messages() const;
     // Polls until `count` messages on `topic` have arrived.
     bool WaitFor(const std::string& topic, size_t count,
@@ -75,4 +79,5 @@ private:
     mutable std::mutex mutex_;
     std::vector<Message> messages_;
     bool subscribed_ = false;
+    int subscriptions_ = 0;
 };

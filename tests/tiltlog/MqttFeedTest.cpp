@@ -5,9 +5,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
+#include "CsvFollower.h"
+#include "FeedPositionFile.h"
 #include "MqttPublisher.h"
 #include "PublishQueue.h"
 #include "RowJson.h"
@@ -28,6 +32,11 @@ std::vector<int> SendAll(PublishQueue& q, int firstMid) {
     return mids;
 }
 
+// Room for `n` rows such as Row makes.
+size_t RoomFor(int n) {
+    return static_cast<size_t>(n) * PublishQueue::BytesOf(Row(1));
+}
+
 std::vector<std::string> Offered(PublishQueue& q) {
     std::vector<std::string> payloads;
     while (auto next = q.NextToSend()) {
@@ -38,19 +47,19 @@ std::vector<std::string> Offered(PublishQueue& q) {
 }
 
 TEST(PublishQueue, WhatALostConnectionDidNotAcknowledgeGoesOutAgainFirstAndInOrder) {
-    PublishQueue q(100);
+    PublishQueue q(RoomFor(100));
     for (int n = 1; n <= 4; ++n) q.Push(Row(n));
     const std::vector<int> mids = SendAll(q, 10);
     q.Acknowledge(mids[0]);
     q.Acknowledge(mids[2]);  // row 3 is with the broker, row 2 is not
     q.Push(Row(5));
     q.Unsend();
-    EXPECT_EQ(q.Held(), 3u);
+    EXPECT_EQ(q.Held(), 4u);  // row 3 leaves after row 2, acknowledged
     EXPECT_EQ(Offered(q), (std::vector<std::string>{"row 2", "row 4", "row 5"}));
 }
 
 TEST(PublishQueue, RowsLeaveOnlyOnceEveryOlderRowIsAcknowledged) {
-    PublishQueue q(100);
+    PublishQueue q(RoomFor(100));
     for (int n = 1; n <= 3; ++n) q.Push(Row(n));
     const std::vector<int> mids = SendAll(q, 1);
     q.Acknowledge(mids[1]);
@@ -65,7 +74,7 @@ TEST(PublishQueue, RowsLeaveOnlyOnceEveryOlderRowIsAcknowledged) {
 }
 
 TEST(PublishQueue, AFullQueueDropsTheOldestAndCountsThem) {
-    PublishQueue q(3);
+    PublishQueue q(RoomFor(3));
     EXPECT_FALSE(q.Push(Row(1)));
     q.Push(Row(2));
     q.Push(Row(3));
@@ -134,6 +143,106 @@ TEST(MqttPublisher, ABrokerThatNeverAcceptsIsToldAsAConnackTimeOut) {
         << said;
     feed.Finish(std::chrono::milliseconds(0));
     ::close(listener);
+}
+
+}  // namespace
+
+namespace {
+TEST(PublishQueue, ARowTheBrokerAcknowledgesIsPublishedEvenWhenTheQueueWasFull) {
+    PublishQueue q(RoomFor(3));
+    for (int n = 1; n <= 3; ++n) q.Push(Row(n));
+    const std::vector<int> mids = SendAll(q, 1);
+    EXPECT_TRUE(q.Push(Row(4)));  // no room: a row not yet sent is the one given up
+    for (int mid : mids) q.Acknowledge(mid);
+    EXPECT_EQ(q.Acknowledged(), 3u);
+    EXPECT_EQ(q.Dropped(), 1u);
+}
+}  // namespace
+
+namespace {
+
+class FeedFiles : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tiltlog-feed-XXXXXX";
+        dir_ = ::mkdtemp(pattern);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(dir_ + "/" + name, std::ios::binary | std::ios::app) << text;
+    }
+    static std::string Line(const std::string& x) {
+        return x + ",0.50,21.00,2026-12-11 1:0:0'5 \r\n";
+    }
+    // The x of every row there is now.
+    static std::string Read(CsvFollower& f) {
+        std::string xs, error;
+        CsvFollower::Row row;
+        while (f.Next(row, error) == CsvFollower::Step::Row) xs += row.x + " ";
+        return xs + error;
+    }
+    std::string dir_;
+};
+
+TEST_F(FeedFiles, RowsAreReadBackInOrderAcrossContinuedFilesAndOnlyWhole) {
+    const std::string header = "X(deg),Y(deg),Temperature, Time\r\n";
+    Write("S_20261211010000.csv", header + Line("1") + Line("2") + Line("3") + "4.00,0.5");
+    Write("S_20261211010000-2.csv", Line("5") + Line("6"));  // a piece without its header
+    Write("S_20261211020000.csv", header + Line("7"));
+    Write("S_A1_20261211010000.csv", header + Line("99"));  // another address's
+    EXPECT_EQ(CsvFilesOf(dir_, "S"),
+              (std::vector<std::string>{"S_20261211010000.csv", "S_20261211010000-2.csv",
+                                        "S_20261211020000.csv"}));
+    CsvFollower f(dir_, "S");
+    std::string note;
+    const FeedPosition at{"S_20261211010000.csv", 2};
+    f.Begin(&at, note);
+    EXPECT_EQ(note, "");
+    EXPECT_EQ(Read(f), "3 5 6 7 ");  // the cut "4.00,0.5" is no row
+    EXPECT_FALSE(f.InRun());
+    // This run's file, its last row still being written.
+    Write("S_20261211030000.csv", header + Line("8") + "9.00,0.5");
+    EXPECT_EQ(Read(f), "8 ");
+    Write("S_20261211030000.csv", "0,21.00,2026-12-11 1:0:0'5 \r\n");
+    EXPECT_EQ(Read(f), "9.00 ");
+    EXPECT_EQ(f.RunRows(), 2u);
+    EXPECT_EQ(f.Where(), (FeedPosition{"S_20261211030000.csv", 2}));
+}
+
+TEST_F(FeedFiles, APositionNamingAGoneFileGoesOnFromTheNextAndOneBeyondTheFilesStopsAtTheirEnd) {
+    const std::string header = "X(deg),Y(deg),Temperature, Time\r\n";
+    Write("S_20261211010000.csv", header + Line("1"));
+    Write("S_20261211020000.csv", header + Line("2") + Line("3"));
+    CsvFollower f(dir_, "S");
+    std::string note;
+    const FeedPosition gone{"S_20261211013000.csv", 5};
+    f.Begin(&gone, note);
+    EXPECT_NE(note.find("S_20261211013000.csv in " + dir_ +
+                        ", which is gone; the feed goes on from S_20261211020000.csv"),
+              std::string::npos)
+        << note;
+    EXPECT_EQ(Read(f), "2 3 ");
+    // A killed run's position may count rows the broker had and no file kept.
+    const FeedPosition beyond{"S_20261211010000.csv", 9};
+    f.Begin(&beyond, note);
+    Write("S_20261211030000.csv", header + Line("4"));
+    EXPECT_EQ(Read(f), "4 ");
+    EXPECT_EQ(f.RunRows(), 1u);
+}
+
+TEST_F(FeedFiles, APositionIsReadBackAsWrittenAndAnythingElseIsRefused) {
+    const std::string path = FeedPositionPath(dir_, "S");
+    FeedPosition read;
+    std::string error;
+    EXPECT_EQ(ReadFeedPosition(path, read, error), PositionRead::Missing);
+    ASSERT_TRUE(WriteFeedPosition(path, {"S_20261211010000.csv", 1234}, error)) << error;
+    EXPECT_EQ(ReadFeedPosition(path, read, error), PositionRead::Read);
+    EXPECT_EQ(read, (FeedPosition{"S_20261211010000.csv", 1234}));
+    Write("S.mqtt-position", "rows 3\n");
+    EXPECT_EQ(ReadFeedPosition(path, read, error), PositionRead::Unreadable);
+    EXPECT_EQ(error, path + " is not a feed position");
+    EXPECT_FALSE(WriteFeedPosition(dir_ + "/none/S.mqtt-position", read, error));
+    EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 }
 
 }  // namespace

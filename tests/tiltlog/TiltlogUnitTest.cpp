@@ -399,9 +399,11 @@ TEST(TiltlogMqttOptions, BadUrlsAndLoneMqttOptionsAreRefusedByName) {
         {{"--mqtt", "mqtt://h/a//b"}, "empty level"},
         {{"--mqtt", "mqtt://u:%zz@h/p"}, "%-escape in the password"},
         {{"--mqtt", "mqtts://h/p", "--mqtt-ca", missing}, "No such file or directory"},
-        {{"--mqtt", "mqtt://h/p", "--mqtt-queue", "0"}, "1 to 10000000"},
+        {{"--mqtt", "mqtt://h/p", "--mqtt-queue", "4095"}, "from 4k to 1G"},
+        {{"--mqtt", "mqtt://h/p", "--mqtt-queue", "2G"}, "from 4k to 1G"},
+        {{"--mqtt", "mqtt://h/p", "--mqtt-queue", "16MB"}, "from 4k to 1G"},
         {{"--mqtt", "mqtt://h/p", "--mqtt-client-id", ""}, "client id"},
-        {{"--mqtt-queue", "5"}, "only --mqtt publishes"},
+        {{"--mqtt-queue", "64k"}, "only --mqtt publishes"},
         {{"--mqtt-client-id", "x"}, "only --mqtt publishes"},
         {{"--output", "none"}, "records nothing without --mqtt"},
     };
@@ -418,9 +420,12 @@ TEST(TiltlogMqttOptions, BadUrlsAndLoneMqttOptionsAreRefusedByName) {
     EXPECT_EQ(slashed.find("hun"), std::string::npos) << slashed;
     EXPECT_NE(slashed.find("%2F"), std::string::npos) << slashed;
     LoggerOptions o;
-    EXPECT_EQ(Parse({"--mqtt", "mqtts://h/p", "--mqtt-queue", "10"}, o).action,
+    EXPECT_EQ(Parse({"--mqtt", "mqtts://h/p", "--mqtt-queue", "64k"}, o).action,
               ParseOutcome::Action::Run);
-    EXPECT_EQ(o.mqttQueue, 10u);
+    EXPECT_EQ(o.mqttQueue, 65536u);
+    EXPECT_EQ(Parse({"--mqtt", "mqtts://h/p", "--mqtt-queue", "100000"}, o).action,
+              ParseOutcome::Action::Run);
+    EXPECT_EQ(o.mqttQueue, 100000u);
 }
 
 TEST(TiltlogMqttStatus, TheFeedsQueueLeadsABusAndFollowsTheFigures) {

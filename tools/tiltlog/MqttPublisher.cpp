@@ -11,6 +11,8 @@
 #include <cstring>
 #include <utility>
 
+#include "FeedPositionFile.h"
+#include "RowJson.h"
 #include "SystemCalls.h"
 #include "TlsProbe.h"
 
@@ -24,6 +26,18 @@ constexpr std::chrono::milliseconds kTlsProbeLimit{5000};
 // The library's housekeeping (pings, its own time-outs) wants a call at
 // least this often.
 constexpr std::chrono::milliseconds kHousekeeping{1000};
+// While rows are read back: the pace of the reading.
+constexpr std::chrono::milliseconds kCatchUpTick{50};
+// A crash costs at most this much of the position, paid for in rows sent twice.
+constexpr std::chrono::seconds kSavePeriod{1};
+const char kOnline[] = "online";
+const char kOffline[] = "offline";
+
+std::string SizeText(size_t bytes) {
+    if (bytes % (1024 * 1024) == 0) return std::to_string(bytes / (1024 * 1024)) + " MiB";
+    if (bytes % 1024 == 0) return std::to_string(bytes / 1024) + " KiB";
+    return std::to_string(bytes) + " bytes";
+}
 
 int WaitMs(SteadyClock::time_point until, std::chrono::milliseconds most) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - SteadyClock::now());
@@ -34,10 +48,19 @@ int WaitMs(SteadyClock::time_point until, std::chrono::milliseconds most) {
 
 MqttPublisher::MqttPublisher(MqttSettings settings)
     : settings_(std::move(settings)),
-      queue_(settings_.queueLimit),
+      // With files, a quarter is kept for the newest rows while older ones are read back.
+      queue_(settings_.folder.empty() ? settings_.queueBytes : settings_.queueBytes / 4 * 3),
       backoff_(settings_.firstBackoff) {
     static std::once_flag initialised;
     std::call_once(initialised, [] { mosquitto_lib_init(); });
+    sourceOf_.fill(-1);
+    if (!Durable()) return;
+    for (size_t i = 0; i < settings_.addresses.size(); ++i) {
+        sources_.emplace_back(settings_.addresses[i], settings_.folder, settings_.prefixes[i]);
+        sources_.back().positionPath = FeedPositionPath(settings_.folder, settings_.prefixes[i]);
+        sourceOf_[settings_.addresses[i]] = static_cast<int>(i);
+    }
+    if (!sources_.empty()) tailLimit_ = settings_.queueBytes / 4 / sources_.size();
 }
 
 MqttPublisher::~MqttPublisher() {
@@ -56,6 +79,31 @@ std::string MqttPublisher::DefaultClientId(const std::string& hostName, const st
 }
 
 bool MqttPublisher::Start(std::string& error) {
+    // Before the recorders begin this run's files: the files there are now
+    // are the earlier runs'.
+    uint64_t oldRows = 0;
+    for (Source& s : sources_) {
+        FeedPosition at;
+        std::string problem;
+        const PositionRead read = ReadFeedPosition(s.positionPath, at, problem);
+        if (read == PositionRead::Unreadable)
+            Say(problem + "; the feed begins with the rows recorded from now on");
+        std::string note;
+        s.reader.Begin(read == PositionRead::Read ? &at : nullptr, note);
+        if (!note.empty()) Say(note);
+        s.acknowledged = s.reader;
+        if (read == PositionRead::Read) s.written = at;
+        // Without a position this is the feed's first run here: it begins now.
+        s.live = read != PositionRead::Read;
+        s.pastOld = s.live;
+        CsvFollower count = s.reader;
+        s.oldLeft = count.Skip(UINT64_MAX, true, problem);
+        oldRows += s.oldLeft;
+    }
+    if (oldRows != 0) {
+        Say("MQTT: " + std::to_string(oldRows) + " rows recorded before this start follow from " +
+            "the CSV files in " + settings_.folder);
+    }
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd_ < 0) {
         error = std::string("cannot make the MQTT wake-up: ") + std::strerror(errno);
@@ -71,14 +119,40 @@ bool MqttPublisher::Start(std::string& error) {
 }
 
 void MqttPublisher::Publish(uint8_t address, std::string payload) {
-    FeedMessage message{settings_.target.prefix + "/" + std::to_string(address),
-                        std::move(payload)};
+    FeedMessage message{settings_.target.prefix + "/" + std::to_string(address), std::move(payload),
+                        address};
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (queue_.Push(std::move(message)) && !dropSaid_) {
+        const int i = sourceOf_[address];
+        if (i >= 0) {
+            Source& s = sources_[static_cast<size_t>(i)];
+            const uint64_t row = s.runRows++;
+            if (s.live && !queue_.HasRoomFor(message)) {
+                // Nothing is lost: from this row on the address goes on from its file.
+                s.live = false;
+                s.skipTo = row;
+                if (!dropSaid_) {
+                    dropSaid_ = true;
+                    messages_.push_back("MQTT: more than " + SizeText(settings_.queueBytes) +
+                                        " of rows held for " + Describe() +
+                                        ": the rest follow from the CSV files");
+                }
+            }
+            if (s.live) {
+                queue_.Push(std::move(message));
+            } else {
+                s.tailBytes += PublishQueue::BytesOf(message);
+                s.tail.emplace_back(row, std::move(message));
+                while (s.tailBytes > tailLimit_) {
+                    s.tailBytes -= PublishQueue::BytesOf(s.tail.front().second);
+                    s.tail.pop_front();
+                }
+            }
+        } else if (queue_.Push(std::move(message)) && !dropSaid_) {
             dropSaid_ = true;
-            messages_.push_back("MQTT: more than " + std::to_string(settings_.queueLimit) +
-                                " rows held for " + Describe() + ": the oldest are being dropped");
+            messages_.push_back("MQTT: more than " + SizeText(settings_.queueBytes) +
+                                " of rows held for " + Describe() +
+                                ": the oldest are being dropped");
         }
     }
     const uint64_t one = 1;
@@ -111,8 +185,15 @@ RowFeed::Totals MqttPublisher::Finish(std::chrono::milliseconds grace) {
         RetryEintr([&] { return ::write(wakeFd_, &one, sizeof one); });
         thread_.join();
     }
+    // The recorders have written every row by now: the positions can be exact.
+    SavePositions(true);
     std::lock_guard<std::mutex> lock(mutex_);
-    return Totals{queue_.Acknowledged(), queue_.Held(), queue_.Dropped(), misconfigured_.load()};
+    uint64_t unsent = queue_.Held();
+    for (const Source& s : sources_) {
+        unsent += s.oldLeft;
+        if (!s.live) unsent += s.runRows - std::max(s.reader.RunRows(), s.skipTo);
+    }
+    return Totals{queue_.Acknowledged(), unsent, queue_.Dropped(), misconfigured_.load()};
 }
 
 void MqttPublisher::Say(std::string text) {
@@ -122,6 +203,102 @@ void MqttPublisher::Say(std::string text) {
 
 std::string MqttPublisher::StatusTopic(uint8_t address) const {
     return settings_.target.prefix + "/" + std::to_string(address) + "/status";
+}
+
+std::string MqttPublisher::LoggerTopic() const {
+    return settings_.target.prefix + "/status";
+}
+
+void MqttPublisher::SayOnce(const std::string& text) {
+    if (said_.insert(text).second) Say(text);
+}
+
+void MqttPublisher::SavePositions(bool now) {
+    const SteadyClock::time_point at = SteadyClock::now();
+    if (!now && at < nextSave_) return;
+    nextSave_ = at + kSavePeriod;
+    for (Source& s : sources_) {
+        uint64_t delivered = 0;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            delivered = queue_.Delivered(s.address);
+        }
+        s.beyondFiles += delivered - s.deliveredSeen;
+        s.deliveredSeen = delivered;
+        std::string error;
+        // Rows the recorder has not written yet are counted on from the last it has.
+        if (s.beyondFiles != 0) s.beyondFiles -= s.acknowledged.Skip(s.beyondFiles, false, error);
+        if (!error.empty()) SayOnce(error);
+        FeedPosition p = s.acknowledged.Where();
+        if (p.file.empty()) continue;
+        p.rows += s.beyondFiles;
+        if (s.written == p) continue;
+        if (WriteFeedPosition(s.positionPath, p, error)) {
+            s.written = p;
+        } else {
+            SayOnce(error + "; after a restart the feed goes on from an older position, and " +
+                    "rows the broker has may come again");
+        }
+    }
+}
+
+void MqttPublisher::Requeue(Source& s) {
+    // mutex_ held. The reader stands at the tail's first row: from there on
+    // the rows are in memory, in order.
+    while (!s.unqueued && !s.tail.empty() && s.pastOld &&
+           std::max(s.reader.RunRows(), s.skipTo) >= s.tail.front().first &&
+           queue_.HasRoomFor(s.tail.front().second)) {
+        s.skipTo = s.tail.front().first + 1;
+        s.tailBytes -= PublishQueue::BytesOf(s.tail.front().second);
+        queue_.Push(std::move(s.tail.front().second));
+        s.tail.pop_front();
+    }
+    if (!s.unqueued && s.tail.empty() && s.pastOld &&
+        std::max(s.reader.RunRows(), s.skipTo) >= s.runRows)
+        s.live = true;
+}
+
+void MqttPublisher::CatchUp() {
+    const SteadyClock::time_point now = SteadyClock::now();
+    const double rate = settings_.catchUpRowsPerSecond;
+    catchUpTokens_ = std::min(
+        rate / 5, catchUpTokens_ + rate * std::chrono::duration<double>(now - lastRefill_).count());
+    lastRefill_ = now;
+    for (Source& s : sources_) {
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (s.unqueued && catchUpTokens_ >= 1 && queue_.HasRoomFor(*s.unqueued)) {
+                    queue_.Push(std::move(*s.unqueued));
+                    s.unqueued.reset();
+                    catchUpTokens_ -= 1;
+                }
+                Requeue(s);
+                if (s.live || s.unqueued || catchUpTokens_ < 1 || now < s.readAgain) break;
+            }
+            CsvFollower::Row row;
+            std::string error;
+            const CsvFollower::Step step = s.reader.Next(row, error);
+            if (step == CsvFollower::Step::Failed) {
+                SayOnce(error + "; its rows are left out of the feed");
+                continue;
+            }
+            std::lock_guard<std::mutex> lock(mutex_);
+            // Every file there was at the start has been read once the reader waits.
+            if (step == CsvFollower::Step::Waiting || s.reader.InRun()) s.pastOld = true;
+            if (step == CsvFollower::Step::Waiting) {
+                s.readAgain = now + kCatchUpTick;
+                Requeue(s);
+                break;
+            }
+            // A row the queue took as it came.
+            if (s.reader.InRun() && s.reader.RunRows() <= s.skipTo) continue;
+            if (!s.reader.InRun() && s.oldLeft > 0) --s.oldLeft;
+            s.unqueued =
+                FeedMessage{settings_.target.prefix + "/" + std::to_string(s.address),
+                            RowJson(s.address, row.x, row.y, row.temperature, row.at), s.address};
+        }
+    }
 }
 
 std::string MqttPublisher::Reason(int rc) {
@@ -202,11 +379,11 @@ bool MqttPublisher::Connect() {
         rc = mosquitto_username_pw_set(mosq_, t.user.c_str(),
                                        t.hasPassword ? t.password.c_str() : nullptr);
     }
-    if (rc == MOSQ_ERR_SUCCESS && !settings_.addresses.empty()) {
-        // One will a connection: it speaks for the first address.
-        static const char kOffline[] = "offline";
-        rc = mosquitto_will_set(mosq_, StatusTopic(settings_.addresses.front()).c_str(),
-                                static_cast<int>(sizeof kOffline - 1), kOffline, 1, true);
+    if (rc == MOSQ_ERR_SUCCESS) {
+        // One will a connection: the logger's own status, which every
+        // address's availability includes.
+        rc = mosquitto_will_set(mosq_, LoggerTopic().c_str(), static_cast<int>(sizeof kOffline - 1),
+                                kOffline, 1, true);
     }
     if (rc == MOSQ_ERR_SUCCESS && t.tls) {
         const bool own = !settings_.caFile.empty();
@@ -227,9 +404,14 @@ bool MqttPublisher::Connect() {
 bool MqttPublisher::RunConnection() {
     for (;;) {
         if (accepted_) Pump();
+        SavePositions(false);
         SteadyClock::time_point deadline = SteadyClock::time_point::max();
+        std::chrono::milliseconds housekeeping = kHousekeeping;
         {
             std::unique_lock<std::mutex> lock(mutex_);
+            for (const Source& s : sources_) {
+                if (!s.live && accepted_ && !finishing_) housekeeping = kCatchUpTick;
+            }
             if (finishing_) {
                 const bool allSent = queue_.Held() == 0;
                 deadline = finishBy_;
@@ -251,7 +433,7 @@ bool MqttPublisher::RunConnection() {
         pollfd fds[2] = {
             {fd, static_cast<short>(POLLIN | (mosquitto_want_write(mosq_) ? POLLOUT : 0)), 0},
             {wakeFd_, POLLIN, 0}};
-        RetryEintr([&] { return ::poll(fds, 2, WaitMs(deadline, kHousekeeping)); });
+        RetryEintr([&] { return ::poll(fds, 2, WaitMs(deadline, housekeeping)); });
         if (fds[1].revents & POLLIN) {
             uint64_t value = 0;
             RetryEintr([&] { return ::read(wakeFd_, &value, sizeof value); });
@@ -269,6 +451,13 @@ bool MqttPublisher::RunConnection() {
 }
 
 void MqttPublisher::Pump() {
+    bool finishing = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finishing = finishing_;
+    }
+    // At the end only what is held gets its moment; the rest waits in the files.
+    if (Durable() && !finishing) CatchUp();
     for (;;) {
         std::optional<PublishQueue::Next> next;
         {
@@ -299,6 +488,8 @@ void MqttPublisher::Lost(const std::string& reason) {
         std::lock_guard<std::mutex> lock(mutex_);
         queue_.Unsend();
     }
+    // What the broker has now is all it will have for a while: worth keeping.
+    SavePositions(true);
     if (certificateRefused_) {
         // Nothing that waiting mends: the broker's certificate, its name or --mqtt-ca must change.
         backoff_ = settings_.longestBackoff;
@@ -319,13 +510,14 @@ void MqttPublisher::Lost(const std::string& reason) {
 }
 
 void MqttPublisher::Goodbye(SteadyClock::time_point deadline) {
-    static const char kOffline[] = "offline";
     goodbyeMids_.clear();
-    for (uint8_t address : settings_.addresses) {
+    std::vector<std::string> topics;
+    for (uint8_t address : settings_.addresses) topics.push_back(StatusTopic(address));
+    topics.push_back(LoggerTopic());
+    for (const std::string& topic : topics) {
         int mid = 0;
-        if (mosquitto_publish(mosq_, &mid, StatusTopic(address).c_str(),
-                              static_cast<int>(sizeof kOffline - 1), kOffline, 1,
-                              true) == MOSQ_ERR_SUCCESS)
+        if (mosquitto_publish(mosq_, &mid, topic.c_str(), static_cast<int>(sizeof kOffline - 1),
+                              kOffline, 1, true) == MOSQ_ERR_SUCCESS)
             goodbyeMids_.push_back(mid);
     }
     while (!goodbyeMids_.empty() && SteadyClock::now() < deadline) {
@@ -355,7 +547,8 @@ void MqttPublisher::OnConnect(mosquitto* mosq, void* self, int rc) {
     p->connected_.store(true);
     p->misconfigured_.store(false);
     p->backoff_ = p->settings_.firstBackoff;
-    static const char kOnline[] = "online";
+    mosquitto_publish(mosq, nullptr, p->LoggerTopic().c_str(), static_cast<int>(sizeof kOnline - 1),
+                      kOnline, 1, true);
     for (uint8_t address : p->settings_.addresses) {
         mosquitto_publish(mosq, nullptr, p->StatusTopic(address).c_str(),
                           static_cast<int>(sizeof kOnline - 1), kOnline, 1, true);

@@ -1,15 +1,19 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "CsvFollower.h"
 #include "MqttTarget.h"
 #include "PublishQueue.h"
 #include "RowFeed.h"
@@ -17,11 +21,19 @@
 struct mosquitto;
 
 struct MqttSettings {
+    static constexpr size_t kDefaultQueueBytes = 16u * 1024 * 1024;
     MqttTarget target;
     std::string caFile;  // mqtts: empty for the system's certificates
     std::string clientId;
-    size_t queueLimit = 100000;
-    std::vector<uint8_t> addresses;  // each gets its retained status topic
+    size_t queueBytes = kDefaultQueueBytes;  // rows held in memory
+    std::vector<uint8_t> addresses;          // each gets its retained status topic
+    // Set when the rows are recorded to CSV files too: each address's files'
+    // prefix (as `addresses`) in `folder`. The feed then keeps its position
+    // beside them, and rows memory cannot hold are read back from them.
+    std::string folder;
+    std::vector<std::string> prefixes;
+    // Rows read back from the files go out no faster than this.
+    unsigned catchUpRowsPerSecond = 2000;
     std::chrono::milliseconds firstBackoff{1000};
     std::chrono::milliseconds longestBackoff{30000};
     // Seconds between pings on a quiet connection: a broker that went away
@@ -34,6 +46,10 @@ struct MqttSettings {
 // tries again, waiting 1 s, then twice as long each time up to 30 s. Each
 // connection is a new client of the library, so that nothing the last one
 // held can go out again behind the queue's own resend.
+// With CSV files, rows the broker has acknowledged are counted in a position
+// file per address beside them; a run that begins with one first publishes
+// the rows recorded after it, read from the files at a bounded rate. An
+// address whose rows do not fit in memory goes on from its files the same way.
 class MqttPublisher : public RowFeed {
 public:
     explicit MqttPublisher(MqttSettings settings);
@@ -63,10 +79,18 @@ private:
     bool RunConnection();
     void Pump();
     void Lost(const std::string& reason);
-    void Goodbye(std::chrono::steady_clock::time_point deadline);
+    using SteadyClock = std::chrono::steady_clock;
+    void Goodbye(SteadyClock::time_point deadline);
     void Say(std::string text);
     void WaitForWake(std::chrono::milliseconds timeout);
     std::string StatusTopic(uint8_t address) const;
+    std::string LoggerTopic() const;
+    bool Durable() const { return !settings_.folder.empty(); }
+    // Rows read back from the files, as many as the rate and the memory allow.
+    void CatchUp();
+    // The positions on the disk: `now`, or at most once a second.
+    void SavePositions(bool now);
+    void SayOnce(const std::string& text);
     static std::string Reason(int rc);
     // Reason() with what the library does not say: which time-out, which TLS fault.
     std::string Explain(int rc);
@@ -75,6 +99,42 @@ private:
     static void OnPublish(mosquitto*, void* self, int mid);
 
     const MqttSettings settings_;
+
+    // One address's rows as the files have them.
+    struct Source {
+        Source(uint8_t a, const std::string& folder, const std::string& prefix)
+            : address(a), reader(folder, prefix), acknowledged(folder, prefix) {}
+        uint8_t address;
+        std::string positionPath;
+        // The thread's own once started.
+        CsvFollower reader;        // the next row to read back
+        CsvFollower acknowledged;  // after the rows the broker has
+        uint64_t deliveredSeen = 0;
+        uint64_t beyondFiles = 0;  // acknowledged, not on the disk yet
+        std::optional<FeedPosition> written;
+        std::optional<FeedMessage> unqueued;  // read back, waiting for room
+        bool pastOld = false;                 // the reader has read the earlier runs' rows
+        // Found nothing new: the folder is looked at again after a pause.
+        std::chrono::steady_clock::time_point readAgain{};
+        // Under mutex_.
+        bool live = true;      // this run's rows go to the queue as they come
+        uint64_t runRows = 0;  // published in this run
+        uint64_t skipTo = 0;   // run rows before this one are queued already
+        uint64_t oldLeft = 0;  // rows of earlier runs still to publish
+        // The newest run rows while the reader is behind: they go to the
+        // queue once it reaches them. Bounded; what it sheds is in the file.
+        std::deque<std::pair<uint64_t, FeedMessage>> tail;
+        size_t tailBytes = 0;
+    };
+    // Queued rows leave the tails at the reader's pace; nothing else moves.
+    void Requeue(Source& s);
+    size_t tailLimit_ = 0;
+    std::vector<Source> sources_;
+    std::array<int, 256> sourceOf_{};
+    SteadyClock::time_point nextSave_{};
+    SteadyClock::time_point lastRefill_{};
+    double catchUpTokens_ = 0;
+    std::set<std::string> said_;
     static constexpr size_t kWindow = 256;  // rows sent and not yet acknowledged
 
     mutable std::mutex mutex_;  // queue_, messages_, the flags below
@@ -82,7 +142,7 @@ private:
     std::vector<std::string> messages_;
     bool dropSaid_ = false;
     bool finishing_ = false;
-    std::chrono::steady_clock::time_point finishBy_;
+    SteadyClock::time_point finishBy_;
 
     std::atomic<bool> connected_{false};
     int wakeFd_ = -1;

@@ -102,7 +102,9 @@ constexpr int kMaxIntervalMs = 24 * 60 * 60 * 1000;
 constexpr int kMaxReplyTimeoutMs = 60 * 1000;
 // Gateways keep a few requests each; more would only wait in their queue.
 constexpr int kMaxInFlight = 16;
-constexpr uint64_t kMaxMqttQueue = 10000000;
+// At least a few rows; at most what a small box can spare.
+constexpr uint64_t kMinMqttQueue = 4 * 1024;
+constexpr uint64_t kMaxMqttQueue = 1024ull * 1024 * 1024;
 // What MQTT lets a client id be.
 constexpr size_t kMaxClientIdBytes = 65535;
 constexpr double kMaxDurationSeconds = 100.0 * 365 * 24 * 60 * 60;
@@ -490,11 +492,21 @@ bool ApplyFlag(const OptionSpec& spec, const std::string& v, LoggerOptions& o,
             }
             o.mqttClientId = v;
             return true;
-        case Opt::MqttQueue:
-            if (!ParseDecimal(v, kMaxMqttQueue, n) || n == 0)
-                return p.Fail(v, "is not a number of rows 1 to 10000000");
-            o.mqttQueue = static_cast<size_t>(n);
+        case Opt::MqttQueue: {
+            // A size: bytes, or k, M, G (binary) after the number.
+            const size_t digits = v.find_first_not_of("0123456789");
+            const std::string unit = digits == std::string::npos ? "" : v.substr(digits);
+            const uint64_t scale = unit.empty()                 ? 1
+                                   : unit == "k" || unit == "K" ? 1024
+                                   : unit == "M"                ? 1024 * 1024
+                                   : unit == "G"                ? 1024 * 1024 * 1024
+                                                                : 0;
+            if (scale == 0 || !ParseDecimal(v.substr(0, digits), kMaxMqttQueue, n) ||
+                n * scale < kMinMqttQueue || n * scale > kMaxMqttQueue)
+                return p.Fail(v, "is not a size of memory from 4k to 1G (bytes, or k, M, G)");
+            o.mqttQueue = static_cast<size_t>(n * scale);
             return true;
+        }
         case Opt::NewAddress:
             if (!ParseDecimal(v, 254, n) || n == 0) return p.Fail(v, "is not an address 1 to 254");
             o.changes.newAddress = static_cast<int>(n);
@@ -838,8 +850,9 @@ std::string HelpText(const std::string& defaultOutput, const std::string& defaul
            "                         kept out of the command line (or in the environment\n"
            "                         variable TILTLOG_MQTT_PASSWORD); the URL names the user\n"
            "  --mqtt-client-id ID    the client id (default tiltlog-HOSTNAME-PORT)\n"
-           "  --mqtt-queue N         rows held while the broker is away; past N the oldest\n"
-           "                         are dropped and counted (default 100000)\n"
+           "  --mqtt-queue SIZE      memory for rows the broker has not taken (bytes, or\n"
+           "                         k, M, G; default 16M): with files the rest are read\n"
+           "                         back from them, without files the oldest are dropped\n"
            "  --export OUT FILE...   log nothing: read the recordings FILE... (the window's\n"
            "                         or tiltlog's, bus files and continued files included)\n"
            "                         and write them to OUT as one tidy CSV (see below)\n"

@@ -47,7 +47,7 @@ struct LoggerOptions {
     std::string mqttCa;            // --mqtt-ca FILE: the CA certificate for mqtts
     std::string mqttPasswordFile;  // --mqtt-password-file FILE
     std::string mqttClientId;      // --mqtt-client-id; empty: from the host name and port
-    size_t mqttQueue = 100000;     // --mqtt-queue: rows held while the broker is away
+    size_t mqttQueue{1 << 24};     // --mqtt-queue: bytes of rows held in memory, 16 MiB
     bool Mqtt() const { return !mqttUrl.empty(); }
     // --output none: no CSV files, only the MQTT feed.
     bool NoFiles() const { return output == "none"; }

@@ -25,6 +25,7 @@
 #include "MqttPublisher.h"
 #include "Options.h"
 #include "ProgramTree.h"
+#include "RecorderGroup.h"
 #include "Serialport.h"
 #include "ServiceNotify.h"
 #include "SetCommand.h"
@@ -159,8 +160,15 @@ int main(int argc, char** argv) {
         mqtt.clientId = options.mqttClientId.empty()
                             ? MqttPublisher::DefaultClientId(host, options.PortLabel())
                             : options.mqttClientId;
-        mqtt.queueLimit = options.mqttQueue;
+        mqtt.queueBytes = options.mqttQueue;
         mqtt.addresses = options.addresses;
+        // With files of its own for each address the feed can go on from them.
+        if (!options.ToStandardOutput() && !options.NoFiles()) {
+            mqtt.folder = options.output;
+            for (uint8_t a : options.addresses)
+                mqtt.prefixes.push_back(options.Bus() ? AddressPrefix(options.prefix, a)
+                                                      : options.prefix);
+        }
         feed = std::make_unique<MqttPublisher>(std::move(mqtt));
         std::string error;
         if (!feed->Start(error)) {
