@@ -7,6 +7,8 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,6 +18,20 @@
 #include "TcpLine.h"
 
 namespace {
+
+// A pseudo-terminal has no parity bit: the kernel clears PARENB, and the C
+// library reports that as EINVAL although every other setting took. Real
+// UARTs keep it, so only a pty is let off.
+bool OnlyParityDropped(int fd, const termios& wanted) {
+    if (errno != EINVAL) return false;
+    struct stat st {};
+    termios now{};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || major(st.st_rdev) < 136 ||
+        major(st.st_rdev) > 143 || ::tcgetattr(fd, &now) != 0)
+        return false;
+    return (now.c_cflag | PARENB) == wanted.c_cflag && now.c_iflag == wanted.c_iflag &&
+           cfgetospeed(&now) == cfgetospeed(&wanted);
+}
 
 class TtyBackend : public LineBackend {
 public:
@@ -42,7 +58,8 @@ public:
             report("GetCommState()", errno);
         } else if (!BuildTermios(current, line, wanted)) {
             report("SetCommState()", EINVAL);
-        } else if (RetryEintr([&] { return ::tcsetattr(fd, TCSANOW, &wanted); }) != 0) {
+        } else if (RetryEintr([&] { return ::tcsetattr(fd, TCSANOW, &wanted); }) != 0 &&
+                   !OnlyParityDropped(fd, wanted)) {
             report("SetCommState()", errno);
         } else {
             // Many RS-485 adapters power their driver from RTS; a pty has no modem
