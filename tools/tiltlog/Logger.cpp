@@ -38,6 +38,7 @@ DeviceLink::Options LinkOptions(const LoggerOptions& options) {
 Logger::Logger(const LoggerOptions& options, Parts parts)
     : options_(options),
       parts_(parts),
+      reports_(options, parts_.port, parts_.wakeFd),
       decode_(options.Decode()),
       valueFormat_(options.ValueFormat()),
       view_(parts_.console, timers_,
@@ -95,32 +96,16 @@ Logger::~Logger() {
     parts_.port.Close();
 }
 
-void Logger::Wake() {
-    const uint64_t one = 1;
-    RetryEintr([&] { return ::write(parts_.wakeFd, &one, sizeof one); });
-}
-
 void Logger::DeliverBytes(int message, const uint8_t* bytes, const RxBlockInfo& info) {
     path_.OnRxBlock(message, bytes, info);
 }
 
 void Logger::WakeUiThread() {
-    Wake();
+    reports_.Wake();
 }
 
 void Logger::ShowPortError(const std::string& text, const std::string&) {
-    {
-        std::lock_guard<std::mutex> lock(errorsMutex_);
-        portErrors_.push_back(OneLine(text));
-    }
-    Wake();
-}
-
-std::vector<std::string> Logger::TakePortErrors() {
-    std::lock_guard<std::mutex> lock(errorsMutex_);
-    std::vector<std::string> taken;
-    taken.swap(portErrors_);
-    return taken;
+    reports_.Add(text);
 }
 
 std::string Logger::AlsoFeed() const {
@@ -151,13 +136,7 @@ void Logger::PrintFeedMessages() {
 }
 
 void Logger::PrintPortErrors() {
-    for (const std::string& e : TakePortErrors()) parts_.console.Message(DescribePort() + ": " + e);
-}
-
-std::string Logger::DescribePort() const {
-    if (!options_.devicePath.empty()) return options_.devicePath;
-    const std::string& device = parts_.port.DevicePath();
-    return device.empty() ? options_.PortLabel() : options_.PortLabel() + " (" + device + ")";
+    for (const std::string& e : reports_.Take()) parts_.console.Message(DescribePort() + ": " + e);
 }
 
 std::string Logger::OutputName() const {
@@ -209,15 +188,7 @@ bool Logger::TryOpen(bool again) {
     // Setting up a connection takes one round trip to the server: the first
     // guess of what the network adds to each reply (a tty opens in no time).
     const SteadyClock::duration openTook = SteadyClock::now() - openStart;
-    // Open reports a line it cannot set up to the owner and still holds the
-    // port; a logger on a wrongly set up line would only record noise.
-    std::string failure;
-    const std::vector<std::string> errors = TakePortErrors();
-    if (!errors.empty()) {
-        failure = "cannot set up " + DescribePort() + ": " + errors.front();
-    } else if (!parts_.port.MonitorAlive() && parts_.port.IsOpen()) {
-        failure = "cannot listen on " + DescribePort();
-    }
+    const std::string failure = reports_.SetUpFailure();
     if (!failure.empty()) {
         CloseLink();
         view_.SayOnce(failure + view_.RetryNote());

@@ -17,6 +17,7 @@
 #include "LocalClock.h"
 #include "Options.h"
 #include "PolledBus.h"
+#include "PortReports.h"
 #include "RowFeed.h"
 #include "SensorLog.h"
 #include "Serialport.h"
@@ -86,15 +87,14 @@ private:
     void PrintFeedMessages();
     bool FinishFeed();  // false when the feed was set up wrong
     std::string AlsoFeed() const;
-    std::vector<std::string> TakePortErrors();
-    std::string DescribePort() const;
+    std::string DescribePort() const { return reports_.DescribePort(); }
     std::string OutputName() const;
     bool ReadSignal();
     int Finish(int status);
-    void Wake();
 
     const LoggerOptions& options_;
     Parts parts_;
+    PortReports reports_;
     const DecodeParameters decode_;
     const std::string valueFormat_;
     UnwrittenSettings store_;
@@ -110,9 +110,6 @@ private:
     AcquisitionCycle& cycle_;
     std::vector<SensorLog> sensors_;
     std::optional<PolledBus> bus_;
-
-    std::mutex errorsMutex_;
-    std::vector<std::string> portErrors_;
 
     uint64_t rows_ = 0;
     bool countReached_ = false;

@@ -40,6 +40,7 @@ SetCommand::SetCommand(const LoggerOptions& options, CSerialPort& port, Console&
       port_(port),
       console_(console),
       wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      reports_(options, port, wakeFd_),
       decode_(options.Decode()),
       view_(console_, timers_,
             ConsoleLinkView::PortFacts{[this] { return DescribePort(); },
@@ -60,29 +61,11 @@ void SetCommand::DeliverBytes(int message, const uint8_t* bytes, const RxBlockIn
 }
 
 void SetCommand::WakeUiThread() {
-    const uint64_t one = 1;
-    RetryEintr([&] { return ::write(wakeFd_, &one, sizeof one); });
+    reports_.Wake();
 }
 
 void SetCommand::ShowPortError(const std::string& text, const std::string&) {
-    {
-        std::lock_guard<std::mutex> lock(errorsMutex_);
-        portErrors_.push_back(OneLine(text));
-    }
-    WakeUiThread();
-}
-
-std::vector<std::string> SetCommand::TakePortErrors() {
-    std::lock_guard<std::mutex> lock(errorsMutex_);
-    std::vector<std::string> taken;
-    taken.swap(portErrors_);
-    return taken;
-}
-
-std::string SetCommand::DescribePort() const {
-    if (!options_.devicePath.empty()) return options_.devicePath;
-    const std::string& device = port_.DevicePath();
-    return device.empty() ? options_.PortLabel() : options_.PortLabel() + " (" + device + ")";
+    reports_.Add(text);
 }
 
 std::string SetCommand::Where() const {
@@ -140,14 +123,7 @@ bool SetCommand::Open() {
     const bool opened = panel.OpenCloseToggle();
     for (const SetLinkView::Box& box : view_.TakeBoxes()) view_.SayOnce(box.text);
     if (!opened) return false;
-    // Open reports a line it cannot set up to the owner and still holds the port.
-    const std::vector<std::string> errors = TakePortErrors();
-    std::string failure;
-    if (!errors.empty()) {
-        failure = "cannot set up " + DescribePort() + ": " + errors.front();
-    } else if (!port_.MonitorAlive() && port_.IsOpen()) {
-        failure = "cannot listen on " + DescribePort();
-    }
+    const std::string failure = reports_.SetUpFailure();
     if (failure.empty()) return true;
     console_.Message(failure);
     panel.CloseLink();
@@ -194,7 +170,7 @@ SetCommand::Ending SetCommand::Make(const Change& change) {
     const SteadyClock::time_point giveUp = SteadyClock::now() + kLongestWait;
     for (;;) {
         Wait(giveUp);
-        for (const std::string& e : TakePortErrors()) console_.Message(DescribePort() + ": " + e);
+        for (const std::string& e : reports_.Take()) console_.Message(DescribePort() + ": " + e);
         if (device_.CheckLoss()) {
             detail_ =
                 "lost " + DescribePort() + ": " + LossReason(device_.Health().Report().loss, false);

@@ -10,6 +10,7 @@
 #include "DeviceLink.h"
 #include "LinkTimerSchedule.h"
 #include "Options.h"
+#include "PortReports.h"
 #include "Serialport.h"
 #include "SetLinkView.h"
 #include "UnwrittenSettings.h"
@@ -55,22 +56,20 @@ private:
     // change waits for that answer, or a second. A lost port is left for the
     // next change to find.
     void Settle();
-    std::vector<std::string> TakePortErrors();
-    std::string DescribePort() const;
+    std::string DescribePort() const { return reports_.DescribePort(); }
     std::string Where() const;
 
     const LoggerOptions& options_;
     CSerialPort& port_;
     Console& console_;
     int wakeFd_;
+    PortReports reports_;
     const DecodeParameters decode_;
     UnwrittenSettings store_;
     LinkTimerSchedule timers_;
     SetLinkView view_;
     SystemHealthClock healthClock_;
     DeviceLink device_;
-    std::mutex errorsMutex_;
-    std::vector<std::string> portErrors_;
     // Why the last change was not confirmed, or what its confirmation adds.
     std::string detail_;
     bool measured_ = false;
