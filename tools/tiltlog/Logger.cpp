@@ -124,7 +124,10 @@ bool Logger::FinishFeed() {
                 (totals.dropped != 0
                      ? " (" + std::to_string(totals.dropped) + " dropped from a full queue)"
                      : "") +
-                (options_.NoFiles() ? "" : "; the CSV rows have them all");
+                (options_.NoFiles()            ? ""
+                 : options_.ToStandardOutput() ? "; the CSV rows have them all"
+                                               : "; the CSV rows have them all, and the next run "
+                                                 "with this --output and --mqtt publishes them");
     }
     parts_.console.Message(line);
     return !totals.misconfigured;
