@@ -250,14 +250,35 @@ TEST(TiltlogMqtt, MqttsReachesABrokerSignedByTheGivenCaAndSaysWhyAnotherIsRefuse
     for (const auto& c : refused) {
         const std::string out = TempFolder();
         Rig stranger;
-        stranger.Start({"--port", server.Address(), "--interval-ms", "20", "--count", "50",
-                        "--output", out, "--mqtt", c.url, "--mqtt-ca", c.ca});
+        // Ended once it has said so, however long a loaded machine takes to get there.
+        stranger.Start({"--port", server.Address(), "--interval-ms", "20", "--output", out,
+                        "--mqtt", c.url, "--mqtt-ca", c.ca});
+        EXPECT_TRUE(stranger.WaitForError("a configuration error, not an outage")) << stranger.err;
+        stranger.Signal(SIGTERM);
         EXPECT_EQ(stranger.Wait(), 1) << stranger.err;
         EXPECT_EQ(Count(stranger.err, c.says), 1u) << stranger.err;
         EXPECT_EQ(Count(stranger.err, "a configuration error, not an outage"), 1u) << stranger.err;
-        EXPECT_EQ(FileRows(out).size(), 50u) << stranger.err;
+        EXPECT_NE(stranger.err.find(" rows to " + out), std::string::npos) << stranger.err;
+        EXPECT_GT(FileRows(out).size(), 0u) << stranger.err;
         std::filesystem::remove_all(out);
     }
+}
+
+// Under TLS the library keeps writing its handshake into a refused socket and
+// never says so: the feed must hear it, say it, and reach the broker once it is up.
+TEST(TiltlogMqtt, AnMqttsBrokerDownAtTheStartIsToldAndReachedOnceItIsUp) {
+    MqttBroker broker;
+    ASSERT_TRUE(broker.AddTlsListener());
+    SimServer server;
+    Rig rig;
+    rig.Start({"--port", server.Address(), "--interval-ms", "20", "--output", "none", "--mqtt",
+               "mqtts://127.0.0.1:" + std::to_string(broker.TlsPort()) + "/site", "--mqtt-ca",
+               broker.CaFile()});
+    ASSERT_TRUE(rig.WaitForError("Connection refused")) << rig.err;
+    ASSERT_TRUE(broker.Start()) << broker.Problem();
+    EXPECT_TRUE(rig.WaitForError("connected again")) << rig.err;
+    rig.Signal(SIGTERM);
+    EXPECT_EQ(rig.Wait(), 0) << rig.err;
 }
 
 TEST(TiltlogMqtt, AFullQueueDropsTheOldestSaysSoOnceAndCountsThemAtTheEnd) {

@@ -3,6 +3,7 @@
 #include <mosquitto.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -332,6 +333,15 @@ std::string MqttPublisher::Explain(int rc) {
     return Reason(rc);
 }
 
+std::string MqttPublisher::SocketGone(int fd) {
+    int err = 0;
+    socklen_t length = sizeof err;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &length) == 0 && err != 0)
+        return SystemText(err);
+    // The error went to a write the library made; a handshake of our own finds it again.
+    return settings_.target.tls ? Explain(MOSQ_ERR_TLS) : std::string("the connection closed");
+}
+
 void MqttPublisher::WaitForWake(std::chrono::milliseconds timeout) {
     // Every row wakes this thread too: only the end of the wait or a finish ends it.
     const SteadyClock::time_point until = SteadyClock::now() + timeout;
@@ -445,6 +455,12 @@ bool MqttPublisher::RunConnection() {
         if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop_misc(mosq_);
         if (rc != MOSQ_ERR_SUCCESS) {
             Lost(refusal_.empty() ? Explain(rc) : refusal_);
+            return false;
+        }
+        // Under TLS the library goes on writing its handshake into a socket the
+        // broker refused or reset, and never says so: the socket does.
+        if (fds[0].revents & (POLLHUP | POLLERR)) {
+            Lost(refusal_.empty() ? SocketGone(fd) : refusal_);
             return false;
         }
     }

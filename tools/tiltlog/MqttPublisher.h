@@ -94,6 +94,8 @@ private:
     static std::string Reason(int rc);
     // Reason() with what the library does not say: which time-out, which TLS fault.
     std::string Explain(int rc);
+    // Why the connection's socket `fd` hung up.
+    std::string SocketGone(int fd);
 
     static void OnConnect(mosquitto*, void* self, int rc);
     static void OnPublish(mosquitto*, void* self, int mid);
